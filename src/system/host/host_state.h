@@ -1,0 +1,35 @@
+// The stand-in's machine settings and recordings, shared by the host implementations of the
+// platform calls and by the test controls (host_control.h). Process-wide; the setup uses it
+// from its dialog thread only, tests from theirs.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "system/host/host_control.h"
+
+struct HostMachine {
+  uint16_t systemLanguage = 1033;
+  std::u16string tempFolder;            // GetTempPathW, ends in a backslash
+  std::u16string windowsFolder;         // GetWindowsDirectoryW
+  std::u16string currentDirectory;      // base of relative paths in GetFullPathNameW
+  std::map<std::u16string, std::u16string> environment;  // names compared ignoring case
+  std::map<int, std::u16string> specialFolders;          // CSIDL -> path; missing = none
+  void* activeWindow = nullptr;
+  HostShellOutcome shellOutcome = HostShellOutcome::Normal;
+  long shellLinkFailure = 0;            // nonzero: creating the link object fails with it
+  bool browseAnswerSet = false;
+  std::u16string browseAnswer;          // empty with browseAnswerSet = the user cancelled
+  std::vector<HostMessage> messages;
+  std::vector<HostShellOperation> shellOperations;
+  std::vector<HostBrowseRequest> browseRequests;
+};
+
+// The one machine record, with its defaults filled in on first use.
+HostMachine& TheHostMachine();
+void HostFillDefaults(HostMachine& machine);
+
+// Folding used for names that Windows compares without regard to case (environment
+// variables, registry keys and values): ASCII letters and the Latin-1 capitals.
+std::u16string HostFoldCase(const std::u16string& text);

@@ -1,0 +1,109 @@
+// The platform calls of the system layer: one narrow set of free functions, implemented
+// twice and chosen at build time.
+//
+//   system/win32/  passes each call to the Windows function it is named after;
+//   system/host/   the Linux stand-in: real folders and files under a root folder, the
+//                  registry in files, shortcuts as small readable files, recorded messages.
+//
+// The logic of the system layer (text.cpp, destination.cpp, shortcuts.cpp, file_ops.cpp,
+// messages.cpp) calls only these, so it runs unchanged on both. Each declaration says what
+// the logic expects of the call; results, error codes and flags are the Windows ones.
+#pragma once
+#include <cstdint>
+
+#include "system/window.h"
+
+// --- Error codes, attributes and constants the logic compares with ---------------------
+constexpr uint32_t kErrorFileNotFound = 2;       // ERROR_FILE_NOT_FOUND
+constexpr uint32_t kErrorPathNotFound = 3;       // ERROR_PATH_NOT_FOUND
+constexpr uint32_t kErrorAccessDenied = 5;       // ERROR_ACCESS_DENIED
+constexpr uint32_t kErrorCannotMake = 82;        // ERROR_CANNOT_MAKE
+constexpr uint32_t kErrorInsufficientBuffer = 122;  // ERROR_INSUFFICIENT_BUFFER
+constexpr uint32_t kErrorAlreadyExists = 183;    // ERROR_ALREADY_EXISTS
+constexpr uint32_t kErrorMoreData = 234;         // ERROR_MORE_DATA
+constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+constexpr uint32_t kFileAttributeDirectory = 0x10;
+
+// --- Code-page conversion (MultiByteToWideChar / WideCharToMultiByte, CP_ACP, flags 0) --
+// The source is read up to and including its terminator. At most `room` units are written;
+// when the whole text does not fit, the call writes what fits and returns 0. With room 0
+// nothing is written and the needed size is returned.
+int PlatformAnsiToWide(const char* source, char16_t* dest, int room);
+int PlatformWideToAnsi(const char16_t* source, char* dest, int room);
+
+// --- Files and folders (kernel32) ------------------------------------------------------
+uint32_t PlatformGetFileAttributes(const char16_t* path);
+// GetFullPathNameW: length of the absolute form on success; when it needs more room than
+// `capacity`, the size needed (terminator included) and the buffer is left as it was.
+uint32_t PlatformGetFullPathName(const char16_t* path, int capacity, char16_t* out);
+bool PlatformCreateDirectory(const char16_t* path);
+bool PlatformMoveFile(const char16_t* from, const char16_t* to);
+// GetTempPathW: the user's temporary folder ending in a backslash; its length, or 0.
+uint32_t PlatformGetTempPath(int capacity, char16_t* out);
+uint32_t PlatformGetLastError();
+void PlatformSetLastError(uint32_t code);
+
+// --- Machine information ---------------------------------------------------------------
+uint16_t PlatformGetSystemDefaultLangId();
+// GetEnvironmentVariableW: the value's length; 0 (and the buffer untouched) when unset;
+// the size needed when the value does not fit.
+uint32_t PlatformGetEnvironmentVariable(const char16_t* name, char16_t* out, int capacity);
+uint32_t PlatformGetWindowsDirectory(char16_t* out, int capacity);
+
+// --- Registry (advapi32) ---------------------------------------------------------------
+enum class RegistryRoot { CurrentUser, LocalMachine };
+using RegistryKey = void*;
+constexpr uint32_t kKeyRead = 0x20019;   // KEY_READ
+constexpr uint32_t kKeyWrite = 0x20006;  // KEY_WRITE
+constexpr uint32_t kRegSz = 1;           // REG_SZ
+
+// Results are Windows error codes, 0 on success.
+long PlatformRegOpenKey(RegistryRoot root, const char16_t* subKey, uint32_t access, RegistryKey* key);
+// Opens the key, creating it and its missing parents (non-volatile, no class, default security).
+long PlatformRegCreateKey(RegistryRoot root, const char16_t* subKey, uint32_t access, RegistryKey* key);
+// Copies a value's data into `data` of *size bytes; fails (kErrorMoreData) when larger and
+// (kErrorFileNotFound) when missing. *size becomes the data's size.
+long PlatformRegQueryValue(RegistryKey key, const char16_t* name, uint32_t* type, void* data, uint32_t* size);
+long PlatformRegSetValue(RegistryKey key, const char16_t* name, uint32_t type, const void* data, uint32_t size);
+void PlatformRegCloseKey(RegistryKey key);
+
+// --- Shell item lists (shell32) --------------------------------------------------------
+// An item identifier list as the shell hands it out; freed with PlatformFreeItemList (the
+// shell allocator's Free).
+using ItemList = void*;
+// SHGetSpecialFolderLocation (no owner): the list of a special folder, or null.
+ItemList PlatformSpecialFolderLocation(int csidl);
+// The desktop folder's ParseDisplayName: the list of a path, or null when it cannot be parsed
+// (for example because the folder does not exist).
+ItemList PlatformParseDisplayName(WindowHandle owner, const char16_t* path);
+// SHGetPathFromIDListW into a buffer of 260 characters; false when the list has no path.
+bool PlatformPathFromItemList(ItemList list, char16_t* out);
+void PlatformFreeItemList(ItemList list);
+// SHBrowseForFolderW with BIF_RETURNONLYFSDIRS and no title; when `initialSelection` is
+// given, the browse callback selects it on BFFM_INITIALIZED. The chosen folder's list, or
+// null when the user cancelled.
+ItemList PlatformBrowseForFolder(WindowHandle owner, ItemList initialSelection);
+
+// --- Shell links (ole32, IShellLinkW + IPersistFile) -----------------------------------
+// Creates the shell link object, sets target, working directory and show command, and saves
+// it to linkPath (fRemember TRUE). The result of the object's last call (0 = S_OK).
+long PlatformCreateShellLink(const char16_t* linkPath, const char16_t* target,
+                             const char16_t* workingDirectory, int showCommand);
+
+// --- Shell file operation (SHFileOperationW) ---------------------------------------------
+constexpr unsigned kFoMove = 1;
+constexpr unsigned kFoDelete = 3;
+constexpr uint16_t kFofNoConfirmation = 0x0010;
+constexpr uint16_t kFofNoConfirmMkdir = 0x0200;
+// `from` and `to` are lists of one path ended by two terminators (`to` may be null).
+// Returns the call's result (0 = success); *aborted tells whether the user cancelled.
+int PlatformShellFileOperation(WindowHandle owner, unsigned function, const char16_t* from,
+                               const char16_t* to, uint16_t flags, bool* aborted);
+
+// --- Messages (kernel32 FormatMessageW, user32) ----------------------------------------
+// FormatMessageW with FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER, language
+// 0x0400: the text's length and the allocated text in *text, or 0 when the system has none.
+uint32_t PlatformFormatSystemMessage(uint32_t code, char16_t** text);
+void PlatformLocalFree(void* memory);
+WindowHandle PlatformGetActiveWindow();
+int PlatformMessageBox(WindowHandle owner, const char16_t* text, const char16_t* caption, unsigned type);
