@@ -1,0 +1,62 @@
+// The three built-in string tables (US, DE, IT), the choice of the interface language, the
+// lookup of a text by its number and the filling of a dialog's texts from a list of numbers.
+// Texts are 8-bit Windows-1252 and become wide text through the ANSI code page on lookup.
+#pragma once
+#include <cstdint>
+
+#include "localisation/language_table.h"
+#include "system/window.h"
+
+// Text ids; the ids of dialog controls double as the ids of their texts.
+constexpr int16_t kTextTitle = 1000;            // window title (the product name follows)
+constexpr int16_t kTextOk = 99;
+constexpr int16_t kTextCancel = 2;
+constexpr int16_t kTextLanguageColumn = 1010;
+constexpr int16_t kTextDestinationLabel = 1031;
+constexpr int16_t kTextProgramGroup = 1041;
+constexpr int16_t kTextDesktopIcon = 1042;
+constexpr int16_t kTextQuickLaunchIcon = 1043;
+constexpr int16_t kTextEnglish = 2001;          // language list item for "US"
+constexpr int16_t kTextGerman = 2002;           // language list item for "DE"
+constexpr int16_t kTextBrokenFile = 3001;
+constexpr int16_t kTextInstalled = 3000;        // follows the group name, leading space
+constexpr int16_t kTextSelectAll = 136;
+constexpr int16_t kTextDeselectAll = 137;
+constexpr int16_t kTextInvertSelection = 138;
+
+// The built-in tables in the order of choice, ended by a null pointer; the first (US) is the
+// default.
+extern const LanguageTable* const kBuiltInTables[];
+extern const LanguageTable kUsTable[];
+extern const LanguageTable kDeTable[];
+extern const LanguageTable kItTable[];
+
+// Ids the setup dialog takes from the table, each list ended by 0: the title then the
+// controls (for ApplyLanguageTable), and the context menu of the language list.
+extern const int16_t kSetupDialogTextIds[];
+extern const int16_t kContextMenuTextIds[];
+
+// Column definitions of the language list, ended by a record with text id 0. A negative
+// width stands for the room that remains.
+struct ListColumnDefinition {
+  int16_t textId;
+  int32_t width;
+  int32_t format;
+};
+extern const ListColumnDefinition kLanguageListColumns[];
+
+// "DE" for the German language ids, "IT" for the Italian ones, "US" for any other.
+const char* LanguageCodeForLanguageId(uint16_t languageId);
+
+// Sets the language code (from the system's default language when still empty) and the
+// language table of gSetupState. Called once at start-up.
+void ChooseLanguageTable();
+
+// The text with that id as wide text, at most capacity - 2 characters, always terminated;
+// empty when the table or the id is missing. The two characters backslash and "t" become a
+// tab character.
+void LookupText(const LanguageTable* table, int id, char16_t* buffer, int capacity);
+
+// Sets a window's title (first id, unless 0) and the texts of its controls (the following
+// ids up to the ending 0) from the current table of gSetupState.
+void ApplyLanguageTable(WindowHandle window, const int16_t* ids);

@@ -1,0 +1,22 @@
+// The destination folder: the proposal at dialog start, the folder browser, creation with
+// missing parents, and the remembered folder of the last installation in the per-user
+// registry (HKEY_CURRENT_USER\Software\Korvane, value named by the product id).
+#pragma once
+#include "system/window.h"
+
+// Results of CreateDirectories.
+constexpr int kCreateDone = 0;          // created, with any missing parents
+constexpr int kCreateFailed = 2;        // failed for another reason (it exists, say), or no parent to climb to
+constexpr int kCreateParentsOnly = 3;   // the parents were made but the folder itself was not
+
+// The proposed folder: the remembered one as stored, else the program-files folder with the
+// group name appended; empty when nothing gives a folder.
+void DefaultDestination(char16_t* out, int capacity);
+// HKLM\Software\Microsoft\Windows\CurrentVersion\ProgramFilesDir, or the empty text.
+void ReadProgramFilesDir(char16_t* out, int capacity);
+// Remembers the folder under the product id; nothing when either is empty.
+void SaveDestination(const char16_t* folder);
+// The shell's folder browser, pre-selecting the folder in the edit field (or its parent);
+// a chosen folder replaces the edit field's text.
+void BrowseForDestination(WindowHandle dialog, int editId);
+int CreateDirectories(const char16_t* path);

@@ -1,0 +1,16 @@
+// File operations of the install sequence beyond extraction: the name of a fresh staging
+// root, the shell's move and delete of folder trees, and moving an old PSAPI.DLL aside.
+#pragma once
+#include "system/window.h"
+
+// The user's temporary folder, a backslash and the first counter (1, 2, ... in lower-case
+// hexadecimal) whose path does not exist yet. The folder itself is not created.
+void MakeTempFolderName(char16_t* out, int capacity);
+// Moves a file or folder tree with the shell, without confirmations: 0 on success, -1 when
+// the shell failed or the user cancelled.
+int ShellMove(WindowHandle owner, const char16_t* source, const char16_t* target);
+// Deletes a file or folder tree with the shell (not into the recycle bin); reports nothing.
+void ShellDeleteTree(const char16_t* path);
+// PSAPI.DLL in the folder becomes KVPSAPI.DLL; nothing changes when there is none or the new
+// name is taken.
+void MoveOldPsapiAside(const char16_t* destination);

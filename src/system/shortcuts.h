@@ -1,0 +1,33 @@
+// The uninstall entry in the system's list of installed programs, the shell's special
+// folders, shortcut files, and the program group with its entries.
+#pragma once
+#include "setup/install_context.h"
+#include "system/window.h"
+
+// CSIDL numbers of the special folders used here.
+constexpr int kFolderDesktop = 0;          // CSIDL_DESKTOP
+constexpr int kFolderPrograms = 2;         // CSIDL_PROGRAMS: the user's Start Menu programs
+constexpr int kFolderCommonPrograms = 23;  // CSIDL_COMMON_PROGRAMS: all users' programs
+constexpr int kFolderAppData = 26;         // CSIDL_APPDATA
+constexpr int kShowCommand = 5;            // SW_SHOW
+
+// HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<group name> with DisplayName,
+// UninstallString (the path as given) and Publisher.
+void RegisterUninstall(const char16_t* uninstallerPath);
+// The path of a special folder into a buffer of 260 characters; empty when unknown.
+void SpecialFolderPath(int csidl, char16_t* out);
+// <application data>\Microsoft\Internet Explorer\Quick Launch, or empty.
+void QuickLaunchFolder(char16_t* out, int capacity);
+bool QuickLaunchAvailable();
+// Writes a shortcut file (target, working directory, show command 5); the link object's
+// last result.
+long CreateShellLink(const char16_t* linkPath, const char16_t* target, const char16_t* workingDirectory);
+// <folder>\<name>.lnk to the target, working in the target's folder.
+void CreateDesktopLink(const char16_t* target, const char16_t* name);
+void CreateQuickLaunchLink(const char16_t* target, const char16_t* name);
+// <group folder>\<entry name>.lnk to <destination>\<target file>, working in the destination.
+void AddGroupEntry(const char16_t* entryName, const char16_t* destination, const char16_t* targetFile,
+                   const char16_t* groupFolder);
+// The program group in the Start Menu with the main program and the uninstaller; built in the
+// staging root and moved into place when the installation went through it.
+void CreateProgramGroup(WindowHandle dialog, const InstallContext* context);
