@@ -11,4 +11,6 @@ struct InstallContext {
   char16_t uninstaller[32];       // file name of the installed uninstaller, empty if none
   char16_t stagingRoot[260];      // the staging root while and after the staging attempt
   char16_t realDestination[260];  // the user's destination, kept while staging runs
+  int refusal;                    // why the callback ended the pass: 0 none, -5 a target path
+                                  // that does not fit, 3 an entry name that is unsafe
 };

@@ -1,0 +1,33 @@
+// The scan pass: one extraction run over the whole payload at the dialog's start. Every
+// entry is decoded into memory, so every checksum is verified before anything is installed;
+// the product description, the installation description and the language files are read
+// from it, and every entry name is checked for names that must never become files.
+#pragma once
+#include <cstdint>
+
+#include "system/window.h"
+
+// The code the scan callback writes into the first character of an entry's name: all lie in
+// 1..31, which the extraction run treats as "decode into memory".
+enum ScanEntryKind : char16_t {
+  Description = 1,   // "FILE_ID.DIZ" (whole name): product name and version
+  SetupInfo = 2,     // "*.INF": keys ID, Group, Class, Exe
+  LanguageFile = 4,  // "*.LNG": a language list item
+  VerifyOnly = 7,    // anything else: decoded so its checksum is verified, then dropped
+};
+
+// Result of a scan pass whose archive was intact but named an entry that cannot be installed
+// safely (the same code as a checksum mismatch: the payload is damaged).
+constexpr int kScanUnsafeName = 3;
+
+// Runs the scan pass over the archive at the module path with the dialog as callback value.
+// Returns the run's result, or kScanUnsafeName when the run succeeded but an entry name was
+// unsafe.
+int ScanPayload(WindowHandle dialog);
+// The scan pass's ExtractCallback; always 0.
+int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialog);
+// Fills product id, group name, window class and main program from an installation description.
+void ParseSetupInfo(const char* text);
+// Product name and version from a product description: window title, control 1001 with its
+// font, and the group name when still empty.
+void ApplyDescription(WindowHandle dialog, const char* text);

@@ -1,0 +1,164 @@
+// The setup dialog's procedure and initialisation, written once for the real dialog and the
+// headless one of the Linux stand-in.
+#include "setup/setup_dialog.h"
+
+#include "localisation/language_files.h"
+#include "localisation/string_tables.h"
+#include "setup/install.h"
+#include "setup/language_list.h"
+#include "setup/scan.h"
+#include "setup/setup_state.h"
+#include "system/destination.h"
+#include "system/messages.h"
+#include "system/shortcuts.h"
+#include "system/text.h"
+#include "system/ui.h"
+
+namespace {
+
+constexpr int kHeaderCapacity = 63;  // column header and menu item texts
+constexpr int kItemCapacity = 31;    // built-in language list items
+
+// The window class the watcher thread looks for: its own copy, which outlives the SetupState
+// (freed when the dialog ends, while the thread may still run until the process ends).
+char gWatchedClass[32];
+
+void CentreOnDesktop(WindowHandle dialog) {
+  WindowRect desktop, window;
+  if (!GetWindowRectangle(nullptr, &desktop) || !GetWindowRectangle(dialog, &window)) return;
+  // Halved with an arithmetic shift: a dialog larger than the screen rounds towards minus.
+  int left = ((desktop.right - desktop.left) - (window.right - window.left)) >> 1;
+  int top = ((desktop.bottom - desktop.top) - (window.bottom - window.top)) >> 1;
+  MoveWindowTo(dialog, left, top);
+}
+
+void PrepareLanguageList(WindowHandle list) {
+  const LanguageTable* table = gSetupState->languageTable;
+  int positive = 0;
+  for (const ListColumnDefinition* c = kLanguageListColumns; c->textId; ++c)
+    if (c->width > 0) positive += c->width;
+  int index = 0;
+  for (const ListColumnDefinition* c = kLanguageListColumns; c->textId; ++c, ++index) {
+    int width = c->width;
+    if (width < 0) {
+      width = ListClientWidth(list) - positive - (VerticalScrollBarWidth() + 4);
+      if (width < 100) width = 100;
+    }
+    ListInsertColumn(list, index, c->format & 3, width);
+    char16_t text[kHeaderCapacity];
+    LookupText(table, c->textId, text, kHeaderCapacity);
+    ListSetColumnText(list, index, text);
+  }
+  ListSetExtendedStyle(list, kListExtendedStyles);
+  char16_t text[kItemCapacity];
+  LookupText(table, kTextEnglish, text, kItemCapacity);
+  AddLanguageItem(list, text, kLanguageUS);
+  LookupText(table, kTextGerman, text, kItemCapacity);
+  AddLanguageItem(list, text, kLanguageDE);
+}
+
+}  // namespace
+
+void InitSetupDialog(WindowHandle dialog) {
+  CentreOnDesktop(dialog);
+  SetDialogClassIcon(dialog, gSetupState->icon);
+  ApplyLanguageTable(dialog, kSetupDialogTextIds);
+  PrepareLanguageList(DialogItem(dialog, kControlLanguages));
+
+  int scan = ScanPayload(dialog);
+
+  if (!gSetupState->windowClass[0]) {
+    AppendTextNarrow(gSetupState->groupName, gSetupState->windowClass,
+                     int(sizeof gSetupState->windowClass));
+  }
+  // Running copies are closed only for a payload that will be installed: a damaged download
+  // leaves the user's programs alone.
+  if (scan == 0 && gSetupState->windowClass[0]) {
+    gWatchedClass[0] = 0;
+    AppendTextNarrow(gSetupState->windowClass, gWatchedClass, int(sizeof gWatchedClass));
+    StartDetachedThread(CloseRunningInstances, gWatchedClass);
+  }
+
+  char16_t destination[kPathCapacity];
+  DefaultDestination(destination, kPathCapacity);
+  DialogSetItemText(dialog, kControlDestination, destination);
+  if (FileExists(destination)) {
+    UncheckMissingLanguages(dialog, destination);  // an update: the check boxes stay off
+  } else {
+    DialogSetChecked(dialog, kControlProgramGroup, true);
+    DialogSetChecked(dialog, kControlDesktopIcon, true);
+    if (QuickLaunchAvailable()) {
+      DialogSetChecked(dialog, kControlQuickLaunch, true);
+    } else {
+      DialogShowItem(dialog, kControlQuickLaunch, false);
+    }
+  }
+
+  if (scan != 0) {
+    ShowTextMessage(dialog, kTextBrokenFile, gSetupState->modulePath, kMbIconHand);
+    PostCloseMessage(dialog);
+  }
+}
+
+void ShowLanguageMenu(WindowHandle dialog) {
+  int x = 0, y = 0;
+  CursorPosition(&x, &y);
+  void* menu = CreatePopupMenuHandle();
+  if (!menu) return;
+  for (const int16_t* id = kContextMenuTextIds; *id; ++id) {
+    char16_t text[kHeaderCapacity];
+    LookupText(gSetupState->languageTable, *id, text, kHeaderCapacity);
+    if (text[0]) AppendMenuText(menu, *id, text);
+  }
+  TrackMenu(menu, x, y, dialog);
+  DestroyMenuHandle(menu);
+}
+
+unsigned CloseRunningInstances(void* windowClass) {
+  while (WindowHandle window = FindWindowByClass(static_cast<const char*>(windowClass)))
+    SendDestroyMessage(window);
+  return 0;
+}
+
+intptr_t SetupDialogProc(WindowHandle dialog, unsigned message, uintptr_t wParam, intptr_t lParam) {
+  (void)lParam;
+  switch (message) {
+    case kMsgInitDialog:
+      InitSetupDialog(dialog);
+      break;
+    case kMsgClose:
+      EndDialogWithResult(dialog, 0);
+      break;
+    case kMsgContextMenu:
+      if (reinterpret_cast<WindowHandle>(wParam) == DialogItem(dialog, kControlLanguages))
+        ShowLanguageMenu(dialog);
+      break;
+    case kMsgCommand:
+      switch (wParam & 0xFFFF) {
+        case kControlOk:
+          if (RunInstall(dialog) == 0) PostCloseMessage(dialog);
+          break;
+        case kControlCancel:
+          PostCloseMessage(dialog);
+          break;
+        case kCommandCheckAll:
+          CheckAllLanguages(DialogItem(dialog, kControlLanguages));
+          break;
+        case kCommandUncheckAll:
+          UncheckAllLanguages(DialogItem(dialog, kControlLanguages));
+          break;
+        case kCommandInvert:
+          InvertLanguages(DialogItem(dialog, kControlLanguages));
+          break;
+        case kControlBrowse:
+          BrowseForDestination(dialog, kControlDestination);
+          break;
+        default:
+          break;
+      }
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
