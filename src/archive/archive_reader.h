@@ -1,0 +1,33 @@
+// Finding the RAR 2.x archive in a file and walking its blocks one file header at a time.
+//
+// The archive either starts the file or is appended to an executable image: its 7-byte
+// marker ("Rar!" 0x1A 0x07 0x00) begins at offset 0, or at an offset from 7 to 249,996 where
+// the main header's block type 0x73 follows it. After the 13-byte main header, blocks follow
+// one another to the end of the file; each begins with a 7-byte base (checksum, type, flags,
+// header size), and file headers (0x74) and sub-blocks (0x77) carry a 32-byte fixed part.
+#pragma once
+#include <cstdint>
+
+struct ExtractContext;
+
+constexpr int32_t kScanWindowBytes = 250000;   // buffer of the marker search
+constexpr int32_t kScanReadBytes = 249999;     // read from offset 7: offsets 7..250,005
+constexpr uint16_t kMaxEntryName = 259;        // longer names are cut
+constexpr int kMainHeaderBytes = 13;
+constexpr int kFileHeaderBytes = 32;
+
+// Finds the archive in the context's open archive file. Non-zero when found: the marker and
+// main header fields are filled in, the checksum method is set and the file stands directly
+// after the 13 bytes of the main header.
+int LocateArchive(ExtractContext* context);
+
+// kind 0x73 reads the 13-byte main header, kind 0x74 the 32-byte fixed part of a block;
+// decodes the fields (bytes cut off by the end of the file count as 0), starts the header
+// checksum, and returns the number of bytes read.
+int ReadFixedHeader(ExtractContext* context, int kind);
+
+// Reads forward to the next file header or sub-block. Returns the header bytes consumed
+// (32 + name size for a file header, 32 for a sub-block), or 0 at the end of the archive or
+// at a malformed block. After a file header the file stands after the name; after a
+// sub-block (fields of the previous file header kept) it stands at the sub-block's start.
+int ReadNextEntry(ExtractContext* context);

@@ -1,0 +1,192 @@
+// The extraction driver.
+//
+// One run: open the file, locate the archive, allocate the 1 MB window once, then for each
+// entry consult the callback, open the output target (file, memory buffer or none), produce
+// the bytes (stored copy or the RAR 2.0 decoder), test the checksum and finish the entry
+// (delete a damaged file; hand a memory entry over; set a file's time and attributes). The
+// loop tests the result before each entry, so any failure ends the run after the entry that
+// caused it, with that entry's remaining steps still done. Every way out releases what the
+// run holds.
+#include "archive/extract.h"
+
+#include <cstdlib>
+
+#include "archive/archive_reader.h"
+#include "archive/crc32.h"
+#include "archive/memory_buffer.h"
+#include "system/text.h"
+#include "unpack/lz_decoder.h"
+
+namespace {
+
+constexpr int32_t kStoredCopyBytes = 0x8000;
+constexpr uint16_t kLowestDecodedVersion = 16;  // unpack version 15 and lower: not decoded
+
+bool IsMemoryName(const char16_t* name) { return name[0] >= 1 && name[0] <= 31; }
+
+int RunEntries(ExtractContext* context, MemoryBuffer* memory) {
+  FileStream* file = context->archiveFile;
+  StreamSeek(file, int32_t(context->mainHeaderSize) - kMainHeaderBytes, kSeekCurrent);
+  context->continuedFlag = 0;
+  bool seenFileEntry = false;
+  int result = kExtractOk;
+  char16_t name[kEntryNameCapacity];
+
+  while (result == kExtractOk) {
+    if (ReadNextEntry(context) <= 0) {
+      // The last entry continues in a next volume, which this system never opens: the run
+      // cannot have extracted it whole, so it ends as for an incomplete archive.
+      if (context->continuedFlag) result = kExtractNoArchive;
+      break;
+    }
+    if (context->lastBlockType == kBlockSub) {
+      StreamSeek(file, context->nextBlock, kSeekSet);
+      continue;
+    }
+    if (!seenFileEntry && (context->entryFlags & kEntryContinuedFromPrevious)) {
+      result = kExtractNoArchive;
+      break;
+    }
+    seenFileEntry = true;
+    context->continuedFlag = context->entryFlags & kEntryContinuedInNext;
+    StreamSeek(file, context->blockStart + context->entryHeaderSize, kSeekSet);
+
+    const bool directory = (context->attributes & kAttributeDirectory) != 0;
+    name[0] = 0;
+    if (!directory) {
+      AnsiToWide(context->name, name, kEntryNameCapacity);
+      if (context->callback(name, nullptr, uint32_t(context->unpackedSize),
+                            context->callbackValue) != 0)
+        break;
+    }
+    context->discardFlag = name[0] == 0 ? 1 : 0;
+    context->currentMemoryBuffer = nullptr;
+    context->outputFile = nullptr;
+    if (directory || (context->attributes & kAttributeVolumeLabel)) {
+      StreamSeek(file, context->nextBlock, kSeekSet);
+      continue;
+    }
+    const bool memoryEntry = IsMemoryName(name);
+    const bool fileEntry = !memoryEntry && name[0] != 0;
+    if (memoryEntry) {
+      context->currentMemoryBuffer = memory;
+      Clear(memory);
+    } else if (fileEntry) {
+      context->outputFile = CreateOutputStream(name);
+      if (!context->outputFile) {
+        result = kExtractCannotCreate;
+        break;
+      }
+    }
+
+    context->dataCrc = 0xFFFFFFFFu;
+    context->packedBytesLeft = context->packedSize;
+    context->unpackedBytesLeft = context->unpackedSize;
+    if (context->method == kMethodStore)
+      result = CopyStoredEntry(context);
+    else if (context->unpackVersion >= kLowestDecodedVersion)
+      UnpackEntry(context, context->window, (context->entryFlags & kEntrySolid) != 0);
+    StreamSeek(file, context->nextBlock, kSeekSet);
+
+    const bool mismatch = !context->discardFlag && context->dataCrc != ~context->fileCrc;
+    if (mismatch) result = kExtractBadChecksum;
+    CloseStream(context->outputFile);
+    context->outputFile = nullptr;
+    if (mismatch) {
+      if (fileEntry) DeleteOutputFile(name);
+    } else if (memoryEntry) {
+      const uint8_t terminator = 0;
+      Append(memory, &terminator, 1);
+      if (context->callback(name, memory->data, uint32_t(context->unpackedSize),
+                            context->callbackValue) != 0)
+        break;
+    } else if (fileEntry) {
+      SetFileTimeFromDos(name, context->fileTime);
+      SetFileAttributesTo(name, context->attributes);
+    }
+  }
+  return result;
+}
+
+int RunExtraction(ExtractContext* context) {
+  context->archiveFile = OpenReadStream(context->archivePath);
+  if (!context->archiveFile) return kExtractNoArchive;
+  int result = kExtractNoArchive;
+  if (LocateArchive(context)) {
+    context->window = static_cast<uint8_t*>(std::calloc(kWindowSize, 1));
+    if (!context->window) {
+      result = kExtractNoWindow;
+    } else {
+      MemoryBuffer memory = {};
+      result = RunEntries(context, &memory);
+      Release(&memory);
+      std::free(context->window);
+      context->window = nullptr;
+    }
+  }
+  CloseStream(context->archiveFile);
+  context->archiveFile = nullptr;
+  return result;
+}
+
+}  // namespace
+
+int ExtractArchive(const char16_t* archivePath, ExtractCallback callback, void* callbackValue) {
+  ExtractContext* context = static_cast<ExtractContext*>(std::calloc(1, sizeof(ExtractContext)));
+  if (!context) return kExtractNoContext;
+  context->archivePath = archivePath;
+  context->callback = callback;
+  context->callbackValue = callbackValue;
+  for (uint32_t k = 0; k < kMaxChannels; ++k)
+    context->decoder.channelTableRefs[k] = &context->decoder.channelTables[k];
+  BuildCrcTable(context);
+  const int result = RunExtraction(context);
+  std::free(context);
+  return result;
+}
+
+int32_t WriteOutput(ExtractContext* context, const uint8_t* bytes, int32_t count) {
+  if (count < 0) count = 0;
+  int32_t accepted = 0;
+  if (context->outputFile)
+    accepted = StreamWrite(context->outputFile, bytes, count);
+  else if (context->currentMemoryBuffer) {
+    Append(context->currentMemoryBuffer, bytes, uint32_t(count));
+    accepted = count;
+  } else {
+    return 0;
+  }
+  if (!context->discardFlag && accepted > 0)
+    context->dataCrc = Crc32Update(context, context->dataCrc, bytes, uint32_t(accepted));
+  return accepted;
+}
+
+int32_t ReadPackedData(ExtractContext* context, uint8_t* dest, int32_t count) {
+  if (!context->archiveFile) return 0;
+  int32_t total = 0;
+  while (count > 0 && context->packedBytesLeft > 0) {
+    const int32_t want = count < context->packedBytesLeft ? count : context->packedBytesLeft;
+    const int32_t got = StreamRead(context->archiveFile, dest, want);
+    if (got <= 0) return 0;
+    context->packedBytesLeft -= got;
+    total += got;
+    dest += got;
+    count -= got;
+  }
+  return total;
+}
+
+int CopyStoredEntry(ExtractContext* context) {
+  uint8_t* buffer = static_cast<uint8_t*>(std::calloc(kStoredCopyBytes, 1));
+  if (!buffer) return kExtractNoCopyBuffer;
+  for (;;) {
+    int32_t n = ReadPackedData(context, buffer, kStoredCopyBytes);
+    if (n <= 0) break;
+    // At most the unpacked size is produced, whatever the packed size says.
+    if (n > context->unpackedBytesLeft) n = context->unpackedBytesLeft > 0 ? context->unpackedBytesLeft : 0;
+    WriteOutput(context, buffer, n);
+    context->unpackedBytesLeft -= n;
+  }
+  std::free(buffer);
+  return 0;
+}

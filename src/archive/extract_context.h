@@ -1,0 +1,111 @@
+// The record of one extraction run, the per-entry callback, the memory buffer of memory
+// entries and the run's result codes.
+//
+// One ExtractContext is allocated zero-filled per run and released at its end: it holds the
+// headers just read, the run's files, buffers and counters, the CRC table and, as its last
+// member, the decoder's state. Nothing survives from one run to the next.
+#pragma once
+#include <cstdint>
+
+#include "system/file_io.h"
+#include "unpack/decoder_state.h"
+
+// Result codes of a run.
+constexpr int kExtractOk = 0;              // end of the archive reached, or the callback ended the run
+constexpr int kExtractNoContext = 1;       // no memory for the ExtractContext
+constexpr int kExtractNoArchive = 2;       // not opened, not found, or a volume of several
+constexpr int kExtractBadChecksum = 3;     // an entry's data checksum does not match
+constexpr int kExtractNoWindow = 9;        // no memory for the window
+constexpr int kExtractNoCopyBuffer = -1;   // no memory for a stored entry's copy buffer
+constexpr int kExtractCannotCreate = -5;   // an output file cannot be created
+
+// The per-entry function of the caller. name: the entry's name, 260 characters, which the
+// callback may rewrite; data: none on the first call, the entry's bytes on the second call
+// of a memory entry; size: the unpacked size from the header; value: the caller's value.
+// 0 goes on, anything else ends the run.
+using ExtractCallback = int (*)(char16_t* name, const uint8_t* data, uint32_t size, void* value);
+
+constexpr int kEntryNameCapacity = 260;       // characters of the name buffer, terminator included
+constexpr uint32_t kWindowBytes = kWindowSize;
+
+// A growable byte buffer for memory entries; storage is kept across Clear.
+struct MemoryBuffer {
+  uint8_t* data;      // the bytes, or none
+  int32_t count;      // successful Append calls since the last Clear
+  uint32_t capacity;  // size of the storage
+  uint32_t used;      // bytes held
+  // Set when an Append could not be satisfied (no memory, or the entry outgrew
+  // kMemoryEntryLimit): the storage is gone and later Appends are dropped until Clear, so
+  // the entry is never handed over with a hole in it.
+  uint32_t failed;
+};
+
+// Memory entries are held up to this many bytes (terminator included); a larger entry is
+// still decoded and checksummed, but its second callback call gets no data.
+constexpr uint32_t kMemoryEntryLimit = 16u << 20;
+
+// Block types and header flags the reader and driver test.
+constexpr uint8_t kBlockMain = 0x73;
+constexpr uint8_t kBlockFile = 0x74;
+constexpr uint8_t kBlockSub = 0x77;
+constexpr uint16_t kEntryContinuedFromPrevious = 0x0001;
+constexpr uint16_t kEntryContinuedInNext = 0x0002;
+constexpr uint16_t kEntrySolid = 0x0010;
+constexpr uint16_t kEntryDictionaryMask = 0x00E0;  // all three set: a directory entry
+constexpr uint16_t kBlockLong = 0x8000;            // a data area follows the header
+constexpr uint32_t kAttributeVolumeLabel = 0x08;
+constexpr uint32_t kAttributeDirectory = 0x10;
+constexpr uint32_t kAttributeArchive = 0x20;
+constexpr uint8_t kMethodStore = 0x30;
+constexpr int kChecksumCrc32 = 2;                  // checksum method of RAR 2.x archives
+
+struct ExtractContext {
+  // Marker and main header, as read.
+  uint8_t marker[7];
+  uint16_t mainHeaderCrc;
+  uint8_t mainBlockType;
+  uint16_t mainFlags;
+  uint16_t mainHeaderSize;
+  uint16_t mainReserved1;
+  uint32_t mainReserved2;
+  // The block read last (file header layout).
+  uint16_t entryHeaderCrc;
+  uint8_t entryBlockType;
+  uint16_t entryFlags;
+  uint16_t entryHeaderSize;
+  int32_t packedSize;
+  int32_t unpackedSize;
+  uint8_t hostOs;
+  uint32_t fileCrc;
+  uint32_t fileTime;           // MS-DOS date (high 16 bits) and time (low 16 bits), local
+  uint8_t unpackVersion;
+  uint8_t method;
+  uint16_t nameSize;           // after clamping to 259
+  uint32_t attributes;         // after the attribute rule
+  uint8_t lastBlockType;       // 0x74 or 0x77: where ReadNextEntry stopped
+  // The run.
+  ExtractCallback callback;
+  void* callbackValue;
+  MemoryBuffer* currentMemoryBuffer;  // output of a memory entry, or none
+  const char16_t* archivePath;
+  uint8_t* window;             // the 1 MB window, owned by the run
+  char name[kEntryNameCapacity];  // entry name, NUL-terminated, separators normalised to '\'
+  FileStream* archiveFile;
+  int32_t continuedFlag;       // flag 0x0002 of the previous entry
+  uint32_t discardFlag;        // output dropped and checksum not tested
+  uint32_t mainHeaderDamaged;  // 1 when the main header checksum did not match
+  uint32_t entryHeaderDamaged; // 1 when the last file header's checksum did not match
+  int32_t blockStart;          // file offset of the block read last
+  int32_t nextBlock;           // file offset of its successor
+  FileStream* outputFile;      // output of a file entry, or none
+  int32_t packedBytesLeft;     // of the current entry, not yet read
+  int32_t unpackedBytesLeft;   // of the current entry, not yet produced
+  uint32_t dataCrc;            // running checksum of the current entry's output
+  uint32_t headerCrc;          // running CRC-32 over the header being read
+  int32_t checksumMethod;      // 2 for RAR 2.x archives; 0 before an archive is found
+  uint32_t crcTable[256];      // filled by BuildCrcTable before the run starts
+  // Further rows of the CRC table, derived from the first by BuildCrcTable, that let
+  // Crc32Update take eight bytes per step.
+  uint32_t crcTableWide[7][256];
+  DecoderState decoder;
+};

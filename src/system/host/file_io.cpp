@@ -1,0 +1,106 @@
+// The file layer on POSIX for the Linux stand-in. Paths go through HostNativePath, so a
+// drive-letter path lands under the stand-in's root folder and any other path is used as it
+// is (with its backslashes turned into slashes). Share modes have no POSIX counterpart and
+// are not emulated.
+#include "system/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "system/host/host_paths.h"
+
+// A FileStream is the C runtime's FILE under another name: no allocation of its own.
+namespace {
+
+FileStream* Wrap(FILE* file) { return reinterpret_cast<FileStream*>(file); }
+FILE* File(FileStream* stream) { return reinterpret_cast<FILE*>(stream); }
+
+}  // namespace
+
+FileStream* OpenReadStream(const char16_t* path) {
+  if (!path) return nullptr;
+  return Wrap(std::fopen(HostNativePath(path).c_str(), "rb"));
+}
+
+FileStream* CreateOutputStream(const char16_t* path) {
+  if (!path) return nullptr;
+  return Wrap(std::fopen(HostNativePath(path).c_str(), "w+b"));
+}
+
+int32_t StreamRead(FileStream* stream, void* dest, int32_t count) {
+  if (!stream || count <= 0) return 0;
+  return static_cast<int32_t>(std::fread(dest, 1, static_cast<size_t>(count), File(stream)));
+}
+
+int32_t StreamWrite(FileStream* stream, const void* source, int32_t count) {
+  if (!stream || count <= 0) return 0;
+  return static_cast<int32_t>(std::fwrite(source, 1, static_cast<size_t>(count), File(stream)));
+}
+
+bool StreamSeek(FileStream* stream, int32_t offset, int origin) {
+  if (!stream) return false;
+  return std::fseek(File(stream), offset, origin == kSeekSet ? SEEK_SET : SEEK_CUR) == 0;
+}
+
+int32_t StreamTell(FileStream* stream) {
+  if (!stream) return -1;
+  long at = std::ftell(File(stream));
+  return (at < 0 || at > 0x7FFFFFFFL) ? -1 : static_cast<int32_t>(at);
+}
+
+void CloseStream(FileStream* stream) {
+  if (!stream) return;
+  std::fclose(File(stream));
+}
+
+bool SetFileTimeFromDos(const char16_t* path, uint32_t dosDateTime) {
+  if (!path) return false;
+  const std::string native = HostNativePath(path);
+  struct stat st;
+  if (stat(native.c_str(), &st) != 0) return false;
+  // The DOS fields in local time, as DosDateTimeToFileTime reads them (seconds in units of
+  // two); mktime turns local time into the system's time, as LocalFileTimeToFileTime does.
+  const uint32_t date = dosDateTime >> 16, time = dosDateTime & 0xFFFF;
+  struct tm local = {};
+  local.tm_year = static_cast<int>((date >> 9) & 0x7F) + 80;
+  local.tm_mon = static_cast<int>((date >> 5) & 0x0F) - 1;
+  local.tm_mday = static_cast<int>(date & 0x1F);
+  local.tm_hour = static_cast<int>((time >> 11) & 0x1F);
+  local.tm_min = static_cast<int>((time >> 5) & 0x3F);
+  local.tm_sec = static_cast<int>(time & 0x1F) * 2;
+  local.tm_isdst = -1;
+  // DosDateTimeToFileTime refuses fields out of range; so does this layer.
+  if (local.tm_mon < 0 || local.tm_mon > 11 || local.tm_mday < 1 || local.tm_hour > 23 ||
+      local.tm_min > 59 || local.tm_sec > 59)
+    return false;
+  const time_t when = mktime(&local);
+  if (when == static_cast<time_t>(-1)) return false;
+  struct timespec times[2];
+  times[0] = st.st_atim;  // last access kept as it was
+  times[1].tv_sec = when;
+  times[1].tv_nsec = 0;
+  return utimensat(AT_FDCWD, native.c_str(), times, 0) == 0;
+}
+
+bool SetFileAttributesTo(const char16_t* path, uint32_t attributes) {
+  if (!path) return false;
+  const std::string native = HostNativePath(path);
+  struct stat st;
+  if (stat(native.c_str(), &st) != 0) return false;
+  mode_t mode = st.st_mode & 07777;
+  if (attributes & 0x01)  // FILE_ATTRIBUTE_READONLY: nobody may write
+    mode &= static_cast<mode_t>(~0222);
+  else
+    mode |= S_IWUSR;
+  return chmod(native.c_str(), mode) == 0;
+}
+
+bool DeleteOutputFile(const char16_t* path) {
+  if (!path) return false;
+  return unlink(HostNativePath(path).c_str()) == 0;
+}

@@ -1,0 +1,139 @@
+// Prefix code tables and table blocks.
+//
+// A table holds, per code length L, limit[L]: the left-justified 16-bit value below which
+// all codes of length <= L lie. Decoding finds the smallest L whose limit lies above the
+// next 16 bits; the code's offset among codes of that length then indexes symbols. To be
+// fast, every build also fills quick[]: for each value of the next kQuickBits bits, the
+// symbol and length that the limit search would find. For L <= kQuickBits every limit is a
+// multiple of 2^(16-kQuickBits) (or capped at 0xFFFF, which an even value never reaches),
+// so the next kQuickBits bits decide the search alone and quick[] agrees with it exactly.
+//
+// A table block: 1 bit multimedia flag, 1 bit keep flag (0 = lengths are absolute), for
+// multimedia 2 bits channel count - 1; then 19 four-bit lengths of the pre-code; then the
+// code lengths coded with the pre-code: 0-15 add to the previous block's length at the same
+// position (mod 16), 16 repeats the previous position 3-6 times (2 extra bits), 17 and 18
+// write 3-10 (3 bits) and 11-138 (7 bits) zeros.
+#include "unpack/huffman.h"
+
+#include <cstring>
+
+#include "unpack/bit_input.h"
+
+namespace {
+
+// A limit as a bound on even 16-bit values: the cap 0xFFFF lies above all of them.
+uint32_t Bound(uint32_t limit) { return limit == 0xFFFF ? 0x10000 : limit; }
+
+void BuildQuickTable(HuffmanTable* t) {
+  constexpr uint32_t kShift = 16 - kQuickBits;
+  uint32_t p = 0;
+  for (uint32_t l = 1; l <= kQuickBits; ++l) {
+    const uint32_t end = Bound(t->limit[l]) >> kShift;  // prefixes below end have length <= l
+    for (; p < end; ++p) {
+      uint32_t index = t->firstIndex[l] + (((p << kShift) - t->limit[l - 1]) >> (16 - l));
+      if (index >= t->symbolCount) index = 0;
+      t->quick[p] = uint16_t(t->symbols[index] | l << 12);
+    }
+  }
+  for (; p < (1u << kQuickBits); ++p) t->quick[p] = 0;  // longer codes: search the limits
+}
+
+}  // namespace
+
+void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable* table, uint32_t count) {
+  uint32_t lengthCount[16] = {};
+  for (uint32_t i = 0; i < count; ++i) lengthCount[lengths[i] & 15] += 1;
+  lengthCount[0] = 0;
+  uint32_t nextIndex[16] = {};
+  table->limit[0] = 0;
+  table->firstIndex[0] = 0;
+  uint32_t n = 0;
+  for (uint32_t l = 1; l < 16; ++l) {
+    n = 2 * (n + lengthCount[l]);
+    uint32_t m = n << (15 - l);
+    if (m > 0xFFFF) m = 0xFFFF;
+    table->limit[l] = m;
+    table->firstIndex[l] = table->firstIndex[l - 1] + lengthCount[l - 1];
+    nextIndex[l] = table->firstIndex[l];
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t l = lengths[i] & 15;
+    if (l != 0) table->symbols[nextIndex[l]++] = i;
+  }
+  table->symbolCount = count;
+  BuildQuickTable(table);
+}
+
+uint32_t DecodeSymbol(ExtractContext* context, HuffmanTable* table) {
+  DecoderState& d = context->decoder;
+  const uint32_t peek = PeekBits16(context);
+  d.lastPeek = peek;
+  const uint32_t quick = table->quick[peek >> (16 - kQuickBits)];
+  uint32_t length, symbol;
+  if (quick) {
+    length = quick >> 12;
+    symbol = quick & 0xFFF;
+  } else {
+    symbol = SearchSymbol(table, peek, &length);
+  }
+  SkipBits(context, length);
+  d.lastSymbol = symbol;
+  return symbol;
+}
+
+void ReadTableBlock(ExtractContext* context) {
+  DecoderState& d = context->decoder;
+  if (d.inputPos > kRefillTableStart) RefillInput(context, false);
+  const uint32_t peek = PeekBits16(context);
+  d.lastPeek = peek;
+  d.multimediaMode = int32_t(peek & kTableFlagMultimedia);
+  if (!(peek & kTableFlagKeep)) std::memset(d.previousLengths, 0, kAllLengthsSize);
+  SkipBits(context, 2);
+  uint32_t count = kLzLengthCount;
+  if (d.multimediaMode) {
+    d.channelCount = int32_t((peek >> 12) & 3) + 1;
+    if (d.currentChannel >= d.channelCount) d.currentChannel = 0;
+    SkipBits(context, kChannelBits);
+    count = kChannelTableSize * uint32_t(d.channelCount);
+  }
+
+  uint8_t preLengths[kPreCodeSize];
+  for (uint32_t i = 0; i < kPreCodeSize; ++i) preLengths[i] = uint8_t(ReadBits(context, kPreCodeLengthBits));
+  BuildHuffmanTable(preLengths, &d.preCodeTable, kPreCodeSize);
+
+  // Positions at and beyond count are not written by the block: they are kept as zeros, so
+  // a later block that adds deltas there starts from a defined value.
+  uint8_t lengths[kAllLengthsSize] = {};
+  for (uint32_t i = 0; i < count;) {
+    if (d.inputPos > kRefillTableSymbol) RefillInput(context, false);
+    const uint32_t s = DecodeSymbol(context, &d.preCodeTable);
+    if (s < kPreCodeRepeatPrevious) {
+      lengths[i] = uint8_t((s + d.previousLengths[i]) & 15);
+      ++i;
+      continue;
+    }
+    uint32_t run;
+    uint8_t value = 0;
+    if (s == kPreCodeRepeatPrevious) {
+      run = kPreCodeRepeatBase + ReadBits(context, kPreCodeRepeatBits);
+      if (i > 0) value = lengths[i - 1];
+    } else if (s == kPreCodeZerosShort) {
+      run = kPreCodeZerosShortBase + ReadBits(context, kPreCodeZerosShortBits);
+    } else {
+      run = kPreCodeZerosLongBase + ReadBits(context, kPreCodeZerosLongBits);
+    }
+    for (; run > 0 && i < count; --run) lengths[i++] = value;  // a run stops at the block's end
+  }
+
+  if (d.multimediaMode) {
+    for (int32_t k = 0; k < d.channelCount; ++k)
+      BuildHuffmanTable(lengths + kChannelTableSize * uint32_t(k), d.channelTableRefs[k],
+                        kChannelTableSize);
+  } else {
+    BuildHuffmanTable(lengths, &d.literalTable, kLiteralTableSize);
+    BuildHuffmanTable(lengths + kLiteralTableSize, &d.distanceTable, kDistanceTableSize);
+    BuildHuffmanTable(lengths + kLiteralTableSize + kDistanceTableSize, &d.repeatLengthTable,
+                      kRepeatLengthTableSize);
+  }
+  std::memcpy(d.previousLengths, lengths, kAllLengthsSize);
+}
