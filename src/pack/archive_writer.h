@@ -1,0 +1,89 @@
+// Writing a RAR 2.x archive: marker block, main header, and one file header plus data
+// area per entry, compressed with our RAR 2.0 compressor or stored.
+//
+// The writer is platform-free: entries arrive as memory buffers with their name already in
+// the ANSI code page, and the archive leaves through a sink function. Entries are packed
+// and written one at a time, in the order they are added, so only one entry's data needs
+// to be in memory.
+//
+// Fields of each file header (offsets within the block):
+//   0  header checksum: low 16 bits of the complemented CRC-32 of bytes 2..31 and the name
+//   2  block type 0x74          3  flags: 0x8000 (data area follows), 0x0080 (1 MB
+//                                  window), 0x0010 on entries that continue a solid stream
+//   5  header size (32 + name)  7  packed size        11 unpacked size
+//   15 host OS 2 (Windows)      16 CRC-32 of the data 20 MS-DOS date and time
+//   24 unpack version 20        25 method: 0x30 stored, 0x31..0x35 compressed at level 1..5
+//   26 name size                28 attributes          32 the name
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+struct ExtractContext;
+struct Rar20Encoder;
+
+// Where the archive bytes go. Returns 0 when all bytes were taken.
+struct PackSink {
+  int (*write)(void* user, const uint8_t* bytes, size_t count);
+  void* user;
+};
+
+constexpr uint16_t kMainFlagSolid = 0x0008;
+constexpr uint16_t kFileFlagSolid = 0x0010;
+constexpr uint16_t kFileFlagWindow1M = 0x0080;
+constexpr uint16_t kFileFlagLongBlock = 0x8000;
+constexpr uint8_t kHostWindows = 2;
+constexpr uint8_t kUnpackVersion20 = 20;
+constexpr uint8_t kMethodStored = 0x30;
+constexpr uint32_t kMaxEntrySize = 0x7FFFFFFF;  // sizes and offsets are signed 32-bit in the reader
+
+// Result codes.
+constexpr int kPackOk = 0;
+constexpr int kPackWriteFailed = 1;   // the sink refused bytes
+constexpr int kPackTooLarge = 2;      // an entry or the archive reaches 2 GiB
+constexpr int kPackBadName = 3;       // empty name or name of 65,536 bytes or more
+constexpr int kPackNoMemory = 4;
+
+struct PackEntryInput {
+  std::string name;         // ANSI code page, '\' between folders
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  uint32_t fileTime = 0;    // MS-DOS date (high 16 bits) and time (low 16 bits), local time
+  uint32_t attributes = 0x20;
+};
+
+// What was written for one entry.
+struct PackEntryReport {
+  uint32_t packedSize = 0;
+  uint32_t crc = 0;
+  bool stored = false;
+  bool solid = false;
+};
+
+struct ArchiveWriter {
+  PackSink sink{};
+  int level = 3;              // 0 stores every entry; 1..5 compress
+  bool solid = true;
+  uint64_t startOffset = 0;   // file offset of the marker (size of the stub before it)
+  uint64_t written = 0;       // bytes of archive written
+  uint32_t entryCount = 0;
+  ExtractContext* crc = nullptr;  // holds the CRC table (the reader's own CRC-32)
+  Rar20Encoder* encoder = nullptr;
+};
+
+// Writes marker and main header. `solid` is ignored at level 0. `startOffset` is where the
+// archive begins in the output file: the reader's offsets are signed 32-bit, so the whole
+// file must stay below 2 GiB.
+int BeginArchive(ArchiveWriter& writer, PackSink sink, int level, bool solid, uint64_t startOffset = 0);
+
+// Packs and writes one entry.
+int AddArchiveEntry(ArchiveWriter& writer, const PackEntryInput& entry, PackEntryReport* report);
+
+// Releases the writer's memory; the archive needs no trailer.
+void EndArchive(ArchiveWriter& writer);
+
+// The standard CRC-32 of a buffer (through the reader's table-driven CRC).
+uint32_t ArchiveCrc32(ArchiveWriter& writer, const uint8_t* data, size_t size);
+
+// MS-DOS date and time of a broken-down local time, clamped to 1980-01-01 .. 2107-12-31.
+uint32_t DosDateTime(int year, int month, int day, int hour, int minute, int second);

@@ -1,0 +1,53 @@
+// Match finder of the compressor: hash chains over the 1 MB window.
+//
+// Positions are "global" 32-bit numbers that grow with every byte the compressor has seen
+// (the caller maps them to its history buffer). Three tables lead into the history:
+//   - chains of 4-byte hashes, one link per position (ring of kWindowSize links), walked up
+//     to a depth limit for long matches;
+//   - the latest position of each 3-byte hash, for length-3 matches, which only pay at
+//     distances below 0x2000 (beyond that the shortest long match is 4 bytes);
+//   - the latest position of each 2-byte value, for the length-2 matches of the short
+//     distance slots (distances up to 256).
+// Links are never cleared: a stale link (from data the caller has since thrown away) is
+// harmless because every candidate is checked against the bytes themselves and must lie
+// strictly below the previous one, inside the allowed distance.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+struct MatchCandidate {
+  uint32_t length;
+  uint32_t distance;
+};
+
+constexpr uint32_t kMaxCandidates = 32;
+
+struct MatchFinder {
+  std::vector<uint32_t> head4;  // latest position per 4-byte hash (0 = none)
+  std::vector<uint32_t> head3;  // latest position per 3-byte hash
+  std::vector<uint32_t> head2;  // latest position per 2-byte value
+  std::vector<uint32_t> chain;  // previous position with the same 4-byte hash, by position mod window
+};
+
+// Allocates and clears the tables.
+void InitMatchFinder(MatchFinder& mf);
+
+// Forgets every position (all tables zero).
+void ClearMatchFinder(MatchFinder& mf);
+
+// Moves every recorded position down by `delta`; positions below `delta` are forgotten.
+void RebaseMatchFinder(MatchFinder& mf, uint32_t delta);
+
+// Records position `pos`, whose bytes start at `bytes`; `avail` bytes are readable there.
+void InsertPosition(MatchFinder& mf, const uint8_t* bytes, uint32_t pos, uint32_t avail);
+
+// Finds matches for position `pos` (bytes at `bytes`, of which `maxLength` may be matched)
+// with sources at positions >= `lowest`; `base` is the address of position `baseG`'s byte.
+// Writes candidates of strictly increasing length (each the nearest found of its length)
+// and returns their number. Stops after `depth` chain links or at a match of `nice` bytes.
+uint32_t FindMatches(const MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos,
+                     uint32_t lowest, uint32_t maxLength, uint32_t depth, uint32_t nice,
+                     MatchCandidate* out);
+
+// Number of equal bytes at a and b, at most limit.
+uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit);

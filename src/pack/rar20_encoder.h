@@ -1,0 +1,116 @@
+// The RAR 2.0 compressor: LZ77 over the 1 MB window with Huffman-coded symbols, the
+// mirror of the decoder in unpack/.
+//
+// One `Rar20Encoder` writes one stream: every entry of a solid archive in turn (the window,
+// the match history, the distance ring and the code tables run on from entry to entry), or
+// one entry after another, each from a clean state, for a non-solid archive. For every
+// entry it produces that entry's packed bytes; the caller puts them into the archive.
+//
+// How an entry's stream is built:
+//   - The data is parsed into symbols: literals, long matches (length and distance slots
+//     with extra bits, the distance bonuses included), short length-2 matches, matches at
+//     one of the four recent distances, and the repeat of the latest match. A hash-chain
+//     match finder supplies candidates; a lazy parse picks, at each position, the candidate
+//     that saves the most bits against coding literals, and defers a match by one (or two)
+//     bytes when a better one starts there. Prices come from the statistics of the
+//     previous block.
+//   - Symbols are grouped in blocks. Each block either continues with the current codes or
+//     switches to codes fitted to it (symbol 269 and a table block), whichever is smaller.
+//     Every code includes symbol 269, so a switch is always possible.
+//   - A non-solid entry begins with its table block. A solid entry begins with the codes
+//     the previous entry left; when it wants new ones, its first symbol is 269.
+//   - The stream ends right after the entry's last symbol, padded to a byte: the decoder
+//     peeks for a further table block only when five or more bytes remain, so nothing
+//     is read past the entry.
+//   - A match never reaches beyond the entry's end.
+// An entry that does not get smaller is stored instead (method 0x30); in a solid stream the
+// encoder then rolls its state back, because the decoder's window does not see stored
+// entries. The first entry of a solid stream is always compressed, so that every later
+// entry finds code tables to continue with.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "pack/bit_writer.h"
+#include "pack/match_finder.h"
+#include "pack/table_block.h"
+#include "unpack/rar20_tables.h"
+
+constexpr int kMinPackLevel = 1;
+constexpr int kMaxPackLevel = 5;
+constexpr int kDefaultPackLevel = 3;
+
+// Search effort of a compression level.
+struct PackLevel {
+  uint32_t chainDepth;   // hash-chain links followed per position
+  uint32_t niceLength;   // a match this long is taken at once
+  uint32_t lazySteps;    // 0: greedy; 1: look one byte ahead; 2: two bytes
+  uint32_t blockSymbols; // symbols per block before the codes are reconsidered
+};
+PackLevel PackLevelParameters(int level);
+
+// The codes in force, as the decoder holds them.
+struct EncoderCodes {
+  uint8_t lengths[kLzLengthCount];  // literal (298), distance (48), repeat length (28)
+  uint16_t codes[kLzLengthCount];
+};
+
+// One coded symbol with its extra fields, kept until its block's codes are chosen.
+struct PackToken {
+  uint16_t symbol;      // literal-code symbol 0..297
+  uint8_t extraBits;    // bits of `extra` that follow it
+  uint8_t second;       // distance slot (long match) or length slot (recent match); 0xFF none
+  uint8_t secondBits;   // bits of `secondExtra`
+  uint8_t secondTable;  // 1: distance code, 2: repeat-length code
+  uint32_t extra;
+  uint32_t secondExtra;
+};
+
+// Symbol counts of a block.
+struct BlockStats {
+  uint32_t counts[kLzLengthCount];  // literal code, then distance slots, then length slots
+};
+
+// The decoder's match history, mirrored.
+struct MatchHistory {
+  uint32_t recentDistances[kRecentDistanceCount];
+  uint32_t recentCount;
+  uint32_t lastLength;
+  uint32_t lastDistance;
+};
+
+struct Rar20Encoder {
+  PackLevel level;
+  bool solid = true;
+  MatchFinder finder;
+  // History: bytes of positions historyStart .. nextPos-1 (the decoder's window and more).
+  std::vector<uint8_t> history;
+  uint32_t historyStart = 0;
+  uint32_t nextPos = 0;
+  uint32_t streamStart = 0;       // lowest position the decoder holds in this stream
+  MatchHistory matches;
+  EncoderCodes codes;
+  bool haveCodes = false;         // the decoder holds codes (a compressed entry came before)
+  TableHistory tableHistory;
+  uint32_t prices[kLzLengthCount];  // estimated cost of each symbol, 1/16 bit
+  uint32_t literalPrice;            // average literal cost, 1/16 bit
+  std::vector<PackToken> tokens;    // the current block
+  BlockStats stats;
+  // Symbol kinds used so far (counts per literal-code symbol), for tests and statistics.
+  uint64_t symbolUse[kLiteralTableSize];
+};
+
+// Prepares an encoder for a new stream.
+void InitEncoder(Rar20Encoder& enc, int level, bool solid);
+
+// Result of packing one entry.
+struct PackedEntry {
+  bool stored = false;            // method 0x30: the data is written as it is
+  bool solid = false;             // the entry continues the previous entry's stream (flag 0x10)
+  std::vector<uint8_t> packed;    // the compressed stream (empty when stored)
+};
+
+// Packs the next entry of the stream. `allowStore` false forces compression even when the
+// data does not get smaller.
+void PackEntry(Rar20Encoder& enc, const uint8_t* data, size_t size, bool allowStore, PackedEntry& out);
