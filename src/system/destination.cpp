@@ -54,13 +54,16 @@ void DefaultDestination(char16_t* out, int capacity) {
   if (!out[0]) {
     const uint32_t n = PlatformGetWindowsDirectory(out, capacity);
     if (n == 0 || n >= static_cast<uint32_t>(capacity)) out[0] = 0;
-    StripToFolder(out);
-    EnsureTrailingSeparator(out, capacity);
-    const int before = TextLength(out);
-    AppendText(u"Programme", out, capacity);
-    if (!FileExists(out)) {
-      out[before] = 0;
-      AppendText(u"Program Files", out, capacity);
+    // Without a Windows folder this source gives nothing rather than a relative name.
+    if (out[0]) {
+      StripToFolder(out);
+      EnsureTrailingSeparator(out, capacity);
+      const int before = TextLength(out);
+      AppendText(u"Programme", out, capacity);
+      if (!FileExists(out)) {
+        out[before] = 0;
+        AppendText(u"Program Files", out, capacity);
+      }
     }
   }
   if (!out[0]) return;

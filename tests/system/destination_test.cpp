@@ -1,0 +1,186 @@
+// The proposed destination and its fall-backs, the remembered folder in the registry, the
+// folder browser and the creation of folders with their parents.
+#include "system/destination.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "machine_fixture.h"
+#include "system/host/host_dialog.h"
+#include "system/text.h"
+
+namespace {
+
+const char16_t kRememberedKey[] = u"Software\\Korvane";
+
+class Destination : public MachineTest {
+ protected:
+  std::u16string Proposal() {
+    char16_t out[kPathCapacity];
+    for (char16_t& c : out) c = u'#';
+    DefaultDestination(out, kPathCapacity);
+    return out;
+  }
+};
+
+TEST_F(Destination, RememberedFolderIsProposedAsStored) {
+  SetProductId("ABC");
+  SetGroup("Example Product");
+  // Even a folder that no longer exists is proposed, and without the group name.
+  HostRegistryWrite(HostHive::CurrentUser, kRememberedKey, u"ABC", u"D:\\Gone\\Tools");
+  EXPECT_EQ(Proposal(), u"D:\\Gone\\Tools");
+}
+
+TEST_F(Destination, FallsBackThroughEverySource) {
+  SetProductId("ABC");
+  SetGroup("Example Product");
+  struct Step {
+    const char* what;
+    void (*prepare)();
+    const char16_t* expected;
+  };
+  const Step steps[] = {
+      {"no remembered value: the program-files value", [] {},
+       u"C:\\Program Files\\Example Product"},
+      {"an empty remembered value counts as none",
+       [] { HostRegistryWrite(HostHive::CurrentUser, kRememberedKey, u"ABC", u""); },
+       u"C:\\Program Files\\Example Product"},
+      {"a remembered value too large for the buffer counts as none",
+       [] { HostRegistryWrite(HostHive::CurrentUser, kRememberedKey, u"ABC", std::u16string(300, u'x')); },
+       u"C:\\Program Files\\Example Product"},
+      {"the value already ends in a backslash",
+       [] { HostSetProgramFilesDir(u"E:\\Apps\\"); }, u"E:\\Apps\\Example Product"},
+      {"no program-files value: the environment",
+       [] {
+         HostSetProgramFilesDir(u"");
+         HostSetEnvironment(u"ProgramFiles", u"F:\\Progs");
+       },
+       u"F:\\Progs\\Example Product"},
+      {"neither: Program Files beside the Windows folder, existing or not",
+       [] {
+         HostUnsetEnvironment(u"PROGRAMFILES");
+         HostSetWindowsFolder(u"D:\\WIN");
+       },
+       u"D:\\Program Files\\Example Product"},
+      {"a localised Programme folder there wins",
+       [] {
+         HostAddDrive('D');
+         MakeFolder(u"D:\\Programme");
+       },
+       u"D:\\Programme\\Example Product"},
+  };
+  for (const Step& step : steps) {
+    step.prepare();
+    EXPECT_EQ(Proposal(), step.expected) << step.what;
+  }
+}
+
+TEST_F(Destination, EmptyProductIdNeitherReadsNorWritesTheRememberedFolder) {
+  SetGroup("Tool");
+  HostRegistryWrite(HostHive::CurrentUser, kRememberedKey, u"", u"D:\\Default value");
+  EXPECT_EQ(Proposal(), u"C:\\Program Files\\Tool");
+  SaveDestination(u"C:\\Somewhere");
+  EXPECT_EQ(HostRegistryValueNames(HostHive::CurrentUser, kRememberedKey), std::vector<std::u16string>{u""});
+}
+
+TEST_F(Destination, NoSourceLeavesTheProposalEmpty) {
+  SetGroup("Tool");
+  HostSetProgramFilesDir(u"");
+  HostUnsetEnvironment(u"ProgramFiles");
+  HostSetWindowsFolder(u"");
+  EXPECT_EQ(Proposal(), u"");
+}
+
+TEST_F(Destination, GroupNameIsCutToTheBuffer) {
+  SetGroup("Example Product");
+  HostSetProgramFilesDir(u"C:\\" + std::u16string(250, u'p'));
+  const std::u16string proposal = Proposal();
+  EXPECT_EQ(proposal.size(), 259u);
+  EXPECT_EQ(proposal.substr(253), u"\\Examp");
+}
+
+TEST_F(Destination, SavedFolderPersistsAndIsProposedNextTime) {
+  SetProductId("KV1");
+  SetGroup("Tool");
+  SaveDestination(u"D:\\Tools\\My Tool");
+  std::u16string stored;
+  uint32_t type = 0;
+  ASSERT_TRUE(HostRegistryRead(HostHive::CurrentUser, kRememberedKey, u"KV1", &stored, &type));
+  EXPECT_EQ(stored, u"D:\\Tools\\My Tool");
+  EXPECT_EQ(type, 1u);
+  // A new run on the same machine reads it from the registry file.
+  HostReset(root_);
+  EXPECT_EQ(Proposal(), u"D:\\Tools\\My Tool");
+  SaveDestination(u"");  // an empty folder is never stored
+  ASSERT_TRUE(HostRegistryRead(HostHive::CurrentUser, kRememberedKey, u"KV1", &stored));
+  EXPECT_EQ(stored, u"D:\\Tools\\My Tool");
+}
+
+TEST_F(Destination, ProgramFilesDirReadsTheMachineValue) {
+  char16_t out[kPathCapacity];
+  ReadProgramFilesDir(out, kPathCapacity);
+  EXPECT_EQ(std::u16string(out), u"C:\\Program Files");
+  HostSetProgramFilesDir(u"");
+  ReadProgramFilesDir(out, kPathCapacity);
+  EXPECT_EQ(std::u16string(out), u"");
+}
+
+TEST_F(Destination, CreateDirectoriesResults) {
+  EXPECT_EQ(CreateDirectories(u"C:\\A\\B\\C"), kCreateDone);
+  EXPECT_TRUE(IsFolder(u"C:\\A\\B\\C"));
+  EXPECT_EQ(CreateDirectories(u"C:\\A\\B\\C"), kCreateFailed);  // exists already
+  EXPECT_EQ(CreateDirectories(u"C:\\A\\B\\D"), kCreateDone);    // parent exists
+  EXPECT_EQ(CreateDirectories(u"Q:\\X\\Y"), kCreateFailed);     // no drive Q: climbs to the root
+  EXPECT_FALSE(Exists(u"Q:\\X"));
+  WriteFile(u"C:\\A\\file", "x");
+  EXPECT_EQ(CreateDirectories(u"C:\\A\\file\\sub\\deeper"), kCreateFailed);  // a file in the way
+  EXPECT_EQ(CreateDirectories(nullptr), kCreateFailed);
+}
+
+class Browse : public MachineTest {
+ protected:
+  void SetUp() override {
+    MachineTest::SetUp();
+    dialog_ = HostCreateSetupDialog(nullptr);
+  }
+  void TearDown() override {
+    HostDestroyDialog(dialog_);
+    MachineTest::TearDown();
+  }
+  std::u16string Edit() { return HostControl(dialog_, 1032)->text; }
+  WindowHandle dialog_ = nullptr;
+};
+
+TEST_F(Browse, OpensOnTheFolderOrItsParentAndTakesTheChoice) {
+  MakeFolder(u"C:\\Tools");
+  const struct {
+    const char16_t* edit;
+    const char16_t* initial;
+  } cases[] = {
+      {u"C:\\Tools", u"C:\\Tools"},
+      {u"C:\\Tools\\New Tool", u"C:\\Tools"},    // missing folder: its parent
+      {u"C:\\Nowhere\\New Tool", u""},           // neither exists: no selection
+      {u"", u""},
+      {u"C:\\Tools\\sub\\..", u"C:\\Tools"},     // the absolute form is what gets parsed
+  };
+  HostSetBrowseAnswer(u"C:\\Chosen");
+  for (const auto& c : cases) {
+    DialogSetItemText(dialog_, 1032, c.edit);
+    BrowseForDestination(dialog_, 1032);
+    ASSERT_FALSE(HostBrowseRequests().empty());
+    EXPECT_EQ(HostBrowseRequests().back().initialSelection, c.initial) << "edit text size " << std::u16string(c.edit).size();
+    EXPECT_EQ(HostBrowseRequests().back().owner, dialog_);
+    EXPECT_EQ(Edit(), u"C:\\Chosen");
+  }
+}
+
+TEST_F(Browse, CancelLeavesTheEditFieldAsItWas) {
+  HostSetBrowseAnswer(u"");
+  DialogSetItemText(dialog_, 1032, u"C:\\Program Files\\..\\Tool");
+  BrowseForDestination(dialog_, 1032);
+  EXPECT_EQ(HostBrowseRequests().size(), 1u);
+  EXPECT_EQ(Edit(), u"C:\\Program Files\\..\\Tool");  // the absolute form is never written back
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+// Staging root names, the shell's move and delete of folder trees, and the PSAPI.DLL rename.
+#include "system/file_ops.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "machine_fixture.h"
+#include "system/text.h"
+
+namespace {
+
+using FileOps = MachineTest;
+
+std::u16string TempName(int capacity = kPathCapacity) {
+  char16_t out[kPathCapacity];
+  MakeTempFolderName(out, capacity);
+  return out;
+}
+
+TEST_F(FileOps, StagingRootCountsInHexadecimal) {
+  EXPECT_EQ(TempName(), u"C:\\users\\user\\Temp\\1");
+  const char16_t* taken[] = {u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8", u"9"};
+  for (const char16_t* name : taken) MakeFolder((u"C:\\users\\user\\Temp\\" + std::u16string(name)).c_str());
+  EXPECT_EQ(TempName(), u"C:\\users\\user\\Temp\\a");
+  WriteFile(u"C:\\users\\user\\Temp\\a", "files count as taken too");
+  for (const char16_t* name : {u"b", u"c", u"d", u"e", u"f"})
+    MakeFolder((u"C:\\users\\user\\Temp\\" + std::u16string(name)).c_str());
+  EXPECT_EQ(TempName(), u"C:\\users\\user\\Temp\\10");
+}
+
+TEST_F(FileOps, StagingRootAddsAMissingSeparator) {
+  HostSetTempFolder(u"C:\\Temp");
+  MakeFolder(u"C:\\Temp");
+  EXPECT_EQ(TempName(), u"C:\\Temp\\1");
+}
+
+TEST_F(FileOps, StagingRootStopsWhenTheCounterDoesNotFit) {
+  // "C:\T\" is 5 characters: with capacity 7 only one digit fits.
+  HostSetTempFolder(u"C:\\T\\");
+  MakeFolder(u"C:\\T");
+  for (const char16_t* name : {u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8", u"9", u"a", u"b", u"c", u"d",
+                               u"e", u"f"})
+    MakeFolder((u"C:\\T\\" + std::u16string(name)).c_str());
+  EXPECT_EQ(TempName(7), u"C:\\T\\1");  // returns instead of looping for ever
+}
+
+TEST_F(FileOps, MoveCarriesAWholeTreeToANewName) {
+  MakeFolder(u"C:\\Stage");
+  MakeFolder(u"C:\\Stage\\Tool");
+  MakeFolder(u"C:\\Stage\\Tool\\docs");
+  WriteFile(u"C:\\Stage\\Tool\\Tool.exe", "program");
+  WriteFile(u"C:\\Stage\\Tool\\docs\\readme.txt", "readme");
+  int owner = 0;
+  EXPECT_EQ(ShellMove(&owner, u"C:\\Stage\\Tool", u"C:\\Apps\\Tool"), 0);
+  EXPECT_EQ(ReadFile(u"C:\\Apps\\Tool\\Tool.exe"), "program");
+  EXPECT_EQ(ReadFile(u"C:\\Apps\\Tool\\docs\\readme.txt"), "readme");
+  EXPECT_FALSE(Exists(u"C:\\Stage\\Tool"));
+  ASSERT_EQ(HostShellOperations().size(), 1u);
+  const HostShellOperation& op = HostShellOperations()[0];
+  EXPECT_EQ(op.owner, &owner);
+  EXPECT_EQ(op.function, 1u);
+  EXPECT_EQ(op.flags, 0x0210);
+  EXPECT_EQ(op.from, u"C:\\Stage\\Tool");
+  EXPECT_EQ(op.to, u"C:\\Apps\\Tool");
+}
+
+TEST_F(FileOps, MoveReportsFailureAndCancellationAlike) {
+  MakeFolder(u"C:\\Stage");
+  WriteFile(u"C:\\Stage\\file", "x");
+  const struct {
+    HostShellOutcome outcome;
+    const char* what;
+  } cases[] = {{HostShellOutcome::Fail, "failed"}, {HostShellOutcome::Cancel, "cancelled"}};
+  for (const auto& c : cases) {
+    HostSetShellOutcome(c.outcome);
+    EXPECT_EQ(ShellMove(nullptr, u"C:\\Stage", u"C:\\Target"), -1) << c.what;
+    EXPECT_TRUE(Exists(u"C:\\Stage\\file")) << c.what;
+  }
+  HostSetShellOutcome(HostShellOutcome::Normal);
+  EXPECT_EQ(ShellMove(nullptr, u"C:\\Missing", u"C:\\Target"), -1);
+  EXPECT_EQ(ShellMove(nullptr, u"C:\\Stage", u"C:\\Target"), 0);
+  EXPECT_EQ(ReadFile(u"C:\\Target\\file"), "x");
+}
+
+TEST_F(FileOps, MoveRefusesPathsThatWouldBeCut) {
+  MakeFolder(u"C:\\Stage");
+  const std::u16string longTarget = u"C:\\" + std::u16string(270, u't');
+  EXPECT_EQ(ShellMove(nullptr, u"C:\\Stage", longTarget.c_str()), -1);
+  EXPECT_TRUE(HostShellOperations().empty());
+  EXPECT_TRUE(IsFolder(u"C:\\Stage"));
+}
+
+TEST_F(FileOps, DeleteTreeRemovesEverythingAndIgnoresMissingPaths) {
+  MakeFolder(u"C:\\users\\user\\Temp\\1");
+  MakeFolder(u"C:\\users\\user\\Temp\\1\\Tool");
+  WriteFile(u"C:\\users\\user\\Temp\\1\\Tool\\a.txt", "a");
+  ShellDeleteTree(u"C:\\users\\user\\Temp\\1");
+  EXPECT_FALSE(Exists(u"C:\\users\\user\\Temp\\1"));
+  EXPECT_TRUE(IsFolder(u"C:\\users\\user\\Temp"));
+  ASSERT_EQ(HostShellOperations().size(), 1u);
+  EXPECT_EQ(HostShellOperations()[0].function, 3u);
+  EXPECT_EQ(HostShellOperations()[0].flags, 0x0010);  // no undo: not into the recycle bin
+  EXPECT_EQ(HostShellOperations()[0].owner, nullptr);
+  ShellDeleteTree(u"C:\\users\\user\\Temp\\1");
+  ShellDeleteTree(nullptr);
+  EXPECT_EQ(HostShellOperations().size(), 1u);  // nothing to delete, no shell call
+}
+
+TEST_F(FileOps, OldPsapiIsMovedAsideOnlyWhenTheNewNameIsFree) {
+  MakeFolder(u"C:\\Tool");
+  MoveOldPsapiAside(u"C:\\Tool");  // nothing there: nothing happens
+  EXPECT_FALSE(Exists(u"C:\\Tool\\KVPSAPI.DLL"));
+
+  WriteFile(u"C:\\Tool\\PSAPI.DLL", "old");
+  MoveOldPsapiAside(u"C:\\Tool\\");
+  EXPECT_FALSE(Exists(u"C:\\Tool\\PSAPI.DLL"));
+  EXPECT_EQ(ReadFile(u"C:\\Tool\\KVPSAPI.DLL"), "old");
+
+  WriteFile(u"C:\\Tool\\PSAPI.DLL", "newer");
+  MoveOldPsapiAside(u"C:\\Tool");  // both present: nothing changes
+  EXPECT_EQ(ReadFile(u"C:\\Tool\\PSAPI.DLL"), "newer");
+  EXPECT_EQ(ReadFile(u"C:\\Tool\\KVPSAPI.DLL"), "old");
+}
+
+TEST_F(FileOps, PsapiNameIsFoundInAnyLetterCase) {
+  MakeFolder(u"C:\\Tool");
+  WriteFile(u"C:\\Tool\\psapi.dll", "old");
+  MoveOldPsapiAside(u"C:\\Tool");
+  EXPECT_EQ(ReadFile(u"C:\\Tool\\KVPSAPI.DLL"), "old");
+  EXPECT_FALSE(Exists(u"C:\\Tool\\psapi.dll"));
+}
+
+}  // namespace

@@ -1,0 +1,179 @@
+// The uninstall entry, special folders, shortcut files and the program group.
+#include "system/shortcuts.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "machine_fixture.h"
+#include "system/destination.h"
+#include "system/text.h"
+
+namespace {
+
+const char16_t kUninstallKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Example Product";
+const char16_t kDesktop[] = u"C:\\users\\user\\Desktop";
+const char16_t kCommonPrograms[] = u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs";
+const char16_t kUserPrograms[] = u"C:\\users\\user\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
+const char16_t kQuickLaunch[] =
+    u"C:\\users\\user\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch";
+
+class Shortcuts : public MachineTest {
+ protected:
+  void SetUp() override {
+    MachineTest::SetUp();
+    SetGroup("Example Product");
+  }
+  static HostShortcut Link(const std::u16string& path) {
+    HostShortcut link;
+    EXPECT_TRUE(HostReadShortcut(path, &link)) << "no shortcut file";
+    return link;
+  }
+  InstallContext Context(const char16_t* uninstaller) {
+    InstallContext context{};
+    CopyText(u"C:\\Program Files\\Example", context.destination, kPathCapacity);
+    CopyText(u"Example.exe", context.mainProgram, kNameCapacity);
+    CopyText(uninstaller, context.uninstaller, kNameCapacity);
+    return context;
+  }
+};
+
+TEST_F(Shortcuts, UninstallEntryHoldsItsThreeValuesUnquoted) {
+  RegisterUninstall(u"C:\\Program Files\\Example\\UnInst.exe");
+  EXPECT_EQ(HostRegistryValueNames(HostHive::LocalMachine, kUninstallKey),
+            (std::vector<std::u16string>{u"DisplayName", u"UninstallString", u"Publisher"}));
+  std::u16string value;
+  ASSERT_TRUE(HostRegistryRead(HostHive::LocalMachine, kUninstallKey, u"DisplayName", &value));
+  EXPECT_EQ(value, u"Example Product");
+  ASSERT_TRUE(HostRegistryRead(HostHive::LocalMachine, kUninstallKey, u"UninstallString", &value));
+  EXPECT_EQ(value, u"C:\\Program Files\\Example\\UnInst.exe");
+  ASSERT_TRUE(HostRegistryRead(HostHive::LocalMachine, kUninstallKey, u"Publisher", &value));
+  EXPECT_EQ(value, u"Korvane");
+}
+
+TEST_F(Shortcuts, NothingIsRegisteredOrLinkedWithoutAGroupName) {
+  SetGroup("");
+  RegisterUninstall(u"C:\\Program Files\\Example\\UnInst.exe");
+  EXPECT_TRUE(HostRegistryValueNames(HostHive::LocalMachine,
+                                     u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall").empty());
+  InstallContext context = Context(u"UnInst.exe");
+  CreateProgramGroup(nullptr, &context);
+  EXPECT_FALSE(Exists((std::u16string(kCommonPrograms) + u"\\Uninstall.lnk").c_str()));
+  CreateDesktopLink(u"C:\\Program Files\\Example\\Example.exe", u"");
+  EXPECT_FALSE(Exists((std::u16string(kDesktop) + u"\\.lnk").c_str()));
+}
+
+TEST_F(Shortcuts, SpecialFoldersComeFromTheSystem) {
+  char16_t path[kPathCapacity];
+  SpecialFolderPath(kFolderCommonPrograms, path);
+  EXPECT_EQ(std::u16string(path), kCommonPrograms);
+  HostSetSpecialFolder(kFolderDesktop, u"");
+  SpecialFolderPath(kFolderDesktop, path);
+  EXPECT_EQ(std::u16string(path), u"");
+}
+
+TEST_F(Shortcuts, QuickLaunchIsOfferedOnlyWhenItsFolderExists) {
+  char16_t folder[kPathCapacity];
+  QuickLaunchFolder(folder, kPathCapacity);
+  EXPECT_EQ(std::u16string(folder), kQuickLaunch);
+  EXPECT_FALSE(QuickLaunchAvailable());
+  EXPECT_EQ(CreateDirectories(kQuickLaunch), 0);
+  EXPECT_TRUE(QuickLaunchAvailable());
+  HostSetSpecialFolder(kFolderAppData, u"");
+  QuickLaunchFolder(folder, kPathCapacity);
+  EXPECT_EQ(std::u16string(folder), u"");
+  EXPECT_FALSE(QuickLaunchAvailable());
+}
+
+TEST_F(Shortcuts, DesktopAndQuickLaunchLinksWorkInTheTargetsFolder) {
+  CreateDirectories(kQuickLaunch);
+  const char16_t target[] = u"C:\\Program Files\\Example\\Example.exe";
+  CreateDesktopLink(target, u"Example Product");
+  CreateQuickLaunchLink(target, u"Example Product");
+  for (const std::u16string folder : {kDesktop, kQuickLaunch}) {
+    const HostShortcut link = Link(folder + u"\\Example Product.lnk");
+    EXPECT_EQ(link.target, target);
+    EXPECT_EQ(link.workingDirectory, u"C:\\Program Files\\Example");
+    EXPECT_EQ(link.showCommand, 5);
+  }
+}
+
+TEST_F(Shortcuts, AnExistingShortcutIsReplaced) {
+  WriteFile((std::u16string(kDesktop) + u"\\Example Product.lnk").c_str(), "old");
+  CreateDesktopLink(u"D:\\New\\Example.exe", u"Example Product");
+  EXPECT_EQ(Link(std::u16string(kDesktop) + u"\\Example Product.lnk").target, u"D:\\New\\Example.exe");
+}
+
+TEST_F(Shortcuts, NoFolderNoLink) {
+  HostSetSpecialFolder(kFolderDesktop, u"");
+  CreateDesktopLink(u"C:\\Program Files\\Example\\Example.exe", u"Example Product");
+  // Without a Quick Launch folder the link object cannot save, and nothing else is made.
+  CreateQuickLaunchLink(u"C:\\Program Files\\Example\\Example.exe", u"Example Product");
+  EXPECT_FALSE(Exists((std::u16string(kQuickLaunch) + u"\\Example Product.lnk").c_str()));
+  EXPECT_FALSE(Exists(u"C:\\Example Product.lnk"));
+}
+
+TEST_F(Shortcuts, ShellLinkReportsTheLinkObjectsResult) {
+  EXPECT_EQ(CreateShellLink(u"C:\\a.lnk", u"C:\\a.exe", u"C:\\"), 0);
+  EXPECT_NE(CreateShellLink(u"C:\\missing\\a.lnk", u"C:\\a.exe", u"C:\\"), 0);
+  HostSetShellLinkFailure(static_cast<long>(0x80040154));  // class not registered
+  EXPECT_EQ(CreateShellLink(u"C:\\b.lnk", u"C:\\a.exe", u"C:\\"), static_cast<long>(0x80040154));
+  EXPECT_FALSE(Exists(u"C:\\b.lnk"));
+}
+
+TEST_F(Shortcuts, ProgramGroupHoldsProgramAndUninstaller) {
+  InstallContext context = Context(u"UNINST.EXE");
+  CreateProgramGroup(nullptr, &context);
+  const std::u16string group = std::u16string(kCommonPrograms) + u"\\Example Product";
+  HostShortcut main = Link(group + u"\\Example Product.lnk");
+  EXPECT_EQ(main.target, u"C:\\Program Files\\Example\\Example.exe");
+  EXPECT_EQ(main.workingDirectory, u"C:\\Program Files\\Example");
+  HostShortcut uninstall = Link(group + u"\\Uninstall.lnk");
+  EXPECT_EQ(uninstall.target, u"C:\\Program Files\\Example\\UNINST.EXE");  // as spelled in the payload
+  EXPECT_EQ(uninstall.workingDirectory, u"C:\\Program Files\\Example");
+}
+
+TEST_F(Shortcuts, ProgramGroupWithoutUninstallerAndInTheUsersFolder) {
+  HostSetSpecialFolder(kFolderCommonPrograms, u"");
+  InstallContext context = Context(u"");
+  CreateProgramGroup(nullptr, &context);
+  const std::u16string group = std::u16string(kUserPrograms) + u"\\Example Product";
+  EXPECT_TRUE(HostReadShortcut(group + u"\\Example Product.lnk", nullptr));
+  EXPECT_FALSE(Exists((group + u"\\Uninstall.lnk").c_str()));
+}
+
+TEST_F(Shortcuts, AnExistingGroupFolderIsLeftUntouched) {
+  const std::u16string group = std::u16string(kCommonPrograms) + u"\\Example Product";
+  MakeFolder(group.c_str());
+  InstallContext context = Context(u"UnInst.exe");
+  CreateProgramGroup(nullptr, &context);
+  EXPECT_FALSE(Exists((group + u"\\Example Product.lnk").c_str()));
+}
+
+TEST_F(Shortcuts, NoProgramsFolderNoGroup) {
+  HostSetSpecialFolder(kFolderCommonPrograms, u"");
+  HostSetSpecialFolder(kFolderPrograms, u"");
+  InstallContext context = Context(u"UnInst.exe");
+  CreateProgramGroup(nullptr, &context);
+  EXPECT_TRUE(HostShellOperations().empty());
+  EXPECT_FALSE(Exists(u"C:\\Example Product"));
+}
+
+TEST_F(Shortcuts, StagedGroupIsBuiltInTheStagingRootAndMovedIntoPlace) {
+  InstallContext context = Context(u"UnInst.exe");
+  CopyText(u"C:\\users\\user\\Temp\\1", context.stagingRoot, kPathCapacity);
+  MakeFolder(u"C:\\users\\user\\Temp\\1");
+  int marker = 0;
+  CreateProgramGroup(&marker, &context);
+  ASSERT_EQ(HostShellOperations().size(), 1u);
+  const HostShellOperation& move = HostShellOperations()[0];
+  EXPECT_EQ(move.owner, &marker);
+  EXPECT_EQ(move.from, u"C:\\users\\user\\Temp\\1\\Example Product");
+  EXPECT_EQ(move.to, kCommonPrograms);
+  const std::u16string group = std::u16string(kCommonPrograms) + u"\\Example Product";
+  EXPECT_EQ(Link(group + u"\\Example Product.lnk").target, u"C:\\Program Files\\Example\\Example.exe");
+  EXPECT_TRUE(HostReadShortcut(group + u"\\Uninstall.lnk", nullptr));
+  EXPECT_FALSE(Exists(u"C:\\users\\user\\Temp\\1\\Example Product"));
+}
+
+}  // namespace
