@@ -78,6 +78,12 @@ int BeginArchive(ArchiveWriter& w, PackSink sink, int level, bool solid, uint64_
   return Emit(w, head, sizeof head);
 }
 
+void SetPackProgress(ArchiveWriter& w, void (*progress)(void* user, uint64_t entryBytesDone), void* user) {
+  if (!w.encoder) return;
+  w.encoder->progress = progress;
+  w.encoder->progressUser = user;
+}
+
 int AddArchiveEntry(ArchiveWriter& w, const PackEntryInput& entry, PackEntryReport* report) {
   if (entry.name.empty() || entry.name.size() > 0xFFFF - 32) return kPackBadName;
   if (entry.size > kMaxEntrySize) return kPackTooLarge;

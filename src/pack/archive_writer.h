@@ -76,6 +76,9 @@ struct ArchiveWriter {
 // file must stay below 2 GiB.
 int BeginArchive(ArchiveWriter& writer, PackSink sink, int level, bool solid, uint64_t startOffset = 0);
 
+// Asks to be told, while an entry is packed, how many of its bytes are done.
+void SetPackProgress(ArchiveWriter& writer, void (*progress)(void* user, uint64_t entryBytesDone), void* user);
+
 // Packs and writes one entry.
 int AddArchiveEntry(ArchiveWriter& writer, const PackEntryInput& entry, PackEntryReport* report);
 

@@ -351,6 +351,7 @@ void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, b
     if (enc.tokens.size() >= enc.level.blockSymbols) {
       FinishBlock(enc, w, firstBlock);
       firstBlock = false;
+      if (enc.progress) enc.progress(enc.progressUser, pos - start);
     }
   }
   p.InsertUpTo(end);

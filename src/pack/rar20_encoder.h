@@ -99,6 +99,9 @@ struct Rar20Encoder {
   BlockStats stats;
   // Symbol kinds used so far (counts per literal-code symbol), for tests and statistics.
   uint64_t symbolUse[kLiteralTableSize];
+  // Called now and then while an entry is parsed, with the bytes of it done so far.
+  void (*progress)(void* user, uint64_t entryBytesDone) = nullptr;
+  void* progressUser = nullptr;
 };
 
 // Prepares an encoder for a new stream.

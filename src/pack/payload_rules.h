@@ -1,0 +1,72 @@
+// The setup program's conventions for its payload, as the packer needs them: the order of
+// the entries in the archive, and checks that predict what the setup program will do with
+// a product folder, so that a publisher learns about a problem when packing, not when a
+// user installs.
+//
+// The setup program reads the archive in order and
+//   - takes the product description from the entry named "FILE_ID.DIZ" (whole name,
+//     ignoring case) and the installation description from entries ending in ".INF";
+//   - takes the language-file prefix from the first entry ending in ".LNG";
+//   - writes every other entry into one destination folder under its base name (folders
+//     are not reproduced), so base names must be unique and valid Windows file names;
+//   - reads the ".INF" keys "ID", "Group", "Class" and "Exe" by finding the first
+//     occurrence of the key anywhere in the text, followed directly by "=", and keeps at
+//     most 3, 31, 31 and 31 characters of their values;
+//   - finds the archive only when it starts at offset 0 or at an offset from 7 to 249,996.
+// Names here are 8-bit text in the archive's code page, folders separated by '\'.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class PayloadIssueLevel { kWarning, kError };
+
+struct PayloadIssue {
+  PayloadIssueLevel level;
+  std::string entry;    // the entry concerned (empty for the setup as a whole)
+  std::string message;
+};
+
+// Role of an entry for the setup program.
+enum class PayloadRole { kDescription = 0, kSetupInfo = 1, kLanguageFile = 2, kOther = 3 };
+
+PayloadRole PayloadRoleOf(const std::string& name);
+
+// Base name: the text after the last '\' or '/'.
+std::string PayloadBaseName(const std::string& name);
+
+// Sorts names into archive order: "FILE_ID.DIZ", the ".INF" entries, the ".LNG" entries,
+// then all others; within each group by the bytes of the name.
+void SortPayloadNames(std::vector<std::string>& names);
+
+// Checks of the names alone: unsafe or invalid names, names of 260 bytes or more, base
+// names that collide once folders are flattened, a missing "FILE_ID.DIZ", several ".INF"
+// entries, ".LNG" names the setup cannot take a language code from.
+void CheckPayloadNames(const std::vector<std::string>& names, std::vector<PayloadIssue>& issues);
+
+// Checks of an entry's size: 2 GiB or more cannot be stored; description entries that the
+// scan pass could not hold in memory.
+void CheckPayloadSize(const std::string& name, uint64_t size, std::vector<PayloadIssue>& issues);
+
+// Checks of an ".INF" entry's content against the setup's reading of it. `names` are all
+// entry names (for the "Exe" value).
+void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size,
+                    const std::vector<std::string>& names, std::vector<PayloadIssue>& issues);
+
+// Checks of the product description: a product name that will be cut when it becomes the
+// group name (unless the ".INF" gives "Group").
+void CheckDescription(const std::string& name, const uint8_t* data, size_t size, bool groupFromInfo,
+                      std::vector<PayloadIssue>& issues);
+
+// Checks of a language file's content: too short, no "[" first, no "Language" name.
+void CheckLanguageFile(const std::string& name, const uint8_t* data, size_t size,
+                       std::vector<PayloadIssue>& issues);
+
+// True when an ".INF" content sets "Group" the way the setup reads it.
+bool SetupInfoSetsGroup(const uint8_t* data, size_t size);
+
+// Checks of the stub the archive is appended to: its size decides where the archive
+// starts, and it must not itself hold something the setup would take for the archive.
+constexpr uint64_t kLastArchiveOffset = 249996;
+void CheckStub(const uint8_t* stub, size_t size, std::vector<PayloadIssue>& issues);
