@@ -1,0 +1,44 @@
+// setuptool: make, inspect and test the payload archive of a setup.
+#include <cstdio>
+#include <cstring>
+
+#include "commands.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: setuptool COMMAND [ARGUMENTS]\n"
+    "\n"
+    "Commands:\n"
+    "  list FILE          list the entries of the archive in FILE (a bare archive or a\n"
+    "                     setup program with the archive appended)\n"
+    "  test FILE          decode every entry and verify every checksum\n"
+    "  extract FILE DIR   write the archive's files under DIR\n"
+    "  pack ...           make a payload archive (see setuptool pack --help)\n"
+    "\n"
+    "Run 'setuptool COMMAND --help' for the details of a command.\n"
+    "Exit status: 0 success, 1 the archive failed, 2 bad arguments or inaccessible files.\n";
+
+}  // namespace
+
+bool IsHelpArgument(const char* argument) {
+  return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
+}
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  const char* command = argv[1];
+  if (IsHelpArgument(command)) {
+    std::fputs(kUsage, stdout);
+    return kExitOk;
+  }
+  if (std::strcmp(command, "list") == 0) return RunListCommand(argc - 1, argv + 1);
+  if (std::strcmp(command, "test") == 0) return RunTestCommand(argc - 1, argv + 1);
+  if (std::strcmp(command, "extract") == 0) return RunExtractCommand(argc - 1, argv + 1);
+  if (std::strcmp(command, "pack") == 0) return RunPackCommand(argc - 1, argv + 1);
+  std::fprintf(stderr, "setuptool: unknown command '%s'\n\n%s", command, kUsage);
+  return kExitUsage;
+}
