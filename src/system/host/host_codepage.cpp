@@ -1,7 +1,8 @@
 // The ANSI code page of the stand-in: Windows-1252, both ways. Bytes 0x80-0x9F carry the
 // typographic characters of that code page; the five bytes it leaves undefined map to the
 // control characters of the same value, as Windows maps them. Wide characters that the
-// code page cannot hold become its default character '?'.
+// code page cannot hold become its default character '?', each half of a surrogate pair on
+// its own, as the system's conversion does.
 #include "system/platform.h"
 
 namespace {
@@ -24,9 +25,6 @@ char WideToByte(char16_t c) {
     if (kHighControls[i] == c) return static_cast<char>(0x80 + i);
   return '?';
 }
-
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 }  // namespace
 
@@ -54,26 +52,16 @@ int PlatformWideToAnsi(const char16_t* source, char* dest, int room) {
     PlatformSetLastError(87);
     return 0;
   }
-  // A surrogate pair is one character and becomes one default character.
-  int out = 0;
-  for (int i = 0;; ++i) {
-    const char16_t c = source[i];
-    char b;
-    if (IsHighSurrogate(c) && IsLowSurrogate(source[i + 1])) {
-      b = '?';
-      ++i;
-    } else {
-      b = WideToByte(c);
+  int n = 0;
+  while (source[n]) ++n;
+  const int needed = n + 1;
+  if (room == 0) return needed;
+  for (int i = 0; i < needed; ++i) {
+    if (i >= room) {
+      PlatformSetLastError(kErrorInsufficientBuffer);
+      return 0;
     }
-    if (room != 0) {
-      if (out >= room) {
-        PlatformSetLastError(kErrorInsufficientBuffer);
-        return 0;
-      }
-      dest[out] = b;
-    }
-    ++out;
-    if (c == 0) break;
+    dest[i] = WideToByte(source[i]);
   }
-  return out;
+  return needed;
 }

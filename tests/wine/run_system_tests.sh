@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Runs the Windows layer's test program under Wine, then reads what it left in the registry
+# back with Wine's own "reg query", and checks the language choice for three system locales.
+#   run_system_tests.sh WINE_RUN PROGRAM PREFIX
+set -uo pipefail
+wine_run=$1 program=$2 prefix=$3
+[ -f "$program" ] || { echo "missing $program: build the win32 tree first" >&2; exit 2; }
+passed=0 failed=0
+ok()   { passed=$((passed + 1)); }
+fail() { failed=$((failed + 1)); echo "FAIL $*"; }
+
+# The test program's own checks.
+if "$wine_run" --prefix "$prefix" -- "$program"; then ok; else fail "system_wine_tests.exe"; fi
+
+# Values read back by Wine's registry tool.
+query() { "$wine_run" --prefix "$prefix" -- reg query "$1" /v "$2" 2>/dev/null | tr -d '\r'; }
+expect_value() {  # key, value name, expected data
+  local out
+  out=$(query "$1" "$2")
+  if printf '%s\n' "$out" | grep -qF "$2    REG_SZ    $3"; then ok; else fail "reg query $1 /v $2: expected \"$3\", got: $out"; fi
+}
+expect_value 'HKCU\Software\Korvane' KWT 'C:\Program Files\Korv Wine Test'
+uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Korv Wine Test'
+expect_value "$uninstall" DisplayName 'Korv Wine Test'
+expect_value "$uninstall" UninstallString 'C:\Program Files\Korv Wine Test\UnInst.exe'
+expect_value "$uninstall" Publisher 'Korvane'
+
+# The interface language follows the system locale.
+for pair in de_DE.UTF-8:DE it_IT.UTF-8:IT fr_FR.UTF-8:US; do
+  if "$wine_run" --prefix "$prefix" --locale "${pair%%:*}" -- "$program" --language "${pair##*:}"; then ok
+  else fail "language for ${pair%%:*}"; fi
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

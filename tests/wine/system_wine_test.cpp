@@ -1,0 +1,353 @@
+// The Windows layer of the system integration, checked on the real calls: run under Wine in
+// a fresh prefix (scripts/wine-run). It checks what the operations leave on the machine:
+// folders, moved and deleted trees, registry values, shortcut files loaded back through the
+// shell link object, system texts and the ANSI conversions.
+//
+//   system_wine_tests.exe                    all checks
+//   system_wine_tests.exe --language CODE    only the language choice, which must give CODE
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "check.h"
+#include "localisation/string_tables.h"
+#include "setup/install_context.h"
+#include "setup/setup_state.h"
+#include "system/destination.h"
+#include "system/file_ops.h"
+#include "system/messages.h"
+#include "system/shortcuts.h"
+#include "system/text.h"
+
+namespace {
+
+LPCWSTR W(const char16_t* text) { return reinterpret_cast<LPCWSTR>(text); }
+LPWSTR W(char16_t* text) { return reinterpret_cast<LPWSTR>(text); }
+
+const char16_t kGroup[] = u"Korv Wine Test";
+const char16_t kDestination[] = u"C:\\Program Files\\Korv Wine Test";
+
+SetupState gState;
+
+// <base>\<name> into out (capacity 260).
+void Under(const char16_t* base, const char16_t* name, char16_t* out) {
+  CopyText(base, out, kPathCapacity);
+  JoinPath(name, out, kPathCapacity);
+}
+
+void WriteFile(const char16_t* path, const char* content) {
+  HANDLE file = CreateFileW(W(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    std::printf("cannot write a test file\n");
+    return;
+  }
+  DWORD written = 0;
+  ::WriteFile(file, content, static_cast<DWORD>(std::strlen(content)), &written, nullptr);
+  CloseHandle(file);
+}
+
+bool IsFolder(const char16_t* path) {
+  const DWORD attributes = GetFileAttributesW(W(path));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void Print(const char* label, const char16_t* text) {
+  char buffer[1024];
+  std::printf("  %s: \"%s\"\n", label, check::Utf8(text, buffer, sizeof buffer));
+}
+
+// Loads a shortcut file through the shell link object and reads its target and folder.
+bool LoadLink(const char16_t* linkPath, char16_t* target, char16_t* workingDirectory, int* show) {
+  IShellLinkW* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                              reinterpret_cast<void**>(&link))))
+    return false;
+  IPersistFile* file = nullptr;
+  bool ok = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
+  if (ok) {
+    ok = SUCCEEDED(file->Load(W(linkPath), STGM_READ));
+    file->Release();
+  }
+  target[0] = workingDirectory[0] = 0;
+  if (ok) {
+    link->GetPath(W(target), MAX_PATH, nullptr, SLGP_RAWPATH);
+    link->GetWorkingDirectory(W(workingDirectory), MAX_PATH);
+    link->GetShowCmd(show);
+  }
+  link->Release();
+  return ok;
+}
+
+void CheckLink(const char16_t* linkPath, const char16_t* target, const char16_t* workingDirectory) {
+  char16_t gotTarget[MAX_PATH], gotFolder[MAX_PATH];
+  int show = 0;
+  Print("shortcut", linkPath);
+  if (!CHECK(LoadLink(linkPath, gotTarget, gotFolder, &show))) return;
+  CHECK_TEXT(gotTarget, target);
+  CHECK_TEXT(gotFolder, workingDirectory);
+  // The link format keeps only normal, maximised and minimised: SW_SHOW reads back as normal.
+  CHECK(show == SW_SHOW || show == SW_SHOWNORMAL);
+}
+
+void CheckConversions() {
+  std::printf("ANSI conversions (code page %u)\n", GetACP());
+  char source[301];
+  std::memset(source, 'a', 300);
+  source[300] = 0;
+  char16_t wide[kPathCapacity + 4];
+  for (char16_t& c : wide) c = u'#';
+  AnsiToWide(source, wide, kPathCapacity);
+  CHECK_INT(TextLength(wide), 259);
+  CHECK(wide[kPathCapacity] == u'#');
+  AnsiToWide("T\xF6nnchen \x80", wide, 32);
+  CHECK_TEXT(wide, u"T\u00F6nnchen \u20AC");
+  char narrow[32];
+  WideToAnsi(u"\u00E4\u20AC\u0416\U0001F600", narrow, 32);  // Cyrillic and an emoji have no byte
+  CHECK(std::strcmp(narrow, "\xE4\x80???") == 0);
+  WideToAnsi(u"abcdef", narrow, 4);
+  CHECK(std::strcmp(narrow, "abc") == 0);
+}
+
+void CheckFolders(const char16_t* base) {
+  std::printf("CreateDirectories, MakeTempFolderName\n");
+  char16_t path[kPathCapacity];
+  Under(base, u"A\\B\\C", path);
+  CHECK_INT(CreateDirectories(path), kCreateDone);
+  CHECK(IsFolder(path));
+  CHECK_INT(CreateDirectories(path), kCreateFailed);  // exists already
+  CHECK_INT(CreateDirectories(u"Q:\\Korv\\Nested"), kCreateFailed);  // no drive Q
+  Under(base, u"A\\file", path);
+  WriteFile(path, "x");
+  Under(base, u"A\\file\\sub\\deeper", path);
+  CHECK_INT(CreateDirectories(path), kCreateFailed);
+
+  char16_t temp[kPathCapacity], name[kPathCapacity];
+  GetTempPathW(kPathCapacity, W(temp));
+  MakeTempFolderName(name, kPathCapacity);
+  Print("staging root", name);
+  CHECK(std::memcmp(name, temp, TextLength(temp) * 2) == 0);
+  CHECK(!FileExists(name));
+  CHECK(TextLength(name) > TextLength(temp));
+}
+
+void CheckShellOperations(const char16_t* base) {
+  std::printf("ShellMove, ShellDeleteTree, MoveOldPsapiAside\n");
+  char16_t from[kPathCapacity], to[kPathCapacity], file[kPathCapacity];
+  Under(base, u"Stage\\Tool\\docs", from);
+  CreateDirectories(from);
+  Under(base, u"Stage\\Tool\\Tool.exe", file);
+  WriteFile(file, "program");
+  Under(base, u"Stage\\Tool\\docs\\readme.txt", file);
+  WriteFile(file, "readme");
+  Under(base, u"Stage\\Tool", from);
+  Under(base, u"Apps", to);
+  CreateDirectories(to);
+  Under(base, u"Apps\\Tool", to);
+  CHECK_INT(ShellMove(nullptr, from, to), 0);  // a new name in an existing folder
+  Under(base, u"Apps\\Tool\\docs\\readme.txt", file);
+  CHECK(FileExists(file));
+  CHECK(!FileExists(from));
+
+  // Onto an existing folder the source goes into it under its own name.
+  Under(base, u"Stage\\Group", from);
+  CreateDirectories(from);
+  Under(base, u"Stage\\Group\\a.lnk", file);
+  WriteFile(file, "a");
+  Under(base, u"Programs", to);
+  CreateDirectories(to);
+  CHECK_INT(ShellMove(nullptr, from, to), 0);
+  Under(base, u"Programs\\Group\\a.lnk", file);
+  CHECK(FileExists(file));
+
+  // The same name onto an existing folder: where do the files land?
+  Under(base, u"Stage2\\Tool", from);
+  CreateDirectories(from);
+  Under(base, u"Stage2\\Tool\\new.txt", file);
+  WriteFile(file, "new");
+  Under(base, u"Apps\\Tool", to);
+  CHECK_INT(ShellMove(nullptr, from, to), 0);
+  Under(base, u"Apps\\Tool\\new.txt", file);
+  const bool merged = FileExists(file);
+  Under(base, u"Apps\\Tool\\Tool\\new.txt", file);
+  const bool nested = FileExists(file);
+  std::printf("  same-name move onto an existing folder: %s\n",
+              merged ? "merged into it" : nested ? "nested inside it" : "lost");
+  CHECK(nested && !merged);
+
+  // What the shell does where Windows and Wine are known to part (reported, not checked):
+  // a missing source, and a target whose parent is missing despite FOF_NOCONFIRMMKDIR.
+  Under(base, u"Missing", from);
+  std::printf("  move of a missing source: %d\n", ShellMove(nullptr, from, to));
+  Under(base, u"Apps\\Tool", from);
+  Under(base, u"New\\Parent\\Tool", to);
+  std::printf("  move to a target whose parent is missing: %d\n", ShellMove(nullptr, from, to));
+
+  Under(base, u"Apps", to);
+  ShellDeleteTree(to);
+  CHECK(!FileExists(to));
+  CHECK(IsFolder(base));
+
+  Under(base, u"PSAPI.DLL", file);
+  MoveOldPsapiAside(base);  // none there: nothing happens
+  Under(base, u"KVPSAPI.DLL", to);
+  CHECK(!FileExists(to));
+  WriteFile(file, "old");
+  MoveOldPsapiAside(base);
+  CHECK(!FileExists(file));
+  CHECK(FileExists(to));
+  WriteFile(file, "newer");
+  MoveOldPsapiAside(base);  // both present: nothing changes
+  CHECK(FileExists(file));
+}
+
+void CheckMessages() {
+  std::printf("system texts\n");
+  char16_t text[512];
+  SystemErrorText(82, text, 512);
+  Print("error 82", text);
+  CHECK(TextLength(text) > 0);
+  SystemErrorText(82, text, 6);
+  CHECK(TextLength(text) <= 4);
+  SetLastError(0);
+  CHECK_INT(ShowSystemError(nullptr, 0, nullptr), 0);  // no error: no box
+}
+
+void CheckRegistry() {
+  std::printf("destination and registry\n");
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Korvane", 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
+    RegDeleteValueW(key, L"KWT");
+    RegCloseKey(key);
+  }
+  char16_t programFiles[kPathCapacity], proposal[kPathCapacity], expected[kPathCapacity];
+  ReadProgramFilesDir(programFiles, kPathCapacity);
+  Print("ProgramFilesDir", programFiles);
+  CHECK(TextLength(programFiles) > 3);
+  DefaultDestination(proposal, kPathCapacity);
+  CopyText(programFiles, expected, kPathCapacity);
+  JoinPath(kGroup, expected, kPathCapacity);
+  CHECK_TEXT(proposal, expected);
+
+  SaveDestination(u"D:\\Korv\\Remembered");
+  DefaultDestination(proposal, kPathCapacity);
+  CHECK_TEXT(proposal, u"D:\\Korv\\Remembered");
+  SaveDestination(kDestination);  // left for the registry query after this program
+
+  char16_t uninstaller[kPathCapacity];
+  Under(kDestination, u"UnInst.exe", uninstaller);
+  RegisterUninstall(uninstaller);
+  const wchar_t* keyPath = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korv Wine Test";
+  CHECK_INT(RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key), ERROR_SUCCESS);
+  const struct {
+    const wchar_t* name;
+    const char16_t* value;
+  } values[] = {{L"DisplayName", kGroup}, {L"UninstallString", uninstaller}, {L"Publisher", u"Korvane"}};
+  for (const auto& v : values) {
+    char16_t data[kPathCapacity] = {};
+    DWORD size = sizeof data, type = 0;
+    CHECK_INT(RegQueryValueExW(key, v.name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size), ERROR_SUCCESS);
+    CHECK_INT(type, REG_SZ);
+    CHECK_INT(size, TextLength(v.value) * 2 + 2);
+    CHECK_TEXT(data, v.value);
+  }
+  RegCloseKey(key);
+}
+
+void CheckShortcuts() {
+  std::printf("shortcuts\n");
+  CreateDirectories(kDestination);
+  char16_t target[kPathCapacity], uninstaller[kPathCapacity], folder[kPathCapacity], link[kPathCapacity];
+  Under(kDestination, u"KorvTool.exe", target);
+  WriteFile(target, "program");
+  Under(kDestination, u"UnInst.exe", uninstaller);
+  WriteFile(uninstaller, "uninstaller");
+
+  char16_t quickLaunch[kPathCapacity];
+  QuickLaunchFolder(quickLaunch, kPathCapacity);
+  Print("Quick Launch", quickLaunch);
+  CHECK(TextLength(quickLaunch) > 0);
+  if (!FileExists(quickLaunch)) {
+    CHECK(!QuickLaunchAvailable());
+    CHECK_INT(CreateDirectories(quickLaunch), kCreateDone);
+  }
+  CHECK(QuickLaunchAvailable());
+
+  CreateDesktopLink(target, kGroup);
+  CreateQuickLaunchLink(target, kGroup);
+  SpecialFolderPath(kFolderDesktop, folder);
+  Print("desktop", folder);
+  Under(folder, u"Korv Wine Test.lnk", link);
+  CheckLink(link, target, kDestination);
+  Under(quickLaunch, u"Korv Wine Test.lnk", link);
+  CheckLink(link, target, kDestination);
+
+  // The program group, straight into the Start Menu.
+  SpecialFolderPath(kFolderCommonPrograms, folder);
+  Print("common programs", folder);
+  char16_t group[kPathCapacity];
+  Under(folder, kGroup, group);
+  ShellDeleteTree(group);
+  InstallContext context = {};
+  CopyText(kDestination, context.destination, kPathCapacity);
+  CopyText(u"KorvTool.exe", context.mainProgram, kNameCapacity);
+  CopyText(u"UnInst.exe", context.uninstaller, kNameCapacity);
+  CreateProgramGroup(nullptr, &context);
+  Under(group, u"Korv Wine Test.lnk", link);
+  CheckLink(link, target, kDestination);
+  Under(group, u"Uninstall.lnk", link);
+  CheckLink(link, uninstaller, kDestination);
+
+  // The program group built in a staging root and moved into the Start Menu.
+  std::strcpy(gState.groupName, "Korv Staged");
+  Under(folder, u"Korv Staged", group);
+  ShellDeleteTree(group);
+  MakeTempFolderName(context.stagingRoot, kPathCapacity);
+  CHECK_INT(CreateDirectories(context.stagingRoot), kCreateDone);
+  CreateProgramGroup(nullptr, &context);
+  Under(group, u"Korv Staged.lnk", link);
+  CheckLink(link, target, kDestination);
+  Under(context.stagingRoot, u"Korv Staged", link);
+  CHECK(!FileExists(link));
+  ShellDeleteTree(context.stagingRoot);
+  CHECK(!FileExists(context.stagingRoot));
+  std::strcpy(gState.groupName, "Korv Wine Test");
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  gSetupState = &gState;
+  std::strcpy(gState.productId, "KWT");
+  std::strcpy(gState.groupName, "Korv Wine Test");
+
+  if (argc == 3 && !lstrcmpW(argv[1], L"--language")) {
+    ChooseLanguageTable();
+    char expected[8] = {};
+    WideCharToMultiByte(CP_ACP, 0, argv[2], -1, expected, sizeof expected, nullptr, nullptr);
+    std::printf("system language %u gives \"%s\"\n", GetSystemDefaultLangID(), gState.languageCode);
+    CHECK(std::strcmp(gState.languageCode, expected) == 0);
+    CHECK(gState.languageTable && std::strcmp(gState.languageTable[0].text, expected) == 0);
+    return check::Finish();
+  }
+
+  OleInitialize(nullptr);
+  char16_t base[kPathCapacity];
+  GetTempPathW(kPathCapacity, W(base));
+  JoinPath(u"korv-system-test", base, kPathCapacity);
+  ShellDeleteTree(base);
+  CreateDirectories(base);
+
+  CheckConversions();
+  CheckFolders(base);
+  CheckShellOperations(base);
+  CheckMessages();
+  CheckRegistry();
+  CheckShortcuts();
+
+  ShellDeleteTree(base);
+  OleUninitialize();
+  return check::Finish();
+}
