@@ -177,3 +177,25 @@ TEST_F(Shortcuts, StagedGroupIsBuiltInTheStagingRootAndMovedIntoPlace) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Shortcuts, OnA64BitSystemMachineKeysLandInThe32BitView) {
+  HostSetWow64(true);
+  SetProductId("ABC");
+  RegisterUninstall(u"C:\\Program Files (x86)\\Example\\UnInst.exe");
+  std::u16string value;
+  EXPECT_TRUE(HostRegistryRead(HostHive::LocalMachine,
+                               u"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Example Product",
+                               u"UninstallString", &value));
+  EXPECT_EQ(value, u"C:\\Program Files (x86)\\Example\\UnInst.exe");
+  EXPECT_FALSE(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey));
+  // The program-files folder the setup sees is the 32-bit one; per-user keys are not redirected.
+  char16_t proposal[kPathCapacity];
+  DefaultDestination(proposal, kPathCapacity);
+  EXPECT_EQ(std::u16string(proposal), u"C:\\Program Files (x86)\\Example Product");
+  SaveDestination(u"D:\\Elsewhere");
+  EXPECT_TRUE(HostRegistryRead(HostHive::CurrentUser, u"Software\\Korvane", u"ABC", &value));
+}
+
+}  // namespace

@@ -43,7 +43,8 @@ void HostSetWindowsFolder(const std::u16string& path);
 void HostSetCurrentDirectory(const std::u16string& path);
 void HostSetEnvironment(const std::u16string& name, const std::u16string& value);
 void HostUnsetEnvironment(const std::u16string& name);
-void HostSetActiveWindow(void* window);                   // GetActiveWindow's answer
+// GetActiveWindow's answer; while none is set, the modal dialog that is running (if any).
+void HostSetActiveWindow(void* window);
 void HostSetLastError(uint32_t code);                     // the calling thread's last error
 
 // ---- Registry ---------------------------------------------------------------------------
@@ -64,8 +65,15 @@ void HostRegistryDeleteValue(HostHive hive, const std::u16string& key, const std
 bool HostRegistryKeyExists(HostHive hive, const std::u16string& key);
 // Names of the values of a key (in the order stored); empty when the key is missing.
 std::vector<std::u16string> HostRegistryValueNames(HostHive hive, const std::u16string& key);
-// Sets or removes (empty text) HKLM\Software\Microsoft\Windows\CurrentVersion\ProgramFilesDir.
+// Sets or removes (empty text) HKLM\Software\Microsoft\Windows\CurrentVersion\ProgramFilesDir
+// (in the view the setup sees).
 void HostSetProgramFilesDir(const std::u16string& path);
+// Makes the machine a 64-bit system (off after HostReset). The setup is a 32-bit program, so
+// its keys under HKLM\Software then live under HKLM\Software\WOW6432Node, as on Windows;
+// the 32-bit view's ProgramFilesDir is C:\Program Files (x86) unless already set. The
+// HostRegistry* controls always take the key as stored (give the WOW6432Node path to read
+// what the setup wrote there).
+void HostSetWow64(bool on);
 
 // ---- Shortcuts --------------------------------------------------------------------------
 // A shortcut file is a small text file in UTF-8:

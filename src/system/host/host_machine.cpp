@@ -10,6 +10,7 @@
 #include <string>
 
 #include "system/host/host_control.h"
+#include "system/host/host_dialog.h"
 #include "system/host/host_paths.h"
 #include "system/host/host_state.h"
 #include "system/platform.h"
@@ -117,6 +118,16 @@ void HostSetSpecialFolder(int csidl, const std::u16string& path) {
   MakeFolders(path);
 }
 
+void HostSetWow64(bool on) {
+  TheHostMachine().wow64 = on;
+  if (!on) return;
+  MakeFolders(u"C:\\Program Files (x86)");
+  std::u16string programFiles;
+  if (!HostRegistryRead(HostHive::LocalMachine, u"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion",
+                        u"ProgramFilesDir", &programFiles))
+    HostSetProgramFilesDir(u"C:\\Program Files (x86)");
+}
+
 void HostSetSystemLanguage(uint16_t languageId) { TheHostMachine().systemLanguage = languageId; }
 void HostSetTempFolder(const std::u16string& path) { TheHostMachine().tempFolder = path; }
 void HostSetWindowsFolder(const std::u16string& path) { TheHostMachine().windowsFolder = path; }
@@ -167,4 +178,7 @@ uint32_t PlatformGetWindowsDirectory(char16_t* out, int capacity) {
   return length;
 }
 
-WindowHandle PlatformGetActiveWindow() { return TheHostMachine().activeWindow; }
+WindowHandle PlatformGetActiveWindow() {
+  void* active = TheHostMachine().activeWindow;
+  return active ? active : HostActiveDialog();
+}

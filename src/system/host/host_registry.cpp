@@ -217,6 +217,17 @@ HostHive HiveOf(RegistryRoot root) {
   return root == RegistryRoot::CurrentUser ? HostHive::CurrentUser : HostHive::LocalMachine;
 }
 
+// The key a 32-bit program reaches: on a 64-bit system HKLM\Software\X is redirected to
+// HKLM\Software\WOW6432Node\X.
+std::u16string ViewedKey(HostHive hive, const std::u16string& subKey) {
+  const std::u16string clean = CleanKeyPath(subKey);
+  if (hive != HostHive::LocalMachine || !TheHostMachine().wow64) return clean;
+  const std::u16string folded = HostFoldCase(clean);
+  if (folded != u"software" && folded.compare(0, 9, u"software\\") != 0) return clean;
+  if (folded == u"software\\wow6432node" || folded.compare(0, 21, u"software\\wow6432node\\") == 0) return clean;
+  return clean.substr(0, 8) + u"\\WOW6432Node" + clean.substr(8);
+}
+
 }  // namespace
 
 // ---- Platform calls ---------------------------------------------------------------------
@@ -225,7 +236,7 @@ long PlatformRegOpenKey(RegistryRoot root, const char16_t* subKey, uint32_t acce
   if (!key) return 87;
   *key = nullptr;
   Hive h = Load(HiveOf(root));
-  const Key* k = FindKey(h, subKey ? subKey : u"");
+  const Key* k = FindKey(h, ViewedKey(HiveOf(root), subKey ? subKey : u""));
   if (!k) return kErrorFileNotFound;
   *key = new OpenKey{HiveOf(root), k->path, access};
   return 0;
@@ -235,7 +246,7 @@ long PlatformRegCreateKey(RegistryRoot root, const char16_t* subKey, uint32_t ac
   if (!key) return 87;
   *key = nullptr;
   Hive h = Load(HiveOf(root));
-  const std::u16string path = CreateKey(h, subKey ? subKey : u"").path;
+  const std::u16string path = CreateKey(h, ViewedKey(HiveOf(root), subKey ? subKey : u"")).path;
   Save(HiveOf(root), h);
   *key = new OpenKey{HiveOf(root), path, access};
   return 0;
@@ -335,7 +346,7 @@ std::vector<std::u16string> HostRegistryValueNames(HostHive hive, const std::u16
 }
 
 void HostSetProgramFilesDir(const std::u16string& path) {
-  const std::u16string key = u"Software\\Microsoft\\Windows\\CurrentVersion";
+  const std::u16string key = ViewedKey(HostHive::LocalMachine, u"Software\\Microsoft\\Windows\\CurrentVersion");
   if (path.empty())
     HostRegistryDeleteValue(HostHive::LocalMachine, key, u"ProgramFilesDir");
   else

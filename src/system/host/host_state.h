@@ -16,7 +16,8 @@ struct HostMachine {
   std::u16string currentDirectory;      // base of relative paths in GetFullPathNameW
   std::map<std::u16string, std::u16string> environment;  // names compared ignoring case
   std::map<int, std::u16string> specialFolders;          // CSIDL -> path; missing = none
-  void* activeWindow = nullptr;
+  void* activeWindow = nullptr;         // null: the running modal dialog, if any
+  bool wow64 = false;                   // a 64-bit system: HKLM\Software is seen in its 32-bit view
   HostShellOutcome shellOutcome = HostShellOutcome::Normal;
   long shellLinkFailure = 0;            // nonzero: creating the link object fails with it
   bool browseAnswerSet = false;
