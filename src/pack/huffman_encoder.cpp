@@ -60,6 +60,15 @@ void BuildCodeLengths(const uint32_t* freqs, uint32_t count, uint32_t maxLength,
     ++lengthCount[bits + 1];
     kraft -= uint64_t(1) << (maxLength - bits - 1);
   }
+  // A push from a level well above the limit may have freed more room than needed; give
+  // it back by moving leaves up, deepest first, until the code is complete again.
+  for (uint32_t len = maxLength; len >= 2 && kraft < full; --len) {
+    while (lengthCount[len] > 0 && kraft + (uint64_t(1) << (maxLength - len)) <= full) {
+      --lengthCount[len];
+      ++lengthCount[len - 1];
+      kraft += uint64_t(1) << (maxLength - len);
+    }
+  }
   // Hand the lengths out again: longest codes to the least frequent leaves.
   size_t k = 0;
   for (uint32_t len = maxLength; len >= 1; --len)

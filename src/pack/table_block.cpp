@@ -92,7 +92,7 @@ bool CodeCheapest(const uint8_t* lengths, const TableHistory& history, TableCodi
   static const uint8_t kZeros[kLzLengthCount] = {0};
   CodeTable(lengths, history.lengths, keep);
   CodeTable(lengths, kZeros, fresh);
-  return keep.bits <= fresh.bits;
+  return keep.bits < fresh.bits;
 }
 
 }  // namespace
