@@ -1,0 +1,180 @@
+// The fast decoder against the straightforward reference decoder: the same entries, sound,
+// damaged and random, must give the same bytes and leave the same state, field by field.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "support/decoder_harness.h"
+#include "support/reference_decoder.h"
+#include "support/stream_builder.h"
+
+namespace {
+
+using rartest::Bytes;
+using rartest::StreamBuilder;
+
+void ExpectSameTable(const HuffmanTable& a, const HuffmanTable& b, const char* which) {
+  EXPECT_EQ(a.symbolCount, b.symbolCount) << which;
+  EXPECT_EQ(std::memcmp(a.limit, b.limit, sizeof a.limit), 0) << which;
+  EXPECT_EQ(std::memcmp(a.firstIndex, b.firstIndex, sizeof a.firstIndex), 0) << which;
+  EXPECT_EQ(std::memcmp(a.symbols, b.symbols, sizeof a.symbols), 0) << which;
+}
+
+void ExpectSameState(DecoderHarness& fast, DecoderHarness& slow) {
+  const DecoderState& a = fast.state();
+  const DecoderState& b = slow.state();
+  EXPECT_EQ(a.windowPos, b.windowPos);
+  EXPECT_EQ(a.flushedPos, b.flushedPos);
+  EXPECT_EQ(a.lastPeek, b.lastPeek);
+  EXPECT_EQ(a.lastSymbol, b.lastSymbol);
+  EXPECT_EQ(std::memcmp(a.inputBuffer, b.inputBuffer, kInputBufferSize), 0);
+  EXPECT_EQ(std::memcmp(a.previousLengths, b.previousLengths, kAllLengthsSize), 0);
+  EXPECT_EQ(a.inputPos, b.inputPos);
+  EXPECT_EQ(a.inputBitPos, b.inputBitPos);
+  EXPECT_EQ(a.inputEnd, b.inputEnd);
+  EXPECT_EQ(a.inputDataEnd, b.inputDataEnd);
+  EXPECT_EQ(a.lastDistance, b.lastDistance);
+  EXPECT_EQ(a.lastLength, b.lastLength);
+  EXPECT_EQ(a.matchLength, b.matchLength);
+  EXPECT_EQ(a.matchDistance, b.matchDistance);
+  EXPECT_EQ(std::memcmp(a.recentDistances, b.recentDistances, sizeof a.recentDistances), 0);
+  EXPECT_EQ(a.recentDistanceCount, b.recentDistanceCount);
+  EXPECT_EQ(a.multimediaMode, b.multimediaMode);
+  EXPECT_EQ(a.channelCount, b.channelCount);
+  EXPECT_EQ(a.currentChannel, b.currentChannel);
+  ExpectSameTable(a.preCodeTable, b.preCodeTable, "pre-code");
+  ExpectSameTable(a.literalTable, b.literalTable, "literal");
+  ExpectSameTable(a.distanceTable, b.distanceTable, "distance");
+  ExpectSameTable(a.repeatLengthTable, b.repeatLengthTable, "repeat length");
+  for (int k = 0; k < 4; ++k) ExpectSameTable(a.channelTables[k], b.channelTables[k], "channel");
+  EXPECT_EQ(fast.context()->unpackedBytesLeft, slow.context()->unpackedBytesLeft);
+  EXPECT_EQ(fast.context()->packedBytesLeft, slow.context()->packedBytesLeft);
+  EXPECT_EQ(std::memcmp(fast.window(), slow.window(), kWindowSize), 0);
+}
+
+// Random lengths in which every symbol is present, skewed so that some codes are short and
+// some reach 15 bits.
+std::vector<uint8_t> RandomLengths(std::mt19937& rng) {
+  std::vector<uint8_t> all;
+  for (size_t n : {298, 48, 28}) {
+    std::vector<uint64_t> f(n);
+    for (uint64_t& x : f) {
+      const uint32_t r = rng() % 1000;
+      x = 1 + uint64_t(r) * r * r / 1000;
+    }
+    std::vector<uint8_t> l = rartest::CodeLengthsFor(f);
+    all.insert(all.end(), l.begin(), l.end());
+  }
+  return all;
+}
+
+uint32_t Bonus(uint32_t distance, bool recent) {
+  return (distance >= 0x40000) + (distance >= 0x2000) + (recent && distance >= 0x101);
+}
+
+uint32_t RandomDistance(std::mt19937& rng) {
+  switch (rng() % 4) {
+    case 0: return 1 + rng() % 8;
+    case 1: return 1 + rng() % 300;
+    case 2: return 0x1F00 + rng() % 0x200;  // around the first bonus
+    default: return 1 + rng() % 0x100000;
+  }
+}
+
+// A sound entry of about tokens symbols with random tables, literals and every kind of match.
+void AddTokens(StreamBuilder& b, std::mt19937& rng, int tokens) {
+  for (int i = 0; i < tokens; ++i) {
+    switch (rng() % 12) {
+      case 0: case 1: case 2: case 3: b.Literal(uint8_t(rng() % 4 ? 'a' + rng() % 6 : rng())); break;
+      case 4: case 5: {
+        const uint32_t d = RandomDistance(rng);
+        b.Long(3 + (rng() % 3 ? rng() % 20 : rng() % 256) + Bonus(d, false), d);
+        break;
+      }
+      case 6: b.Short(1 + rng() % 256); break;
+      case 7: case 8: {
+        const uint32_t k = 1 + rng() % 4;
+        b.Recent(k, 2 + rng() % 40 + Bonus(b.recentDistance(k), true));
+        break;
+      }
+      case 9: b.Repeat(); break;
+      case 10: b.Literal(uint8_t(rng())); break;
+      default:
+        if (rng() % 8 == 0) {
+          b.Escape();
+          b.TableBlock(RandomLengths(rng), rng() % 2 == 0);
+        } else {
+          b.Literal(0);
+        }
+    }
+  }
+}
+
+class Differential : public testing::TestWithParam<int> {};
+
+TEST_P(Differential, FastAndReferenceDecodersAgree) {
+  std::mt19937 rng(uint32_t(GetParam()) * 7919u + 17u);
+  DecoderHarness fast;
+  DecoderHarness slow(ReferenceUnpackEntry);
+  StreamBuilder builder;
+  bool haveTables = false;
+  bool sound = true;  // every entry so far unaltered: the builder's output is the truth
+  for (int entry = 0; entry < 6; ++entry) {
+    const bool solid = haveTables && rng() % 3 != 0;
+    if (!solid) {
+      builder = StreamBuilder();
+      builder.TableBlock(RandomLengths(rng), false);
+    }
+    haveTables = true;
+    const uint64_t before = builder.produced();
+    const int kind = int(rng() % 8);
+    sound = sound && (kind == 0 || kind >= 6);
+    AddTokens(builder, rng, kind == 0 && entry < 2 ? 9000 : int(rng() % 600));
+    if (rng() % 4 == 0) {  // a table block right after the last symbol, for the next entry
+      builder.Escape();
+      builder.TableBlock(RandomLengths(rng), rng() % 2 == 0);
+    }
+    Bytes packed = builder.Finish();
+    int32_t size = int32_t(builder.produced() - before);
+    switch (kind) {
+      case 1:  // flipped bits
+        for (int k = 0; k < 3 && !packed.empty(); ++k) packed[rng() % packed.size()] ^= uint8_t(1 << (rng() % 8));
+        break;
+      case 2:  // cut short
+        packed.resize(packed.size() / 2);
+        break;
+      case 3:  // pure noise, sometimes several buffers long
+        packed.resize(rng() % 2 ? rng() % 64 : 8000 + rng() % 30000);
+        for (uint8_t& x : packed) x = uint8_t(rng());
+        size = int32_t(rng() % 200000);
+        break;
+      case 4:  // the size in the header disagrees with the stream
+        size = int32_t(rng() % (size + 2));
+        break;
+      case 5:  // asks for more than the stream holds: runs into the end of the input
+        size += 1 + int32_t(rng() % 5000);
+        break;
+      default:
+        break;
+    }
+    SCOPED_TRACE("entry " + std::to_string(entry) + " kind " + std::to_string(kind));
+    const Bytes a = fast.Run(packed, size, solid);
+    const Bytes b = slow.Run(packed, size, solid);
+    ASSERT_EQ(a.size(), b.size());
+    EXPECT_TRUE(a == b);
+    EXPECT_EQ(fast.outputCalls(), slow.outputCalls());
+    ExpectSameState(fast, slow);
+    if (sound) {
+      const Bytes want(builder.output().begin() + long(before), builder.output().end());
+      size_t firstDiff = 0;
+      while (firstDiff < a.size() && firstDiff < want.size() && a[firstDiff] == want[firstDiff]) ++firstDiff;
+      EXPECT_TRUE(a == want) << "sizes " << a.size() << " " << want.size() << " first difference at " << firstDiff;
+    }
+    if (HasFailure()) return;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, Differential, testing::Range(0, 30));
+
+}  // namespace
