@@ -1,0 +1,202 @@
+// The payload checks: each predicts something the setup program would do with an entry.
+#include "pack/payload_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+std::vector<PayloadIssue> NameIssues(const Names& names) {
+  std::vector<PayloadIssue> issues;
+  CheckPayloadNames(names, issues);
+  return issues;
+}
+
+// Issues of the given level that name `entry`.
+size_t Count(const std::vector<PayloadIssue>& issues, PayloadIssueLevel level, const std::string& entry) {
+  size_t n = 0;
+  for (const PayloadIssue& i : issues) n += i.level == level && i.entry == entry;
+  return n;
+}
+
+const PayloadIssueLevel kError = PayloadIssueLevel::kError;
+const PayloadIssueLevel kWarning = PayloadIssueLevel::kWarning;
+
+TEST(PayloadRules, OrderIsDescriptionThenSetupInfoThenLanguagesThenTheRest) {
+  Names names = {"b.txt", "APP_FR.LNG", "docs\\a.txt", "Setup.inf", "A.EXE", "file_id.diz", "APP_DE.lng",
+                 "docs\\FILE_ID.DIZ", "x.INF", ".INF", "UnInst.exe"};
+  SortPayloadNames(names);
+  const Names expected = {"file_id.diz", "Setup.inf", "x.INF", "APP_DE.lng", "APP_FR.LNG", ".INF",
+                          "A.EXE", "UnInst.exe", "b.txt", "docs\\FILE_ID.DIZ", "docs\\a.txt"};
+  EXPECT_EQ(names, expected);
+}
+
+TEST(PayloadRules, UnsafeNamesAreRefused) {
+  const Names bad = {"CON", "con.txt", "docs\\NUL.dat", "LPT1", "com9.log", "a:b.txt", "..", "x\\.",
+                     "what?.txt", "a<b", "tab\tname", "trailing.", "trailing ", "dir\\", "CONIN$"};
+  for (const std::string& name : bad) {
+    auto issues = NameIssues({"FILE_ID.DIZ", name});
+    EXPECT_EQ(Count(issues, kError, name), 1u) << name;
+  }
+  const Names good = {"CONSOLE.TXT", "COM10.txt", "LPT.txt", "nul_file", "a.b.c", "docs\\sub\\x.dll", "Prn2"};
+  for (const std::string& name : good) {
+    auto issues = NameIssues({"FILE_ID.DIZ", name});
+    EXPECT_EQ(Count(issues, kError, name), 0u) << name;
+  }
+}
+
+TEST(PayloadRules, NamesOf260BytesOrMoreAreRefused) {
+  const std::string ok(259, 'a');
+  const std::string tooLong(260, 'a');
+  auto issues = NameIssues({"FILE_ID.DIZ", ok, "d\\" + tooLong.substr(2)});
+  EXPECT_EQ(Count(issues, kError, ok), 0u);
+  EXPECT_EQ(Count(issues, kError, "d\\" + tooLong.substr(2)), 1u);
+}
+
+TEST(PayloadRules, BaseNamesThatCollideWhenFlattenedAreRefused) {
+  auto issues = NameIssues({"FILE_ID.DIZ", "a\\readme.txt", "b\\README.TXT", "c\\other.txt", "readme.txt.bak"});
+  EXPECT_EQ(Count(issues, kError, "b\\README.TXT"), 1u);
+  EXPECT_EQ(Count(issues, kError, "a\\readme.txt"), 0u);
+  EXPECT_EQ(Count(issues, kError, "c\\other.txt"), 0u);
+  // Western letters collide regardless of case too.
+  issues = NameIssues({"FILE_ID.DIZ", "x\\\xE9t\xE9.txt", "y\\\xC9T\xC9.TXT"});
+  EXPECT_EQ(Count(issues, kError, "y\\\xC9T\xC9.TXT"), 1u);
+  // .INF entries are never written, so they collide with nothing.
+  issues = NameIssues({"FILE_ID.DIZ", "a\\SETUP.INF", "b\\setup.inf"});
+  EXPECT_EQ(Count(issues, kError, "b\\setup.inf"), 0u);
+  EXPECT_EQ(Count(issues, kWarning, "b\\setup.inf"), 1u);  // but the second one overrides the first
+}
+
+TEST(PayloadRules, MissingDescriptionAndOddLanguageFilesAreWarnedAbout) {
+  auto issues = NameIssues({"docs\\FILE_ID.DIZ", "a.txt"});
+  EXPECT_EQ(Count(issues, kWarning, ""), 1u);  // only the top-level one counts
+  issues = NameIssues({"FILE_ID.DIZ", "APP_FR.LNG", "FR.LNG", "TOOL_IT.LNG", "APP_ES.LNG"});
+  EXPECT_EQ(Count(issues, kWarning, ""), 0u);
+  EXPECT_EQ(Count(issues, kWarning, "APP_FR.LNG"), 0u);
+  EXPECT_EQ(Count(issues, kWarning, "FR.LNG"), 1u);       // no prefix_XX form
+  EXPECT_EQ(Count(issues, kWarning, "TOOL_IT.LNG"), 1u);  // another prefix than the first
+  EXPECT_EQ(Count(issues, kWarning, "APP_ES.LNG"), 0u);
+}
+
+TEST(PayloadRules, SizesTheSetupCannotHandle) {
+  std::vector<PayloadIssue> issues;
+  CheckPayloadSize("big.bin", 0x80000000ull, issues);
+  CheckPayloadSize("fine.bin", 0x7FFFFFFFull, issues);
+  CheckPayloadSize("HUGE.INF", 64u << 20, issues);
+  CheckPayloadSize("APP_FR.LNG", 7, issues);
+  CheckPayloadSize("APP_DE.LNG", 8, issues);
+  EXPECT_EQ(Count(issues, kError, "big.bin"), 1u);
+  EXPECT_EQ(Count(issues, kError, "fine.bin") + Count(issues, kWarning, "fine.bin"), 0u);
+  EXPECT_EQ(Count(issues, kError, "HUGE.INF"), 1u);
+  EXPECT_EQ(Count(issues, kWarning, "APP_FR.LNG"), 1u);
+  EXPECT_EQ(Count(issues, kWarning, "APP_DE.LNG"), 0u);
+}
+
+std::vector<PayloadIssue> InfIssues(const std::string& text, const Names& names = {"KTool.exe"}) {
+  std::vector<PayloadIssue> issues;
+  CheckSetupInfo("SETUP.INF", reinterpret_cast<const uint8_t*>(text.data()), text.size(), names, issues);
+  return issues;
+}
+
+TEST(PayloadRules, SetupInfoValuesLongerThanTheirFieldsAreRefused) {
+  struct Case {
+    std::string text;
+    size_t errors;
+  };
+  const std::string g31(31, 'g'), g32(32, 'g');
+  const Case cases[] = {
+      {"ID=ABC\r\nGroup=" + g31 + "\r\nClass=" + g31 + "\r\nExe=KTool.exe\r\n", 0},
+      {"ID=ABCD\r\n", 1},
+      {"Group=" + g32 + "\n", 1},
+      {"Class=" + g32, 1},
+      {"ID=ABCD\nGroup=" + g32 + "\nClass=" + g32 + "\n", 3},
+      {"Exe=" + g32 + ".exe\n", 1},
+  };
+  for (const Case& c : cases) {
+    auto issues = InfIssues(c.text);
+    EXPECT_EQ(Count(issues, kError, "SETUP.INF"), c.errors) << c.text;
+  }
+}
+
+TEST(PayloadRules, SetupInfoKeysTheSetupWouldMissAreWarnedAbout) {
+  // "ID" first occurs inside "MIDI", not followed by "=": the setup ignores the real line.
+  auto issues = InfIssues("Group=MIDI Tools\r\nID=MTX\r\n");
+  EXPECT_EQ(Count(issues, kWarning, "SETUP.INF"), 1u);
+  // A space before "=": the key counts as absent.
+  issues = InfIssues("Group = Tools\r\n");
+  EXPECT_EQ(Count(issues, kWarning, "SETUP.INF"), 1u);
+  // "Exe" names a file that is not in the payload.
+  issues = InfIssues("Exe=Missing.exe\r\n");
+  EXPECT_EQ(Count(issues, kWarning, "SETUP.INF"), 1u);
+  issues = InfIssues("Exe=ktool.EXE\r\n", {"bin\\KTool.exe"});
+  EXPECT_EQ(Count(issues, kWarning, "SETUP.INF"), 0u);
+  const std::string group = "Group=Tools\r\n";
+  EXPECT_TRUE(SetupInfoSetsGroup(reinterpret_cast<const uint8_t*>(group.data()), group.size()));
+  const std::string spaced = "Group =Tools\r\n";
+  EXPECT_FALSE(SetupInfoSetsGroup(reinterpret_cast<const uint8_t*>(spaced.data()), spaced.size()));
+}
+
+TEST(PayloadRules, DescriptionWhoseProductNameWouldBeCutAsGroupName) {
+  auto check = [](const std::string& text, bool groupFromInfo) {
+    std::vector<PayloadIssue> issues;
+    CheckDescription("FILE_ID.DIZ", reinterpret_cast<const uint8_t*>(text.data()), text.size(), groupFromInfo, issues);
+    return issues.size();
+  };
+  EXPECT_EQ(check("Tool Version 2.1 (build 7)\r\n", false), 0u);
+  EXPECT_EQ(check(std::string(40, 'P') + " Version 1\r\n", false), 1u);
+  EXPECT_EQ(check(std::string(40, 'P') + " Version 1\r\n", true), 0u);
+  EXPECT_EQ(check("[no name]\r\n", false), 1u);
+  EXPECT_EQ(check("\r\nTool\r\n", false), 1u);
+}
+
+TEST(PayloadRules, LanguageFilesTheSetupWouldNotOffer) {
+  auto check = [](const std::string& text) {
+    std::vector<PayloadIssue> issues;
+    CheckLanguageFile("APP_FR.LNG", reinterpret_cast<const uint8_t*>(text.data()), text.size(), issues);
+    return issues.size();
+  };
+  EXPECT_EQ(check("[Info]\r\nLanguage=Fran\xE7" "ais (French)\r\n"), 0u);
+  EXPECT_EQ(check("\r\n[Info]\r\nLanguage=French\r\n"), 1u);
+  EXPECT_EQ(check("[Language]\r\nName=French\r\n"), 1u);
+  EXPECT_EQ(check("[Info]\r\nName=French\r\n"), 1u);
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("[I]\r\nLanguage=X\r\n")) utf16 += c, utf16 += '\0';
+  EXPECT_EQ(check(utf16), 0u);
+}
+
+TEST(PayloadRules, StubsThatWouldHideTheArchive) {
+  struct Case {
+    std::vector<uint8_t> stub;
+    size_t errors;
+  };
+  std::vector<uint8_t> marker = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+  std::vector<uint8_t> withMarker(4096, 0x90);
+  std::copy(marker.begin(), marker.end(), withMarker.begin() + 1000);
+  withMarker[1009] = 0x73;
+  std::vector<uint8_t> markerOtherType = withMarker;
+  markerOtherType[1009] = 0x74;
+  std::vector<uint8_t> markerAtStart(100, 0);
+  std::copy(marker.begin(), marker.end(), markerAtStart.begin());
+  const Case cases[] = {
+      {{}, 0},
+      {std::vector<uint8_t>(3, 'M'), 1},                 // the archive would start at 3
+      {std::vector<uint8_t>(7, 'M'), 0},
+      {std::vector<uint8_t>(249996, 'M'), 0},
+      {std::vector<uint8_t>(249997, 'M'), 1},            // beyond the last offset searched
+      {withMarker, 1},
+      {markerOtherType, 0},                             // not followed by a main header type
+      {markerAtStart, 1},
+  };
+  for (const Case& c : cases) {
+    std::vector<PayloadIssue> issues;
+    CheckStub(c.stub.data(), c.stub.size(), issues);
+    EXPECT_EQ(issues.size(), c.errors) << "stub of " << c.stub.size() << " bytes";
+    for (const PayloadIssue& i : issues) EXPECT_EQ(i.level, kError);
+  }
+}
+
+}  // namespace
