@@ -48,7 +48,11 @@ int ScanPayload(WindowHandle dialog) {
 }
 
 int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialog) {
-  if (!data) {
+  // The second call of an entry finds the code in front of the name. Its data is absent
+  // when the run could not keep the content (an entry too large to hold in memory); the
+  // checksum has been verified all the same, and there is nothing to read.
+  bool secondCall = data != nullptr || (name[0] >= 1 && name[0] <= 31);
+  if (!secondCall) {
     // First call: classify by name. Every name is checked here, so a payload that names an
     // unsafe file is refused before anything is installed.
     if (IsUnsafeEntryName(name)) ++gSetupState->unsafeEntries;
@@ -73,6 +77,7 @@ int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialo
     return 0;
   }
   // Second call: the content, with one 0 byte appended.
+  if (!data) return 0;
   switch (name[0]) {
     case Description:
       ApplyDescription(dialog, reinterpret_cast<const char*>(data));

@@ -63,6 +63,17 @@ TEST_F(SetupFlowTest, ScanCallbackMarksEntriesAndKeepsTheNameBehindTheCode) {
   EXPECT_EQ(std::u16string(state_.languageFilePrefix), u"APP");  // from the first .LNG only
 }
 
+TEST_F(SetupFlowTest, SecondCallWithoutContentChangesNothing) {
+  // An entry too large to keep in memory comes back verified but without its bytes.
+  char16_t name[260];
+  CopyText(u"lang\\APP_FR.LNG", name, 260);
+  ScanCallback(name, nullptr, 20u << 20, nullptr);
+  std::u16string after(name, name + 18);
+  EXPECT_EQ(ScanCallback(name, nullptr, 20u << 20, nullptr), 0);
+  EXPECT_EQ(std::u16string(name, name + 18), after);
+  EXPECT_EQ(state_.unsafeEntries, 0);
+}
+
 TEST_F(SetupFlowTest, ScanCallbackCountsUnsafeNames) {
   for (const char16_t* n : {u"readme.txt", u"CON.txt", u"x\\..", u"ok.dll"}) {
     char16_t name[260];
