@@ -161,6 +161,19 @@ class RunInstallTest : public SetupFlowTest {
     ASSERT_TRUE(HostMessages().empty()) << HostUtf8(HostMessages()[0].text.c_str());
   }
   void SetDestination(const char16_t* path) { DialogSetItemText(dialog_, kControlDestination, path); }
+  // A destination so long that a target path in it does not fit, which makes the first
+  // attempt fail with -5; the staging folder's path is short enough. Returns the destination.
+  std::u16string OpenWithLongDestination() {
+    RarWriter w = StartPayload();
+    w.AddStored("TOOL.INF", BytesOf("ID=TL\r\nGroup=Tool\r\n"));
+    w.AddStored("KTool.exe", BytesOf("MZ main"));
+    w.AddStored(std::string(60, 'f') + ".txt", BytesOf("long name"));
+    WritePayload(w);
+    Open();
+    std::u16string destination = u"C:\\" + std::u16string(200, u'd') + u"\\Tool";
+    SetDestination(destination.c_str());
+    return destination;
+  }
 };
 
 TEST_F(RunInstallTest, InstallsFilesRegistryUninstallEntryAndShortcuts) {
@@ -301,16 +314,7 @@ TEST_F(RunInstallTest, StagingMoveThatCannotReplaceAFolderFails) {
 }
 
 TEST_F(RunInstallTest, StagingRouteWhenTheFirstAttemptCannotCreateAFile) {
-  // A target path that does not fit (the destination is long) makes the first attempt fail
-  // with -5; the staging folder's path is short enough.
-  RarWriter w = StartPayload();
-  w.AddStored("TOOL.INF", BytesOf("ID=TL\r\nGroup=Tool\r\n"));
-  w.AddStored("KTool.exe", BytesOf("MZ main"));
-  w.AddStored(std::string(60, 'f') + ".txt", BytesOf("long name"));
-  WritePayload(w);
-  Open();
-  std::u16string destination = u"C:\\" + std::u16string(200, u'd') + u"\\Tool";
-  SetDestination(destination.c_str());
+  std::u16string destination = OpenWithLongDestination();
   EXPECT_EQ(RunInstall(dialog_), 0);
   const auto& ops = HostShellOperations();
   ASSERT_GE(ops.size(), 2u);
@@ -346,14 +350,7 @@ TEST_F(RunInstallTest, StagingFailsAgainReportsCannotCreate) {
 }
 
 TEST_F(RunInstallTest, CancelledMoveFromStagingRegistersNothing) {
-  RarWriter w = StartPayload();
-  w.AddStored("TOOL.INF", BytesOf("ID=TL\r\nGroup=Tool\r\n"));
-  w.AddStored("KTool.exe", BytesOf("MZ"));
-  w.AddStored(std::string(60, 'f') + ".txt", BytesOf("long name"));
-  WritePayload(w);
-  Open();
-  std::u16string destination = u"C:\\" + std::u16string(200, u'd') + u"\\Tool";
-  SetDestination(destination.c_str());
+  OpenWithLongDestination();
   HostSetShellOutcome(HostShellOutcome::Cancel);
   EXPECT_EQ(RunInstall(dialog_), -1);
   EXPECT_FALSE(HostRegistryRead(HostHive::CurrentUser, u"Software\\Korvane", u"TL", nullptr));

@@ -3,6 +3,8 @@
 // the context menu's check operations and the commands.
 #include "setup/setup_dialog.h"
 
+#include <functional>
+
 #include "setup/language_list.h"
 #include "setup/scan.h"
 #include "setup_test_support.h"
@@ -28,11 +30,20 @@ void WriteSimpleProduct(RarWriter& w) {
   w.AddStored("KTool.exe", BytesOf("MZ"));
 }
 
-TEST_F(SetupFlowTest, DialogWithoutLanguageFilesShowsTheTwoBuiltInItems) {
-  RarWriter w = StartPayload();
-  WriteSimpleProduct(w);
-  WritePayload(w);
-  OpenDialog();
+class DialogTest : public SetupFlowTest {
+ protected:
+  // Opens the dialog on the simple product, with further entries when given.
+  void OpenProduct(const std::function<void(RarWriter&)>& more = nullptr) {
+    RarWriter w = StartPayload();
+    WriteSimpleProduct(w);
+    if (more) more(w);
+    WritePayload(w);
+    OpenDialog();
+  }
+};
+
+TEST_F(DialogTest, DialogWithoutLanguageFilesShowsTheTwoBuiltInItems) {
+  OpenProduct();
   EXPECT_EQ(ItemTexts(List()), (std::vector<std::u16string>{u"English", u"German"}));
   EXPECT_EQ(States(List()), (std::vector<int>{kStateChecked, kStateChecked}));
   EXPECT_EQ(LanguageItemCode(List(), 0), kLanguageUS);
@@ -41,12 +52,9 @@ TEST_F(SetupFlowTest, DialogWithoutLanguageFilesShowsTheTwoBuiltInItems) {
   EXPECT_FALSE(ClosePosted());
 }
 
-TEST_F(SetupFlowTest, DialogTextsTitleColumnAndPlacement) {
+TEST_F(DialogTest, DialogTextsTitleColumnAndPlacement) {
   HostSetScreen(1024, 768);
-  RarWriter w = StartPayload();
-  WriteSimpleProduct(w);
-  WritePayload(w);
-  OpenDialog();
+  OpenProduct();
   EXPECT_EQ(Title(), u"Setup Tool 2.1");
   EXPECT_EQ(Text(kControlTitle), u"Tool 2.1");
   EXPECT_EQ(Text(kControlOk), u"&OK");
@@ -69,12 +77,9 @@ TEST_F(SetupFlowTest, DialogTextsTitleColumnAndPlacement) {
   EXPECT_EQ(d->rect.top, (768 - height) >> 1);
 }
 
-TEST_F(SetupFlowTest, DialogLargerThanTheScreenIsPlacedByArithmeticShift) {
+TEST_F(DialogTest, DialogLargerThanTheScreenIsPlacedByArithmeticShift) {
   HostSetScreen(400, 300);
-  RarWriter w = StartPayload();
-  WriteSimpleProduct(w);
-  WritePayload(w);
-  OpenDialog();
+  OpenProduct();
   HostWindow* d = HostWindowOf(dialog_);
   int width = d->rect.right - d->rect.left, height = d->rect.bottom - d->rect.top;
   EXPECT_EQ(d->rect.left, (400 - width) >> 1);
@@ -83,7 +88,7 @@ TEST_F(SetupFlowTest, DialogLargerThanTheScreenIsPlacedByArithmeticShift) {
   HostSetScreen(1024, 768);
 }
 
-TEST_F(SetupFlowTest, LanguageFilesOfThePayloadBecomeCheckedItems) {
+TEST_F(DialogTest, LanguageFilesOfThePayloadBecomeCheckedItems) {
   auto utf16 = [](const std::u16string& text) {
     Bytes bytes = {0xFF, 0xFE};
     for (char16_t c : text) {
@@ -112,11 +117,8 @@ TEST_F(SetupFlowTest, LanguageFilesOfThePayloadBecomeCheckedItems) {
   EXPECT_LT(FindLanguageItem(List(), 0x5449), 0);
 }
 
-TEST_F(SetupFlowTest, FreshInstallChecksTheBoxesAndHidesQuickLaunchWithoutItsFolder) {
-  RarWriter w = StartPayload();
-  WriteSimpleProduct(w);
-  WritePayload(w);
-  OpenDialog();
+TEST_F(DialogTest, FreshInstallChecksTheBoxesAndHidesQuickLaunchWithoutItsFolder) {
+  OpenProduct();
   EXPECT_EQ(Text(kControlDestination), u"C:\\Program Files\\Tool");
   EXPECT_TRUE(DialogIsChecked(dialog_, kControlProgramGroup));
   EXPECT_TRUE(DialogIsChecked(dialog_, kControlDesktopIcon));
@@ -124,17 +126,14 @@ TEST_F(SetupFlowTest, FreshInstallChecksTheBoxesAndHidesQuickLaunchWithoutItsFol
   EXPECT_FALSE(DialogItemVisible(dialog_, kControlQuickLaunch));
 }
 
-TEST_F(SetupFlowTest, FreshInstallChecksQuickLaunchWhenItsFolderExists) {
+TEST_F(DialogTest, FreshInstallChecksQuickLaunchWhenItsFolderExists) {
   CreateDirectories(u"C:\\users\\user\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch");
-  RarWriter w = StartPayload();
-  WriteSimpleProduct(w);
-  WritePayload(w);
-  OpenDialog();
+  OpenProduct();
   EXPECT_TRUE(DialogIsChecked(dialog_, kControlQuickLaunch));
   EXPECT_TRUE(DialogItemVisible(dialog_, kControlQuickLaunch));
 }
 
-TEST_F(SetupFlowTest, UpdateLeavesBoxesUncheckedAndUnchecksMissingLanguages) {
+TEST_F(DialogTest, UpdateLeavesBoxesUncheckedAndUnchecksMissingLanguages) {
   HostRegistryWrite(HostHive::CurrentUser, u"Software\\Korvane", u"TL", u"D:\\Old\\Tool");
   HostAddDrive('D');
   CreateDirectories(u"D:\\Old\\Tool");
@@ -156,7 +155,7 @@ TEST_F(SetupFlowTest, UpdateLeavesBoxesUncheckedAndUnchecksMissingLanguages) {
   EXPECT_EQ(ListGetStateImage(List(), FindLanguageItem(List(), kLanguageDE)), kStateChecked);
 }
 
-TEST_F(SetupFlowTest, DamagedPayloadShowsBrokenFileAndCloses) {
+TEST_F(DialogTest, DamagedPayloadShowsBrokenFileAndCloses) {
   HostAddForeignWindow("Tool", 0);
   RarWriter w = StartPayload();
   WriteSimpleProduct(w);
@@ -174,7 +173,7 @@ TEST_F(SetupFlowTest, DamagedPayloadShowsBrokenFileAndCloses) {
   EXPECT_TRUE(HostWindowOf(dialog_)->ended);
 }
 
-TEST_F(SetupFlowTest, UnsafeEntryNameIsReportedBeforeAnythingIsInstalled) {
+TEST_F(DialogTest, UnsafeEntryNameIsReportedBeforeAnythingIsInstalled) {
   RarWriter w = StartPayload();
   WriteSimpleProduct(w);
   w.AddStored("readme.txt", BytesOf("hello"));
@@ -187,7 +186,7 @@ TEST_F(SetupFlowTest, UnsafeEntryNameIsReportedBeforeAnythingIsInstalled) {
   EXPECT_FALSE(Exists(u"C:\\Program Files\\Tool"));
 }
 
-TEST_F(SetupFlowTest, MissingArchiveIsReportedAsBrokenFile) {
+TEST_F(DialogTest, MissingArchiveIsReportedAsBrokenFile) {
   OpenDialog();
   ASSERT_EQ(HostMessages().size(), 1u);
   EXPECT_EQ(HostMessages()[0].text, u"Broken file, please download again.");
@@ -195,7 +194,7 @@ TEST_F(SetupFlowTest, MissingArchiveIsReportedAsBrokenFile) {
   EXPECT_EQ(Text(kControlTitle), u"");
 }
 
-TEST_F(SetupFlowTest, WatcherSendsDestroyUntilTheWindowIsGone) {
+TEST_F(DialogTest, WatcherSendsDestroyUntilTheWindowIsGone) {
   WindowHandle stubborn = HostAddForeignWindow("TToolMain", 2);
   WindowHandle other = HostAddForeignWindow("Unrelated", 0);
   RarWriter w = StartPayload();
@@ -208,18 +207,15 @@ TEST_F(SetupFlowTest, WatcherSendsDestroyUntilTheWindowIsGone) {
   EXPECT_EQ(HostForeignDestroyCount(other), 0);
 }
 
-TEST_F(SetupFlowTest, WindowClassDefaultsToTheGroupName) {
+TEST_F(DialogTest, WindowClassDefaultsToTheGroupName) {
   WindowHandle running = HostAddForeignWindow("Tool", 0);
-  RarWriter w = StartPayload();
-  WriteSimpleProduct(w);
-  WritePayload(w);
-  OpenDialog();
+  OpenProduct();
   EXPECT_STREQ(state_.windowClass, "Tool");
   EXPECT_EQ(HostJoinThreads(), 1);
   EXPECT_EQ(HostForeignDestroyCount(running), 1);
 }
 
-TEST_F(SetupFlowTest, NoWindowClassNoWatcher) {
+TEST_F(DialogTest, NoWindowClassNoWatcher) {
   RarWriter w = StartPayload();
   w.AddStored("readme.txt", BytesOf("hello"));
   WritePayload(w);
@@ -227,7 +223,7 @@ TEST_F(SetupFlowTest, NoWindowClassNoWatcher) {
   EXPECT_EQ(HostJoinThreads(), 0);
 }
 
-class DialogCommandsTest : public SetupFlowTest {
+class DialogCommandsTest : public DialogTest {
  protected:
   void SetUp() override {
     SetupFlowTest::SetUp();
