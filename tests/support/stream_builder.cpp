@@ -188,17 +188,22 @@ void StreamBuilder::Record(uint32_t length, uint32_t distance) {
 }
 
 void StreamBuilder::Long(uint32_t length, uint32_t distance) {
-  uint32_t base = length - kLongMatchMinLength;
-  if (distance >= kBonusDistanceFar) --base;
-  if (distance >= kBonusDistanceMid) --base;
-  const uint32_t slot = SlotFor(kLengthBase, kLengthBits, kLengthSlotCount, base);
+  LongCoded(length - kLongMatchMinLength - (distance >= kBonusDistanceFar) -
+                (distance >= kBonusDistanceMid),
+            distance);
+}
+
+void StreamBuilder::LongCoded(uint32_t coded, uint32_t distance) {
+  const uint32_t slot = SlotFor(kLengthBase, kLengthBits, kLengthSlotCount, coded);
   Symbol(lengths_[0], codes_[0], kSymbolLongFirst + slot);
-  Bits(base - kLengthBase[slot], kLengthBits[slot]);
+  Bits(coded - kLengthBase[slot], kLengthBits[slot]);
   uint32_t dslot = 0;
   while (dslot + 1 < kDistanceSlotCount && kDistanceBase[dslot + 1] <= distance - 1) ++dslot;
   Symbol(lengths_[1], codes_[1], dslot);
   Bits(distance - 1 - kDistanceBase[dslot], kDistanceBits[dslot]);
-  Record(length, distance);
+  Record(coded + kLongMatchMinLength + (distance >= kBonusDistanceFar) +
+             (distance >= kBonusDistanceMid),
+         distance);
 }
 
 void StreamBuilder::Short(uint32_t distance) {
@@ -210,15 +215,19 @@ void StreamBuilder::Short(uint32_t distance) {
 
 void StreamBuilder::Recent(uint32_t k, uint32_t length) {
   const uint32_t distance = recentDistance(k);
-  uint32_t base = length - kRecentMatchMinLength;
-  if (distance >= kBonusDistanceFar) --base;
-  if (distance >= kBonusDistanceMid) --base;
-  if (distance >= kBonusDistanceNear) --base;
-  const uint32_t slot = SlotFor(kLengthBase, kLengthBits, kLengthSlotCount, base);
+  RecentCoded(k, length - kRecentMatchMinLength - (distance >= kBonusDistanceFar) -
+                     (distance >= kBonusDistanceMid) - (distance >= kBonusDistanceNear));
+}
+
+void StreamBuilder::RecentCoded(uint32_t k, uint32_t coded) {
+  const uint32_t distance = recentDistance(k);
+  const uint32_t slot = SlotFor(kLengthBase, kLengthBits, kLengthSlotCount, coded);
   Symbol(lengths_[0], codes_[0], kSymbolRepeatLast + k);
   Symbol(lengths_[2], codes_[2], slot);
-  Bits(base - kLengthBase[slot], kLengthBits[slot]);
-  Record(length, distance);
+  Bits(coded - kLengthBase[slot], kLengthBits[slot]);
+  Record(coded + kRecentMatchMinLength + (distance >= kBonusDistanceFar) +
+             (distance >= kBonusDistanceMid) + (distance >= kBonusDistanceNear),
+         distance);
 }
 
 void StreamBuilder::Repeat() {

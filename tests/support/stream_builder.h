@@ -37,10 +37,15 @@ class StreamBuilder {
   // A long match (symbols 270..297) copying length bytes from distance back; length is the
   // final length, distance bonuses included.
   void Long(uint32_t length, uint32_t distance);
+  // The same with the length as coded (slot base + extra bits, 0..255), before the minimum
+  // of 3 and the distance bonuses are added.
+  void LongCoded(uint32_t coded, uint32_t distance);
   // A length-2 match at distance 1..256 (symbols 261..268).
   void Short(uint32_t distance);
   // A match at the k-th latest distance (1 = newest; symbols 257..260), final length.
   void Recent(uint32_t k, uint32_t length);
+  // The same with the length as coded, before the minimum of 2 and the bonuses.
+  void RecentCoded(uint32_t k, uint32_t coded);
   // Symbol 256: the latest match again.
   void Repeat();
   // Raw bits, for damaged streams.
