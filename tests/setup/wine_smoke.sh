@@ -40,7 +40,7 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$work/display")"
 
-wineboot -i >/dev/null 2>&1
+timeout 120 wineboot -i >/dev/null 2>&1
 wine "$work/SmokeSetup.exe" >"$work/setup.log" 2>&1 &
 setup_pid=$!
 
@@ -54,12 +54,12 @@ done
 [ -n "$wid" ] || { echo "the setup dialog did not appear" >&2; exit 1; }
 echo "dialog window $wid: $(xdotool getwindowname "$wid")"
 xdotool getwindowgeometry "$wid"
-import -window root "$work/setup-dialog.png"
+timeout 30 import -window root "$work/setup-dialog.png"
 echo "screenshot: $work/setup-dialog.png"
 
 # Escape is Cancel: the dialog ends and nothing is installed.
-xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
-xdotool key Escape
+timeout 10 xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
+timeout 10 xdotool key Escape
 for _ in $(seq 40); do kill -0 "$setup_pid" 2>/dev/null || break; sleep 0.25; done
 if kill -0 "$setup_pid" 2>/dev/null; then
   echo "Setup.exe did not end after Escape" >&2
