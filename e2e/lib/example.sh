@@ -1,0 +1,185 @@
+# What the example product (example/product plus its two programs) must look like in the setup
+# and after an installation. Sourced after harness.sh.
+
+EX_GROUP="Sample Notepad"
+EX_ID="SNP"
+EX_CLASS="SampleNotepadWindow"
+EX_EXE="KNotes.exe"
+EX_PRODUCT_LINE="Sample Notepad 1.4"
+EX_SUCCESS="Sample Notepad has been successfully installed."
+
+# Installed file name -> file in the product folder. Every file lands flat in the destination;
+# SAMPLE.INF never lands.
+declare -A EX_SOURCE=(
+  [FILE_ID.DIZ]=FILE_ID.DIZ [KNotes.exe]=KNotes.exe [UnInst.exe]=UnInst.exe
+  [LICENSE.TXT]=LICENSE.TXT [README.TXT]=docs/README.TXT
+  [KNotes_FR.LNG]=KNotes_FR.LNG [KNotes_FR.TXT]=KNotes_FR.TXT
+  [KNotes_IT.LNG]=KNotes_IT.LNG [KNotes_RU.LNG]=KNotes_RU.LNG
+)
+# Files bound to a language (prefix KNotes, "_", code).
+declare -A EX_LANGUAGE_FILES=(
+  [FR]="KNotes_FR.LNG KNotes_FR.TXT" [IT]="KNotes_IT.LNG" [RU]="KNotes_RU.LNG"
+)
+
+# The dialog's texts of the three built-in tables, by control id (1000 = title prefix).
+declare -A EX_TEXTS_US=(
+  [1000]="Setup" [99]="&OK" [2]="Cancel" [1031]="Destination folder"
+  [1041]="Put entry to Start Menu" [1042]="Create a Desktop icon" [1043]="Create a Quick Launch icon"
+)
+declare -A EX_TEXTS_DE=(
+  [1000]="Installation" [99]="&OK" [2]="Abbruch" [1031]="Zielpfad:"
+  [1041]="Programmgruppe erstellen" [1042]="Desktop-Symbol anlegen"
+  [1043]="Symbol in der Schnellstartleiste anlegen"
+)
+declare -A EX_TEXTS_IT=(
+  [1000]="Installazione" [99]="&OK" [2]="Annulla" [1031]="Destinazione"
+  [1041]="Aggiungi collegamento nel menu Programmi" [1042]="Aggiungi collegamento sul desktop"
+  [1043]="Aggiungi collegamento sulla barra di Avvio veloce"
+)
+
+ex_destination() { echo "$(e2e_program_files)\\$EX_GROUP"; }
+
+# ex_check_texts TABLE: the title, the product line and the controls' texts of one table
+# (TABLE is the name of one of the arrays above).
+ex_check_texts() {
+  local -n table=$1
+  local out id
+  out=$(e2e_drive title text 1001 text 99 text 2 text 1031 text 1041 text 1042 text 1043) ||
+    { e2e_fail "could not read the dialog's texts"; return 1; }
+  mapfile -t got <<<"$out"
+  e2e_check_eq "window title" "${table[1000]} $EX_PRODUCT_LINE" "${got[0]}"
+  e2e_check_eq "product title (1001)" "$EX_PRODUCT_LINE" "${got[1]}"
+  local i=2
+  for id in 99 2 1031 1041 1042 1043; do
+    e2e_check_eq "text of control $id" "${table[$id]}" "${got[$i]}"
+    i=$((i + 1))
+  done
+}
+
+# ex_check_items "CODE STATE TEXT"...: the language list, in its order (index, code, state, text).
+ex_check_items() {
+  local out expected actual
+  out=$(e2e_drive items) || { e2e_fail "could not read the language list"; return 1; }
+  actual=$(printf '%s\n' "$out" | awk -F'\t' '{ print $2 " " $4 " " $5 }')
+  expected=$(printf '%s\n' "$@")
+  e2e_check_eq "language list (code, state image, text)" "$expected" "$actual"
+}
+
+# The five items of the example, all with the same state image, in the list's sorted order.
+ex_all_items() {
+  local state=$1
+  printf '%s\n' "US $state English" "FR $state Français " "DE $state German" \
+    "IT $state Italiano " "RU $state Русский "
+}
+
+# ex_check_boxes G D Q: check states of 1041, 1042, 1043 and the visibility of 1043 (V).
+ex_check_boxes() {
+  local out
+  out=$(e2e_drive checked 1041 checked 1042 checked 1043 visible 1043) ||
+    { e2e_fail "could not read the check boxes"; return 1; }
+  e2e_check_eq "check boxes 1041 1042 1043, 1043 visible" "$1 $2 $3 $4" "$(echo $out)"
+}
+
+# ex_press_ok_expect_success: OK, the success message, its dismissal, the end of the setup.
+ex_press_ok_expect_success() {
+  local out t0 t1
+  t0=$(e2e_now)
+  e2e_drive_or_abort press 99 >/dev/null
+  if ! out=$(e2e_drive wait-msgbox 120000 msgbox-caption msgbox-text); then
+    e2e_abort "no message box after OK"
+  fi
+  t1=$(e2e_now)
+  EX_INSTALL_SECONDS=$(e2e_elapsed "$t0" "$t1")
+  e2e_shot "$E2E_NAME-message"
+  mapfile -t got <<<"$out"
+  e2e_check_eq "success message" "$EX_SUCCESS" "${got[1]:-}"
+  e2e_check_eq "success message caption" "${EX_TITLE_PREFIX:-Setup} $EX_PRODUCT_LINE" "${got[0]:-}"
+  e2e_drive_or_abort dismiss >/dev/null
+  e2e_wait_setup_exit 30 && e2e_check_eq "setup exit code" 0 "$E2E_SETUP_EXIT"
+}
+
+# ex_check_installed DEST [CODE...]: every file of the product flat in DEST with its content,
+# except the files of the given (unchecked) languages; no SAMPLE.INF, no sub-folder.
+ex_check_installed() {
+  local dest=$1 name code skip
+  shift
+  declare -A skipped=()
+  for code in "$@"; do
+    for name in ${EX_LANGUAGE_FILES[$code]}; do skipped[$name]=1; done
+  done
+  local expected=()
+  for name in "${!EX_SOURCE[@]}"; do
+    [ -n "${skipped[$name]:-}" ] && continue
+    expected+=("$name")
+    e2e_check_same "$dest\\$name" "$KORV_EXAMPLE_DIR/${EX_SOURCE[$name]}"
+  done
+  e2e_check_listing "$(e2e_unix "$dest")" "${expected[@]}"
+}
+
+ex_uninstall_key() {
+  local software='HKLM\Software'
+  [ "$E2E_ARCH" = win64 ] && software='HKLM\Software\Wow6432Node'
+  echo "$software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$EX_GROUP"
+}
+
+# ex_check_registry DEST: the remembered folder and the uninstall entry.
+ex_check_registry() {
+  local dest=$1 key
+  key=$(ex_uninstall_key)
+  e2e_check_reg 'HKCU\Software\Korvane' "$EX_ID" "$dest"
+  e2e_check_reg "$key" DisplayName "$EX_GROUP"
+  e2e_check_reg "$key" UninstallString "$dest\\UnInst.exe"
+  e2e_check_reg "$key" Publisher "Korvane"
+}
+
+ex_check_no_registry() {
+  e2e_check "no remembered folder" ! e2e_reg_value 'HKCU\Software\Korvane' "$EX_ID"
+  e2e_check "no uninstall entry" ! e2e_reg_key_exists "$(ex_uninstall_key)"
+}
+
+# ex_check_shortcuts DEST QUICKLAUNCH(yes|no): the group's two entries, the desktop icon and
+# the Quick Launch icon when asked for.
+ex_check_shortcuts() {
+  local dest=$1 group
+  group="$(e2e_common_programs)\\$EX_GROUP"
+  e2e_check_lnk "$group\\$EX_GROUP.lnk" "$dest\\$EX_EXE" "$dest"
+  e2e_check_lnk "$group\\Uninstall.lnk" "$dest\\UnInst.exe" "$dest"
+  e2e_check_listing "$(e2e_unix "$group")" "$EX_GROUP.lnk" "Uninstall.lnk"
+  e2e_check_lnk "$(e2e_desktop)\\$EX_GROUP.lnk" "$dest\\$EX_EXE" "$dest"
+  if [ "$2" = yes ]; then
+    e2e_check_lnk "$(e2e_quick_launch)\\$EX_GROUP.lnk" "$dest\\$EX_EXE" "$dest"
+  else
+    e2e_check_absent "$(e2e_quick_launch)\\$EX_GROUP.lnk"
+  fi
+}
+
+ex_check_no_shortcuts() {
+  e2e_check_absent "$(e2e_common_programs)\\$EX_GROUP"
+  e2e_check_absent "$(e2e_desktop)\\$EX_GROUP.lnk"
+  e2e_check_absent "$(e2e_quick_launch)\\$EX_GROUP.lnk"
+}
+
+# ex_fresh_install_scenario QUICKLAUNCH(yes|no): the whole fresh install with default choices:
+# what the dialog shows, then everything that lands on disk, in the registry and in the shell.
+ex_fresh_install_scenario() {
+  local ql=$1 setup dest
+  dest=$(ex_destination)
+  if [ "$ql" = yes ]; then mkdir -p "$(e2e_unix "$(e2e_quick_launch)")"; fi
+  e2e_pack "$KORV_EXAMPLE_DIR" "$E2E_DIR/SampleSetup.exe"
+  setup=$(e2e_place_setup "$E2E_DIR/SampleSetup.exe")
+  e2e_start_setup "$setup"
+  e2e_drive_or_abort wait-dialog 60000 >/dev/null
+  e2e_shot "$E2E_NAME"
+
+  ex_check_texts EX_TEXTS_US
+  ex_check_items "$(ex_all_items 2)"
+  e2e_check_eq "proposed destination" "$dest" "$(e2e_drive text 1032)"
+  if [ "$ql" = yes ]; then ex_check_boxes 1 1 1 1; else ex_check_boxes 1 1 0 0; fi
+  e2e_check_eq "status line before OK" "" "$(e2e_drive text 1047)"
+
+  ex_press_ok_expect_success
+  e2e_log "install took $EX_INSTALL_SECONDS s (OK to message)"
+  ex_check_installed "$dest"
+  ex_check_registry "$dest"
+  ex_check_shortcuts "$dest" "$ql"
+}

@@ -1,0 +1,349 @@
+# The shared harness of the end-to-end scenarios (sourced by e2e/scenarios/*.sh and scripts/demo).
+#
+# A scenario gets its own virtual X display (Xvfb, a free display number chosen by the server
+# itself), a fresh Wine prefix copied from a prepared template (wineboot takes 10-20 s; a copy
+# takes 2), a scratch HOME, and a work folder under the build tree. It starts the real setup
+# program with e2e_start_setup, drives it with e2e_drive (uidriver.exe), takes screenshots with
+# e2e_shot, and checks results with the e2e_check_* functions. A failed check is reported and
+# counted but does not stop the scenario, so one run shows every difference; e2e_finish prints
+# the wall time and exits non-zero when any check failed.
+#
+# Paths come from the environment that CTest sets (e2e/CMakeLists.txt); run by hand, they
+# default to the build/ tree of scripts/build.
+
+set -uo pipefail
+
+E2E_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+: "${KORV_SOURCE_DIR:=$E2E_ROOT}"
+: "${KORV_BIN_DIR:=$KORV_SOURCE_DIR/build/bin}"
+: "${KORV_WIN32_BIN_DIR:=$KORV_BIN_DIR}"
+: "${KORV_EXAMPLE_DIR:=$(dirname "$KORV_WIN32_BIN_DIR")/example-product}"
+: "${KORV_E2E_WORK:=$KORV_SOURCE_DIR/build/host/e2e-work}"
+: "${KORV_E2E_SHOTS:=$KORV_SOURCE_DIR/build/e2e}"
+
+E2E_SETUP_STUB="$KORV_WIN32_BIN_DIR/Setup.exe"
+E2E_UIDRIVER="$KORV_WIN32_BIN_DIR/uidriver.exe"
+E2E_SETUPTOOL="$KORV_BIN_DIR/setuptool"
+
+E2E_FAILURES=0
+E2E_CHECKS=0
+E2E_XVFB_PID=""
+E2E_SETUP_PID=""
+E2E_STARTED_AT=""
+
+e2e_now() { date +%s.%N; }
+# Seconds between two e2e_now stamps, one decimal.
+e2e_elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", b - a }'; }
+
+e2e_log() { echo "[$E2E_NAME] $*"; }
+
+e2e_fail() {
+  E2E_FAILURES=$((E2E_FAILURES + 1))
+  echo "[$E2E_NAME] FAILED: $*" >&2
+}
+
+# Stops the scenario at once (the harness cannot go on, e.g. no dialog appeared).
+e2e_abort() {
+  e2e_fail "$*"
+  e2e_shot "aborted" >/dev/null 2>&1 || true
+  e2e_finish
+}
+
+e2e_require() {
+  local missing=0 f
+  for f in "$E2E_SETUP_STUB" "$E2E_UIDRIVER" "$E2E_SETUPTOOL"; do
+    if [ ! -f "$f" ]; then
+      echo "[$E2E_NAME] missing $f (build both trees first: scripts/build)" >&2
+      missing=1
+    fi
+  done
+  if [ ! -d "$KORV_EXAMPLE_DIR" ]; then
+    echo "[$E2E_NAME] missing the example product $KORV_EXAMPLE_DIR (scripts/build)" >&2
+    missing=1
+  fi
+  for f in wine wineserver Xvfb import; do
+    command -v "$f" >/dev/null || { echo "[$E2E_NAME] $f is not installed (scripts/install-deps)" >&2; missing=1; }
+  done
+  [ "$missing" = 0 ] || exit 1
+}
+
+# --- display and prefix ----------------------------------------------------------------------
+
+e2e_start_xvfb() {
+  local fdfile="$E2E_DIR/xvfb.display" i
+  : >"$fdfile"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fdfile" >"$E2E_DIR/xvfb.log" 2>&1 &
+  E2E_XVFB_PID=$!
+  for i in $(seq 1 100); do
+    [ -s "$fdfile" ] && break
+    sleep 0.1
+  done
+  [ -s "$fdfile" ] || e2e_abort "Xvfb did not start (see $E2E_DIR/xvfb.log)"
+  export DISPLAY=":$(tr -d '[:space:]' <"$fdfile")"
+}
+
+# A prepared prefix per architecture and Wine version, created once under a lock.
+e2e_template() {
+  local arch=$1
+  local template="$KORV_E2E_WORK/template-$arch-$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' _)"
+  (
+    flock 9
+    if [ ! -f "$template/system.reg" ]; then
+      rm -rf "$template" "$template.home"
+      mkdir -p "$template.home"
+      echo "[$E2E_NAME] preparing the $arch prefix template (once)" >&2
+      WINEPREFIX="$template" WINEARCH="$arch" HOME="$template.home" wine wineboot -i >/dev/null 2>&1
+      WINEPREFIX="$template" wineserver -w
+    fi
+  ) 9>"$KORV_E2E_WORK/template-$arch.lock"
+  [ -f "$template/system.reg" ] || e2e_abort "could not create a $arch Wine prefix"
+  echo "$template"
+}
+
+# Copies the template into a fresh prefix of this scenario. Wine links the user's Desktop,
+# Documents and the like to folders of the HOME it was created with; they become plain
+# folders here, so nothing leaks between scenarios.
+e2e_fresh_prefix() {
+  local arch=$1 template link
+  template=$(e2e_template "$arch") || exit 1
+  export WINEPREFIX="$E2E_DIR/prefix"
+  rm -rf "$WINEPREFIX"
+  cp -a "$template" "$WINEPREFIX"
+  rm -f "$WINEPREFIX/wineserver"
+  find "$WINEPREFIX/drive_c/users" -maxdepth 2 -type l | while read -r link; do
+    rm -f "$link"
+    mkdir -p "$link"
+  done
+  E2E_USER=$(ls "$WINEPREFIX/drive_c/users" | grep -vx Public | head -n1)
+  E2E_ARCH=$arch
+}
+
+# e2e_start [win32|win64]: work folder, display, prefix; cleanup on exit.
+e2e_start() {
+  local arch=${1:-win32}
+  E2E_NAME=${E2E_NAME:-$(basename "$0" .sh)}
+  e2e_require
+  E2E_DIR="$KORV_E2E_WORK/$E2E_NAME"
+  rm -rf "$E2E_DIR"
+  mkdir -p "$E2E_DIR/home" "$KORV_E2E_SHOTS"
+  E2E_STARTED_AT=$(e2e_now)
+  export HOME="$E2E_DIR/home"
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml="
+  # The system language of the Wine programs (LC_ALL given to wine only: the shell itself
+  # may not have that locale).
+  E2E_LOCALE=en_US.UTF-8
+  unset WINEARCH
+  trap e2e_cleanup EXIT
+  e2e_start_xvfb
+  e2e_fresh_prefix "$arch"
+  e2e_log "prefix $WINEPREFIX ($arch), display $DISPLAY, user $E2E_USER"
+}
+
+e2e_cleanup() {
+  if [ -n "${WINEPREFIX:-}" ]; then wineserver -k >/dev/null 2>&1 || true; fi
+  if [ -n "$E2E_XVFB_PID" ]; then
+    kill "$E2E_XVFB_PID" 2>/dev/null || true
+    wait "$E2E_XVFB_PID" 2>/dev/null || true
+    E2E_XVFB_PID=""
+  fi
+  # A passed scenario's prefix (about 600 MB) goes; a failed one stays for inspection.
+  if [ "$E2E_FAILURES" = 0 ] && [ -n "${E2E_DIR:-}" ] && [ -z "${E2E_KEEP:-}" ]; then
+    rm -rf "$E2E_DIR/prefix"
+  fi
+}
+
+e2e_finish() {
+  local took
+  took=$(e2e_elapsed "$E2E_STARTED_AT" "$(e2e_now)")
+  if [ "$E2E_FAILURES" = 0 ]; then
+    echo "[$E2E_NAME] PASSED: $E2E_CHECKS checks in $took s"
+    exit 0
+  fi
+  echo "[$E2E_NAME] FAILED: $E2E_FAILURES of $E2E_CHECKS checks failed ($took s); work folder $E2E_DIR" >&2
+  exit 1
+}
+
+# --- paths -----------------------------------------------------------------------------------
+
+# The Unix path of a C: path of the prefix.
+e2e_unix() {
+  local p=${1#[Cc]:}
+  p=${p//\\//}
+  echo "$WINEPREFIX/drive_c${p}"
+}
+
+e2e_program_files() {
+  if [ "$E2E_ARCH" = win64 ]; then echo 'C:\Program Files (x86)'; else echo 'C:\Program Files'; fi
+}
+e2e_profile() { echo "C:\\users\\$E2E_USER"; }
+e2e_desktop() { echo "$(e2e_profile)\\Desktop"; }
+e2e_appdata() { echo "$(e2e_profile)\\AppData\\Roaming"; }
+e2e_temp() { echo "$(e2e_profile)\\Temp"; }
+e2e_common_programs() { echo 'C:\ProgramData\Microsoft\Windows\Start Menu\Programs'; }
+e2e_quick_launch() { echo "$(e2e_appdata)\\Microsoft\\Internet Explorer\\Quick Launch"; }
+
+# --- packing ---------------------------------------------------------------------------------
+
+# e2e_pack SRC OUT: packs a product folder into a setup with our stub; prints the time taken.
+e2e_pack() {
+  local src=$1 out=$2 t0 t1
+  t0=$(e2e_now)
+  if ! "$E2E_SETUPTOOL" pack "$src" -o "$out" --stub "$E2E_SETUP_STUB" >"$E2E_DIR/pack.log" 2>&1; then
+    cat "$E2E_DIR/pack.log" >&2
+    e2e_abort "setuptool pack $src failed"
+  fi
+  t1=$(e2e_now)
+  e2e_log "packed $(basename "$out") ($(stat -c %s "$out") bytes) in $(e2e_elapsed "$t0" "$t1") s"
+}
+
+# Copies a setup into the user's Downloads folder of the prefix, as a user would have it;
+# prints its Unix path.
+e2e_place_setup() {
+  local setup=$1 dir
+  dir=$(e2e_unix "$(e2e_profile)\\Downloads")
+  mkdir -p "$dir"
+  cp "$setup" "$dir/"
+  echo "$dir/$(basename "$setup")"
+}
+
+# --- running and driving -----------------------------------------------------------------------
+
+# e2e_start_setup UNIX_PATH [VAR=VALUE...]: starts the setup in the background.
+e2e_start_setup() {
+  local exe=$1
+  shift
+  env LC_ALL="$E2E_LOCALE" "$@" wine "$exe" >>"$E2E_DIR/setup.log" 2>&1 &
+  E2E_SETUP_PID=$!
+  e2e_log "started $(basename "$exe") (pid $E2E_SETUP_PID${*:+, $*})"
+}
+
+# e2e_wait_setup_exit SECONDS: waits for the setup process; its exit code lands in E2E_SETUP_EXIT.
+e2e_wait_setup_exit() {
+  local limit=$1 i
+  for i in $(seq 1 $((limit * 10))); do
+    kill -0 "$E2E_SETUP_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$E2E_SETUP_PID" 2>/dev/null; then
+    e2e_fail "the setup is still running after $limit s"
+    return 1
+  fi
+  wait "$E2E_SETUP_PID"
+  E2E_SETUP_EXIT=$?
+  E2E_SETUP_PID=""
+  return 0
+}
+
+e2e_setup_running() { [ -n "$E2E_SETUP_PID" ] && kill -0 "$E2E_SETUP_PID" 2>/dev/null; }
+
+# e2e_drive ACTIONS...: runs uidriver.exe; its output on stdout, non-zero on failure.
+e2e_drive() {
+  env LC_ALL="$E2E_LOCALE" wine "$E2E_UIDRIVER" "$@" 2>>"$E2E_DIR/uidriver.log" | tr -d '\r'
+  return "${PIPESTATUS[0]}"
+}
+
+# e2e_drive_or_abort ACTIONS...: as e2e_drive, but a failure ends the scenario.
+e2e_drive_or_abort() {
+  local out
+  if ! out=$(e2e_drive "$@"); then
+    e2e_abort "uidriver $* failed: $(tail -n 3 "$E2E_DIR/uidriver.log")"
+  fi
+  [ -z "$out" ] || printf '%s\n' "$out"
+}
+
+# e2e_shot NAME: screenshot of the whole virtual screen to $KORV_E2E_SHOTS/NAME.png.
+e2e_shot() {
+  local file="$KORV_E2E_SHOTS/$1.png"
+  if import -display "$DISPLAY" -window root "$file" 2>>"$E2E_DIR/import.log"; then
+    e2e_log "screenshot $file"
+  else
+    e2e_fail "screenshot $file could not be taken"
+  fi
+}
+
+# --- registry --------------------------------------------------------------------------------
+
+# e2e_reg_value KEY NAME: prints the data of a value, or fails when it is missing.
+e2e_reg_value() {
+  local out
+  out=$(wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r') || return 1
+  printf '%s\n' "$out" | awk -F'    ' -v name="$2" '$2 == name { print $4; found = 1 } END { exit !found }'
+}
+
+e2e_reg_key_exists() { wine reg query "$1" >/dev/null 2>&1; }
+
+# --- checks ------------------------------------------------------------------------------------
+
+# e2e_check_eq WHAT EXPECTED ACTUAL
+e2e_check_eq() {
+  E2E_CHECKS=$((E2E_CHECKS + 1))
+  if [ "$2" != "$3" ]; then
+    e2e_fail "$1: expected [$2], got [$3]"
+    return 1
+  fi
+  return 0
+}
+
+# e2e_check WHAT COMMAND...: the command must succeed.
+e2e_check() {
+  local what=$1
+  shift
+  E2E_CHECKS=$((E2E_CHECKS + 1))
+  if ! "$@"; then
+    e2e_fail "$what"
+    return 1
+  fi
+  return 0
+}
+
+e2e_check_file() { e2e_check "file exists: $1" test -f "$(e2e_unix "$1")"; }
+e2e_check_absent() { e2e_check "nothing exists at: $1" test ! -e "$(e2e_unix "$1")"; }
+
+# e2e_check_same WINPATH LOCALFILE: installed file equals the product's file byte for byte.
+e2e_check_same() {
+  e2e_check "$1 has the content of $2" cmp -s "$(e2e_unix "$1")" "$2"
+}
+
+# e2e_check_reg KEY NAME EXPECTED
+e2e_check_reg() {
+  local actual
+  actual=$(e2e_reg_value "$1" "$2") || actual="<missing>"
+  e2e_check_eq "registry $1 [$2]" "$3" "$actual"
+}
+
+# e2e_check_lnk WINPATH TARGET WORKDIR: a shortcut, read back through the shell's link object.
+e2e_check_lnk() {
+  local out target workdir showcmd
+  E2E_CHECKS=$((E2E_CHECKS + 1))
+  if [ ! -f "$(e2e_unix "$1")" ]; then
+    e2e_fail "shortcut missing: $1"
+    return 1
+  fi
+  if ! out=$(e2e_drive lnk "$1"); then
+    e2e_fail "shortcut unreadable: $1"
+    return 1
+  fi
+  target=$(printf '%s\n' "$out" | sed -n 's/^target\t//p')
+  workdir=$(printf '%s\n' "$out" | sed -n 's/^workdir\t//p')
+  # The show command as stored in the file's header (offset 60): the link object reports
+  # values other than 1, 3 and 7 as 1 when it reads a file back.
+  showcmd=$(od -An -tu4 -j60 -N4 "$(e2e_unix "$1")" | tr -d ' ')
+  e2e_check_eq "target of $1" "$2" "$target"
+  e2e_check_eq "working folder of $1" "$3" "$workdir"
+  e2e_check_eq "show command of $1" "5" "$showcmd"
+}
+
+# e2e_check_listing UNIXDIR EXPECTED...: the folder holds exactly these names (files and folders).
+e2e_check_listing() {
+  local dir=$1 actual expected
+  shift
+  actual=$(cd "$dir" 2>/dev/null && ls -A | LC_ALL=C sort | tr '\n' ' ')
+  expected=$(printf '%s\n' "$@" | LC_ALL=C sort | tr '\n' ' ')
+  e2e_check_eq "content of $dir" "$expected" "$actual"
+}
+
+# A listing of every file under drive_c with size and time, for "nothing changed" checks.
+e2e_disk_snapshot() {
+  (cd "$WINEPREFIX/drive_c" && find . -path ./windows -prune -o -printf '%p %s %T@\n' | LC_ALL=C sort)
+}
