@@ -53,9 +53,15 @@ for _ in $(seq 120); do
 done
 [ -n "$wid" ] || { echo "the setup dialog did not appear" >&2; exit 1; }
 echo "dialog window $wid: $(xdotool getwindowname "$wid")"
-xdotool getwindowgeometry "$wid"
+eval "$(xdotool getwindowgeometry --shell "$wid")"   # X, Y, WIDTH, HEIGHT
+echo "at $X,$Y size ${WIDTH}x$HEIGHT"
+sleep 1   # let the controls paint
 timeout 30 import -window root "$work/setup-dialog.png"
 echo "screenshot: $work/setup-dialog.png"
+# A painted dialog (texts, list, buttons, icon) has many colours; a blank window has one.
+colours=$(convert "$work/setup-dialog.png" -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" -format %k info:)
+echo "colours in the dialog: $colours"
+[ "$colours" -ge 8 ] || { echo "the dialog looks blank" >&2; exit 1; }
 
 # Escape is Cancel: the dialog ends and nothing is installed.
 timeout 10 xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
