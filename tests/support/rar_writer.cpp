@@ -170,7 +170,7 @@ void RarWriter::Truncate(size_t size) {
 bool RarWriter::WriteFile(const std::string& path) const {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;
-  bool ok = std::fwrite(bytes_.data(), 1, bytes_.size(), f) == bytes_.size();
+  bool ok = bytes_.empty() || std::fwrite(bytes_.data(), 1, bytes_.size(), f) == bytes_.size();
   ok = (std::fclose(f) == 0) && ok;
   return ok;
 }
