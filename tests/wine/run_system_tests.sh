@@ -12,6 +12,9 @@ fail() { failed=$((failed + 1)); echo "FAIL $*"; }
 # The test program's own checks.
 if "$wine_run" --prefix "$prefix" -- "$program"; then ok; else fail "system_wine_tests.exe"; fi
 
+# The folder browser and message boxes, on a virtual display.
+if "$wine_run" --prefix "$prefix" --xvfb -- "$program" --gui; then ok; else fail "system_wine_tests.exe --gui"; fi
+
 # Values read back by Wine's registry tool.
 query() { "$wine_run" --prefix "$prefix" -- reg query "$1" /v "$2" 2>/dev/null | tr -d '\r'; }
 expect_value() {  # key, value name, expected data
