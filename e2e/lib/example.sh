@@ -133,8 +133,8 @@ ex_check_registry() {
 }
 
 ex_check_no_registry() {
-  e2e_check "no remembered folder" ! e2e_reg_value 'HKCU\Software\Korvane' "$EX_ID"
-  e2e_check "no uninstall entry" ! e2e_reg_key_exists "$(ex_uninstall_key)"
+  e2e_check_not "no remembered folder" e2e_reg_value 'HKCU\Software\Korvane' "$EX_ID"
+  e2e_check_not "no uninstall entry" e2e_reg_key_exists "$(ex_uninstall_key)"
 }
 
 # ex_check_shortcuts DEST QUICKLAUNCH(yes|no): the group's two entries, the desktop icon and

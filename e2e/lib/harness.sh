@@ -264,14 +264,18 @@ e2e_shot() {
 
 # --- registry --------------------------------------------------------------------------------
 
+# Registry queries name keys as they are stored: in a 64-bit prefix through the 64-bit view,
+# where the 32-bit programs' HKLM\Software is HKLM\Software\Wow6432Node.
+e2e_reg_view() { if [ "$E2E_ARCH" = win64 ]; then echo /reg:64; else echo /reg:32; fi; }
+
 # e2e_reg_value KEY NAME: prints the data of a value, or fails when it is missing.
 e2e_reg_value() {
   local out
-  out=$(wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r') || return 1
+  out=$(wine reg query "$1" /v "$2" "$(e2e_reg_view)" 2>/dev/null | tr -d '\r') || return 1
   printf '%s\n' "$out" | awk -F'    ' -v name="$2" '$2 == name { print $4; found = 1 } END { exit !found }'
 }
 
-e2e_reg_key_exists() { wine reg query "$1" >/dev/null 2>&1; }
+e2e_reg_key_exists() { wine reg query "$1" "$(e2e_reg_view)" >/dev/null 2>&1; }
 
 # --- checks ------------------------------------------------------------------------------------
 
@@ -291,6 +295,18 @@ e2e_check() {
   shift
   E2E_CHECKS=$((E2E_CHECKS + 1))
   if ! "$@"; then
+    e2e_fail "$what"
+    return 1
+  fi
+  return 0
+}
+
+# e2e_check_not WHAT COMMAND...: the command must fail.
+e2e_check_not() {
+  local what=$1
+  shift
+  E2E_CHECKS=$((E2E_CHECKS + 1))
+  if "$@"; then
     e2e_fail "$what"
     return 1
   fi
