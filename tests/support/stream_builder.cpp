@@ -98,7 +98,7 @@ std::vector<uint8_t> FlatLzLengths() {
   return lit;
 }
 
-StreamBuilder::StreamBuilder() : previous_(kAllLengthsSize, 0) {
+StreamBuilder::StreamBuilder(bool keepOutput) : previous_(kAllLengthsSize, 0), keepOutput_(keepOutput) {
   // A complete pre-code: symbols 0-12 in 4 bits, 13-18 in 5 bits.
   preLengths_.assign(kPreCodeSize, 4);
   for (uint32_t s = 13; s < kPreCodeSize; ++s) preLengths_[s] = 5;
@@ -169,7 +169,8 @@ void StreamBuilder::Escape() { Symbol(lengths_[0], codes_[0], kSymbolTableBlock)
 
 void StreamBuilder::Literal(uint8_t byte) {
   Symbol(lengths_[0], codes_[0], byte);
-  output_.push_back(byte);
+  produced_ += 1;
+  if (keepOutput_) output_.push_back(byte);
 }
 
 void StreamBuilder::Record(uint32_t length, uint32_t distance) {
@@ -180,6 +181,8 @@ void StreamBuilder::Record(uint32_t length, uint32_t distance) {
   // What the window holds distance bytes back: an earlier output byte, or the zero the
   // window was cleared to. Distance 0 reads the byte about to be overwritten, written a
   // whole window (2^20 bytes) earlier.
+  produced_ += length;
+  if (!keepOutput_) return;
   const size_t back = distance == 0 ? kWindowSize : distance;
   for (uint32_t i = 0; i < length; ++i) {
     const size_t at = output_.size();

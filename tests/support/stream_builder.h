@@ -21,7 +21,9 @@ std::vector<uint8_t> FlatLzLengths();
 
 class StreamBuilder {
  public:
-  StreamBuilder();
+  // keepOutput: keep every byte a decoder would produce (output()); without it only the
+  // count is kept, for entries too large to mirror in memory.
+  explicit StreamBuilder(bool keepOutput = true);
 
   // A table block, without the 269 escape that precedes it inside an entry (see Escape).
   // lengths: 374 code lengths (literal/length, distance, repeat length). keep: encode them
@@ -56,7 +58,7 @@ class StreamBuilder {
   Bytes Finish();
   // Bytes a decoder produces for the symbols so far (all entries since the builder was
   // made, that is since the last non-solid start), for checking.
-  uint64_t produced() const { return output_.size(); }
+  uint64_t produced() const { return produced_; }
   const Bytes& output() const { return output_; }
   // The match history as the decoder keeps it.
   uint32_t recentDistance(uint32_t k) const { return recent_[(recentCount_ - k) % 4]; }
@@ -75,7 +77,9 @@ class StreamBuilder {
   uint32_t recent_[4] = {};
   uint32_t recentCount_ = 0;
   uint32_t lastLength_ = 0, lastDistance_ = 0;
+  bool keepOutput_;
   Bytes output_;
+  uint64_t produced_ = 0;
 };
 
 }  // namespace rartest
