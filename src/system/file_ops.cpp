@@ -44,7 +44,10 @@ int ShellMove(WindowHandle owner, const char16_t* source, const char16_t* target
   bool aborted = false;
   const int result = PlatformShellFileOperation(owner, kFoMove, from, to,
                                                 kFofNoConfirmation | kFofNoConfirmMkdir, &aborted);
-  return (result == 0 && !aborted) ? 0 : -1;
+  if (result != 0 || aborted) return -1;
+  // A move that reports success but left its source in place did not happen (some shells
+  // skip a folder that meets one of the same name): the caller must not go on and delete it.
+  return FileExists(from) ? -1 : 0;
 }
 
 void ShellDeleteTree(const char16_t* path) {

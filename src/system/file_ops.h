@@ -7,7 +7,7 @@
 // hexadecimal) whose path does not exist yet. The folder itself is not created.
 void MakeTempFolderName(char16_t* out, int capacity);
 // Moves a file or folder tree with the shell, without confirmations: 0 on success, -1 when
-// the shell failed or the user cancelled.
+// the shell failed, the user cancelled, or the source is still there afterwards.
 int ShellMove(WindowHandle owner, const char16_t* source, const char16_t* target);
 // Deletes a file or folder tree with the shell (not into the recycle bin); reports nothing.
 void ShellDeleteTree(const char16_t* path);

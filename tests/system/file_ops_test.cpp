@@ -71,7 +71,9 @@ TEST_F(FileOps, MoveReportsFailureAndCancellationAlike) {
   const struct {
     HostShellOutcome outcome;
     const char* what;
-  } cases[] = {{HostShellOutcome::Fail, "failed"}, {HostShellOutcome::Cancel, "cancelled"}};
+  } cases[] = {{HostShellOutcome::Fail, "failed"},
+               {HostShellOutcome::Cancel, "cancelled"},
+               {HostShellOutcome::Skip, "reported success but left the source"}};
   for (const auto& c : cases) {
     HostSetShellOutcome(c.outcome);
     EXPECT_EQ(ShellMove(nullptr, u"C:\\Stage", u"C:\\Target"), -1) << c.what;

@@ -179,6 +179,21 @@ void CheckShellOperations(const char16_t* base) {
               merged ? "merged into it" : nested ? "nested inside it" : "lost");
   CHECK(nested && !merged);
 
+  // Into a folder that holds one of the same name: the shell merges the two, or (Wine) skips
+  // the source and still reports success. ShellMove must not report success while the
+  // source is still there.
+  Under(base, u"Stage3\\Tool", from);
+  CreateDirectories(from);
+  Under(base, u"Stage3\\Tool\\merge.txt", file);
+  WriteFile(file, "merge");
+  Under(base, u"Apps", to);
+  const int mergeResult = ShellMove(nullptr, from, to);
+  Under(base, u"Apps\\Tool\\merge.txt", file);
+  std::printf("  move into a folder holding one of the same name: %d, %s\n", mergeResult,
+              FileExists(file) ? "merged" : "not moved");
+  CHECK_INT(mergeResult, FileExists(file) && !FileExists(from) ? 0 : -1);
+  CHECK(FileExists(file) || FileExists(from));  // nothing lost either way
+
   // What the shell does where Windows and Wine are known to part (reported, not checked):
   // a missing source, and a target whose parent is missing despite FOF_NOCONFIRMMKDIR.
   Under(base, u"Missing", from);

@@ -104,8 +104,9 @@ void HostClearMessages();
 
 // ---- Shell file operations --------------------------------------------------------------
 // What the next shell file operations do: carry out the work; fail without doing anything
-// (nonzero result); or be cancelled by the user (result 0, aborted indicator set, nothing done).
-enum class HostShellOutcome { Normal, Fail, Cancel };
+// (nonzero result); be cancelled by the user (result 0, aborted indicator set, nothing done);
+// or report success without doing anything (result 0, as a shell that skips a folder does).
+enum class HostShellOutcome { Normal, Fail, Cancel, Skip };
 void HostSetShellOutcome(HostShellOutcome outcome);
 struct HostShellOperation {
   void* owner;

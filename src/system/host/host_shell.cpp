@@ -154,6 +154,7 @@ int PlatformShellFileOperation(WindowHandle owner, unsigned function, const char
   if (aborted) *aborted = false;
   m.shellOperations.push_back({owner, function, from ? from : u"", to ? to : u"", flags});
   if (m.shellOutcome == HostShellOutcome::Fail) return kDeInvalidFiles;
+  if (m.shellOutcome == HostShellOutcome::Skip) return 0;
   if (m.shellOutcome == HostShellOutcome::Cancel) {
     if (aborted) *aborted = true;
     return 0;
