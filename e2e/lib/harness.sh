@@ -137,6 +137,11 @@ e2e_start() {
   trap e2e_cleanup EXIT
   e2e_start_xvfb
   e2e_fresh_prefix "$arch"
+  # One program first, alone: it starts the Wine server and the desktop process of the prefix.
+  # Programs started together in a cold prefix can otherwise race for them and end up on
+  # desktops that do not see each other's windows.
+  env LC_ALL="$E2E_LOCALE" wine "$E2E_UIDRIVER" sleep 0 >/dev/null 2>&1 ||
+    e2e_abort "uidriver.exe does not run under Wine"
   e2e_log "prefix $WINEPREFIX ($arch), display $DISPLAY, user $E2E_USER"
 }
 
@@ -359,7 +364,20 @@ e2e_check_listing() {
   e2e_check_eq "content of $dir" "$expected" "$actual"
 }
 
-# A listing of every file under drive_c with size and time, for "nothing changed" checks.
+# A listing of every folder and file under drive_c (files with size and time, outside the
+# Windows folder), for "nothing changed" checks.
 e2e_disk_snapshot() {
-  (cd "$WINEPREFIX/drive_c" && find . -path ./windows -prune -o -printf '%p %s %T@\n' | LC_ALL=C sort)
+  (cd "$WINEPREFIX/drive_c" &&
+    find . -path ./windows -prune -o \( -type d -printf '%p/\n' \) -o -printf '%p %s %T@\n' |
+    LC_ALL=C sort)
+}
+
+# e2e_check_snapshot WHAT BEFORE AFTER: two snapshots are equal; the difference is shown if not.
+e2e_check_snapshot() {
+  E2E_CHECKS=$((E2E_CHECKS + 1))
+  if [ "$2" != "$3" ]; then
+    e2e_fail "$1: the disk changed: $(diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | grep '^[<>]' | head -n 20 | tr '\n' ';')"
+    return 1
+  fi
+  return 0
 }
