@@ -88,7 +88,13 @@ int RunEntries(ExtractContext* context, MemoryBuffer* memory) {
       UnpackEntry(context, context->window, (context->entryFlags & kEntrySolid) != 0);
     StreamSeek(file, context->nextBlock, kSeekSet);
 
-    const bool mismatch = !context->discardFlag && context->dataCrc != ~context->fileCrc;
+    bool mismatch = !context->discardFlag && context->dataCrc != ~context->fileCrc;
+    // The callback reads a memory entry as size bytes and a 0 after them: an entry that
+    // produced another number of bytes than its header states (a match run past the end,
+    // a stored entry shorter than its size) would be read out of bounds, so it counts as
+    // damaged even when its checksum matches.
+    if (memoryEntry && !memory->failed && memory->used != uint32_t(context->unpackedSize))
+      mismatch = true;
     if (mismatch) result = kExtractBadChecksum;
     CloseStream(context->outputFile);
     context->outputFile = nullptr;

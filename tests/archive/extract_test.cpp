@@ -324,4 +324,23 @@ TEST_F(Extract, ChecksumsAMemoryEntryTooLargeToHold) {
   EXPECT_EQ(Run(damaged, &t), 3);
 }
 
+// A memory entry whose bytes do not number what its header says is damaged even when its
+// checksum matches (the callback would read past the bytes); a file entry is written as it
+// comes.
+TEST_F(Extract, AMemoryEntryOfAnotherSizeThanItsHeaderIsDamaged) {
+  RarWriter w;
+  w.AddArchiveStart();
+  RarFileEntry e;
+  e.name = "short.inf";
+  e.content = BytesOf("abc");  // checksum over the 3 bytes that are there
+  e.unpackedSize = 4000;
+  w.AddFile(e);
+  Script memory;
+  EXPECT_EQ(Run(w, &memory), 3);
+  EXPECT_EQ(memory.calls.size(), 1u);
+  Script files = ToFiles();
+  EXPECT_EQ(Run(w, &files), 0);
+  EXPECT_EQ(ReadWholeFile(Out("short.inf")), "abc");
+}
+
 }  // namespace

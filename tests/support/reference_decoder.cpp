@@ -193,7 +193,7 @@ void ReferenceUnpackEntry(ExtractContext* c, uint8_t* window, bool solid) {
     d.recentDistanceCount = 0;
     d.lastLength = 0;
     d.lastDistance = 0;
-    for (uint32_t i = 0; i < 0x100000; ++i) d.window[i] = 0;
+    std::memset(d.window, 0, 0x100000);
     std::memset(d.previousLengths, 0, 1028);
     d.flushedPos = 0;
     d.windowPos = 0;
