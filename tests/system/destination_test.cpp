@@ -136,6 +136,10 @@ TEST_F(Destination, CreateDirectoriesResults) {
   WriteFile(u"C:\\A\\file", "x");
   EXPECT_EQ(CreateDirectories(u"C:\\A\\file\\sub\\deeper"), kCreateFailed);  // a file in the way
   EXPECT_EQ(CreateDirectories(nullptr), kCreateFailed);
+  // With a trailing separator the climb makes the folder itself as a parent, so the last
+  // attempt finds it existing: the parents were made, the folder "could not be".
+  EXPECT_EQ(CreateDirectories(u"C:\\New\\Sub\\"), kCreateParentsOnly);
+  EXPECT_TRUE(IsFolder(u"C:\\New\\Sub"));
 }
 
 class Browse : public MachineTest {

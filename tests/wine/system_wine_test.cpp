@@ -121,6 +121,9 @@ void CheckFolders(const char16_t* base) {
   CHECK(IsFolder(path));
   CHECK_INT(CreateDirectories(path), kCreateFailed);  // exists already
   CHECK_INT(CreateDirectories(u"Q:\\Korv\\Nested"), kCreateFailed);  // no drive Q
+  Under(base, u"T\\U\\", path);  // the trailing separator: made as a parent, then "exists"
+  CHECK_INT(CreateDirectories(path), kCreateParentsOnly);
+  CHECK(IsFolder(path));
   Under(base, u"A\\file", path);
   WriteFile(path, "x");
   Under(base, u"A\\file\\sub\\deeper", path);
