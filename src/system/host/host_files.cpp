@@ -33,7 +33,7 @@ uint32_t ErrorFromErrno(int error) {
 
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
-// Folds "." and ".." out of the components of a path after its first `keep` characters.
+// `head` followed by the components of `rest`, with "." and ".." folded out.
 std::u16string FoldDots(const std::u16string& head, const std::u16string& rest) {
   std::vector<std::u16string> parts;
   size_t pos = 0;
@@ -97,11 +97,7 @@ uint32_t PlatformGetFullPathName(const char16_t* path, int capacity, char16_t* o
       full = FoldDots(currentDrive + u"\\", current.substr(3) + u"\\" + text);
     }
   }
-  const uint32_t length = static_cast<uint32_t>(full.size());
-  if (length + 1 > static_cast<uint32_t>(capacity)) return length + 1;
-  for (uint32_t i = 0; i < length; ++i) out[i] = full[i];
-  out[length] = 0;
-  return length;
+  return HostCopyOut(full, out, capacity);
 }
 
 bool PlatformCreateDirectory(const char16_t* path) {
@@ -139,10 +135,5 @@ bool PlatformMoveFile(const char16_t* from, const char16_t* to) {
 }
 
 uint32_t PlatformGetTempPath(int capacity, char16_t* out) {
-  const std::u16string& temp = TheHostMachine().tempFolder;
-  const uint32_t length = static_cast<uint32_t>(temp.size());
-  if (length + 1 > static_cast<uint32_t>(capacity)) return length + 1;
-  for (uint32_t i = 0; i < length; ++i) out[i] = temp[i];
-  out[length] = 0;
-  return length;
+  return HostCopyOut(TheHostMachine().tempFolder, out, capacity);
 }

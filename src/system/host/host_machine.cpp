@@ -30,6 +30,14 @@ void MakeFolders(const std::u16string& path) {
 
 }  // namespace
 
+uint32_t HostCopyOut(const std::u16string& text, char16_t* out, int capacity) {
+  const uint32_t length = static_cast<uint32_t>(text.size());
+  if (!out || capacity < 0 || length + 1 > static_cast<uint32_t>(capacity)) return length + 1;
+  text.copy(out, length);
+  out[length] = 0;
+  return length;
+}
+
 std::u16string HostFoldCase(const std::u16string& text) {
   std::u16string out = text;
   for (char16_t& c : out)
@@ -162,20 +170,11 @@ uint32_t PlatformGetEnvironmentVariable(const char16_t* name, char16_t* out, int
     PlatformSetLastError(203);  // ERROR_ENVVAR_NOT_FOUND
     return 0;
   }
-  const uint32_t length = static_cast<uint32_t>(it->second.size());
-  if (length + 1 > static_cast<uint32_t>(capacity)) return length + 1;
-  for (uint32_t i = 0; i < length; ++i) out[i] = it->second[i];
-  out[length] = 0;
-  return length;
+  return HostCopyOut(it->second, out, capacity);
 }
 
 uint32_t PlatformGetWindowsDirectory(char16_t* out, int capacity) {
-  const std::u16string& folder = TheHostMachine().windowsFolder;
-  const uint32_t length = static_cast<uint32_t>(folder.size());
-  if (length + 1 > static_cast<uint32_t>(capacity)) return length + 1;
-  for (uint32_t i = 0; i < length; ++i) out[i] = folder[i];
-  out[length] = 0;
-  return length;
+  return HostCopyOut(TheHostMachine().windowsFolder, out, capacity);
 }
 
 WindowHandle PlatformGetActiveWindow() {

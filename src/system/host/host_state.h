@@ -31,6 +31,10 @@ struct HostMachine {
 HostMachine& TheHostMachine();
 void HostFillDefaults(HostMachine& machine);
 
+// Copies a setting out as the Windows calls that report a text do: its length when it fits
+// with its terminator, else the size it needs (terminator included) and nothing written.
+uint32_t HostCopyOut(const std::u16string& text, char16_t* out, int capacity);
+
 // Folding used for names that Windows compares without regard to case (environment
 // variables, registry keys and values): ASCII letters and the Latin-1 capitals.
 std::u16string HostFoldCase(const std::u16string& text);
