@@ -73,11 +73,22 @@ struct Choice {
 
 // ---- Prices -----------------------------------------------------------------------------------
 
+void DerivePrices(Rar20Encoder& enc) {
+  for (uint32_t v = 0; v < 256; ++v) {
+    const uint32_t slot = kLengthSlots.slot[v];
+    enc.longLengthPrice[v] = enc.prices[kSymbolLongFirst + slot] + kLengthBits[slot] * kPriceUnit;
+    enc.recentLengthPrice[v] = enc.prices[kRepeatOffset + slot] + kLengthBits[slot] * kPriceUnit;
+  }
+  for (uint32_t slot = 0; slot < kDistanceSlotCount; ++slot)
+    enc.distanceSlotPrice[slot] = enc.prices[kDistanceOffset + slot] + kDistanceBits[slot] * kPriceUnit;
+}
+
 void SetDefaultPrices(Rar20Encoder& enc) {
   for (uint32_t s = 0; s < kLzLengthCount; ++s) enc.prices[s] = 6 * kPriceUnit;
   for (uint32_t s = 0; s < kLiteralCount; ++s) enc.prices[s] = 8 * kPriceUnit;
   enc.prices[kSymbolTableBlock] = 15 * kPriceUnit;
   enc.literalPrice = 8 * kPriceUnit;
+  DerivePrices(enc);
 }
 
 // Prices for the next block from the counts of the block just coded: -log2 of each
@@ -102,20 +113,16 @@ void UpdatePrices(Rar20Encoder& enc, const BlockStats& stats) {
     cost += uint64_t(stats.counts[s]) * enc.prices[s];
   }
   enc.literalPrice = literals ? uint32_t(cost / literals) : 8 * kPriceUnit;
+  DerivePrices(enc);
 }
 
 inline uint32_t LongPrice(const Rar20Encoder& enc, uint32_t length, uint32_t distance) {
-  uint32_t value = length - kLongMatchMinLength - LongBonus(distance);
-  uint32_t ls = kLengthSlots.slot[value];
-  uint32_t ds = DistanceSlot(distance - 1);
-  return enc.prices[kSymbolLongFirst + ls] + kLengthBits[ls] * kPriceUnit +
-         enc.prices[kDistanceOffset + ds] + kDistanceBits[ds] * kPriceUnit;
+  return enc.longLengthPrice[length - kLongMatchMinLength - LongBonus(distance)] +
+         enc.distanceSlotPrice[DistanceSlot(distance - 1)];
 }
 
 inline uint32_t RecentPrice(const Rar20Encoder& enc, uint32_t k, uint32_t length, uint32_t distance) {
-  uint32_t value = length - kRecentMatchMinLength - RecentBonus(distance);
-  uint32_t ls = kLengthSlots.slot[value];
-  return enc.prices[kSymbolRepeatLast + k] + enc.prices[kRepeatOffset + ls] + kLengthBits[ls] * kPriceUnit;
+  return enc.prices[kSymbolRepeatLast + k] + enc.recentLengthPrice[length - kRecentMatchMinLength - RecentBonus(distance)];
 }
 
 inline uint32_t ShortPrice(const Rar20Encoder& enc, uint32_t distance) {
@@ -310,8 +317,17 @@ struct Parser {
   }
 };
 
+void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, BitWriter& w, bool& firstBlock);
+
 void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, bool startOfStream) {
   Parser p{enc, enc.history.data(), end, enc.streamStart, start};
+  if (enc.level.optimal) {
+    bool firstBlock = startOfStream;
+    OptimalParse(enc, p, start, end, w, firstBlock);
+    p.InsertUpTo(end);
+    FinishBlock(enc, w, firstBlock);
+    return;
+  }
   const uint32_t lazy = enc.level.lazySteps;
   Choice ahead[3];
   uint32_t aheadPos[3] = {0, 0, 0};
@@ -358,6 +374,134 @@ void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, b
   FinishBlock(enc, w, firstBlock);
 }
 
+// ---- Optimal parsing ----------------------------------------------------------------------
+//
+// Within a stretch of up to kOptimalSpan positions, the cheapest way to code every prefix
+// is found by dynamic programming over the symbol prices: node i holds the cheapest cost of
+// coding the stretch's first i bytes, how the last step got there, and the match history
+// (recent distances, latest match) that path leaves, which decides what the recent-distance
+// and repeat symbols can reach from there. Every step out of a node is tried: a literal,
+// the repeat of the latest match, each recent distance at every length it allows, the
+// finder's matches at every length (each length from the nearest candidate that reaches
+// it), and the short length-2 match. A match of `niceLength` or more ends the stretch early
+// and is taken as it is.
+
+constexpr uint32_t kOptimalSpan = 2048;
+constexpr uint32_t kInfiniteCost = 0xFFFFFFFFu;
+
+struct Node {
+  uint32_t cost;
+  uint32_t from;      // node the step came from
+  Choice step;        // the step into this node
+  MatchHistory history;
+};
+
+void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, BitWriter& w, bool& firstBlock) {
+  std::vector<Node> nodes(kOptimalSpan + kMaxMatchLength + 1);
+  std::vector<Choice> path;
+  MatchCandidate found[kMaxCandidates];
+  uint32_t pos = start;
+  while (pos < end) {
+    const uint32_t span = std::min<uint32_t>(kOptimalSpan, end - pos);
+    for (uint32_t i = 0; i <= span; ++i) nodes[i].cost = kInfiniteCost;
+    nodes[0].cost = 0;
+    nodes[0].history = enc.matches;
+    uint32_t last = span;     // the node the stretch ends at
+    Choice tail;              // a long match taken after `last`, if any
+    tail.kind = kLiteral;
+    tail.length = 0;
+    for (uint32_t i = 0; i < span; ++i) {
+      Node& node = nodes[i];
+      // The match history of the cheapest path to this node, from its predecessor's.
+      if (i > 0) {
+        node.history = nodes[node.from].history;
+        if (node.step.kind != kLiteral) PushMatch(node.history, node.step.length, node.step.distance);
+      }
+      const uint32_t at = pos + i;
+      const uint32_t maxLength = std::min<uint32_t>(end - at, kMaxMatchLength);
+      const uint8_t* cur = p.At(at);
+      const uint32_t reach = span - i;  // steps may not pass the stretch's end
+      auto relax = [&](uint32_t length, uint32_t price, ChoiceKind kind, uint32_t distance, uint32_t k) {
+        Node& next = nodes[i + length];
+        uint32_t cost = node.cost + price;
+        if (cost < next.cost) {
+          next.cost = cost;
+          next.from = i;
+          next.step = Choice{kind, length, distance, k, 0};
+        }
+      };
+      p.InsertUpTo(at);
+      uint32_t n = 0;
+      if (maxLength >= 2) {
+        const uint32_t lowestSource = std::max(p.lowest, at - kMaxDistance);
+        n = FindMatches(enc.finder, p.base, enc.historyStart, at, lowestSource, maxLength, enc.level.chainDepth,
+                        enc.level.niceLength, found);
+      }
+      // A long enough match ends the stretch: take it whole.
+      if (n > 0 && found[n - 1].length >= enc.level.niceLength) {
+        const uint32_t d = found[n - 1].distance;
+        const uint32_t minLength = kLongMatchMinLength + LongBonus(d);
+        if (found[n - 1].length >= minLength) {
+          last = i;
+          tail = Choice{kLong, std::min(found[n - 1].length, minLength + 255), d, 0, 0};
+          break;
+        }
+      }
+      relax(1, enc.prices[*cur], kLiteral, 0, 0);
+      if (maxLength < 2) continue;
+      const MatchHistory& h = node.history;
+      if (h.lastLength >= 2 && h.lastLength <= std::min(maxLength, reach) && p.Reaches(at, h.lastDistance) &&
+          MatchLength(cur - h.lastDistance, cur, h.lastLength) == h.lastLength)
+        relax(h.lastLength, enc.prices[kSymbolRepeatLast], kRepeatLast, h.lastDistance, 0);
+      for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
+        const uint32_t d = h.recentDistances[(h.recentCount - k) % kRecentDistanceCount];
+        if (!p.Reaches(at, d)) continue;
+        const uint32_t minLength = kRecentMatchMinLength + RecentBonus(d);
+        const uint32_t length = MatchLength(cur - d, cur, std::min({maxLength, minLength + 255, reach}));
+        const uint32_t symbolPrice = enc.prices[kSymbolRepeatLast + k];
+        for (uint32_t l = minLength; l <= length; ++l)
+          relax(l, symbolPrice + enc.recentLengthPrice[l - minLength], kRecent, d, k);
+      }
+      uint32_t covered = 1;
+      bool shortDone = false;
+      for (uint32_t c = 0; c < n; ++c) {
+        const uint32_t d = found[c].distance;
+        if (!shortDone && d <= 256 && reach >= 2) {
+          relax(2, ShortPrice(enc, d), kShort, d, 0);
+          shortDone = true;
+        }
+        const uint32_t minLength = kLongMatchMinLength + LongBonus(d);
+        const uint32_t top = std::min({found[c].length, minLength + 255, reach});
+        const uint32_t distancePrice = enc.distanceSlotPrice[DistanceSlot(d - 1)];
+        for (uint32_t l = std::max(covered + 1, minLength); l <= top; ++l)
+          relax(l, distancePrice + enc.longLengthPrice[l - minLength], kLong, d, 0);
+        covered = std::max(covered, top);
+      }
+    }
+    // Walk back from the end node and code the steps in order.
+    path.clear();
+    for (uint32_t i = last; i > 0; i = nodes[i].from) path.push_back(nodes[i].step);
+    for (size_t k = path.size(); k-- > 0;) {
+      const Choice& c = path[k];
+      if (c.kind == kLiteral) {
+        EmitLiteral(enc, *p.At(pos));
+      } else {
+        EmitMatch(enc, c);
+      }
+      pos += c.length;
+    }
+    if (tail.kind != kLiteral) {
+      EmitMatch(enc, tail);
+      pos += tail.length;
+    }
+    if (enc.tokens.size() >= enc.level.blockSymbols) {
+      FinishBlock(enc, w, firstBlock);
+      firstBlock = false;
+      if (enc.progress) enc.progress(enc.progressUser, pos - start);
+    }
+  }
+}
+
 // Keeps at most one window of history before the next entry, dropping older bytes in
 // large steps so the copying stays rare.
 void TrimHistory(Rar20Encoder& enc) {
@@ -398,11 +542,11 @@ void RebasePositions(Rar20Encoder& enc) {
 
 PackLevel PackLevelParameters(int level) {
   switch (level) {
-    case 1: return PackLevel{4, 24, 0, 16384};
-    case 2: return PackLevel{16, 48, 1, 16384};
-    case 4: return PackLevel{256, 192, 2, 16384};
-    case 5: return PackLevel{1024, 260, 2, 16384};
-    default: return PackLevel{64, 96, 1, 16384};
+    case 1: return PackLevel{4, 24, 0, 16384, false};
+    case 2: return PackLevel{16, 48, 1, 16384, false};
+    case 4: return PackLevel{16, 128, 0, 16384, true};
+    case 5: return PackLevel{64, 260, 0, 16384, true};
+    default: return PackLevel{64, 96, 1, 16384, false};
   }
 }
 
@@ -463,6 +607,7 @@ void PackEntry(Rar20Encoder& enc, const uint8_t* data, size_t size, bool allowSt
     enc.tableHistory = savedTables;
     std::memcpy(enc.prices, savedPrices, sizeof savedPrices);
     enc.literalPrice = savedLiteralPrice;
+    DerivePrices(enc);
     std::memcpy(enc.symbolUse, savedUse, sizeof savedUse);
     return;
   }

@@ -47,6 +47,7 @@ struct PackLevel {
   uint32_t niceLength;   // a match this long is taken at once
   uint32_t lazySteps;    // 0: greedy; 1: look one byte ahead; 2: two bytes
   uint32_t blockSymbols; // symbols per block before the codes are reconsidered
+  bool optimal;          // cheapest path over the symbol prices instead of the lazy parse
 };
 PackLevel PackLevelParameters(int level);
 
@@ -95,6 +96,12 @@ struct Rar20Encoder {
   TableHistory tableHistory;
   uint32_t prices[kLzLengthCount];  // estimated cost of each symbol, 1/16 bit
   uint32_t literalPrice;            // average literal cost, 1/16 bit
+  // Derived from `prices`: cost of a length value (0..255, after the minimum and bonuses)
+  // of a long match and of a recent-distance match, and of each distance slot, extra bits
+  // included.
+  uint32_t longLengthPrice[256];
+  uint32_t recentLengthPrice[256];
+  uint32_t distanceSlotPrice[kDistanceSlotCount];
   std::vector<PackToken> tokens;    // the current block
   BlockStats stats;
   // Symbol kinds used so far (counts per literal-code symbol), for tests and statistics.
