@@ -80,6 +80,8 @@ struct Cursor {
   const uint8_t* input;
   uint32_t inputPos;
   uint32_t bitPos;
+  uint32_t lastPeek;    // kept here and stored into the state at the sync points
+  uint32_t lastSymbol;
   uint32_t Peek() const {
     const uint8_t* p = input + inputPos;
     const uint32_t four = uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
@@ -96,9 +98,9 @@ struct Cursor {
     Skip(n);
     return value;
   }
-  uint32_t Decode(DecoderState& d, const HuffmanTable& table) {
+  uint32_t Decode(const HuffmanTable& table) {
     const uint32_t peek = Peek();
-    d.lastPeek = peek;
+    lastPeek = peek;
     const uint32_t quick = table.quick[peek >> (16 - kQuickBits)];
     uint32_t length, symbol;
     if (quick) {
@@ -108,7 +110,7 @@ struct Cursor {
       symbol = SearchSymbol(&table, peek, &length);
     }
     Skip(length);
-    d.lastSymbol = symbol;
+    lastSymbol = symbol;
     return symbol;
   }
 };
@@ -166,21 +168,36 @@ void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
   RefillInput(context, true);
   if (!solid) ReadTableBlock(context);
 
-  Cursor in{d.inputBuffer, d.inputPos, d.inputBitPos};
+  // The decoder's hot fields live in locals between the calls that need the state itself
+  // (refill, flush, table block); window writes could otherwise alias every one of them.
+  Cursor in{d.inputBuffer, d.inputPos, d.inputBitPos, d.lastPeek, d.lastSymbol};
   uint32_t pos = d.windowPos;
+  uint32_t flushed = d.flushedPos;
+  uint32_t dataEnd = d.inputDataEnd;
+  int32_t multimedia = d.multimediaMode;
   int64_t left = int64_t(context->unpackedBytesLeft) - 1;  // run until the size is reached
   bool endedEarly = false;
   auto save = [&] {
     d.inputPos = in.inputPos;
     d.inputBitPos = in.bitPos;
+    d.lastPeek = in.lastPeek;
+    d.lastSymbol = in.lastSymbol;
     d.windowPos = pos;
     context->unpackedBytesLeft = ClampLeft(left);
   };
   auto load = [&] {
     in.inputPos = d.inputPos;
     in.bitPos = d.inputBitPos;
+    in.lastPeek = d.lastPeek;
+    in.lastSymbol = d.lastSymbol;
     pos = d.windowPos;
+    flushed = d.flushedPos;
+    dataEnd = d.inputDataEnd;
+    multimedia = d.multimediaMode;
   };
+  const HuffmanTable& literals = d.literalTable;
+  const HuffmanTable& distances = d.distanceTable;
+  const HuffmanTable& repeatLengths = d.repeatLengthTable;
 
   while (left >= 0) {
     pos &= kWindowMask;
@@ -192,17 +209,17 @@ void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
     // The one guard against damaged input: stop before decoding bits that no packed byte
     // supplied (the stale buffer could otherwise yield table blocks forever), and before
     // decoding multimedia data as LZ symbols (it would only produce garbage).
-    if (in.inputPos >= d.inputDataEnd || d.multimediaMode != 0) {
+    if (in.inputPos >= dataEnd || multimedia != 0) {
       endedEarly = true;
       break;
     }
-    if (d.flushedPos != pos && ((d.flushedPos - pos) & kWindowMask) < kFlushMargin) {
+    if (flushed != pos && ((flushed - pos) & kWindowMask) < kFlushMargin) {
       save();
       FlushWindow(context);
       load();
     }
 
-    const uint32_t s = in.Decode(d, d.literalTable);
+    const uint32_t s = in.Decode(literals);
     if (s < kLiteralCount) {
       window[pos++] = uint8_t(s);
       --left;
@@ -212,7 +229,7 @@ void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
     if (s >= kSymbolLongFirst) {
       const uint32_t slot = s - kSymbolLongFirst;
       length = kLengthBase[slot] + kLongMatchMinLength + in.Read(kLengthBits[slot]);
-      const uint32_t t = in.Decode(d, d.distanceTable);
+      const uint32_t t = in.Decode(distances);
       distance = kDistanceBase[t] + 1 + in.Read(kDistanceBits[t]);
       if (distance >= kBonusDistanceFar) ++length;
       if (distance >= kBonusDistanceMid) ++length;
@@ -226,7 +243,7 @@ void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
       distance = d.lastDistance;
     } else if (s <= kSymbolRecentLast) {
       distance = d.recentDistances[(d.recentDistanceCount - (s - kSymbolRepeatLast)) % kRecentDistanceCount];
-      const uint32_t r = in.Decode(d, d.repeatLengthTable);
+      const uint32_t r = in.Decode(repeatLengths);
       length = kLengthBase[r] + kRecentMatchMinLength + in.Read(kLengthBits[r]);
       if (distance >= kBonusDistanceFar) ++length;
       if (distance >= kBonusDistanceMid) ++length;
