@@ -65,6 +65,9 @@ void PrintUsage() {
       L"  lnk PATH            prints target, workdir, args and showcmd of a shortcut, tab-separated\n"
       L"                      after the field name, one per line\n"
       L"  hold PATH MS        opens the file without sharing, prints \"held\", keeps it MS ms\n"
+      L"  hold-until PATH WATCH MS  holds PATH as above until WATCH exists (checked every\n"
+      L"                      millisecond), then closes it and prints \"released\"; fails\n"
+      L"                      after MS ms\n"
       L"  sleep MS            waits MS ms\n"
       L"\n"
       L"Texts are printed as UTF-8, with CR, LF and tab written as \\r, \\n and \\t.");
@@ -406,6 +409,30 @@ bool WaitNoWindow(Session&, const std::vector<std::wstring>& a) {
   return WaitForClass(a[0], a[1], false);
 }
 
+bool HoldUntil(Session&, const std::vector<std::wstring>& a) {
+  DWORD ms;
+  if (!NeedMs(a[2], ms)) return false;
+  HANDLE file = CreateFileW(a[0].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    WriteError(L"cannot open " + a[0] + L" (error " + std::to_wstring(GetLastError()) + L")");
+    return false;
+  }
+  WriteLine(L"held");
+  DWORD start = GetTickCount();
+  while (GetFileAttributesW(a[1].c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (GetTickCount() - start >= ms) {
+      CloseHandle(file);
+      WriteError(a[1] + L" did not appear within " + a[2] + L" ms");
+      return false;
+    }
+    Sleep(1);
+  }
+  CloseHandle(file);
+  WriteLine(L"released");
+  return true;
+}
+
 bool SleepAction(Session&, const std::vector<std::wstring>& a) {
   DWORD ms;
   if (!NeedMs(a[0], ms)) return false;
@@ -433,7 +460,7 @@ const Action kActions[] = {
     {L"dismiss", 0, Dismiss},        {L"lnk", 1, Lnk},
     {L"windows", 1, Windows},        {L"wait-window", 2, WaitWindow},
     {L"wait-no-window", 2, WaitNoWindow},
-    {L"hold", 2, Hold},              {L"sleep", 1, SleepAction},
+    {L"hold", 2, Hold},              {L"hold-until", 3, HoldUntil},              {L"sleep", 1, SleepAction},
 };
 
 const Action* FindAction(const std::wstring& name) {

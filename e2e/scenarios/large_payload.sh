@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# A payload of more than 50 MB: the example product plus 20 MB of incompressible data and a
+# 35 MB text. Everything lands intact; the wall time of the install (OK to the success message)
+# is printed beside the time of `setuptool test` on the same file, and the setup's start (the
+# scan pass over the whole payload, up to the dialog) beside it.
+source "$(dirname "$0")/../lib/harness.sh"
+source "$(dirname "$0")/../lib/example.sh"
+e2e_start win32
+
+product="$E2E_DIR/large-product"
+cp -r "$KORV_EXAMPLE_DIR" "$product"
+head -c 20000000 /dev/urandom >"$product/MEDIA.BIN"
+seq -f 'Line %.0f of the Sample Notepad manual: the quick brown fox jumps over the lazy dog.' \
+  1 420000 >"$product/MANUAL.TXT"
+payload_bytes=$(du -sb "$product" | cut -f1)
+e2e_check "payload of at least 50 MB" test "$payload_bytes" -ge 50000000
+
+e2e_pack "$product" "$E2E_DIR/LargeSetup.exe"
+t0=$(e2e_now)
+"$E2E_SETUPTOOL" test "$E2E_DIR/LargeSetup.exe" >"$E2E_DIR/test.log" 2>&1
+e2e_check_eq "setuptool test exit code" 0 "$?"
+test_seconds=$(e2e_elapsed "$t0" "$(e2e_now)")
+
+setup=$(e2e_place_setup "$E2E_DIR/LargeSetup.exe")
+t0=$(e2e_now)
+e2e_start_setup "$setup"
+e2e_drive_or_abort wait-dialog 300000 >/dev/null
+scan_seconds=$(e2e_elapsed "$t0" "$(e2e_now)")
+e2e_shot "$E2E_NAME"
+ex_press_ok_expect_success
+
+dest=$(ex_destination)
+for name in MEDIA.BIN MANUAL.TXT; do
+  e2e_check_same "$dest\\$name" "$product/$name"
+done
+ex_check_registry "$dest"
+e2e_log "payload $payload_bytes bytes, setup $(stat -c %s "$E2E_DIR/LargeSetup.exe") bytes"
+e2e_log "TIMES: install (OK to message) $EX_INSTALL_SECONDS s | setuptool test $test_seconds s | setup start to dialog (scan pass) $scan_seconds s"
+e2e_finish

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# A file in the destination that cannot be replaced (README.TXT of an earlier copy, held open
+# without sharing by another program). The first extraction cannot create it, so the setup
+# routes the installation through a staging folder under the user's temporary folder
+# (Temp\1\<last component of the destination>) and moves it onto the destination with the
+# shell. The destination exists, so the move cannot put the staged folder there: the setup
+# then shows no message of its own, records nothing, creates no shortcut, leaves the staging
+# folder with the complete product on disk and keeps the dialog open. Once the file is free,
+# OK again installs directly (no new staging folder) and succeeds.
+source "$(dirname "$0")/../lib/harness.sh"
+source "$(dirname "$0")/../lib/example.sh"
+e2e_start win32
+
+dest=$(ex_destination)
+staging="$(e2e_temp)\\1\\$EX_GROUP"
+mkdir -p "$(e2e_unix "$dest")"
+printf 'old copy\r\n' >"$(e2e_unix "$dest\\README.TXT")"
+env LC_ALL="$E2E_LOCALE" wine "$E2E_UIDRIVER" hold-until "$dest\\README.TXT" 'C:\release.flag' 300000 \
+  >"$E2E_DIR/holder.out" 2>&1 &
+holder=$!
+for i in $(seq 1 100); do grep -q held "$E2E_DIR/holder.out" 2>/dev/null && break; sleep 0.1; done
+grep -q held "$E2E_DIR/holder.out" || e2e_abort "the holder could not open README.TXT"
+
+e2e_pack "$KORV_EXAMPLE_DIR" "$E2E_DIR/SampleSetup.exe"
+e2e_start_setup "$(e2e_place_setup "$E2E_DIR/SampleSetup.exe")"
+e2e_drive_or_abort wait-dialog 60000 >/dev/null
+# The destination exists: an update, with the languages it lacks unchecked and no box checked
+# (box 1043 stays visible).
+ex_check_items "US 2 English" "FR 1 Français " "DE 2 German" "IT 1 Italiano " "RU 1 Русский "
+ex_check_boxes 0 0 0 1
+e2e_drive_or_abort set-item FR 1 set-item IT 1 set-item RU 1 check 1041 1 check 1042 1 >/dev/null
+
+e2e_log "OK while README.TXT is in use"
+e2e_drive_or_abort press 99 >/dev/null
+e2e_check "no message box after the failed move" e2e_drive no-msgbox 5000
+e2e_shot "$E2E_NAME"
+e2e_check_eq "the dialog stays open" "Setup $EX_PRODUCT_LINE" "$(e2e_drive title)"
+e2e_check_eq "status line cleared" "" "$(e2e_drive text 1047)"
+e2e_check "README.TXT in use keeps its content" grep -q '^old copy' "$(e2e_unix "$dest\\README.TXT")"
+# The staging folder holds the complete product and stays on disk.
+ex_check_installed "$staging"
+e2e_check_listing "$(e2e_unix "$(e2e_temp)")" 1
+e2e_check_listing "$(e2e_unix "$(e2e_temp)\\1")" "$EX_GROUP"
+ex_check_no_registry
+ex_check_no_shortcuts
+
+e2e_log "OK again once README.TXT is free"
+touch "$(e2e_unix 'C:\release.flag')"
+wait "$holder"
+e2e_check_eq "the holder released README.TXT" "released" "$(tail -n 1 "$E2E_DIR/holder.out" | tr -d '\r')"
+ex_press_ok_expect_success
+ex_check_installed "$dest"
+ex_check_registry "$dest"
+ex_check_shortcuts "$dest" no
+e2e_check_listing "$(e2e_unix "$(e2e_temp)")" 1
+e2e_finish
