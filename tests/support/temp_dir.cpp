@@ -27,6 +27,7 @@ TempDir::~TempDir() {
     std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);
   std::filesystem::remove_all(path_, ignored);
+  std::filesystem::remove(std::filesystem::path(path_).parent_path(), ignored);  // when empty
 }
 
 std::u16string Wide(const std::string& text) { return HostUtf16(text); }

@@ -159,6 +159,10 @@ TEST_F(Setuptool, TestReportsAnArchiveThatContinuesElsewhere) {
 TEST_F(Setuptool, ExtractRecreatesFoldersWithTimes) {
   RarWriter w = SampleArchive();
   w.AddDirectory("empty\\inner");
+  RarFileEntry label;
+  label.name = "VOLUME";
+  label.attributes = 0x08;
+  w.AddFile(label);
   RarFileEntry e;
   e.name = "deep/down/file.bin";
   e.content = Bytes(1000, 0xAB);
@@ -171,6 +175,8 @@ TEST_F(Setuptool, ExtractRecreatesFoldersWithTimes) {
   EXPECT_EQ(ReadWholeFile(out + "/caf\xc3\xa9.txt"), "coffee");
   EXPECT_EQ(ReadWholeFile(out + "/deep/down/file.bin"), std::string(1000, '\xAB'));
   EXPECT_TRUE(std::filesystem::is_directory(out + "/empty/inner"));
+  EXPECT_FALSE(std::filesystem::exists(out + "/VOLUME"));
+  EXPECT_NE(o.out.find("3 files extracted"), std::string::npos) << o.out;
   struct stat st;
   ASSERT_EQ(stat((out + "/deep/down/file.bin").c_str(), &st), 0);
   struct tm local = {};

@@ -90,6 +90,8 @@ std::string Join(const std::vector<std::string>& parts) {
 }
 
 struct ExtractRun {
+  std::vector<const EntryInfo*> called;  // the entries the run calls back for, in order
+  size_t next = 0;       // index in called of the next first call
   std::string current;   // display name of the entry being extracted
   std::string problem;   // why the callback ended the run, if it did
   size_t written = 0;
@@ -100,6 +102,10 @@ struct ExtractRun {
 int ExtractCallbackFn(char16_t* name, const uint8_t*, uint32_t size, void* value) {
   ExtractRun* run = static_cast<ExtractRun*>(value);
   run->current = DisplayWide(name);
+  // A volume label is called back for and then skipped by the run: nothing to prepare.
+  const EntryInfo* entry = run->next < run->called.size() ? run->called[run->next] : nullptr;
+  ++run->next;
+  if (entry && entry->IsVolumeLabel()) return 0;
   std::vector<std::string> parts;
   const char* reason = nullptr;
   if (!SafeComponents(run->current, &parts, &reason)) {
@@ -184,6 +190,8 @@ int RunExtractCommand(int argc, char** argv) {
   }
 
   ExtractRun run;
+  for (const EntryInfo& e : listing.entries)
+    if (!e.IsDirectory()) run.called.push_back(&e);
   const int result = ExtractArchive(archive.c_str(), ExtractCallbackFn, &run);
   if (!run.problem.empty()) {
     std::fprintf(stderr, "setuptool extract: %s: refused: %s\n", run.current.c_str(),
