@@ -186,18 +186,13 @@ int RunInstall(WindowHandle dialog) {
   // 9. Into place from the staging folder.
   DialogSetItemText(dialog, kControlStatus, u"");
   if (staged) {
-    // The shell moves a folder into an existing target folder under its own name, and the
-    // staging folder carries the destination's name: so it goes into the destination's
-    // parent, where it merges with the destination.
-    char16_t target[kPathCapacity];
-    CopyText(context.realDestination, target, kPathCapacity);
-    char16_t last[kPathCapacity];
-    LastComponent(target, last);
-    if (last[0]) {
-      TrimTrailingSeparators(target);
-      StripToFolder(target);
-    }
-    result = ShellMove(dialog, context.destination, target) == 0 ? 0 : -1;
+    // The shell moves a folder onto an existing folder as a sub-folder of it (Dest\Tool\Tool),
+    // and some shells skip a folder that meets one of the same name: so the staging folder's
+    // content is moved ("folder\*"), each item merging into the destination.
+    char16_t content[kPathCapacity];
+    CopyText(context.destination, content, kPathCapacity);
+    JoinPath(u"*", content, kPathCapacity);
+    result = ShellMove(dialog, content, context.realDestination) == 0 ? 0 : -1;
     CopyText(context.realDestination, context.destination, kPathCapacity);
     if (result != 0) {
       RestoreCursor(cursor);

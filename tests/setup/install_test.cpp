@@ -304,8 +304,8 @@ TEST_F(RunInstallTest, StagingMoveThatCannotReplaceAFolderFails) {
   EXPECT_EQ(RunInstall(dialog_), -1);
   const auto& ops = HostShellOperations();
   ASSERT_EQ(ops.size(), 1u);
-  EXPECT_EQ(ops[0].from, u"C:\\users\\user\\Temp\\1\\Tool");
-  EXPECT_EQ(ops[0].to, u"C:\\Program Files");
+  EXPECT_EQ(ops[0].from, u"C:\\users\\user\\Temp\\1\\Tool\\*");
+  EXPECT_EQ(ops[0].to, u"C:\\Program Files\\Tool");
   EXPECT_EQ(ReadFile(u"C:\\Program Files\\Tool\\KTool.exe"), "MZ main program");
   EXPECT_EQ(ReadFile(u"C:\\Program Files\\Tool\\old.dat"), "kept");
   EXPECT_TRUE(Exists(u"C:\\users\\user\\Temp\\1\\Tool\\readme.txt")) << "staging root stays";
@@ -319,8 +319,8 @@ TEST_F(RunInstallTest, StagingRouteWhenTheFirstAttemptCannotCreateAFile) {
   const auto& ops = HostShellOperations();
   ASSERT_GE(ops.size(), 2u);
   EXPECT_EQ(ops[0].function, 1u);
-  EXPECT_EQ(ops[0].from, u"C:\\users\\user\\Temp\\1\\Tool");
-  EXPECT_EQ(ops[0].to, u"C:\\" + std::u16string(200, u'd'));
+  EXPECT_EQ(ops[0].from, u"C:\\users\\user\\Temp\\1\\Tool\\*");
+  EXPECT_EQ(ops[0].to, destination);
   EXPECT_EQ(ops.back().function, 3u);
   EXPECT_EQ(ops.back().from, u"C:\\users\\user\\Temp\\1");
   EXPECT_TRUE(Exists(destination + u"\\KTool.exe"));

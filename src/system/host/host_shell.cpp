@@ -161,6 +161,24 @@ int PlatformShellFileOperation(WindowHandle owner, unsigned function, const char
   }
   if (!from || !from[0]) return kDeInvalidFiles;
   const std::string source = HostNativePath(from);
+  // A source ending in "\*" names everything inside that folder: each item moves into the
+  // target folder under its own name, merging with what is there.
+  if (function == kFoMove && source.size() > 2 && source.compare(source.size() - 2, 2, "/*") == 0) {
+    const std::string folder = source.substr(0, source.size() - 2);
+    if (!IsFolder(folder) || !to || !to[0]) return static_cast<int>(kErrorFileNotFound);
+    std::string target = HostNativePath(to);
+    while (target.size() > 1 && target.back() == '/') target.pop_back();
+    MakeParents(target + "/x");
+    bool ok = true;
+    if (DIR* dir = opendir(folder.c_str())) {
+      while (dirent* entry = readdir(dir)) {
+        if (!strcmp(entry->d_name, ".") || !strcmp(entry->d_name, "..")) continue;
+        ok = MoveTree(folder + "/" + entry->d_name, target + "/" + entry->d_name) && ok;
+      }
+      closedir(dir);
+    }
+    return ok ? 0 : static_cast<int>(kErrorAccessDenied);
+  }
   if (!PathExists(source)) return static_cast<int>(kErrorFileNotFound);
   if (function == kFoDelete) {
     HostRemoveTree(source);
