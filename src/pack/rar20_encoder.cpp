@@ -134,9 +134,9 @@ inline uint32_t ShortPrice(const Rar20Encoder& enc, uint32_t distance) {
 
 void AddToken(Rar20Encoder& enc, const PackToken& t) {
   enc.tokens.push_back(t);
-  enc.stats.counts[t.symbol]++;
-  if (t.secondTable == 1) enc.stats.counts[kDistanceOffset + t.second]++;
-  if (t.secondTable == 2) enc.stats.counts[kRepeatOffset + t.second]++;
+  enc.blockStats.counts[t.symbol]++;
+  if (t.secondTable == 1) enc.blockStats.counts[kDistanceOffset + t.second]++;
+  if (t.secondTable == 2) enc.blockStats.counts[kRepeatOffset + t.second]++;
 }
 
 void EmitLiteral(Rar20Encoder& enc, uint8_t byte) {
@@ -223,19 +223,21 @@ void FitCodes(const BlockStats& stats, EncoderCodes& out) {
   AssignCanonicalCodes(out.lengths + kRepeatOffset, kRepeatLengthTableSize, out.codes + kRepeatOffset);
 }
 
-// Codes the pending block. `startOfStream`: the block opens a non-solid entry, whose table
-// block the decoder reads without a 269 in front of it.
-void FinishBlock(Rar20Encoder& enc, BitWriter& w, bool startOfStream) {
-  if (enc.tokens.empty() && !startOfStream) return;
+// Writes the first `count` pending symbols, whose counts are `stats`, with the codes in
+// force or with codes fitted to them, whichever is smaller. `startOfStream`: they open a
+// non-solid entry, whose table block the decoder reads without a 269 in front of it.
+void WriteSegment(Rar20Encoder& enc, BitWriter& w, size_t count, const BlockStats& stats, bool& startOfStream) {
+  if (count == 0 && !startOfStream) return;
   EncoderCodes fitted;
-  FitCodes(enc.stats, fitted);
+  FitCodes(stats, fitted);
   if (startOfStream) {
     WriteTableBlock(w, fitted.lengths, enc.tableHistory);
     enc.codes = fitted;
     enc.haveCodes = true;
+    startOfStream = false;
   } else {
-    uint64_t keepCost = BlockCost(enc.stats, enc.codes.lengths);
-    uint64_t switchCost = BlockCost(enc.stats, fitted.lengths) + TableBlockBits(fitted.lengths, enc.tableHistory) +
+    uint64_t keepCost = BlockCost(stats, enc.codes.lengths);
+    uint64_t switchCost = BlockCost(stats, fitted.lengths) + TableBlockBits(fitted.lengths, enc.tableHistory) +
                           enc.codes.lengths[kSymbolTableBlock];
     if (switchCost < keepCost) {
       PutBits(w, enc.codes.codes[kSymbolTableBlock], enc.codes.lengths[kSymbolTableBlock]);
@@ -244,13 +246,53 @@ void FinishBlock(Rar20Encoder& enc, BitWriter& w, bool startOfStream) {
       enc.codes = fitted;
     }
   }
-  for (const PackToken& t : enc.tokens) {
-    WriteToken(w, enc.codes, t);
-    enc.symbolUse[t.symbol]++;
+  for (size_t i = 0; i < count; ++i) {
+    WriteToken(w, enc.codes, enc.tokens[i]);
+    enc.symbolUse[enc.tokens[i].symbol]++;
   }
-  if (!enc.tokens.empty()) UpdatePrices(enc, enc.stats);
-  enc.tokens.clear();
-  std::memset(&enc.stats, 0, sizeof enc.stats);
+  enc.tokens.erase(enc.tokens.begin(), enc.tokens.begin() + ptrdiff_t(count));
+}
+
+// Bits of a run of symbols coded with codes fitted to them, their table block included.
+uint64_t FittedCost(const BlockStats& stats, const TableHistory& history, EncoderCodes& fitted) {
+  FitCodes(stats, fitted);
+  return BlockCost(stats, fitted.lengths) + TableBlockBits(fitted.lengths, history);
+}
+
+constexpr size_t kMaxSegmentSymbols = 1 << 18;  // bounds the memory of pending symbols
+
+// Ends the block being parsed. Pending symbols form a segment that will share one set of
+// codes; the new block joins it when one set of codes for both costs less than two, and
+// otherwise the segment is written and the block starts the next one. `entryEnd` writes
+// everything: an entry's stream is complete when the entry ends.
+void FinishBlock(Rar20Encoder& enc, BitWriter& w, bool& startOfStream, bool entryEnd) {
+  const size_t blockCount = enc.tokens.size() - enc.segmentSymbols;
+  if (blockCount > 0) UpdatePrices(enc, enc.blockStats);
+  if (enc.segmentSymbols > 0 && blockCount > 0) {
+    BlockStats merged;
+    for (uint32_t s = 0; s < kLzLengthCount; ++s) merged.counts[s] = enc.stats.counts[s] + enc.blockStats.counts[s];
+    EncoderCodes both, first, second;
+    const uint64_t mergedCost = FittedCost(merged, enc.tableHistory, both);
+    uint64_t splitCost = FittedCost(enc.stats, enc.tableHistory, first);
+    TableHistory afterFirst;
+    std::memcpy(afterFirst.lengths, first.lengths, kLzLengthCount);
+    splitCost += FittedCost(enc.blockStats, afterFirst, second) + first.lengths[kSymbolTableBlock];
+    if (splitCost < mergedCost || enc.tokens.size() > kMaxSegmentSymbols) {
+      WriteSegment(enc, w, enc.segmentSymbols, enc.stats, startOfStream);
+      enc.stats = enc.blockStats;
+    } else {
+      enc.stats = merged;
+    }
+  } else {
+    for (uint32_t s = 0; s < kLzLengthCount; ++s) enc.stats.counts[s] += enc.blockStats.counts[s];
+  }
+  std::memset(&enc.blockStats, 0, sizeof enc.blockStats);
+  enc.segmentSymbols = enc.tokens.size();
+  if (entryEnd) {
+    WriteSegment(enc, w, enc.tokens.size(), enc.stats, startOfStream);
+    std::memset(&enc.stats, 0, sizeof enc.stats);
+    enc.segmentSymbols = 0;
+  }
 }
 
 // ---- Parsing ------------------------------------------------------------------------------
@@ -325,7 +367,7 @@ void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, b
     bool firstBlock = startOfStream;
     OptimalParse(enc, p, start, end, w, firstBlock);
     p.InsertUpTo(end);
-    FinishBlock(enc, w, firstBlock);
+    FinishBlock(enc, w, firstBlock, true);
     return;
   }
   const uint32_t lazy = enc.level.lazySteps;
@@ -364,14 +406,13 @@ void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, b
       pos += c.length;
       aheadValid[0] = aheadValid[1] = aheadValid[2] = false;  // the distance ring changed
     }
-    if (enc.tokens.size() >= enc.level.blockSymbols) {
-      FinishBlock(enc, w, firstBlock);
-      firstBlock = false;
+    if (enc.tokens.size() - enc.segmentSymbols >= enc.level.blockSymbols) {
+      FinishBlock(enc, w, firstBlock, false);
       if (enc.progress) enc.progress(enc.progressUser, pos - start);
     }
   }
   p.InsertUpTo(end);
-  FinishBlock(enc, w, firstBlock);
+  FinishBlock(enc, w, firstBlock, true);
 }
 
 // ---- Optimal parsing ----------------------------------------------------------------------
@@ -494,9 +535,8 @@ void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, Bi
       EmitMatch(enc, tail);
       pos += tail.length;
     }
-    if (enc.tokens.size() >= enc.level.blockSymbols) {
-      FinishBlock(enc, w, firstBlock);
-      firstBlock = false;
+    if (enc.tokens.size() - enc.segmentSymbols >= enc.level.blockSymbols) {
+      FinishBlock(enc, w, firstBlock, false);
       if (enc.progress) enc.progress(enc.progressUser, pos - start);
     }
   }
@@ -542,11 +582,11 @@ void RebasePositions(Rar20Encoder& enc) {
 
 PackLevel PackLevelParameters(int level) {
   switch (level) {
-    case 1: return PackLevel{4, 24, 0, 16384, false};
-    case 2: return PackLevel{16, 48, 1, 16384, false};
-    case 4: return PackLevel{16, 128, 0, 16384, true};
-    case 5: return PackLevel{64, 260, 0, 16384, true};
-    default: return PackLevel{64, 96, 1, 16384, false};
+    case 1: return PackLevel{4, 24, 0, 4096, false};
+    case 2: return PackLevel{16, 48, 1, 4096, false};
+    case 4: return PackLevel{24, 96, 0, 2048, true};
+    case 5: return PackLevel{96, 192, 0, 2048, true};
+    default: return PackLevel{64, 96, 1, 4096, false};
   }
 }
 
@@ -557,7 +597,9 @@ void InitEncoder(Rar20Encoder& enc, int level, bool solid) {
   enc.nextPos = 0;
   ResetStream(enc);
   enc.tokens.clear();
+  enc.segmentSymbols = 0;
   std::memset(&enc.stats, 0, sizeof enc.stats);
+  std::memset(&enc.blockStats, 0, sizeof enc.blockStats);
   std::memset(enc.symbolUse, 0, sizeof enc.symbolUse);
 }
 

@@ -102,8 +102,10 @@ struct Rar20Encoder {
   uint32_t longLengthPrice[256];
   uint32_t recentLengthPrice[256];
   uint32_t distanceSlotPrice[kDistanceSlotCount];
-  std::vector<PackToken> tokens;    // the current block
-  BlockStats stats;
+  std::vector<PackToken> tokens;    // symbols parsed but not yet written
+  size_t segmentSymbols = 0;        // the first ones form the segment; the rest, the current block
+  BlockStats stats;                 // counts of the segment
+  BlockStats blockStats;            // counts of the current block
   // Symbol kinds used so far (counts per literal-code symbol), for tests and statistics.
   uint64_t symbolUse[kLiteralTableSize];
   // Called now and then while an entry is parsed, with the bytes of it done so far.
