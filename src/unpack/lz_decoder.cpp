@@ -260,6 +260,6 @@ void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
     pos = CopyWithinWindow(window, pos, length, distance);
   }
   save();
-  if (!endedEarly) ReadTrailingTables(context);
+  if (!endedEarly) ReadTrailingTables(context);  // after an early end there is nothing sound to read
   FlushWindow(context);
 }
