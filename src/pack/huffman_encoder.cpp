@@ -17,7 +17,10 @@ void BuildCodeLengths(const uint32_t* freqs, uint32_t count, uint32_t maxLength,
   }
   if (used.empty()) return;
   if (used.size() == 1) {
+    // One symbol: a one-bit code, completed by a neighbour that is never sent, so that
+    // every code the stream carries is a complete prefix code.
     lengths[used[0]] = 1;
+    lengths[used[0] + 1 < count ? used[0] + 1 : used[0] - 1] = 1;
     return;
   }
   // Leaves in increasing frequency; ties broken by symbol number so the result is stable.

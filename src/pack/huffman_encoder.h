@@ -10,8 +10,9 @@
 #include <cstdint>
 
 // Lengths of a prefix code for `count` symbols with the given frequencies, none longer
-// than maxLength (at most 15). Symbols of frequency 0 get length 0. A single used symbol
-// gets length 1. The result is deterministic for given frequencies.
+// than maxLength (at most 15). Symbols of frequency 0 get length 0, except that a single
+// used symbol gets length 1 together with a neighbour (the code stays complete). The
+// result is deterministic for given frequencies. `count` must be at least 2.
 void BuildCodeLengths(const uint32_t* freqs, uint32_t count, uint32_t maxLength, uint8_t* lengths);
 
 // The canonical code of every symbol: codes[i] holds lengths[i] bits (right-aligned).

@@ -63,7 +63,7 @@ TEST(HuffmanEncoder, LengthsFormACompleteCodeWithinFifteenBits) {
     BuildCodeLengths(c.freqs.data(), uint32_t(c.freqs.size()), 15, lengths.data());
     for (size_t i = 0; i < lengths.size(); ++i) {
       EXPECT_LE(lengths[i], 15) << c.name;
-      EXPECT_EQ(lengths[i] != 0, c.freqs[i] != 0) << c.name << " symbol " << i;
+      EXPECT_EQ(lengths[i] != 0, c.freqs[i] != 0) << c.name << " symbol " << i;  // two or more used
     }
     EXPECT_EQ(Kraft(lengths), uint64_t(1) << 15) << c.name;
   }
@@ -114,7 +114,12 @@ TEST(HuffmanEncoder, SingleOrNoSymbol) {
   one[17] = 3;
   std::vector<uint8_t> lengths(48, 9);
   BuildCodeLengths(one.data(), 48, 15, lengths.data());
-  for (size_t i = 0; i < 48; ++i) EXPECT_EQ(lengths[i], i == 17 ? 1 : 0);
+  // A one-bit code, made complete by a neighbour that is never sent.
+  for (size_t i = 0; i < 48; ++i) EXPECT_EQ(lengths[i], i == 17 || i == 18 ? 1 : 0);
+  one.assign(28, 0);
+  one[27] = 1;
+  BuildCodeLengths(one.data(), 28, 15, lengths.data());
+  for (size_t i = 0; i < 28; ++i) EXPECT_EQ(lengths[i], i == 26 || i == 27 ? 1 : 0);
   std::vector<uint32_t> none(28, 0);
   BuildCodeLengths(none.data(), 28, 15, lengths.data());
   for (size_t i = 0; i < 28; ++i) EXPECT_EQ(lengths[i], 0);
