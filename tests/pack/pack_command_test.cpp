@@ -229,6 +229,11 @@ TEST_F(Pack, UsageErrors) {
   EXPECT_EQ(Run("pack " + Product() + " -o x --level 6").exitCode, 2);
   EXPECT_EQ(Run("pack " + Product() + " -o x --stub a --no-stub").exitCode, 2);
   EXPECT_EQ(Run("pack '" + dir_.File("missing") + "' -o x --no-stub").exitCode, 2);
+  std::filesystem::create_directories(dir_.File("empty"));
+  Outcome empty = Run("pack '" + dir_.File("empty") + "' -o '" + Out() + "' --no-stub");
+  EXPECT_EQ(empty.exitCode, 1);
+  EXPECT_NE(empty.err.find("no files"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(Out()));
   Outcome help = Run("pack --help");
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("--no-solid"), std::string::npos);

@@ -142,6 +142,18 @@ int WriteToFile(void* user, const uint8_t* bytes, size_t count) {
   return std::fwrite(bytes, 1, count, static_cast<FILE*>(user)) == count ? 0 : 1;
 }
 
+// "812 bytes", "14.2 KB", "41.3 MB".
+std::string SizeText(uint64_t bytes) {
+  char text[32];
+  if (bytes < 10000)
+    std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
+  else if (bytes < 10000000)
+    std::snprintf(text, sizeof text, "%.1f KB", double(bytes) / 1024.0);
+  else
+    std::snprintf(text, sizeof text, "%.1f MB", double(bytes) / 1048576.0);
+  return text;
+}
+
 void OnEntryProgress(void* user, uint64_t done) { UpdateProgress(*static_cast<ProgressBar*>(user), done); }
 
 }  // namespace
@@ -189,6 +201,10 @@ int RunPackCommand(int argc, char** argv) {
     return kExitUsage;
   }
   if (!ConvertNames(files, args.codePage, error)) return UsageError(error);
+  if (files.empty()) {
+    std::fprintf(stderr, "setuptool pack: error: %s holds no files; nothing written\n", args.source.c_str());
+    return kExitFailed;
+  }
 
   std::vector<PayloadIssue> issues;
   std::map<std::string, size_t> byName;
@@ -309,13 +325,13 @@ int RunPackCommand(int argc, char** argv) {
 
   if (!args.quiet) {
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf("%s: %zu files, %.1f MB packed into %.1f MB (%.1f%%)%s, level %d%s%s, %.1f s\n",
-                args.output.c_str(), names.size(), total / 1048576.0, archiveBytes / 1048576.0,
-                total ? 100.0 * double(archiveBytes) / double(total) : 100.0,
-                storedCount ? (", " + std::to_string(storedCount) + " stored").c_str() : "", args.level,
-                args.solid && args.level > 0 ? ", solid" : "",
-                stub.empty() ? ", bare archive" : (", stub " + std::to_string(stub.size()) + " bytes").c_str(),
-                seconds);
+    std::string details = "level " + std::to_string(args.level);
+    if (args.solid && args.level > 0) details += ", solid";
+    if (storedCount) details += ", " + std::to_string(storedCount) + " stored";
+    details += stub.empty() ? ", bare archive" : ", stub of " + SizeText(stub.size());
+    std::printf("%s: %zu files, %s packed into %s (%.1f%%; %s), %.1f s\n", args.output.c_str(), names.size(),
+                SizeText(total).c_str(), SizeText(archiveBytes).c_str(),
+                total ? 100.0 * double(archiveBytes) / double(total) : 100.0, details.c_str(), seconds);
   }
   return kExitOk;
 }
