@@ -97,6 +97,10 @@ e2e_template() {
     fi
   ) 9>"$KORV_E2E_WORK/template-$arch.lock"
   [ -f "$template/system.reg" ] || e2e_abort "could not create a $arch Wine prefix"
+  if [ "$arch" = win64 ] && ! grep -q '^#arch=win64' "$template/system.reg"; then
+    rm -rf "$template"
+    e2e_abort "could not create a 64-bit Wine prefix: is 64-bit Wine installed (Debian package wine64)?"
+  fi
   echo "$template"
 }
 
@@ -152,7 +156,7 @@ e2e_cleanup() {
     wait "$E2E_XVFB_PID" 2>/dev/null || true
     E2E_XVFB_PID=""
   fi
-  # A passed scenario's prefix (about 600 MB) goes; a failed one stays for inspection.
+  # A passed scenario's prefix (about 600 MB) goes; a failed one stays for a look afterwards.
   if [ "$E2E_FAILURES" = 0 ] && [ -n "${E2E_DIR:-}" ] && [ -z "${E2E_KEEP:-}" ]; then
     rm -rf "$E2E_DIR/prefix"
   fi
