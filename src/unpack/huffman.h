@@ -17,11 +17,12 @@ uint32_t DecodeSymbol(ExtractContext* context, HuffmanTable* table);
 // Reads one table block at the current input position and rebuilds the tables it carries.
 void ReadTableBlock(ExtractContext* context);
 
-// The code length and symbol for a peeked 16-bit value, searching the limits (the path of
-// codes longer than kQuickBits). Shared by DecodeSymbol and the decoder's main loop.
+// The code length and symbol for a peeked 16-bit value whose quick entry is 0, searching
+// the limits. Such a value lies at or above limit[kQuickBits], so the search starts above
+// it. Shared by DecodeSymbol and the decoder's main loop.
 inline uint32_t SearchSymbol(const HuffmanTable* table, uint32_t peek, uint32_t* length) {
   const uint32_t q = peek & 0xFFFE;  // with the low bit cleared, a limit capped at 0xFFFF is never reached
-  uint32_t l = 1;
+  uint32_t l = kQuickBits + 1;
   while (l < 15 && q >= table->limit[l]) ++l;
   uint32_t index = table->firstIndex[l] + ((q - table->limit[l - 1]) >> (16 - l));
   if (index >= table->symbolCount) index = 0;  // a malformed code still decodes in range
