@@ -1,0 +1,118 @@
+// Internals of the compressor shared by its parts: the symbol alphabet seen from the
+// encoding side (slots, bonuses, prices), the parse choices, the pending symbols and the
+// blocks they are coded in. Not for use outside pack/.
+//
+//   lz_symbols.cpp   prices of symbols and the symbols a parse choice becomes
+//   block_coder.cpp  blocks, segments, code tables: from pending symbols to bits
+//   lz_parse.cpp     the lazy and the optimal parse of an entry
+//   rar20_encoder.cpp  entries and streams
+#pragma once
+#include <cstdint>
+
+#include "pack/rar20_encoder.h"
+
+namespace rar20pack {
+
+// ---- Constants ----------------------------------------------------------------------------
+
+constexpr uint32_t kMaxDistance = kWindowSize - 1;
+constexpr uint32_t kDistanceOffset = kLiteralTableSize;                      // distance slots in the lengths array
+constexpr uint32_t kRepeatOffset = kLiteralTableSize + kDistanceTableSize;  // repeat-length slots
+constexpr uint32_t kPriceUnit = 16;                                          // prices are 1/16 bit
+constexpr uint32_t kNoSecond = 0xFF;
+
+// ---- Slot lookup ----------------------------------------------------------------------------
+
+// Length slot of each length value 0..255 (after the minimum length and bonuses are taken off).
+struct LengthSlotTable {
+  uint8_t slot[256];
+};
+constexpr LengthSlotTable MakeLengthSlots() {
+  LengthSlotTable t{};
+  uint32_t s = 0;
+  for (uint32_t v = 0; v < 256; ++v) {
+    while (s + 1 < kLengthSlotCount && kLengthBase[s + 1] <= v) ++s;
+    t.slot[v] = uint8_t(s);
+  }
+  return t;
+}
+inline constexpr LengthSlotTable kLengthSlots = MakeLengthSlots();
+
+// Distance slot of a distance value (distance - 1), 0 .. 0xFFFFF.
+inline uint32_t DistanceSlot(uint32_t value) {
+  if (value < 4) return value;
+  if (value >= 0x20000) return 34 + ((value - 0x20000) >> 16);
+  uint32_t log = 31 - uint32_t(__builtin_clz(value));
+  return 2 * log + ((value >> (log - 1)) & 1);
+}
+
+// Short-distance slot of distance - 1 (0..255).
+inline uint32_t ShortSlot(uint32_t value) {
+  uint32_t slot = 0;
+  while (slot + 1 < kShortSlotCount && kShortBase[slot + 1] <= value) ++slot;
+  return slot;
+}
+
+// Length added by the decoder for the distance of a long match / a recent-distance match.
+inline uint32_t LongBonus(uint32_t distance) {
+  return (distance >= kBonusDistanceFar) + (distance >= kBonusDistanceMid);
+}
+inline uint32_t RecentBonus(uint32_t distance) {
+  return LongBonus(distance) + (distance >= kBonusDistanceNear);
+}
+
+// ---- Parse choices --------------------------------------------------------------------------
+
+enum ChoiceKind : uint8_t { kLiteral, kLong, kRecent, kRepeatLast, kShort };
+
+struct Choice {
+  ChoiceKind kind = kLiteral;
+  uint32_t length = 1;
+  uint32_t distance = 0;
+  uint32_t recentIndex = 0;  // k = 1..4 for recent-distance matches
+  int32_t gain = 0;          // bits saved against literals, 1/16 bit
+};
+
+// ---- Prices (lz_symbols.cpp) ----------------------------------------------------------------
+
+// Recomputes the derived price tables from `prices`.
+void DerivePrices(Rar20Encoder& enc);
+// Prices before any statistics exist.
+void SetDefaultPrices(Rar20Encoder& enc);
+// Prices for the next block from the counts of the block just parsed.
+void UpdatePrices(Rar20Encoder& enc, const BlockStats& stats);
+
+inline uint32_t LongPrice(const Rar20Encoder& enc, uint32_t length, uint32_t distance) {
+  return enc.longLengthPrice[length - kLongMatchMinLength - LongBonus(distance)] +
+         enc.distanceSlotPrice[DistanceSlot(distance - 1)];
+}
+
+inline uint32_t RecentPrice(const Rar20Encoder& enc, uint32_t k, uint32_t length, uint32_t distance) {
+  return enc.prices[kSymbolRepeatLast + k] + enc.recentLengthPrice[length - kRecentMatchMinLength - RecentBonus(distance)];
+}
+
+inline uint32_t ShortPrice(const Rar20Encoder& enc, uint32_t distance) {
+  uint32_t slot = ShortSlot(distance - 1);
+  return enc.prices[kSymbolShortFirst + slot] + kShortBits[slot] * kPriceUnit;
+}
+
+// ---- Symbols (lz_symbols.cpp) ---------------------------------------------------------------
+
+void EmitLiteral(Rar20Encoder& enc, uint8_t byte);
+// Records a match in the mirrored history exactly as the decoder's CopyMatch does.
+void PushMatch(MatchHistory& h, uint32_t length, uint32_t distance);
+// Adds the symbol of a match choice and records the match.
+void EmitMatch(Rar20Encoder& enc, const Choice& c);
+
+// ---- Blocks (block_coder.cpp) ---------------------------------------------------------------
+
+// Ends the block being parsed; see block_coder.cpp. `startOfStream` is cleared once the
+// stream's opening table block is written; `entryEnd` writes every pending symbol.
+void FinishBlock(Rar20Encoder& enc, BitWriter& w, bool& startOfStream, bool entryEnd);
+
+// ---- Parsing (lz_parse.cpp) -----------------------------------------------------------------
+
+// Parses the entry occupying positions start..end-1 of the history and codes it into w.
+void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, bool startOfStream);
+
+}  // namespace rar20pack

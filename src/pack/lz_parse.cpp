@@ -1,0 +1,256 @@
+// Parsing an entry into symbols (see encoder_internals.h): the lazy parse of levels 1 to 3
+// and the optimal parse of levels 4 and 5.
+#include <algorithm>
+#include <vector>
+
+#include "pack/encoder_internals.h"
+
+namespace rar20pack {
+namespace {
+
+struct Parser {
+  Rar20Encoder& enc;
+  const uint8_t* base;      // address of position enc.historyStart
+  uint32_t end;             // one past the entry's last position
+  uint32_t lowest;          // lowest position the decoder's window holds
+  uint32_t inserted;        // positions below this are in the match finder
+
+  const uint8_t* At(uint32_t pos) const { return base + (pos - enc.historyStart); }
+
+  void InsertUpTo(uint32_t pos) {
+    for (; inserted < pos; ++inserted) InsertPosition(enc.finder, At(inserted), inserted, end - inserted);
+  }
+
+  // Valid source of a match at pos with this distance?
+  bool Reaches(uint32_t pos, uint32_t distance) const {
+    return distance >= 1 && distance <= kMaxDistance && pos - lowest >= distance;
+  }
+
+  Choice Best(uint32_t pos) {
+    Choice best;
+    const uint32_t maxLength = std::min<uint32_t>(end - pos, kMaxMatchLength);
+    if (maxLength < 2) return best;
+    const uint8_t* cur = At(pos);
+    const int32_t lit = int32_t(enc.literalPrice);
+    auto offer = [&](ChoiceKind kind, uint32_t length, uint32_t distance, uint32_t k, uint32_t price) {
+      int32_t gain = int32_t(length) * lit - int32_t(price);
+      if (gain > best.gain) best = Choice{kind, length, distance, k, gain};
+    };
+    const MatchHistory& h = enc.matches;
+    // Repeat of the latest match: exactly its length at its distance.
+    if (h.lastLength >= 2 && h.lastLength <= maxLength && Reaches(pos, h.lastDistance) &&
+        MatchLength(cur - h.lastDistance, cur, h.lastLength) == h.lastLength)
+      offer(kRepeatLast, h.lastLength, h.lastDistance, 0, enc.prices[kSymbolRepeatLast]);
+    // The four recent distances.
+    for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
+      uint32_t d = h.recentDistances[(h.recentCount - k) % kRecentDistanceCount];
+      if (!Reaches(pos, d)) continue;
+      uint32_t minLength = kRecentMatchMinLength + RecentBonus(d);
+      uint32_t limit = std::min(maxLength, minLength + 255);
+      uint32_t length = MatchLength(cur - d, cur, limit);
+      if (length >= minLength) offer(kRecent, length, d, k, RecentPrice(enc, k, length, d));
+    }
+    // Matches from the finder.
+    MatchCandidate found[kMaxCandidates];
+    uint32_t lowestSource = std::max(lowest, pos - kMaxDistance);
+    uint32_t n = FindMatches(enc.finder, base, enc.historyStart, pos, lowestSource, maxLength,
+                             enc.level.chainDepth, enc.level.niceLength, found);
+    for (uint32_t i = 0; i < n; ++i) {
+      uint32_t d = found[i].distance;
+      uint32_t length = found[i].length;
+      uint32_t minLength = kLongMatchMinLength + LongBonus(d);
+      if (length >= minLength) {
+        length = std::min(length, minLength + 255);
+        offer(kLong, length, d, 0, LongPrice(enc, length, d));
+      } else if (d <= 256) {
+        offer(kShort, 2, d, 0, ShortPrice(enc, d));
+      }
+    }
+    return best;
+  }
+};
+
+// ---- Optimal parsing ----------------------------------------------------------------------
+//
+// Within a stretch of up to kOptimalSpan positions, the cheapest way to code every prefix
+// is found by dynamic programming over the symbol prices: node i holds the cheapest cost of
+// coding the stretch's first i bytes, how the last step got there, and the match history
+// (recent distances, latest match) that path leaves, which decides what the recent-distance
+// and repeat symbols can reach from there. Every step out of a node is tried: a literal,
+// the repeat of the latest match, each recent distance at every length it allows, the
+// finder's matches at every length (each length from the nearest candidate that reaches
+// it), and the short length-2 match. A match of `niceLength` or more ends the stretch early
+// and is taken as it is.
+
+constexpr uint32_t kOptimalSpan = 2048;
+constexpr uint32_t kInfiniteCost = 0xFFFFFFFFu;
+
+struct Node {
+  uint32_t cost;
+  uint32_t from;      // node the step came from
+  Choice step;        // the step into this node
+  MatchHistory history;
+};
+
+void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, BitWriter& w, bool& firstBlock) {
+  std::vector<Node> nodes(kOptimalSpan + kMaxMatchLength + 1);
+  std::vector<Choice> path;
+  MatchCandidate found[kMaxCandidates];
+  uint32_t pos = start;
+  while (pos < end) {
+    const uint32_t span = std::min<uint32_t>(kOptimalSpan, end - pos);
+    for (uint32_t i = 0; i <= span; ++i) nodes[i].cost = kInfiniteCost;
+    nodes[0].cost = 0;
+    nodes[0].history = enc.matches;
+    uint32_t last = span;     // the node the stretch ends at
+    Choice tail;              // a long match taken after `last`, if any
+    tail.kind = kLiteral;
+    tail.length = 0;
+    for (uint32_t i = 0; i < span; ++i) {
+      Node& node = nodes[i];
+      // The match history of the cheapest path to this node, from its predecessor's.
+      if (i > 0) {
+        node.history = nodes[node.from].history;
+        if (node.step.kind != kLiteral) PushMatch(node.history, node.step.length, node.step.distance);
+      }
+      const uint32_t at = pos + i;
+      const uint32_t maxLength = std::min<uint32_t>(end - at, kMaxMatchLength);
+      const uint8_t* cur = p.At(at);
+      const uint32_t reach = span - i;  // steps may not pass the stretch's end
+      auto relax = [&](uint32_t length, uint32_t price, ChoiceKind kind, uint32_t distance, uint32_t k) {
+        Node& next = nodes[i + length];
+        uint32_t cost = node.cost + price;
+        if (cost < next.cost) {
+          next.cost = cost;
+          next.from = i;
+          next.step = Choice{kind, length, distance, k, 0};
+        }
+      };
+      p.InsertUpTo(at);
+      uint32_t n = 0;
+      if (maxLength >= 2) {
+        const uint32_t lowestSource = std::max(p.lowest, at - kMaxDistance);
+        n = FindMatches(enc.finder, p.base, enc.historyStart, at, lowestSource, maxLength, enc.level.chainDepth,
+                        enc.level.niceLength, found);
+      }
+      // A long enough match ends the stretch: take it whole.
+      if (n > 0 && found[n - 1].length >= enc.level.niceLength) {
+        const uint32_t d = found[n - 1].distance;
+        const uint32_t minLength = kLongMatchMinLength + LongBonus(d);
+        if (found[n - 1].length >= minLength) {
+          last = i;
+          tail = Choice{kLong, std::min(found[n - 1].length, minLength + 255), d, 0, 0};
+          break;
+        }
+      }
+      relax(1, enc.prices[*cur], kLiteral, 0, 0);
+      if (maxLength < 2) continue;
+      const MatchHistory& h = node.history;
+      if (h.lastLength >= 2 && h.lastLength <= std::min(maxLength, reach) && p.Reaches(at, h.lastDistance) &&
+          MatchLength(cur - h.lastDistance, cur, h.lastLength) == h.lastLength)
+        relax(h.lastLength, enc.prices[kSymbolRepeatLast], kRepeatLast, h.lastDistance, 0);
+      for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
+        const uint32_t d = h.recentDistances[(h.recentCount - k) % kRecentDistanceCount];
+        if (!p.Reaches(at, d)) continue;
+        const uint32_t minLength = kRecentMatchMinLength + RecentBonus(d);
+        const uint32_t length = MatchLength(cur - d, cur, std::min({maxLength, minLength + 255, reach}));
+        const uint32_t symbolPrice = enc.prices[kSymbolRepeatLast + k];
+        for (uint32_t l = minLength; l <= length; ++l)
+          relax(l, symbolPrice + enc.recentLengthPrice[l - minLength], kRecent, d, k);
+      }
+      uint32_t covered = 1;
+      bool shortDone = false;
+      for (uint32_t c = 0; c < n; ++c) {
+        const uint32_t d = found[c].distance;
+        if (!shortDone && d <= 256 && reach >= 2) {
+          relax(2, ShortPrice(enc, d), kShort, d, 0);
+          shortDone = true;
+        }
+        const uint32_t minLength = kLongMatchMinLength + LongBonus(d);
+        const uint32_t top = std::min({found[c].length, minLength + 255, reach});
+        const uint32_t distancePrice = enc.distanceSlotPrice[DistanceSlot(d - 1)];
+        for (uint32_t l = std::max(covered + 1, minLength); l <= top; ++l)
+          relax(l, distancePrice + enc.longLengthPrice[l - minLength], kLong, d, 0);
+        covered = std::max(covered, top);
+      }
+    }
+    // Walk back from the end node and code the steps in order.
+    path.clear();
+    for (uint32_t i = last; i > 0; i = nodes[i].from) path.push_back(nodes[i].step);
+    for (size_t k = path.size(); k-- > 0;) {
+      const Choice& c = path[k];
+      if (c.kind == kLiteral) {
+        EmitLiteral(enc, *p.At(pos));
+      } else {
+        EmitMatch(enc, c);
+      }
+      pos += c.length;
+    }
+    if (tail.kind != kLiteral) {
+      EmitMatch(enc, tail);
+      pos += tail.length;
+    }
+    if (enc.tokens.size() - enc.segmentSymbols >= enc.level.blockSymbols) {
+      FinishBlock(enc, w, firstBlock, false);
+      if (enc.progress) enc.progress(enc.progressUser, pos - start);
+    }
+  }
+}
+
+}  // namespace
+
+void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, bool startOfStream) {
+  Parser p{enc, enc.history.data(), end, enc.streamStart, start};
+  if (enc.level.optimal) {
+    bool firstBlock = startOfStream;
+    OptimalParse(enc, p, start, end, w, firstBlock);
+    p.InsertUpTo(end);
+    FinishBlock(enc, w, firstBlock, true);
+    return;
+  }
+  const uint32_t lazy = enc.level.lazySteps;
+  Choice ahead[3];
+  uint32_t aheadPos[3] = {0, 0, 0};
+  bool aheadValid[3] = {false, false, false};
+  auto bestAt = [&](uint32_t pos, int slot) -> const Choice& {
+    if (!aheadValid[slot] || aheadPos[slot] != pos) {
+      p.InsertUpTo(pos);
+      ahead[slot] = p.Best(pos);
+      aheadPos[slot] = pos;
+      aheadValid[slot] = true;
+    }
+    return ahead[slot];
+  };
+  uint32_t pos = start;
+  bool firstBlock = startOfStream;
+  while (pos < end) {
+    // Candidates live in slots by position mod 3 so that a literal keeps the look-ahead.
+    Choice c = bestAt(pos, pos % 3);
+    bool takeLiteral = c.kind == kLiteral;
+    if (!takeLiteral && lazy && c.length < enc.level.niceLength) {
+      for (uint32_t step = 1; step <= lazy && pos + step < end; ++step) {
+        const Choice& later = bestAt(pos + step, (pos + step) % 3);
+        if (later.gain > c.gain) {
+          takeLiteral = true;
+          break;
+        }
+      }
+    }
+    if (takeLiteral) {
+      EmitLiteral(enc, *p.At(pos));
+      pos += 1;
+    } else {
+      EmitMatch(enc, c);
+      pos += c.length;
+      aheadValid[0] = aheadValid[1] = aheadValid[2] = false;  // the distance ring changed
+    }
+    if (enc.tokens.size() - enc.segmentSymbols >= enc.level.blockSymbols) {
+      FinishBlock(enc, w, firstBlock, false);
+      if (enc.progress) enc.progress(enc.progressUser, pos - start);
+    }
+  }
+  p.InsertUpTo(end);
+  FinishBlock(enc, w, firstBlock, true);
+}
+
+}  // namespace rar20pack
