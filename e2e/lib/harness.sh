@@ -85,7 +85,7 @@ e2e_start_xvfb() {
 # A prepared prefix per architecture and Wine version, created once under a lock.
 e2e_template() {
   local arch=$1
-  local template="$KORV_E2E_WORK/template-$arch-$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' _)"
+  local template="$KORV_E2E_WORK/template2-$arch-$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' _)"
   (
     flock 9
     if [ ! -f "$template/system.reg" ]; then
@@ -93,6 +93,12 @@ e2e_template() {
       mkdir -p "$template.home"
       echo "[$E2E_NAME] preparing the $arch prefix template (once)" >&2
       WINEPREFIX="$template" WINEARCH="$arch" HOME="$template.home" wine wineboot -i >/dev/null 2>&1
+      # Programs run inside a Wine desktop that fills the screen: without a window manager,
+      # that is what draws the windows' frames, so screenshots show title and close box.
+      WINEPREFIX="$template" HOME="$template.home" wine reg add 'HKCU\Software\Wine\Explorer' \
+        /v Desktop /d Default /f >/dev/null 2>&1
+      WINEPREFIX="$template" HOME="$template.home" wine reg add \
+        'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
       WINEPREFIX="$template" wineserver -w
     fi
   ) 9>"$KORV_E2E_WORK/template-$arch.lock"
