@@ -1,6 +1,5 @@
 // Prices of symbols, and the symbols that parse choices become (see encoder_internals.h).
 #include <algorithm>
-#include <cmath>
 
 #include "pack/encoder_internals.h"
 
@@ -24,20 +23,41 @@ void SetDefaultPrices(Rar20Encoder& enc) {
   DerivePrices(enc);
 }
 
+namespace {
+
+// log2(x) in units of 1/256 bit, for x >= 1, in integers only: the same on every machine,
+// so that the parse (and the archive) never depends on the floating-point library.
+uint32_t Log2Fixed(uint64_t x) {
+  const uint32_t whole = 63 - uint32_t(__builtin_clzll(x));
+  uint32_t result = whole << 8;
+  uint64_t y = (x << (63 - whole)) >> 32;  // x / 2^whole in [1, 2), 31 fraction bits
+  for (uint32_t bit = 1u << 7; bit; bit >>= 1) {
+    y = (y * y) >> 31;
+    if (y >= (uint64_t(1) << 32)) {
+      y >>= 1;
+      result |= bit;
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
 // Prices for the next block from the counts of the block just coded: -log2 of each
 // symbol's share within its code, with every symbol counted half a time more so that
-// unused symbols stay affordable.
+// unused symbols stay affordable; between 1 and 15 bits.
 void UpdatePrices(Rar20Encoder& enc, const BlockStats& stats) {
   struct Range { uint32_t first, count; };
   const Range ranges[3] = {{0, kLiteralTableSize}, {kDistanceOffset, kDistanceTableSize},
                            {kRepeatOffset, kRepeatLengthTableSize}};
   for (const Range& r : ranges) {
-    double total = 0;
-    for (uint32_t i = 0; i < r.count; ++i) total += stats.counts[r.first + i] + 0.5;
+    uint64_t total = 0;  // doubled counts plus one each: the half counts in integers
+    for (uint32_t i = 0; i < r.count; ++i) total += 2 * uint64_t(stats.counts[r.first + i]) + 1;
+    const uint32_t logTotal = Log2Fixed(total);
     for (uint32_t i = 0; i < r.count; ++i) {
-      double bits = std::log2(total / (stats.counts[r.first + i] + 0.5));
-      bits = std::min(std::max(bits, 1.0), 15.0);
-      enc.prices[r.first + i] = uint32_t(bits * kPriceUnit + 0.5);
+      uint32_t bits = logTotal - Log2Fixed(2 * uint64_t(stats.counts[r.first + i]) + 1);  // 1/256 bit
+      uint32_t price = (bits + 8) / (256 / kPriceUnit);
+      enc.prices[r.first + i] = std::min(std::max(price, 1 * kPriceUnit), 15 * kPriceUnit);
     }
   }
   uint64_t literals = 0, cost = 0;
