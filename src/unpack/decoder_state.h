@@ -13,9 +13,9 @@ constexpr uint32_t kInputKeep = 32;                         // tail moved to the
 constexpr uint32_t kRefillMainLoop = kInputBufferSize - 30;  // 8162: one symbol and its match bits
 constexpr uint32_t kRefillTableStart = kInputBufferSize - 25;  // 8167: block header, 19 pre-code lengths
 constexpr uint32_t kRefillTableSymbol = kInputBufferSize - 5;  // 8187: one pre-code symbol and its run
-// Bytes after the input buffer that a 32-bit load at the last peek position may touch; their
-// value never reaches a result (a peek uses at most 3 bytes).
-constexpr uint32_t kInputPadding = 4;
+// Bytes after the input buffer that the decoder's 8-byte loads near the end may touch; no
+// bit of them is consumed before the buffer is refilled.
+constexpr uint32_t kInputPadding = 8;
 
 // Codes of up to this many bits are decoded with one lookup in HuffmanTable::quick.
 constexpr uint32_t kQuickBits = 10;

@@ -74,27 +74,49 @@ inline void RecordMatch(DecoderState& d, uint32_t length, uint32_t distance) {
   d.lastLength = length;
 }
 
-// The position of the bit reader in locals, written back to the context around calls that
-// use the context's own fields.
+// The bit reader of the main loop: the same bits at the same input positions as
+// PeekBits16/SkipBits, held in a 64-bit register so that a symbol costs a shift, one table
+// lookup and a shift. bits holds the upcoming input bits, most significant first, of which
+// count are counted (Fill keeps at least 56: more than the 51 bits of the longest symbol
+// with its extra bits); next is the first input byte not yet counted. The input position of
+// the state is next * 8 - count bits.
 struct Cursor {
   const uint8_t* input;
-  uint32_t inputPos;
-  uint32_t bitPos;
+  uint32_t next;
+  uint64_t bits;
+  uint32_t count;
   uint32_t lastPeek;    // kept here and stored into the state at the sync points
   uint32_t lastSymbol;
-  uint32_t Peek() const {
-    const uint8_t* p = input + inputPos;
-    const uint32_t four = uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-    return (four >> (16 - bitPos)) & 0xFFFF;
+
+  void Start(uint32_t inputPos, uint32_t bitPos) {
+    next = inputPos;
+    bits = 0;
+    count = 0;
+    Fill();
+    Skip(bitPos);
   }
+  // Adds whole bytes behind the counted bits. The bits beyond count already hold the same
+  // input bits from the previous fill (or zeros), so OR-ing them in again changes nothing.
+  void Fill() {
+    const uint8_t* p = input + next;
+    const uint64_t word = uint64_t(p[0]) << 56 | uint64_t(p[1]) << 48 | uint64_t(p[2]) << 40 |
+                          uint64_t(p[3]) << 32 | uint64_t(p[4]) << 24 | uint64_t(p[5]) << 16 |
+                          uint64_t(p[6]) << 8 | uint64_t(p[7]);
+    bits |= word >> count;
+    next += (63 - count) >> 3;
+    count |= 56;
+  }
+  uint32_t Consumed() const { return next * 8 - count; }
+  uint32_t InputPos() const { return Consumed() >> 3; }
+  uint32_t BitPos() const { return Consumed() & 7; }
+  uint32_t Peek() const { return uint32_t(bits >> 48); }
   void Skip(uint32_t n) {
-    const uint32_t t = bitPos + n;
-    inputPos += t >> 3;
-    bitPos = t & 7;
+    bits <<= n;
+    count -= n;
   }
   uint32_t Read(uint32_t n) {
     if (n == 0) return 0;
-    const uint32_t value = Peek() >> (16 - n);
+    const uint32_t value = uint32_t(bits >> (64 - n));
     Skip(n);
     return value;
   }
@@ -170,7 +192,8 @@ void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
 
   // The decoder's hot fields live in locals between the calls that need the state itself
   // (refill, flush, table block); window writes could otherwise alias every one of them.
-  Cursor in{d.inputBuffer, d.inputPos, d.inputBitPos, d.lastPeek, d.lastSymbol};
+  Cursor in{d.inputBuffer, 0, 0, 0, d.lastPeek, d.lastSymbol};
+  in.Start(d.inputPos, d.inputBitPos);
   uint32_t pos = d.windowPos;
   uint32_t flushed = d.flushedPos;
   uint32_t dataEnd = d.inputDataEnd;
@@ -178,16 +201,15 @@ void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
   int64_t left = int64_t(context->unpackedBytesLeft) - 1;  // run until the size is reached
   bool endedEarly = false;
   auto save = [&] {
-    d.inputPos = in.inputPos;
-    d.inputBitPos = in.bitPos;
+    d.inputPos = in.InputPos();
+    d.inputBitPos = in.BitPos();
     d.lastPeek = in.lastPeek;
     d.lastSymbol = in.lastSymbol;
     d.windowPos = pos;
     context->unpackedBytesLeft = ClampLeft(left);
   };
   auto load = [&] {
-    in.inputPos = d.inputPos;
-    in.bitPos = d.inputBitPos;
+    in.Start(d.inputPos, d.inputBitPos);
     in.lastPeek = d.lastPeek;
     in.lastSymbol = d.lastSymbol;
     pos = d.windowPos;
@@ -201,7 +223,7 @@ void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
 
   while (left >= 0) {
     pos &= kWindowMask;
-    if (in.inputPos > kRefillMainLoop) {
+    if (in.InputPos() > kRefillMainLoop) {
       save();
       RefillInput(context, false);
       load();
@@ -209,7 +231,7 @@ void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
     // The one guard against damaged input: stop before decoding bits that no packed byte
     // supplied (the stale buffer could otherwise yield table blocks forever), and before
     // decoding multimedia data as LZ symbols (it would only produce garbage).
-    if (in.inputPos >= dataEnd || multimedia != 0) {
+    if (in.InputPos() >= dataEnd || multimedia != 0) {
       endedEarly = true;
       break;
     }
@@ -219,6 +241,7 @@ void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
       load();
     }
 
+    in.Fill();  // enough bits for the symbol and all its extra bits
     const uint32_t s = in.Decode(literals);
     if (s < kLiteralCount) {
       window[pos++] = uint8_t(s);
