@@ -145,6 +145,8 @@ e2e_start() {
   E2E_LOCALE=en_US.UTF-8
   unset WINEARCH
   trap e2e_cleanup EXIT
+  # A timeout of the test runner ends the scenario with TERM: clean up then too.
+  trap 'exit 143' TERM INT
   e2e_start_xvfb
   e2e_fresh_prefix "$arch"
   # One program first, alone: it starts the Wine server and the desktop process of the prefix.
@@ -265,6 +267,24 @@ e2e_drive_or_abort() {
     e2e_abort "uidriver $* failed: $(tail -n 3 "$E2E_DIR/uidriver.log")"
   fi
   [ -z "$out" ] || printf '%s\n' "$out"
+}
+
+# e2e_key KEY: a key typed on the keyboard (xdotool), into the Wine desktop window, which
+# hands it to the active window, as for a user at the machine.
+e2e_key() {
+  local desktop
+  desktop=$(xdotool search --name ' - Wine desktop$' 2>/dev/null | head -n1)
+  [ -n "$desktop" ] || { e2e_fail "no Wine desktop window for the key $1"; return 1; }
+  xdotool windowfocus --sync "$desktop" && xdotool key "$1"
+}
+
+# e2e_click_close_box: a mouse click on the setup dialog's close box (top right of its frame,
+# drawn by the Wine desktop).
+e2e_click_close_box() {
+  local left top right bottom
+  read -r left top right bottom <<<"$(e2e_drive rect)" || return 1
+  [ -n "$bottom" ] || { e2e_fail "no rectangle for the setup dialog"; return 1; }
+  xdotool mousemove $((right - 12)) $((top + 11)) click 1
 }
 
 # e2e_shot NAME: screenshot of the whole virtual screen to $KORV_E2E_SHOTS/NAME.png.

@@ -3,8 +3,8 @@
 # 1. A damaged payload (one byte of compressed data changed): the message "Broken file, please
 #    download again." with the setup's file name as caption; after it the setup ends and
 #    nothing is installed.
-# 2. Escape, 3. the close box, 4. Cancel: the setup ends without a message, and nothing under
-#    C:\ has changed.
+# 2. The Escape key (typed on the keyboard), 3. a mouse click on the close box, 4. Cancel: the
+#    setup ends without a message, and nothing under C:\ has changed.
 source "$(dirname "$0")/../lib/harness.sh"
 source "$(dirname "$0")/../lib/example.sh"
 e2e_start win32
@@ -49,16 +49,20 @@ ex_check_no_shortcuts
 e2e_check_snapshot "files under C:\\ after the damaged payload" "$snapshot_before" "$(e2e_disk_snapshot)"
 
 step=2
-for action in escape close "press 2"; do
-  e2e_log "$step. $action"
+for way in "Escape key" "close box" "Cancel button"; do
+  e2e_log "$step. $way"
   snapshot_before=$(e2e_disk_snapshot)
   e2e_start_setup "$setup"
   e2e_drive_or_abort wait-dialog 60000 >/dev/null
   [ "$step" = 2 ] && e2e_shot "$E2E_NAME"
-  e2e_drive_or_abort $action >/dev/null
-  e2e_check "no message box after $action" e2e_drive no-msgbox 1500
-  e2e_wait_setup_exit 30 && e2e_check_eq "setup exit code after $action" 0 "$E2E_SETUP_EXIT"
-  e2e_check_snapshot "files under C:\\ after $action" "$snapshot_before" "$(e2e_disk_snapshot)"
+  case "$way" in
+    "Escape key") e2e_key Escape ;;
+    "close box") e2e_click_close_box ;;
+    "Cancel button") e2e_drive_or_abort press 2 >/dev/null ;;
+  esac
+  e2e_check "no message box after the $way" e2e_drive no-msgbox 1500
+  e2e_wait_setup_exit 30 && e2e_check_eq "setup exit code after the $way" 0 "$E2E_SETUP_EXIT"
+  e2e_check_snapshot "files under C:\\ after the $way" "$snapshot_before" "$(e2e_disk_snapshot)"
   step=$((step + 1))
 done
 ex_check_no_registry

@@ -26,6 +26,9 @@ e2e_check_eq "items" "$(printf '0\tUS\t0x00005355\t2\tEnglish\n1\tDE\t0x00004544
   "$(e2e_drive items)"
 e2e_check_eq "dump line of the destination" "1032	Edit	visible	enabled	-	C:\\Start" \
   "$(e2e_drive dump | grep '^1032')"
+read -r left top right bottom <<<"$(e2e_drive rect)"
+e2e_check "the dialog's rectangle is 330 x 200 dialog units or more on the screen" \
+  test $((right - left)) -ge 330 -a $((bottom - top)) -ge 200
 e2e_check_not "an unknown control is an error" e2e_drive text 4711
 e2e_check_not "an unknown language code is an error" e2e_drive set-item XX 1
 e2e_check_not "a missing message box is an error" e2e_drive wait-msgbox 300

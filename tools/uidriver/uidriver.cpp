@@ -41,6 +41,8 @@ void PrintUsage() {
       L"  visible ID          prints 1 if control ID is visible, else 0\n"
       L"  enabled ID          prints 1 if control ID is enabled, else 0\n"
       L"  checked ID          prints 1 if check box ID is checked, else 0\n"
+      L"  rect                prints the dialog's window rectangle on the screen:\n"
+      L"                      left top right bottom\n"
       L"  dump                one line per control: id, class, visible, enabled, checked, text\n"
       L"  items               one line per language item: index, code, parameter, state image\n"
       L"                      (1 unchecked, 2 checked), text; fields separated by tabs\n"
@@ -162,6 +164,15 @@ bool WaitGone(Session& s, const std::vector<std::wstring>& a) {
 bool Title(Session& s, const std::vector<std::wstring>&) {
   if (!NeedDialog(s)) return false;
   WriteLine(Escaped(WindowText(s.dialog)));
+  return true;
+}
+
+bool Rect(Session& s, const std::vector<std::wstring>&) {
+  if (!NeedDialog(s)) return false;
+  RECT r = {};
+  GetWindowRect(s.dialog, &r);
+  WriteLine(std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " +
+            std::to_wstring(r.right) + L" " + std::to_wstring(r.bottom));
   return true;
 }
 
@@ -448,7 +459,7 @@ struct Action {
 
 const Action kActions[] = {
     {L"wait-dialog", 1, WaitDialog}, {L"wait-gone", 1, WaitGone},
-    {L"title", 0, Title},            {L"text", 1, Text},
+    {L"title", 0, Title},            {L"rect", 0, Rect},            {L"text", 1, Text},
     {L"visible", 1, Visible},        {L"enabled", 1, Enabled},
     {L"checked", 1, Checked},        {L"dump", 0, Dump},
     {L"items", 0, Items},            {L"set-text", 2, SetText},
