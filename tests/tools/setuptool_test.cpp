@@ -243,4 +243,17 @@ TEST_F(Setuptool, ExtractRemovesADamagedEntrysFile) {
   EXPECT_FALSE(std::filesystem::exists(out + "/bad.txt"));
 }
 
+TEST_F(Setuptool, ExtractLeavesNoPartOfAFileThatContinuesInANextVolume) {
+  RarWriter w;
+  w.AddArchiveStart();
+  w.AddStored("whole.txt", BytesOf("whole"));
+  w.AddStored("part.bin", BytesOf("first half"), rartest::kFlagContinuedInNext);
+  const std::string out = dir_.File("out");
+  const Outcome o = Run("extract '" + Write(w) + "' '" + out + "'");
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_NE(o.err.find("one volume of several"), std::string::npos) << o.err;
+  EXPECT_EQ(ReadWholeFile(out + "/whole.txt"), "whole");
+  EXPECT_FALSE(std::filesystem::exists(out + "/part.bin"));
+}
+
 }  // namespace

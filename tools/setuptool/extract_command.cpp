@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "archive/extract.h"
+#include "archive/extract_context.h"
 #include "commands.h"
 #include "report.h"
 #include "system/host/host_paths.h"
@@ -95,6 +96,8 @@ struct ExtractRun {
   std::string current;   // display name of the entry being extracted
   std::string problem;   // why the callback ended the run, if it did
   size_t written = 0;
+  const EntryInfo* lastEntry = nullptr;  // the entry of the last file prepared
+  std::string lastTarget;                // and its path
 };
 
 // First call of each entry: checks the name again as the driver gives it, makes its
@@ -128,6 +131,8 @@ int ExtractCallbackFn(char16_t* name, const uint8_t*, uint32_t size, void* value
   std::printf("%12u  %s\n", size, run->current.c_str());
   std::fflush(stdout);
   ++run->written;
+  run->lastEntry = entry;
+  run->lastTarget = target;
   return 0;
 }
 
@@ -199,6 +204,9 @@ int RunExtractCommand(int argc, char** argv) {
     return kExitFailed;
   }
   if (result != 0) {
+    // A last entry that continues in a next volume is only a part of its file: it goes.
+    if (run.lastEntry && (run.lastEntry->flags & kEntryContinuedInNext))
+      unlink(run.lastTarget.c_str());
     const std::string where = run.current.empty() ? std::string(file) : run.current;
     std::fprintf(stderr, "setuptool extract: %s: %s (result %d)\n", where.c_str(),
                  ResultMeaning(result), result);
