@@ -33,7 +33,7 @@ struct HuffmanTable {
   uint16_t quick[1u << kQuickBits];
 };
 
-// The decoder's fields, in the order of the decoder's design; the last member of
+// The decoder's fields, in their fixed order; the last member of
 // ExtractContext.
 struct DecoderState {
   uint8_t* window;             // the run's 1 MB sliding window, passed in by the driver

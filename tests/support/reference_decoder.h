@@ -1,4 +1,4 @@
-// A straightforward RAR 2.0 decoder for differential tests: the design's algorithms step by
+// A straightforward RAR 2.0 decoder for differential tests: the decoding rules step by
 // step (three byte loads per peek, the fixed four-level bisection over the limits, matches
 // copied one byte at a time, no derived tables), with the production decoder's two early
 // ends for damaged input. It works on the same ExtractContext fields as UnpackEntry and
