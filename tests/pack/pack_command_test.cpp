@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -134,6 +135,27 @@ TEST_F(Pack, DefaultStubIsSetupExeBesideTheTool) {
   o = Run("pack " + Product() + " -o '" + Out() + "'", tool);
   ASSERT_EQ(o.exitCode, 0) << o.err;
   EXPECT_EQ(ReadWholeFile(Out()).compare(0, 4096, std::string(4096, 'S')), 0);
+}
+
+// What extract writes back is the product folder, byte for byte, at every level.
+TEST_F(Pack, ExtractGivesBackEveryFile) {
+  MakeProduct();
+  for (const char* options : {"", "--level 0", "--level 5 --no-solid"}) {
+    ASSERT_EQ(Run("pack " + Product() + " -o '" + Out() + "' --no-stub " + options).exitCode, 0) << options;
+    const std::string target = dir_.File(std::string("extracted") + std::to_string(std::strlen(options)));
+    Outcome e = Run("extract '" + Out() + "' '" + target + "'");
+    ASSERT_EQ(e.exitCode, 0) << options << e.out << e.err;
+    size_t files = 0;
+    for (auto& f : std::filesystem::recursive_directory_iterator(dir_.File("product"))) {
+      if (!f.is_regular_file()) continue;
+      const std::string relative = std::filesystem::relative(f.path(), dir_.File("product")).string();
+      bool exists = false;
+      EXPECT_TRUE(ReadWholeFile(target + "/" + relative, &exists) == ReadWholeFile(f.path().string())) << relative;
+      EXPECT_TRUE(exists) << relative;
+      ++files;
+    }
+    EXPECT_EQ(files, 8u);
+  }
 }
 
 TEST_F(Pack, SameFilesAndTimesGiveTheSameBytes) {
