@@ -46,7 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string pid = std::to_string(getpid());
   static const std::string inputPath = "fuzz-input-" + pid + ".bin";
   static const std::u16string input = Widen(inputPath);
-  static const std::u16string output = Widen("fuzz-output-" + pid + ".bin");
+  static const std::string outputPath = "fuzz-output-" + pid + ".bin";
+  static const std::u16string output = Widen(outputPath);
+  // An earlier input may have left the output file read-only; each input starts afresh.
+  std::remove(outputPath.c_str());
   FILE* f = std::fopen(inputPath.c_str(), "wb");
   if (!f) return 0;
   if (size) std::fwrite(data, 1, size, f);
