@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "support/decoder_harness.h"
 #include "support/stream_builder.h"
 
@@ -225,6 +227,46 @@ TEST(LzDecoder, EndsAnEntryAtAMultimediaTableBlock) {
   m.MultimediaTableBlock(1);
   m.Bits(0xFFFF, 16);
   EXPECT_TRUE(h.Run(m.Finish(), 10, false).empty());
+}
+
+// CopyMatch against the byte-at-a-time rule, at the window's edges and for every kind of
+// overlap (the fast copies must give the same bytes and positions).
+TEST(LzDecoder, CopyMatchEqualsTheByteAtATimeCopy) {
+  DecoderHarness h;
+  ExtractContext* c = h.context();
+  DecoderState& d = c->decoder;
+  d.window = h.window();
+  std::vector<uint8_t> model(kWindowSize);
+  uint32_t seed = 1;
+  for (uint32_t i = 0; i < kWindowSize; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    model[i] = d.window[i] = uint8_t(seed >> 16);
+  }
+  const uint32_t positions[] = {0, 1, 7, 300, kWindowSize - 300, kWindowSize - 260,
+                                kWindowSize - 5, kWindowSize - 1};
+  const uint32_t distances[] = {0, 1, 2, 3, 7, 8, 9, 16, 259, 260, 261, 1000,
+                                kWindowSize - 261, kWindowSize - 8, kWindowSize - 1, kWindowSize};
+  const uint32_t lengths[] = {2, 3, 8, 9, 17, 260};
+  for (uint32_t pos : positions)
+    for (uint32_t distance : distances)
+      for (uint32_t length : lengths) {
+        d.windowPos = pos;
+        d.matchDistance = distance;
+        d.matchLength = length;
+        c->unpackedBytesLeft = 1000;
+        CopyMatch(c);
+        uint32_t p = pos;
+        for (uint32_t i = 0; i < length; ++i) {
+          model[p] = model[(p - distance) & kWindowMask];
+          p = (p + 1) & kWindowMask;
+        }
+        ASSERT_EQ(d.windowPos, p) << pos << " " << distance << " " << length;
+        ASSERT_EQ(std::memcmp(d.window, model.data(), kWindowSize), 0)
+            << pos << " " << distance << " " << length;
+        ASSERT_EQ(d.lastLength, length);
+        ASSERT_EQ(d.lastDistance, distance);
+        ASSERT_EQ(c->unpackedBytesLeft, int32_t(1000 - length));
+      }
 }
 
 }  // namespace
