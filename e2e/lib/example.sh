@@ -65,6 +65,19 @@ ex_check_items() {
   e2e_check_eq "language list (code, state image, text)" "$expected" "$actual"
 }
 
+# ex_wait_items "CODE STATE TEXT"...: as ex_check_items, for a change the dialog makes on its
+# own time (a menu command): the list is read again for up to 3 s until it matches.
+ex_wait_items() {
+  local expected actual i
+  expected=$(printf '%s\n' "$@")
+  for i in $(seq 1 30); do
+    actual=$(e2e_drive items | awk -F'\t' '{ print $2 " " $4 " " $5 }')
+    [ "$actual" = "$expected" ] && break
+    sleep 0.1
+  done
+  e2e_check_eq "language list (code, state image, text)" "$expected" "$actual"
+}
+
 # The five items of the example, all with the same state image, in the list's sorted order.
 ex_all_items() {
   local state=$1

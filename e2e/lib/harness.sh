@@ -287,6 +287,14 @@ e2e_click_close_box() {
   xdotool mousemove $((right - 12)) $((top + 11)) click 1
 }
 
+# e2e_right_click_control ID: a right mouse click in the middle of a control of the dialog.
+e2e_right_click_control() {
+  local left top right bottom
+  read -r left top right bottom <<<"$(e2e_drive control-rect "$1")" || return 1
+  [ -n "$bottom" ] || { e2e_fail "no rectangle for control $1"; return 1; }
+  xdotool mousemove $(((left + right) / 2)) $(((top + bottom) / 2)) click 3
+}
+
 # e2e_shot NAME: screenshot of the whole virtual screen to $KORV_E2E_SHOTS/NAME.png.
 e2e_shot() {
   local file="$KORV_E2E_SHOTS/$1.png"

@@ -3,63 +3,24 @@
 #include <commctrl.h>
 
 #include "output.h"
+#include "remote_memory.h"
 
 namespace {
-
-constexpr int kTextCapacity = 260;
 
 // One block in the owner process: the item record followed by the text buffer.
 struct RemoteBlock {
   LVITEMW item;
-  wchar_t text[kTextCapacity];
+  wchar_t text[kRemoteTextCapacity];
 };
 
-class RemoteMemory {
- public:
-  explicit RemoteMemory(HWND owner) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(owner, &pid);
-    process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
-                               PROCESS_QUERY_INFORMATION,
-                           FALSE, pid);
-    if (!process_) {
-      WriteError(L"cannot open the list's process (error " + std::to_wstring(GetLastError()) + L")");
-      return;
-    }
-    block_ = static_cast<RemoteBlock*>(
-        VirtualAllocEx(process_, nullptr, sizeof(RemoteBlock), MEM_COMMIT, PAGE_READWRITE));
-    if (!block_) WriteError(L"cannot allocate memory in the list's process");
-  }
-  ~RemoteMemory() {
-    if (block_) VirtualFreeEx(process_, block_, 0, MEM_RELEASE);
-    if (process_) CloseHandle(process_);
-  }
-  RemoteMemory(const RemoteMemory&) = delete;
-  RemoteMemory& operator=(const RemoteMemory&) = delete;
+using RemoteList = RemoteMemory<RemoteBlock>;
 
-  bool Ready() const { return block_ != nullptr; }
-  RemoteBlock* Address() const { return block_; }
-  bool Put(const RemoteBlock& local) {
-    SIZE_T done = 0;
-    return WriteProcessMemory(process_, block_, &local, sizeof local, &done) &&
-           done == sizeof local;
+bool Reachable(const RemoteList& remote) {
+  if (!remote.Ready()) {
+    WriteError(L"cannot reach the list's process (error " + std::to_wstring(GetLastError()) + L")");
   }
-  // Reads a text of at most kTextCapacity characters at any address of the owner process.
-  std::wstring TextAt(const wchar_t* address) {
-    wchar_t text[kTextCapacity] = {};
-    SIZE_T done = 0;
-    ReadProcessMemory(process_, address, text, sizeof text - sizeof(wchar_t), &done);
-    return text;
-  }
-  bool Get(RemoteBlock& local) {
-    SIZE_T done = 0;
-    return ReadProcessMemory(process_, block_, &local, sizeof local, &done) && done == sizeof local;
-  }
-
- private:
-  HANDLE process_ = nullptr;
-  RemoteBlock* block_ = nullptr;
-};
+  return remote.Ready();
+}
 
 }  // namespace
 
@@ -75,8 +36,8 @@ std::wstring CodeFromParam(unsigned long param) {
 
 bool ReadListItems(HWND list, std::vector<ListItem>& items) {
   items.clear();
-  RemoteMemory remote(list);
-  if (!remote.Ready()) return false;
+  RemoteList remote(list);
+  if (!Reachable(remote)) return false;
   int count = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
   for (int i = 0; i < count; ++i) {
     RemoteBlock local = {};
@@ -84,14 +45,14 @@ bool ReadListItems(HWND list, std::vector<ListItem>& items) {
     local.item.iItem = i;
     local.item.stateMask = LVIS_STATEIMAGEMASK;
     local.item.pszText = remote.Address()->text;
-    local.item.cchTextMax = kTextCapacity;
+    local.item.cchTextMax = kRemoteTextCapacity;
     if (!remote.Put(local)) return false;
     if (!SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&remote.Address()->item))) {
       WriteError(L"LVM_GETITEMW failed for item " + std::to_wstring(i));
       return false;
     }
     if (!remote.Get(local)) return false;
-    local.text[kTextCapacity - 1] = L'\0';
+    local.text[kRemoteTextCapacity - 1] = L'\0';
     ListItem item;
     item.index = i;
     item.param = (unsigned long)local.item.lParam;
@@ -105,8 +66,8 @@ bool ReadListItems(HWND list, std::vector<ListItem>& items) {
 }
 
 bool SetListItemStateImage(HWND list, int index, unsigned stateImage) {
-  RemoteMemory remote(list);
-  if (!remote.Ready()) return false;
+  RemoteList remote(list);
+  if (!Reachable(remote)) return false;
   RemoteBlock local = {};
   local.item.stateMask = LVIS_STATEIMAGEMASK;
   local.item.state = INDEXTOSTATEIMAGEMASK(stateImage);

@@ -21,6 +21,7 @@
 
 #include "output.h"
 #include "remote_listview.h"
+#include "remote_treeview.h"
 #include "shell_link_reader.h"
 #include "windows_found.h"
 
@@ -43,6 +44,7 @@ void PrintUsage() {
       L"  checked ID          prints 1 if check box ID is checked, else 0\n"
       L"  rect                prints the dialog's window rectangle on the screen:\n"
       L"                      left top right bottom\n"
+      L"  control-rect ID     the same for control ID\n"
       L"  dump                one line per control: id, class, visible, enabled, checked, text\n"
       L"  items               one line per language item: index, code, parameter, state image\n"
       L"                      (1 unchecked, 2 checked), text; fields separated by tabs\n"
@@ -59,6 +61,12 @@ void PrintUsage() {
       L"  msgbox-caption      prints its caption\n"
       L"  msgbox-text         prints its text\n"
       L"  dismiss             presses its OK button and waits until it is gone\n"
+      L"The shell's folder browser (a dialog with a tree view, opened by the \"...\" button):\n"
+      L"  wait-browser MS     wait up to MS ms for it\n"
+      L"  browser-selection   prints the selected folder's item and its parents, root first,\n"
+      L"                      separated by \" > \"\n"
+      L"  browser-ok          presses its OK button and waits until it is gone\n"
+      L"  browser-cancel      presses its Cancel button and waits until it is gone\n"
       L"Windows of any program:\n"
       L"  windows CLASS       prints the number of top-level windows of window class CLASS\n"
       L"  wait-window CLASS MS      wait up to MS ms until a window of class CLASS exists\n"
@@ -79,6 +87,7 @@ struct Session {
   WindowFilter filter;
   HWND dialog = nullptr;
   HWND box = nullptr;
+  HWND browser = nullptr;
   const std::vector<std::wstring>* args = nullptr;
 };
 
@@ -167,12 +176,23 @@ bool Title(Session& s, const std::vector<std::wstring>&) {
   return true;
 }
 
-bool Rect(Session& s, const std::vector<std::wstring>&) {
-  if (!NeedDialog(s)) return false;
+void WriteRect(HWND window) {
   RECT r = {};
-  GetWindowRect(s.dialog, &r);
+  GetWindowRect(window, &r);
   WriteLine(std::to_wstring(r.left) + L" " + std::to_wstring(r.top) + L" " +
             std::to_wstring(r.right) + L" " + std::to_wstring(r.bottom));
+}
+
+bool Rect(Session& s, const std::vector<std::wstring>&) {
+  if (!NeedDialog(s)) return false;
+  WriteRect(s.dialog);
+  return true;
+}
+
+bool ControlRect(Session& s, const std::vector<std::wstring>& a) {
+  HWND control;
+  if (!NeedControl(s, a[0], control)) return false;
+  WriteRect(control);
   return true;
 }
 
@@ -348,20 +368,74 @@ bool MsgboxText(Session& s, const std::vector<std::wstring>&) {
   return true;
 }
 
-bool Dismiss(Session& s, const std::vector<std::wstring>&) {
-  if (!NeedBox(s)) return false;
-  HWND ok = GetDlgItem(s.box, IDOK);
-  PostMessageW(s.box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+// Presses a button of a dialog of another process and waits until the dialog is gone.
+bool PressAndWaitGone(HWND window, int id, const wchar_t* what) {
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
   DWORD start = GetTickCount();
-  while (IsWindow(s.box) && IsWindowVisible(s.box)) {
+  while (IsWindow(window) && IsWindowVisible(window)) {
     if (GetTickCount() - start > 10000) {
-      WriteError(L"the message box did not close");
+      WriteError(std::wstring(what) + L" did not close");
       return false;
     }
     Sleep(50);
   }
-  s.box = nullptr;
   return true;
+}
+
+bool Dismiss(Session& s, const std::vector<std::wstring>&) {
+  if (!NeedBox(s)) return false;
+  bool closed = PressAndWaitGone(s.box, IDOK, L"the message box");
+  s.box = nullptr;
+  return closed;
+}
+
+bool NeedBrowser(Session& s) {
+  if (s.browser && IsWindow(s.browser)) return true;
+  s.browser = FindFolderBrowser();
+  if (!s.browser) WriteError(L"no folder browser is shown");
+  return s.browser != nullptr;
+}
+
+bool WaitBrowser(Session& s, const std::vector<std::wstring>& a) {
+  DWORD ms;
+  if (!NeedMs(a[0], ms)) return false;
+  s.browser = WaitForFolderBrowser(ms);
+  if (!s.browser) {
+    WriteError(L"no folder browser within " + a[0] + L" ms");
+    return false;
+  }
+  return true;
+}
+
+bool BrowserSelection(Session& s, const std::vector<std::wstring>&) {
+  if (!NeedBrowser(s)) return false;
+  std::vector<std::wstring> path;
+  if (!ReadTreeSelectionPath(FindWindowExW(s.browser, nullptr, L"SysTreeView32", nullptr), path)) {
+    WriteError(L"the folder browser has no selection");
+    return false;
+  }
+  std::wstring line;
+  for (const std::wstring& part : path) {
+    if (!line.empty()) line += L" > ";
+    WriteField(line, part);
+  }
+  WriteLine(line);
+  return true;
+}
+
+bool BrowserOk(Session& s, const std::vector<std::wstring>&) {
+  if (!NeedBrowser(s)) return false;
+  bool closed = PressAndWaitGone(s.browser, IDOK, L"the folder browser");
+  s.browser = nullptr;
+  return closed;
+}
+
+bool BrowserCancel(Session& s, const std::vector<std::wstring>&) {
+  if (!NeedBrowser(s)) return false;
+  bool closed = PressAndWaitGone(s.browser, IDCANCEL, L"the folder browser");
+  s.browser = nullptr;
+  return closed;
 }
 
 bool Lnk(Session&, const std::vector<std::wstring>& a) {
@@ -459,7 +533,8 @@ struct Action {
 
 const Action kActions[] = {
     {L"wait-dialog", 1, WaitDialog}, {L"wait-gone", 1, WaitGone},
-    {L"title", 0, Title},            {L"rect", 0, Rect},            {L"text", 1, Text},
+    {L"title", 0, Title},            {L"rect", 0, Rect},
+    {L"control-rect", 1, ControlRect},            {L"text", 1, Text},
     {L"visible", 1, Visible},        {L"enabled", 1, Enabled},
     {L"checked", 1, Checked},        {L"dump", 0, Dump},
     {L"items", 0, Items},            {L"set-text", 2, SetText},
@@ -468,7 +543,9 @@ const Action kActions[] = {
     {L"escape", 0, Escape},          {L"close", 0, Close},
     {L"wait-msgbox", 1, WaitMsgbox}, {L"no-msgbox", 1, NoMsgbox},
     {L"msgbox-caption", 0, MsgboxCaption}, {L"msgbox-text", 0, MsgboxText},
-    {L"dismiss", 0, Dismiss},        {L"lnk", 1, Lnk},
+    {L"dismiss", 0, Dismiss},        {L"wait-browser", 1, WaitBrowser},
+    {L"browser-selection", 0, BrowserSelection}, {L"browser-ok", 0, BrowserOk},
+    {L"browser-cancel", 0, BrowserCancel},        {L"lnk", 1, Lnk},
     {L"windows", 1, Windows},        {L"wait-window", 2, WaitWindow},
     {L"wait-no-window", 2, WaitNoWindow},
     {L"hold", 2, Hold},              {L"hold-until", 3, HoldUntil},              {L"sleep", 1, SleepAction},

@@ -22,6 +22,10 @@ std::vector<HWND> TopLevelDialogs() {
   return found;
 }
 
+HWND ChildOfClass(HWND parent, const wchar_t* windowClass) {
+  return FindWindowExW(parent, nullptr, windowClass, nullptr);
+}
+
 bool HasVisiblePushButton(HWND box) {
   for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     if (IsWindowVisible(child) && ClassName(child) == L"Button") {
@@ -85,8 +89,15 @@ HWND FindSetupDialog(const WindowFilter& filter) {
 
 HWND FindMessageBox() {
   for (HWND window : TopLevelDialogs()) {
-    if (GetDlgItem(window, kLanguageListId)) continue;
+    if (GetDlgItem(window, kLanguageListId) || ChildOfClass(window, L"SysTreeView32")) continue;
     if (HasVisiblePushButton(window)) return window;
+  }
+  return nullptr;
+}
+
+HWND FindFolderBrowser() {
+  for (HWND window : TopLevelDialogs()) {
+    if (ChildOfClass(window, L"SysTreeView32")) return window;
   }
   return nullptr;
 }
@@ -115,6 +126,15 @@ HWND WaitForMessageBox(DWORD timeoutMs) {
   DWORD start = GetTickCount();
   for (;;) {
     if (HWND found = FindMessageBox()) return found;
+    if (GetTickCount() - start >= timeoutMs) return nullptr;
+    Sleep(kPollMs);
+  }
+}
+
+HWND WaitForFolderBrowser(DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  for (;;) {
+    if (HWND found = FindFolderBrowser()) return found;
     if (GetTickCount() - start >= timeoutMs) return nullptr;
     Sleep(kPollMs);
   }

@@ -18,10 +18,13 @@ struct WindowFilter {
 
 HWND FindSetupDialog(const WindowFilter& filter);
 HWND FindMessageBox();
+// The shell's folder browser: a dialog holding a tree view.
+HWND FindFolderBrowser();
 
 // Polls every 50 ms until found or the time is up; returns null on timeout.
 HWND WaitForSetupDialog(const WindowFilter& filter, DWORD timeoutMs);
 HWND WaitForMessageBox(DWORD timeoutMs);
+HWND WaitForFolderBrowser(DWORD timeoutMs);
 bool WaitUntilNoSetupDialog(const WindowFilter& filter, DWORD timeoutMs);
 
 // Text of a window of another process: WM_GETTEXT is copied across processes by the system,
