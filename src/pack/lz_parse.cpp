@@ -99,7 +99,9 @@ void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, Bi
   uint32_t pos = start;
   while (pos < end) {
     const uint32_t span = std::min<uint32_t>(kOptimalSpan, end - pos);
-    for (uint32_t i = 0; i <= span; ++i) nodes[i].cost = kInfiniteCost;
+    // Nodes are cleared only as far as steps can reach: a stretch that a long match ends
+    // early costs no more than the positions it covered.
+    uint32_t cleared = 0;
     nodes[0].cost = 0;
     nodes[0].history = enc.matches;
     uint32_t last = span;     // the node the stretch ends at
@@ -117,6 +119,7 @@ void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, Bi
       const uint32_t maxLength = std::min<uint32_t>(end - at, kMaxMatchLength);
       const uint8_t* cur = p.At(at);
       const uint32_t reach = span - i;  // steps may not pass the stretch's end
+      for (const uint32_t far = std::min(span, i + maxLength); cleared < far;) nodes[++cleared].cost = kInfiniteCost;
       auto relax = [&](uint32_t length, uint32_t price, ChoiceKind kind, uint32_t distance, uint32_t k) {
         Node& next = nodes[i + length];
         uint32_t cost = node.cost + price;
