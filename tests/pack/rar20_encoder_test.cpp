@@ -229,3 +229,32 @@ TEST(Rar20Encoder, RandomStreamsRoundTrip) {
 }
 
 }  // namespace
+
+namespace {
+
+// Positions are 32-bit: a long stream moves them down (solid) or starts them again
+// (non-solid) before they run out. Start the encoder just below that point.
+TEST(Rar20Encoder, StreamsGoOnWhenPositionsAreMovedDown) {
+  const Bytes a = LzMixBytes(300000, 61);
+  Bytes b = a;
+  for (size_t i = 0; i < b.size(); i += 9973) b[i] ^= 0x33;
+  const std::vector<Bytes> contents = {a, b, TextBytes(20000, 62), b};
+  for (bool solid : {true, false}) {
+    std::unique_ptr<Rar20Encoder> enc(new Rar20Encoder);
+    InitEncoder(*enc, kDefaultPackLevel, solid);
+    enc->nextPos = enc->historyStart = enc->streamStart = 0x6FFF0000u;
+    Packed p;
+    for (const Bytes& c : contents) {
+      PackedEntry e;
+      PackEntry(*enc, c.data(), c.size(), true, e);
+      p.entries.push_back(std::move(e));
+    }
+    ExpectRoundTrip(contents, p);
+    EXPECT_LT(enc->nextPos, 0x10000000u) << solid;  // moved down or started again
+    if (solid) {
+      EXPECT_LT(p.entries[1].packed.size(), p.entries[0].packed.size() / 20);
+    }
+  }
+}
+
+}  // namespace
