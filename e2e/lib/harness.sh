@@ -33,7 +33,7 @@ E2E_STARTED_AT=""
 
 e2e_now() { date +%s.%N; }
 # Seconds between two e2e_now stamps, one decimal.
-e2e_elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", b - a }'; }
+e2e_elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 
 e2e_log() { echo "[$E2E_NAME] $*"; }
 
@@ -273,9 +273,9 @@ e2e_drive_or_abort() {
 # hands it to the active window, as for a user at the machine.
 e2e_key() {
   local desktop
-  desktop=$(xdotool search --name ' - Wine desktop$' 2>/dev/null | head -n1)
+  desktop=$(timeout 10 xdotool search --name ' - Wine desktop$' 2>/dev/null | head -n1)
   [ -n "$desktop" ] || { e2e_fail "no Wine desktop window for the key $1"; return 1; }
-  xdotool windowfocus --sync "$desktop" && xdotool key "$1"
+  timeout 10 xdotool windowfocus --sync "$desktop" && timeout 10 xdotool key "$1"
 }
 
 # e2e_click_close_box: a mouse click on the setup dialog's close box (top right of its frame,
@@ -284,7 +284,7 @@ e2e_click_close_box() {
   local left top right bottom
   read -r left top right bottom <<<"$(e2e_drive rect)" || return 1
   [ -n "$bottom" ] || { e2e_fail "no rectangle for the setup dialog"; return 1; }
-  xdotool mousemove $((right - 12)) $((top + 11)) click 1
+  timeout 10 xdotool mousemove $((right - 12)) $((top + 11)) click 1
 }
 
 # e2e_right_click_control ID: a right mouse click in the middle of a control of the dialog.
@@ -292,13 +292,13 @@ e2e_right_click_control() {
   local left top right bottom
   read -r left top right bottom <<<"$(e2e_drive control-rect "$1")" || return 1
   [ -n "$bottom" ] || { e2e_fail "no rectangle for control $1"; return 1; }
-  xdotool mousemove $(((left + right) / 2)) $(((top + bottom) / 2)) click 3
+  timeout 10 xdotool mousemove $(((left + right) / 2)) $(((top + bottom) / 2)) click 3
 }
 
 # e2e_shot NAME: screenshot of the whole virtual screen to $KORV_E2E_SHOTS/NAME.png.
 e2e_shot() {
   local file="$KORV_E2E_SHOTS/$1.png"
-  if import -display "$DISPLAY" -window root "$file" 2>>"$E2E_DIR/import.log"; then
+  if timeout 30 import -display "$DISPLAY" -window root "$file" 2>>"$E2E_DIR/import.log"; then
     e2e_log "screenshot $file"
   else
     e2e_fail "screenshot $file could not be taken"

@@ -36,4 +36,6 @@ done
 ex_check_registry "$dest"
 e2e_log "payload $payload_bytes bytes, setup $(stat -c %s "$E2E_DIR/LargeSetup.exe") bytes"
 e2e_log "TIMES: install (OK to message) $EX_INSTALL_SECONDS s | setuptool test $test_seconds s | setup start to dialog (scan pass) $scan_seconds s"
+# 75 MB of generated files are kept only when something failed.
+[ "$E2E_FAILURES" = 0 ] && rm -rf "$product" "$E2E_DIR/LargeSetup.exe"
 e2e_finish
