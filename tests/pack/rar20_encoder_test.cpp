@@ -242,7 +242,8 @@ TEST(Rar20Encoder, StreamsGoOnWhenPositionsAreMovedDown) {
   for (bool solid : {true, false}) {
     std::unique_ptr<Rar20Encoder> enc(new Rar20Encoder);
     InitEncoder(*enc, kDefaultPackLevel, solid);
-    enc->nextPos = enc->historyStart = enc->streamStart = 0x6FFF0000u;
+    // The first entry opens its stream 2 MB further on and ends beyond 0x70000000.
+    enc->nextPos = enc->historyStart = enc->streamStart = 0x70000000u - 2 * kWindowSize - 100000;
     Packed p;
     for (const Bytes& c : contents) {
       PackedEntry e;
