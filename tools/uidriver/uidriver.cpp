@@ -79,12 +79,16 @@ void PrintUsage() {
       L"                      millisecond), then closes it and prints \"released\"; fails\n"
       L"                      after MS ms\n"
       L"  sleep MS            waits MS ms\n"
+      L"  mark                starts a stopwatch\n"
+      L"  elapsed             prints the milliseconds since mark (e.g. mark press 99\n"
+      L"                      wait-msgbox 60000 elapsed: the time an install takes)\n"
       L"\n"
       L"Texts are printed as UTF-8, with CR, LF and tab written as \\r, \\n and \\t.");
 }
 
 struct Session {
   WindowFilter filter;
+  DWORD markTicks = 0;
   HWND dialog = nullptr;
   HWND box = nullptr;
   HWND browser = nullptr;
@@ -518,6 +522,16 @@ bool HoldUntil(Session&, const std::vector<std::wstring>& a) {
   return true;
 }
 
+bool Mark(Session& s, const std::vector<std::wstring>&) {
+  s.markTicks = GetTickCount();
+  return true;
+}
+
+bool Elapsed(Session& s, const std::vector<std::wstring>&) {
+  WriteLine(std::to_wstring(GetTickCount() - s.markTicks));
+  return true;
+}
+
 bool SleepAction(Session&, const std::vector<std::wstring>& a) {
   DWORD ms;
   if (!NeedMs(a[0], ms)) return false;
@@ -549,6 +563,7 @@ const Action kActions[] = {
     {L"windows", 1, Windows},        {L"wait-window", 2, WaitWindow},
     {L"wait-no-window", 2, WaitNoWindow},
     {L"hold", 2, Hold},              {L"hold-until", 3, HoldUntil},              {L"sleep", 1, SleepAction},
+    {L"mark", 0, Mark},              {L"elapsed", 0, Elapsed},
 };
 
 const Action* FindAction(const std::wstring& name) {
