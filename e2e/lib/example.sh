@@ -111,7 +111,8 @@ ex_press_ok_expect_success() {
 }
 
 # ex_check_installed DEST [CODE...]: every file of the product flat in DEST with its content,
-# except the files of the given (unchecked) languages; no SAMPLE.INF, no sub-folder.
+# except the files of the given (unchecked) languages; no SAMPLE.INF, no sub-folder; nothing
+# else but the names in EX_OTHER_FILES (files that were there before).
 ex_check_installed() {
   local dest=$1 name code skip
   shift
@@ -125,7 +126,7 @@ ex_check_installed() {
     expected+=("$name")
     e2e_check_same "$dest\\$name" "$KORV_EXAMPLE_DIR/${EX_SOURCE[$name]}"
   done
-  e2e_check_listing "$(e2e_unix "$dest")" "${expected[@]}"
+  e2e_check_listing "$(e2e_unix "$dest")" "${expected[@]}" ${EX_OTHER_FILES[@]+"${EX_OTHER_FILES[@]}"}
 }
 
 ex_uninstall_key() {

@@ -32,7 +32,7 @@ E2E_SETUP_PID=""
 E2E_STARTED_AT=""
 
 e2e_now() { date +%s.%N; }
-# Seconds between two e2e_now stamps, one decimal.
+# Seconds between two e2e_now stamps, two decimals.
 e2e_elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", b - a }'; }
 
 e2e_log() { echo "[$E2E_NAME] $*"; }
@@ -45,7 +45,7 @@ e2e_fail() {
 # Stops the scenario at once (the harness cannot go on, e.g. no dialog appeared).
 e2e_abort() {
   e2e_fail "$*"
-  e2e_shot "aborted" >/dev/null 2>&1 || true
+  e2e_shot "$E2E_NAME-aborted" >/dev/null 2>&1 || true
   e2e_finish
 }
 
@@ -61,7 +61,7 @@ e2e_require() {
     echo "[$E2E_NAME] missing the example product $KORV_EXAMPLE_DIR (scripts/build)" >&2
     missing=1
   fi
-  for f in wine wineserver Xvfb import; do
+  for f in wine wineserver Xvfb import xdotool; do
     command -v "$f" >/dev/null || { echo "[$E2E_NAME] $f is not installed (scripts/install-deps)" >&2; missing=1; }
   done
   [ "$missing" = 0 ] || exit 1
