@@ -7,6 +7,9 @@
 # then shows no message of its own, records nothing, creates no shortcut, leaves the staging
 # folder with the complete product on disk and keeps the dialog open. Once the file is free,
 # OK again installs directly (no new staging folder) and succeeds.
+# Last, with the file held again and the temporary folder on a drive that does not exist, the
+# staging attempt fails too: the system's message for error 82 ("Cannot create.") appears and
+# the dialog stays open.
 source "$(dirname "$0")/../lib/harness.sh"
 source "$(dirname "$0")/../lib/example.sh"
 e2e_start win32
@@ -53,4 +56,26 @@ ex_check_installed "$dest"
 ex_check_registry "$dest"
 ex_check_shortcuts "$dest" no
 e2e_check_listing "$(e2e_unix "$(e2e_temp)")" 1
+
+e2e_log "OK while README.TXT is in use and the temporary folder cannot be created"
+wine reg add 'HKCU\Environment' /v TEMP /d 'Q:\tmp' /f >/dev/null 2>&1
+wine reg add 'HKCU\Environment' /v TMP /d 'Q:\tmp' /f >/dev/null 2>&1
+rm -f "$(e2e_unix 'C:\release.flag')"
+env LC_ALL="$E2E_LOCALE" wine "$E2E_UIDRIVER" hold-until "$dest\\README.TXT" 'C:\release.flag' 300000 \
+  >"$E2E_DIR/holder.out" 2>&1 &
+holder=$!
+for i in $(seq 1 100); do grep -q held "$E2E_DIR/holder.out" 2>/dev/null && break; sleep 0.1; done
+e2e_start_setup "$(e2e_unix "$(e2e_profile)\\Downloads\\SampleSetup.exe")"
+e2e_drive_or_abort wait-dialog 60000 >/dev/null
+out=$(e2e_drive press 99 wait-msgbox 60000 msgbox-caption msgbox-text) || e2e_abort "no message box"
+e2e_shot "$E2E_NAME-error82"
+mapfile -t got <<<"$out"
+e2e_log "caption of the error 82 message: ${got[0]}"
+e2e_check_eq "the system's message for error 82, as it comes" 'Cannot create.\r\n' "${got[1]:-}"
+e2e_drive_or_abort dismiss >/dev/null
+e2e_check_eq "the dialog stays open" "Setup $EX_PRODUCT_LINE" "$(e2e_drive title)"
+e2e_drive_or_abort press 2 >/dev/null
+e2e_wait_setup_exit 30
+touch "$(e2e_unix 'C:\release.flag')"
+wait "$holder"
 e2e_finish
