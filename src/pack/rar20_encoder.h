@@ -10,13 +10,14 @@
 //   - The data is parsed into symbols: literals, long matches (length and distance slots
 //     with extra bits, the distance bonuses included), short length-2 matches, matches at
 //     one of the four recent distances, and the repeat of the latest match. A hash-chain
-//     match finder supplies candidates; a lazy parse picks, at each position, the candidate
-//     that saves the most bits against coding literals, and defers a match by one (or two)
-//     bytes when a better one starts there. Prices come from the statistics of the
-//     previous block.
-//   - Symbols are grouped in blocks. Each block either continues with the current codes or
-//     switches to codes fitted to it (symbol 269 and a table block), whichever is smaller.
-//     Every code includes symbol 269, so a switch is always possible.
+//     match finder supplies candidates. Levels 1 to 3 parse lazily: at each position the
+//     candidate that saves the most bits against coding literals, deferred by a byte when
+//     a better one starts there. Levels 4 and 5 find the cheapest path through stretches
+//     of the entry (optimal parsing). Prices come from the statistics of the previous block.
+//   - Symbols are grouped in blocks; neighbouring blocks share one set of codes while that
+//     is cheaper than a new table. A segment of blocks either continues with the codes in
+//     force or switches to codes fitted to it (symbol 269 and a table block), whichever is
+//     smaller. Every code includes symbol 269, so a switch is always possible.
 //   - A non-solid entry begins with its table block. A solid entry begins with the codes
 //     the previous entry left; when it wants new ones, its first symbol is 269.
 //   - The stream ends right after the entry's last symbol, padded to a byte: the decoder
