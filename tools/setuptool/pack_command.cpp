@@ -74,20 +74,16 @@ int UsageError(const std::string& message) {
 int ParseArguments(int argc, char** argv, PackArguments& a) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    auto value = [&](const char* what) -> const char* {
-      if (i + 1 >= argc) return nullptr;
-      (void)what;
-      return argv[++i];
-    };
+    auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
     if (IsHelpArgument(argv[i])) {
       std::fputs(kPackUsage, stdout);
       return kExitOk;
     } else if (arg == "-o" || arg == "--output") {
-      const char* v = value("OUT");
+      const char* v = value();
       if (!v) return UsageError("-o needs a file name");
       a.output = v;
     } else if (arg == "--stub") {
-      const char* v = value("FILE");
+      const char* v = value();
       if (!v) return UsageError("--stub needs a file name");
       a.stub = v;
     } else if (arg == "--no-stub") {
@@ -97,10 +93,10 @@ int ParseArguments(int argc, char** argv, PackArguments& a) {
     } else if (arg == "--quiet" || arg == "-q") {
       a.quiet = true;
     } else if (arg == "--level") {
-      const char* v = value("N");
+      const char* v = value();
       if (!v || !ParseNumber(v, 0, kMaxPackLevel, a.level)) return UsageError("--level takes a number from 0 to 5");
     } else if (arg == "--codepage") {
-      const char* v = value("N");
+      const char* v = value();
       if (!v || !ParseNumber(v, 1, 65535, a.codePage)) return UsageError("--codepage takes a code page number");
     } else if (!arg.empty() && arg[0] == '-') {
       return UsageError("unknown option '" + arg + "'");
