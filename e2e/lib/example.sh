@@ -195,4 +195,14 @@ ex_fresh_install_scenario() {
   ex_check_installed "$dest"
   ex_check_registry "$dest"
   ex_check_shortcuts "$dest" "$ql"
+  ex_check_shortcut_starts_program "$(e2e_desktop)\\$EX_GROUP.lnk"
+}
+
+# ex_check_shortcut_starts_program LINK: opening the shortcut as the shell does starts the
+# installed main program (its window appears), which is then closed again.
+ex_check_shortcut_starts_program() {
+  env LC_ALL="$E2E_LOCALE" wine start "$1" >>"$E2E_DIR/start.log" 2>&1
+  e2e_check "opening $1 starts $EX_EXE" e2e_drive wait-window "$EX_CLASS" 30000
+  e2e_shot "$E2E_NAME-program"
+  wineserver -k >/dev/null 2>&1
 }
