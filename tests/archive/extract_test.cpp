@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <ctime>
 #include <functional>
@@ -175,6 +176,18 @@ TEST_F(Extract, ReportsAFileThatCannotBeCreated) {
   Script s = ToFiles();
   EXPECT_EQ(Run(w, &s), -5);
   EXPECT_EQ(ReadWholeFile(Out("kept")), "1");
+}
+
+TEST_F(Extract, AFullDiskFailsTheEntryEvenForASmallFile) {
+  // /dev/full refuses every write; a small file must not pass as written in full because
+  // the refusal would only surface when the file is closed.
+  const std::string full = Out("small");
+  ASSERT_EQ(symlink("/dev/full", full.c_str()), 0);
+  RarWriter w;
+  w.AddArchiveStart();
+  w.AddStored("small", BytesOf("a few bytes"));
+  Script s = ToFiles();
+  EXPECT_EQ(Run(w, &s), 3);
 }
 
 TEST_F(Extract, SkipsDirectoriesAndVolumeLabels) {

@@ -23,7 +23,11 @@ FileStream* OpenReadStream(const char16_t* path) {
 
 FileStream* CreateOutputStream(const char16_t* path) {
   if (!path) return nullptr;
-  return Wrap(_wfopen(W(path), L"w+b"));
+  FILE* file = _wfopen(W(path), L"w+b");
+  // Unbuffered: a write the disk refuses must show in the count that write returns (and so
+  // in the entry's checksum), not only in a close whose result nobody examines.
+  if (file) setvbuf(file, nullptr, _IONBF, 0);
+  return Wrap(file);
 }
 
 int32_t StreamRead(FileStream* stream, void* dest, int32_t count) {
