@@ -23,28 +23,28 @@ declare -A EX_LANGUAGE_FILES=(
 
 # The dialog's texts of the three built-in tables, by control id (1000 = title prefix).
 declare -A EX_TEXTS_US=(
-  [1000]="Setup" [99]="&OK" [2]="Cancel" [1031]="Destination folder"
+  [1000]="Setup" [99]="&OK" [2]="Cancel" [1010]="Language" [1031]="Destination folder"
   [1041]="Put entry to Start Menu" [1042]="Create a Desktop icon" [1043]="Create a Quick Launch icon"
 )
 declare -A EX_TEXTS_DE=(
-  [1000]="Installation" [99]="&OK" [2]="Abbruch" [1031]="Zielpfad:"
+  [1000]="Installation" [99]="&OK" [2]="Abbruch" [1010]="Sprache" [1031]="Zielpfad:"
   [1041]="Programmgruppe erstellen" [1042]="Desktop-Symbol anlegen"
   [1043]="Symbol in der Schnellstartleiste anlegen"
 )
 declare -A EX_TEXTS_IT=(
-  [1000]="Installazione" [99]="&OK" [2]="Annulla" [1031]="Destinazione"
+  [1000]="Installazione" [99]="&OK" [2]="Annulla" [1010]="Lingua" [1031]="Destinazione"
   [1041]="Aggiungi collegamento nel menu Programmi" [1042]="Aggiungi collegamento sul desktop"
   [1043]="Aggiungi collegamento sulla barra di Avvio veloce"
 )
 
 ex_destination() { echo "$(e2e_program_files)\\$EX_GROUP"; }
 
-# ex_check_texts TABLE: the title, the product line and the controls' texts of one table
-# (TABLE is the name of one of the arrays above).
+# ex_check_texts TABLE: the title, the product line, the controls' texts and the language
+# list's column header of one table (TABLE is the name of one of the arrays above).
 ex_check_texts() {
   local -n table=$1
   local out id
-  out=$(e2e_drive title text 1001 text 99 text 2 text 1031 text 1041 text 1042 text 1043) ||
+  out=$(e2e_drive title text 1001 text 99 text 2 text 1031 text 1041 text 1042 text 1043 column) ||
     { e2e_fail "could not read the dialog's texts"; return 1; }
   mapfile -t got <<<"$out"
   e2e_check_eq "window title" "${table[1000]} $EX_PRODUCT_LINE" "${got[0]}"
@@ -54,6 +54,7 @@ ex_check_texts() {
     e2e_check_eq "text of control $id" "${table[$id]}" "${got[$i]}"
     i=$((i + 1))
   done
+  e2e_check_eq "header of the language list" "${table[1010]}" "${got[$i]}"
 }
 
 # ex_check_items "CODE STATE TEXT"...: the language list, in its order (index, code, state, text).

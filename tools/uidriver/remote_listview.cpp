@@ -15,6 +15,11 @@ struct RemoteBlock {
 
 using RemoteList = RemoteMemory<RemoteBlock>;
 
+struct RemoteColumnBlock {
+  LVCOLUMNW column;
+  wchar_t text[kRemoteTextCapacity];
+};
+
 bool Reachable(const RemoteList& remote) {
   if (!remote.Ready()) {
     WriteError(L"cannot reach the list's process (error " + std::to_wstring(GetLastError()) + L")");
@@ -74,4 +79,27 @@ bool SetListItemStateImage(HWND list, int index, unsigned stateImage) {
   if (!remote.Put(local)) return false;
   return SendMessageW(list, LVM_SETITEMSTATE, (WPARAM)index,
                       reinterpret_cast<LPARAM>(&remote.Address()->item)) != 0;
+}
+
+bool ReadColumnText(HWND list, int column, std::wstring& text) {
+  RemoteMemory<RemoteColumnBlock> remote(list);
+  if (!remote.Ready()) {
+    WriteError(L"cannot reach the list's process");
+    return false;
+  }
+  RemoteColumnBlock local = {};
+  local.column.mask = LVCF_TEXT;
+  local.column.pszText = remote.Address()->text;
+  local.column.cchTextMax = kRemoteTextCapacity;
+  if (!remote.Put(local) ||
+      !SendMessageW(list, LVM_GETCOLUMNW, (WPARAM)column,
+                    reinterpret_cast<LPARAM>(&remote.Address()->column)) ||
+      !remote.Get(local)) {
+    WriteError(L"the list has no column " + std::to_wstring(column));
+    return false;
+  }
+  local.text[kRemoteTextCapacity - 1] = L'\0';
+  text = local.column.pszText == remote.Address()->text ? std::wstring(local.text)
+                                                        : remote.TextAt(local.column.pszText);
+  return true;
 }

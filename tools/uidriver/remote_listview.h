@@ -22,6 +22,7 @@ struct ListItem {
 // Returns false (and says why on standard error) when the owner process cannot be reached.
 bool ReadListItems(HWND list, std::vector<ListItem>& items);
 bool SetListItemStateImage(HWND list, int index, unsigned stateImage);
+bool ReadColumnText(HWND list, int column, std::wstring& text);
 
 // "US" for 0x5355: the parameter's bytes as letters, lowest first, up to the first zero.
 std::wstring CodeFromParam(unsigned long param);

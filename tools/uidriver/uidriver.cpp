@@ -46,6 +46,7 @@ void PrintUsage() {
       L"                      left top right bottom\n"
       L"  control-rect ID     the same for control ID\n"
       L"  dump                one line per control: id, class, visible, enabled, checked, text\n"
+      L"  column              prints the header text of the language list's column\n"
       L"  items               one line per language item: index, code, parameter, state image\n"
       L"                      (1 unchecked, 2 checked), text; fields separated by tabs\n"
       L"  set-text ID TEXT    replaces the text of control ID (the destination is 1032)\n"
@@ -255,6 +256,14 @@ bool Items(Session& s, const std::vector<std::wstring>&) {
     WriteField(line, item.text);
     WriteLine(line);
   }
+  return true;
+}
+
+bool Column(Session& s, const std::vector<std::wstring>&) {
+  if (!NeedDialog(s)) return false;
+  std::wstring text;
+  if (!ReadColumnText(GetDlgItem(s.dialog, kLanguageListId), 0, text)) return false;
+  WriteLine(Escaped(text));
   return true;
 }
 
@@ -551,7 +560,8 @@ const Action kActions[] = {
     {L"control-rect", 1, ControlRect},            {L"text", 1, Text},
     {L"visible", 1, Visible},        {L"enabled", 1, Enabled},
     {L"checked", 1, Checked},        {L"dump", 0, Dump},
-    {L"items", 0, Items},            {L"set-text", 2, SetText},
+    {L"items", 0, Items},
+    {L"column", 0, Column},            {L"set-text", 2, SetText},
     {L"check", 2, Check},            {L"click", 1, Click},
     {L"set-item", 2, SetItem},       {L"press", 1, Press},
     {L"escape", 0, Escape},          {L"close", 0, Close},
