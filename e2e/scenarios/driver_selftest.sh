@@ -24,6 +24,11 @@ e2e_check_eq "title, texts, visibility, check states" \
   "Driver Test|C:\\Start|0|1|1|0|1" "$(printf '%s\n' "$out" | paste -sd'|')"
 e2e_check_eq "items" "$(printf '0\tUS\t0x00005355\t2\tEnglish\n1\tDE\t0x00004544\t2\tGerman\n2\tRU\t0x00005552\t1\tРусский')" \
   "$(e2e_drive items)"
+e2e_check_eq "column header" "Language" "$(e2e_drive column)"
+read -r left top right bottom <<<"$(e2e_drive control-rect 1010)"
+read -r dleft dtop dright dbottom <<<"$(e2e_drive rect)"
+e2e_check "the list lies in the right part of the dialog" \
+  test "$left" -gt $(((dleft + dright) / 2)) -a "$right" -le "$dright" -a "$top" -gt "$dtop"
 e2e_check_eq "dump line of the destination" "1032	Edit	visible	enabled	-	C:\\Start" \
   "$(e2e_drive dump | grep '^1032')"
 read -r left top right bottom <<<"$(e2e_drive rect)"
@@ -36,9 +41,12 @@ e2e_check_not "a missing message box is an error" e2e_drive wait-msgbox 300
 # Changing: the destination, check boxes (set and click), list items; OK and the message box.
 e2e_drive_or_abort set-text 1032 'C:\Program Files\New Target' check 1042 1 click 1041 \
   set-item RU 1 set-item de 0 >/dev/null
-out=$(e2e_drive press 99 wait-msgbox 10000 msgbox-caption msgbox-text dismiss wait-gone 10000)
+out=$(e2e_drive mark press 99 wait-msgbox 10000 elapsed msgbox-caption msgbox-text dismiss \
+  wait-gone 10000)
+mapfile -t got <<<"$out"
+e2e_check "a stopwatch reading in milliseconds" test "${got[0]}" -ge 0 -a "${got[0]}" -lt 10000
 e2e_check_eq "message box caption and text" "C:\\report.txt|Report written.\\r\\nSecond line" \
-  "$(printf '%s\n' "$out" | paste -sd'|')"
+  "${got[1]}|${got[2]}"
 e2e_wait_setup_exit 20 && e2e_check_eq "exit code after OK" 0 "$E2E_SETUP_EXIT"
 e2e_check_eq "what the dialog held at OK" \
   "$(printf '%s\n' 'end=ok' 'dest=C:\Program Files\New Target' box1041=0 box1042=1 box1043=0 \
