@@ -205,6 +205,27 @@ bool SetupInfoSetsGroup(const uint8_t* data, size_t size) {
   return ReadInfValue(Text(data, size), "Group", value, at);
 }
 
+bool SetupInfoSetsExe(const uint8_t* data, size_t size) {
+  std::string value;
+  size_t at;
+  return ReadInfValue(Text(data, size), "Exe", value, at) && !value.empty();
+}
+
+void CheckInstallResults(const std::vector<std::string>& names, bool exeFromInfo, std::vector<PayloadIssue>& issues) {
+  bool mainProgram = exeFromInfo, uninstaller = false;
+  for (const std::string& name : names) {
+    const std::string base = PayloadBaseName(name);
+    if (Folded(base) == "UNINST.EXE") uninstaller = true;
+    if (base.size() > 4 && FoldCase(uint8_t(base[0])) == 'K' && EndsWithNoCase(base, ".EXE")) mainProgram = true;
+  }
+  if (!mainProgram)
+    Add(issues, kWarning, "",
+        "no main program: the .INF gives no \"Exe\" and no file is named K*.EXE, so the setup program "
+        "will create no shortcuts");
+  if (!uninstaller)
+    Add(issues, kWarning, "", "there is no UnInst.exe: the setup program will register no uninstaller");
+}
+
 void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size,
                     const std::vector<std::string>& names, std::vector<PayloadIssue>& issues) {
   const std::string text = Text(data, size);

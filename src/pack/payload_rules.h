@@ -63,8 +63,14 @@ void CheckDescription(const std::string& name, const uint8_t* data, size_t size,
 void CheckLanguageFile(const std::string& name, const uint8_t* data, size_t size,
                        std::vector<PayloadIssue>& issues);
 
+// Warnings about what the install will not do: no main program (no "Exe" in the ".INF" and
+// no entry named K*.EXE, so no shortcuts), no "UnInst.exe" (no uninstall entry).
+void CheckInstallResults(const std::vector<std::string>& names, bool exeFromInfo, std::vector<PayloadIssue>& issues);
+
 // True when an ".INF" content sets "Group" the way the setup reads it.
 bool SetupInfoSetsGroup(const uint8_t* data, size_t size);
+// True when an ".INF" content gives a non-empty "Exe" the way the setup reads it.
+bool SetupInfoSetsExe(const uint8_t* data, size_t size);
 
 // Checks of the stub the archive is appended to: its size decides where the archive
 // starts, and it must not itself hold something the setup would take for the archive.

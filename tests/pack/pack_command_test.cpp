@@ -274,7 +274,9 @@ TEST_F(Pack, ProgressBarOnlyOnATerminal) {
   EXPECT_NE(terminal.find("%"), std::string::npos) << terminal;
   EXPECT_NE(terminal.find("big.bin"), std::string::npos);
   Outcome piped = Run("pack " + Product() + " -o '" + Out() + "' --no-stub --level 5");
-  EXPECT_EQ(piped.err, "");
+  EXPECT_EQ(piped.exitCode, 0);
+  EXPECT_EQ(piped.err.find('%'), std::string::npos) << piped.err;
+  EXPECT_EQ(piped.err.find('\r'), std::string::npos) << piped.err;
 }
 
 }  // namespace

@@ -140,6 +140,31 @@ TEST(PayloadRules, SetupInfoKeysTheSetupWouldMissAreWarnedAbout) {
   EXPECT_FALSE(SetupInfoSetsGroup(reinterpret_cast<const uint8_t*>(spaced.data()), spaced.size()));
 }
 
+TEST(PayloadRules, InstallsWithoutShortcutsOrUninstallerAreWarnedAbout) {
+  struct Case {
+    Names names;
+    bool exeFromInfo;
+    size_t warnings;
+  };
+  const Case cases[] = {
+      {{"FILE_ID.DIZ", "bin\\KTool.exe", "UnInst.exe"}, false, 0},
+      {{"FILE_ID.DIZ", "Tool.exe", "UNINST.EXE"}, true, 0},
+      {{"FILE_ID.DIZ", "Tool.exe", "uninst.exe"}, false, 1},  // no K*.EXE, no "Exe"
+      {{"FILE_ID.DIZ", "K.EXE", "KTool.dll"}, false, 1},      // five characters are enough
+      {{"FILE_ID.DIZ", "KTool.ex", "docs\\KTool.dll"}, false, 2},
+      {{"FILE_ID.DIZ", "kapp.exe"}, false, 1},                // no uninstaller
+  };
+  for (const Case& c : cases) {
+    std::vector<PayloadIssue> issues;
+    CheckInstallResults(c.names, c.exeFromInfo, issues);
+    EXPECT_EQ(issues.size(), c.warnings) << c.names[1];
+    for (const PayloadIssue& i : issues) EXPECT_EQ(i.level, kWarning);
+  }
+  const std::string exe = "ID=X\r\nExe=KTool.exe\r\n", empty = "Exe=\r\n";
+  EXPECT_TRUE(SetupInfoSetsExe(reinterpret_cast<const uint8_t*>(exe.data()), exe.size()));
+  EXPECT_FALSE(SetupInfoSetsExe(reinterpret_cast<const uint8_t*>(empty.data()), empty.size()));
+}
+
 TEST(PayloadRules, DescriptionWhoseProductNameWouldBeCutAsGroupName) {
   auto check = [](const std::string& text, bool groupFromInfo) {
     std::vector<PayloadIssue> issues;

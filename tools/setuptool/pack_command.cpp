@@ -222,7 +222,7 @@ int RunPackCommand(int argc, char** argv) {
   CheckStub(stub.data(), stub.size(), issues);
 
   // Contents of the description entries, read as the setup program reads them.
-  bool groupFromInfo = false;
+  bool groupFromInfo = false, exeFromInfo = false;
   std::vector<uint8_t> data;
   for (const std::string& name : names) {
     PayloadRole role = PayloadRoleOf(name);
@@ -232,6 +232,7 @@ int RunPackCommand(int argc, char** argv) {
     if (role == PayloadRole::kSetupInfo) {
       CheckSetupInfo(name, data.data(), data.size(), names, issues);
       groupFromInfo = groupFromInfo || SetupInfoSetsGroup(data.data(), data.size());
+      exeFromInfo = exeFromInfo || SetupInfoSetsExe(data.data(), data.size());
     } else if (role == PayloadRole::kLanguageFile) {
       CheckLanguageFile(name, data.data(), data.size(), issues);
     }
@@ -242,6 +243,7 @@ int RunPackCommand(int argc, char** argv) {
     if (f.size < 0x80000000ull && ReadFolderFile(f.path, data, error))
       CheckDescription(name, data.data(), data.size(), groupFromInfo, issues);
   }
+  CheckInstallResults(names, exeFromInfo, issues);
   bool refused = false;
   for (const PayloadIssue& issue : issues) {
     Report(issue, display);
