@@ -68,6 +68,7 @@ std::string ComponentProblem(const std::string& c) {
 }
 
 std::string Text(const uint8_t* data, size_t size) {
+  if (size == 0) return std::string();  // an empty file's buffer may be no buffer at all
   const uint8_t* nul = static_cast<const uint8_t*>(std::memchr(data, 0, size));
   return std::string(reinterpret_cast<const char*>(data), nul ? size_t(nul - data) : size);
 }

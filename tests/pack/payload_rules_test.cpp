@@ -225,3 +225,20 @@ TEST(PayloadRules, StubsThatWouldHideTheArchive) {
 }
 
 }  // namespace
+
+namespace {
+
+// Empty description files (whose buffer may be no buffer at all) are read as empty texts.
+TEST(PayloadRules, EmptyDescriptionFiles) {
+  std::vector<PayloadIssue> issues;
+  CheckSetupInfo("SETUP.INF", nullptr, 0, {"a.exe"}, issues);
+  CheckLanguageFile("APP_FR.LNG", nullptr, 0, issues);
+  EXPECT_TRUE(issues.empty());
+  CheckDescription("FILE_ID.DIZ", nullptr, 0, false, issues);
+  ASSERT_EQ(issues.size(), 1u);
+  EXPECT_NE(issues[0].message.find("no product name"), std::string::npos);
+  EXPECT_FALSE(SetupInfoSetsGroup(nullptr, 0));
+  EXPECT_FALSE(SetupInfoSetsExe(nullptr, 0));
+}
+
+}  // namespace
