@@ -113,6 +113,7 @@ void FinishBlock(Rar20Encoder& enc, BitWriter& w, bool& startOfStream, bool entr
 // ---- Parsing (lz_parse.cpp) -----------------------------------------------------------------
 
 // Parses the entry occupying positions start..end-1 of the history and codes it into w.
+// Sets enc.gaveUp and stops early when enc.mayGiveUp and the entry looks incompressible.
 void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, bool startOfStream);
 
 }  // namespace rar20pack

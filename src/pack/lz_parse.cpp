@@ -70,6 +70,14 @@ struct Parser {
   }
 };
 
+// An entry that after its first megabyte still has matches for less than one byte in 20
+// and literals near eight bits is data that does not compress (packed media, random
+// bytes): it will be stored, so the rest need not be parsed.
+bool ShouldGiveUp(const Rar20Encoder& enc, uint32_t parsed) {
+  return enc.mayGiveUp && parsed >= (1u << 20) && enc.entryMatchedBytes * 20 < parsed &&
+         enc.literalPrice >= 125;  // 7.8 bits
+}
+
 // ---- Optimal parsing ----------------------------------------------------------------------
 //
 // Within a stretch of up to kOptimalSpan positions, the cheapest way to code every prefix
@@ -136,13 +144,25 @@ void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, Bi
         n = FindMatches(enc.finder, p.base, enc.historyStart, at, lowestSource, maxLength, enc.level.chainDepth,
                         enc.level.niceLength, found);
       }
-      // A long enough match ends the stretch: take it whole.
+      // A long enough match ends the stretch: take it whole, as the repeat of the latest
+      // match or at a recent distance when its distance allows.
       if (n > 0 && found[n - 1].length >= enc.level.niceLength) {
         const uint32_t d = found[n - 1].distance;
         const uint32_t minLength = kLongMatchMinLength + LongBonus(d);
         if (found[n - 1].length >= minLength) {
           last = i;
           tail = Choice{kLong, std::min(found[n - 1].length, minLength + 255), d, 0, 0};
+          const MatchHistory& h = node.history;
+          const uint32_t recentMax = kRecentMatchMinLength + RecentBonus(d) + 255;
+          if (h.lastDistance == d && h.lastLength == tail.length) {
+            tail.kind = kRepeatLast;
+          } else {
+            for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
+              if (h.recentDistances[(h.recentCount - k) % kRecentDistanceCount] != d) continue;
+              tail = Choice{kRecent, std::min(found[n - 1].length, recentMax), d, k, 0};
+              break;
+            }
+          }
           break;
         }
       }
@@ -196,6 +216,10 @@ void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, Bi
     if (enc.tokens.size() - enc.segmentSymbols >= enc.level.blockSymbols) {
       FinishBlock(enc, w, firstBlock, false);
       if (enc.progress) enc.progress(enc.progressUser, pos - start);
+      if (ShouldGiveUp(enc, pos - start)) {
+        enc.gaveUp = true;
+        return;
+      }
     }
   }
 }
@@ -207,6 +231,7 @@ void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, b
   if (enc.level.optimal) {
     bool firstBlock = startOfStream;
     OptimalParse(enc, p, start, end, w, firstBlock);
+    if (enc.gaveUp) return;
     p.InsertUpTo(end);
     FinishBlock(enc, w, firstBlock, true);
     return;
@@ -250,6 +275,10 @@ void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, b
     if (enc.tokens.size() - enc.segmentSymbols >= enc.level.blockSymbols) {
       FinishBlock(enc, w, firstBlock, false);
       if (enc.progress) enc.progress(enc.progressUser, pos - start);
+      if (ShouldGiveUp(enc, pos - start)) {
+        enc.gaveUp = true;
+        return;
+      }
     }
   }
   p.InsertUpTo(end);

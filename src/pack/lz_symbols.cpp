@@ -121,6 +121,7 @@ void EmitMatch(Rar20Encoder& enc, const Choice& c) {
   }
   AddToken(enc, t);
   PushMatch(enc.matches, c.length, c.distance);
+  enc.entryMatchedBytes += c.length;
 }
 
 }  // namespace rar20pack

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr uint32_t kHash4Bits = 17;
+constexpr uint32_t kHash4Bits = 20;
 constexpr uint32_t kHash3Bits = 16;
 
 inline uint32_t Read32(const uint8_t* p) {
@@ -42,6 +42,13 @@ void ClearMatchFinder(MatchFinder& mf) {
 void RebaseMatchFinder(MatchFinder& mf, uint32_t delta) {
   for (std::vector<uint32_t>* table : {&mf.head4, &mf.head3, &mf.head2, &mf.chain})
     for (uint32_t& v : *table) v = v > delta ? v - delta : 0;
+}
+
+void RestoreMatchFinder(MatchFinder& mf, const uint8_t* bytes, uint32_t first, uint32_t end) {
+  for (std::vector<uint32_t>* table : {&mf.head4, &mf.head3, &mf.head2})
+    for (uint32_t& v : *table)
+      if (v >= end) v = 0;
+  for (uint32_t pos = first; pos < end; ++pos) InsertPosition(mf, bytes + (pos - first), pos, end - pos);
 }
 
 uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {

@@ -38,6 +38,11 @@ void ClearMatchFinder(MatchFinder& mf);
 // Moves every recorded position down by `delta`; positions below `delta` are forgotten.
 void RebaseMatchFinder(MatchFinder& mf, uint32_t delta);
 
+// Rebuilds the tables for positions first..end-1 (bytes at `bytes`) after positions from
+// `end` on were recorded and then taken back: heads that lead to taken-back positions are
+// dropped, and the kept positions are recorded again in order.
+void RestoreMatchFinder(MatchFinder& mf, const uint8_t* bytes, uint32_t first, uint32_t end);
+
 // Records position `pos`, whose bytes start at `bytes`; `avail` bytes are readable there.
 void InsertPosition(MatchFinder& mf, const uint8_t* bytes, uint32_t pos, uint32_t avail);
 

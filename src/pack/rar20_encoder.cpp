@@ -108,11 +108,24 @@ void PackEntry(Rar20Encoder& enc, const uint8_t* data, size_t size, bool allowSt
   enc.nextPos += uint32_t(size);
 
   BitWriter w;
+  enc.mayGiveUp = allowStore;
+  enc.gaveUp = false;
+  enc.entryMatchedBytes = 0;
   ParseEntry(enc, start, enc.nextPos, w, !continues);
   FlushBits(w);
 
-  if (allowStore && w.bytes.size() >= size) {
+  if (enc.gaveUp || (allowStore && w.bytes.size() >= size)) {
     out.stored = true;
+    enc.gaveUp = false;
+    // The decoder's window never sees a stored entry: its positions are taken back, and
+    // the finder's tables are rebuilt over the window before it, which they led away from.
+    const uint32_t kept = uint32_t(std::min<size_t>(historySize, kWindowSize));
+    const uint32_t first = std::max(start - kept, enc.streamStart);
+    RestoreMatchFinder(enc.finder, enc.history.data() + (first - enc.historyStart), first, start);
+    enc.tokens.clear();
+    enc.segmentSymbols = 0;
+    std::memset(&enc.stats, 0, sizeof enc.stats);
+    std::memset(&enc.blockStats, 0, sizeof enc.blockStats);
     enc.history.resize(historySize);
     enc.nextPos = start;
     enc.matches = savedMatches;

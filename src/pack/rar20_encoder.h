@@ -109,6 +109,10 @@ struct Rar20Encoder {
   BlockStats blockStats;            // counts of the current block
   // Symbol kinds used so far (counts per literal-code symbol), for tests and statistics.
   uint64_t symbolUse[kLiteralTableSize];
+  // An entry may be given up (and stored) early when it shows no sign of compressing.
+  bool mayGiveUp = false;
+  bool gaveUp = false;
+  uint64_t entryMatchedBytes = 0;  // bytes of the current entry covered by matches so far
   // Called now and then while an entry is parsed, with the bytes of it done so far.
   void (*progress)(void* user, uint64_t entryBytesDone) = nullptr;
   void* progressUser = nullptr;

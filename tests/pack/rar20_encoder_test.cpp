@@ -174,6 +174,24 @@ TEST(Rar20Encoder, IncompressibleEntriesAreStoredExceptTheFirstOfASolidStream) {
   ExpectRoundTrip(contents, alone);
 }
 
+// A large incompressible entry is given up early and stored; the stream goes on from the
+// state before it, with nothing of it left pending.
+TEST(Rar20Encoder, LargeIncompressibleEntriesAreStored) {
+  const Bytes text = TextBytes(300000, 71);
+  std::vector<Bytes> contents = {text, RandomBytes(3000000, 72), text, LzMixBytes(200000, 73)};
+  for (int level : {kDefaultPackLevel, kMaxPackLevel}) {
+    for (bool solid : {true, false}) {
+      Packed p = PackAll(contents, level, solid);
+      EXPECT_TRUE(p.entries[1].stored);
+      EXPECT_FALSE(p.entries[2].stored);
+      if (solid) {
+        EXPECT_LT(p.entries[2].packed.size(), text.size() / 100) << "level " << level;  // it all matches the first entry
+      }
+      ExpectRoundTrip(contents, p);
+    }
+  }
+}
+
 TEST(Rar20Encoder, OutputIsReproducible) {
   std::vector<Bytes> contents = {TextBytes(40000, 41), LzMixBytes(100000, 42)};
   Packed a = PackAll(contents, kDefaultPackLevel, true);
