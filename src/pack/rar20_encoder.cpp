@@ -12,6 +12,7 @@ using namespace rar20pack;
 namespace {
 
 constexpr uint32_t kFirstPosition = 2 * kWindowSize;  // positions start here, so pos - window never wraps
+constexpr size_t kRestoreSize = 64 * 1024;  // stored entries at least this large: the finder is rebuilt
 constexpr uint32_t kPositionLimit = 0x70000000u;       // positions are moved down beyond this (an entry may add 2 GiB)
 
 // Keeps at most one window of history before the next entry, dropping older bytes in
@@ -117,11 +118,14 @@ void PackEntry(Rar20Encoder& enc, const uint8_t* data, size_t size, bool allowSt
   if (enc.gaveUp || (allowStore && w.bytes.size() >= size)) {
     out.stored = true;
     enc.gaveUp = false;
-    // The decoder's window never sees a stored entry: its positions are taken back, and
-    // the finder's tables are rebuilt over the window before it, which they led away from.
-    const uint32_t kept = uint32_t(std::min<size_t>(historySize, kWindowSize));
-    const uint32_t first = std::max(start - kept, enc.streamStart);
-    RestoreMatchFinder(enc.finder, enc.history.data() + (first - enc.historyStart), first, start);
+    // The decoder's window never sees a stored entry: its positions are taken back. The
+    // links it left in the finder are harmless (every candidate is checked) but hide the
+    // window before it; after a large entry the tables are rebuilt over that window.
+    if (enc.solid && size >= kRestoreSize) {
+      const uint32_t kept = uint32_t(std::min<size_t>(historySize, kWindowSize));
+      const uint32_t first = std::max(start - kept, enc.streamStart);
+      RestoreMatchFinder(enc.finder, enc.history.data() + (first - enc.historyStart), first, start);
+    }
     enc.tokens.clear();
     enc.segmentSymbols = 0;
     std::memset(&enc.stats, 0, sizeof enc.stats);
