@@ -1,5 +1,5 @@
-// Parsing an entry into symbols (see encoder_internals.h): the lazy parse of levels 1 to 3
-// and the optimal parse of levels 4 and 5.
+// Parsing an entry into symbols (see encoder_internals.h): the greedy and lazy parse of
+// levels 1 and 2, and the optimal parse of levels 3 to 5.
 #include <algorithm>
 #include <vector>
 
@@ -88,7 +88,7 @@ bool ShouldGiveUp(const Rar20Encoder& enc, uint32_t parsed) {
 // the repeat of the latest match, each recent distance at every length it allows, the
 // finder's matches at every length (each length from the nearest candidate that reaches
 // it), and the short length-2 match. A match of `niceLength` or more ends the stretch early
-// and is taken as it is.
+// and is taken whole.
 
 constexpr uint32_t kOptimalSpan = 2048;
 constexpr uint32_t kInfiniteCost = 0xFFFFFFFFu;
@@ -138,45 +138,64 @@ void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, Bi
         }
       };
       p.InsertUpTo(at);
+      if (maxLength > 8) PrefetchPosition(enc.finder, cur + 1);  // the next position's turn comes soon
       uint32_t n = 0;
       if (maxLength >= 2) {
         const uint32_t lowestSource = std::max(p.lowest, at - kMaxDistance);
         n = FindMatches(enc.finder, p.base, enc.historyStart, at, lowestSource, maxLength, enc.level.chainDepth,
                         enc.level.niceLength, found);
       }
-      // A long enough match ends the stretch: take it whole, as the repeat of the latest
-      // match or at a recent distance when its distance allows.
-      if (n > 0 && found[n - 1].length >= enc.level.niceLength) {
-        const uint32_t d = found[n - 1].distance;
-        const uint32_t minLength = kLongMatchMinLength + LongBonus(d);
-        if (found[n - 1].length >= minLength) {
-          last = i;
-          tail = Choice{kLong, std::min(found[n - 1].length, minLength + 255), d, 0, 0};
-          const MatchHistory& h = node.history;
-          const uint32_t recentMax = kRecentMatchMinLength + RecentBonus(d) + 255;
-          if (h.lastDistance == d && h.lastLength == tail.length) {
-            tail.kind = kRepeatLast;
-          } else {
-            for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
-              if (h.recentDistances[(h.recentCount - k) % kRecentDistanceCount] != d) continue;
-              tail = Choice{kRecent, std::min(found[n - 1].length, recentMax), d, k, 0};
+      // Matches at the recent distances, as long as they go.
+      const MatchHistory& h = node.history;
+      uint32_t recentLength[kRecentDistanceCount + 1] = {0};
+      uint32_t longestRecent = 0;
+      for (uint32_t k = 1; k <= kRecentDistanceCount && maxLength >= 2; ++k) {
+        const uint32_t d = h.recentDistances[(h.recentCount - k) % kRecentDistanceCount];
+        if (!p.Reaches(at, d)) continue;
+        const uint32_t minLength = kRecentMatchMinLength + RecentBonus(d);
+        const uint32_t length = MatchLength(cur - d, cur, std::min(maxLength, minLength + 255));
+        if (length < minLength) continue;
+        recentLength[k] = length;
+        if (length > recentLength[longestRecent]) longestRecent = k;
+      }
+      // A long enough match ends the stretch and is taken whole: the longest at a recent
+      // distance (as the repeat of the latest match when it is exactly that), else the
+      // finder's longest, coded at a recent distance when its distance is one.
+      const uint32_t finderLength = n > 0 ? found[n - 1].length : 0;
+      if (std::max(finderLength, recentLength[longestRecent]) >= enc.level.niceLength) {
+        if (longestRecent && recentLength[longestRecent] >= finderLength) {
+          const uint32_t d = h.recentDistances[(h.recentCount - longestRecent) % kRecentDistanceCount];
+          tail = Choice{kRecent, recentLength[longestRecent], d, longestRecent, 0};
+        } else {
+          const uint32_t d = found[n - 1].distance;
+          const uint32_t minLength = kLongMatchMinLength + LongBonus(d);
+          tail = Choice{kLong, std::min(finderLength, minLength + 255), d, 0, 0};
+          for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
+            if (recentLength[k] && h.recentDistances[(h.recentCount - k) % kRecentDistanceCount] == d) {
+              tail = Choice{kRecent, recentLength[k], d, k, 0};
               break;
             }
           }
+          if (tail.kind == kLong && tail.length < minLength) tail.kind = kLiteral;  // not codable
+        }
+        if (tail.kind == kRecent && h.lastDistance == tail.distance && h.lastLength == tail.length)
+          tail.kind = kRepeatLast;
+        if (tail.kind != kLiteral) {
+          last = i;
           break;
         }
+        tail.length = 0;
       }
       relax(1, enc.prices[*cur], kLiteral, 0, 0);
       if (maxLength < 2) continue;
-      const MatchHistory& h = node.history;
       if (h.lastLength >= 2 && h.lastLength <= std::min(maxLength, reach) && p.Reaches(at, h.lastDistance) &&
           MatchLength(cur - h.lastDistance, cur, h.lastLength) == h.lastLength)
         relax(h.lastLength, enc.prices[kSymbolRepeatLast], kRepeatLast, h.lastDistance, 0);
       for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
+        if (!recentLength[k]) continue;
         const uint32_t d = h.recentDistances[(h.recentCount - k) % kRecentDistanceCount];
-        if (!p.Reaches(at, d)) continue;
         const uint32_t minLength = kRecentMatchMinLength + RecentBonus(d);
-        const uint32_t length = MatchLength(cur - d, cur, std::min({maxLength, minLength + 255, reach}));
+        const uint32_t length = std::min(recentLength[k], reach);
         const uint32_t symbolPrice = enc.prices[kSymbolRepeatLast + k];
         for (uint32_t l = minLength; l <= length; ++l)
           relax(l, symbolPrice + enc.recentLengthPrice[l - minLength], kRecent, d, k);
@@ -243,6 +262,7 @@ void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, b
   auto bestAt = [&](uint32_t pos, int slot) -> const Choice& {
     if (!aheadValid[slot] || aheadPos[slot] != pos) {
       p.InsertUpTo(pos);
+      if (end - pos > 8) PrefetchPosition(enc.finder, p.At(pos + 1));
       ahead[slot] = p.Best(pos);
       aheadPos[slot] = pos;
       aheadValid[slot] = true;

@@ -44,6 +44,11 @@ void RebaseMatchFinder(MatchFinder& mf, uint32_t delta) {
     for (uint32_t& v : *table) v = v > delta ? v - delta : 0;
 }
 
+void PrefetchPosition(const MatchFinder& mf, const uint8_t* bytes) {
+  __builtin_prefetch(&mf.head4[Hash4(bytes)]);
+  __builtin_prefetch(&mf.head3[Hash3(bytes)]);
+}
+
 void RestoreMatchFinder(MatchFinder& mf, const uint8_t* bytes, uint32_t first, uint32_t end) {
   for (std::vector<uint32_t>* table : {&mf.head4, &mf.head3, &mf.head2})
     for (uint32_t& v : *table)

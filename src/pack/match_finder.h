@@ -54,5 +54,9 @@ uint32_t FindMatches(const MatchFinder& mf, const uint8_t* base, uint32_t baseG,
                      uint32_t lowest, uint32_t maxLength, uint32_t depth, uint32_t nice,
                      MatchCandidate* out);
 
+// Asks the processor to fetch the table entries position `bytes` will need (at least 4
+// readable bytes), so that they are at hand when it is searched a little later.
+void PrefetchPosition(const MatchFinder& mf, const uint8_t* bytes);
+
 // Number of equal bytes at a and b, at most limit.
 uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit);

@@ -59,7 +59,7 @@ PackLevel PackLevelParameters(int level) {
     case 2: return PackLevel{16, 48, 1, 4096, false};
     case 4: return PackLevel{24, 96, 0, 2048, true};
     case 5: return PackLevel{96, 192, 0, 2048, true};
-    default: return PackLevel{64, 96, 1, 4096, false};
+    default: return PackLevel{8, 48, 0, 4096, true};
   }
 }
 

@@ -10,10 +10,11 @@
 //   - The data is parsed into symbols: literals, long matches (length and distance slots
 //     with extra bits, the distance bonuses included), short length-2 matches, matches at
 //     one of the four recent distances, and the repeat of the latest match. A hash-chain
-//     match finder supplies candidates. Levels 1 to 3 parse lazily: at each position the
-//     candidate that saves the most bits against coding literals, deferred by a byte when
-//     a better one starts there. Levels 4 and 5 find the cheapest path through stretches
-//     of the entry (optimal parsing). Prices come from the statistics of the previous block.
+//     match finder supplies candidates. Levels 1 and 2 parse greedily or lazily: at each
+//     position the candidate that saves the most bits against coding literals, deferred
+//     by a byte when a better one starts there. Levels 3 (the default) to 5 find the
+//     cheapest path through stretches of the entry (optimal parsing), with deeper searches
+//     as the level rises. Prices come from the statistics of the previous block.
 //   - Symbols are grouped in blocks; neighbouring blocks share one set of codes while that
 //     is cheaper than a new table. A segment of blocks either continues with the codes in
 //     force or switches to codes fitted to it (symbol 269 and a table block), whichever is
