@@ -116,7 +116,12 @@ void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, Bi
     Choice tail;              // a long match taken after `last`, if any
     tail.kind = kLiteral;
     tail.length = 0;
+    // Positions inside a long match (two thirds of `niceLength` or more) are passed over:
+    // paths through them rarely win, and skipping them saves most of the work there.
+    const uint32_t skipLength = enc.level.niceLength * 2 / 3;
+    uint32_t skipTo = 0;
     for (uint32_t i = 0; i < span; ++i) {
+      if (i < skipTo) continue;
       Node& node = nodes[i];
       // The match history of the cheapest path to this node, from its predecessor's.
       if (i > 0) {
@@ -186,6 +191,7 @@ void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, Bi
         }
         tail.length = 0;
       }
+      if (finderLength >= skipLength && i + finderLength < span) skipTo = i + finderLength - 1;
       relax(1, enc.prices[*cur], kLiteral, 0, 0);
       if (maxLength < 2) continue;
       if (h.lastLength >= 2 && h.lastLength <= std::min(maxLength, reach) && p.Reaches(at, h.lastDistance) &&
