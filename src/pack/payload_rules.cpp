@@ -38,6 +38,10 @@ void Add(std::vector<PayloadIssue>& issues, PayloadIssueLevel level, const std::
   issues.push_back(PayloadIssue{level, entry, message});
 }
 
+// "C:\Program Files (x86)\" (23), a group name of up to 31 characters and a separator.
+constexpr size_t kDefaultDestinationLength = 23 + 31 + 1;
+constexpr size_t kLongestSafeBaseName = 259 - kDefaultDestinationLength;
+
 const PayloadIssueLevel kError = PayloadIssueLevel::kError;
 const PayloadIssueLevel kWarning = PayloadIssueLevel::kWarning;
 
@@ -142,6 +146,13 @@ void CheckPayloadNames(const std::vector<std::string>& names, std::vector<Payloa
     }
     PayloadRole role = PayloadRoleOf(name);
     if (role == PayloadRole::kDescription) haveDescription = true;
+    if (name.size() < kEntryNameCapacity && PayloadBaseName(name).size() > kLongestSafeBaseName) {
+      Add(issues, kWarning, name,
+          "its file name has " + std::to_string(PayloadBaseName(name).size()) +
+              " characters: in the usual destination (C:\\Program Files (x86)\\ and a group name, up to " +
+              std::to_string(kDefaultDestinationLength) +
+              " characters) its path would pass 259 characters, and the setup program could not install it");
+    }
     if (role == PayloadRole::kSetupInfo) infs.push_back(name);
     const std::string base = PayloadBaseName(name);
     if (role == PayloadRole::kLanguageFile) {

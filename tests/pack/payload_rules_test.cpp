@@ -57,6 +57,14 @@ TEST(PayloadRules, NamesOf260BytesOrMoreAreRefused) {
   EXPECT_EQ(Count(issues, kError, "d\\" + tooLong.substr(2)), 1u);
 }
 
+TEST(PayloadRules, BaseNamesTooLongForTheUsualDestinationAreWarnedAbout) {
+  const std::string fits = std::string(200, 'f') + ".txt";   // 204: just fits
+  const std::string longer = std::string(201, 'l') + ".txt"; // 205
+  auto issues = NameIssues({"FILE_ID.DIZ", fits, "d\\" + longer});
+  EXPECT_EQ(Count(issues, kWarning, fits), 0u);
+  EXPECT_EQ(Count(issues, kWarning, "d\\" + longer), 1u);
+}
+
 TEST(PayloadRules, BaseNamesThatCollideWhenFlattenedAreRefused) {
   auto issues = NameIssues({"FILE_ID.DIZ", "a\\readme.txt", "b\\README.TXT", "c\\other.txt", "readme.txt.bak"});
   EXPECT_EQ(Count(issues, kError, "b\\README.TXT"), 1u);
