@@ -78,6 +78,16 @@ bool ShouldGiveUp(const Rar20Encoder& enc, uint32_t parsed) {
          enc.literalPrice >= 125;  // 7.8 bits
 }
 
+// Ends the block once it is full, reports progress, and gives the entry up (returning
+// true) when it shows no sign of compressing.
+bool AtBlockEnd(Rar20Encoder& enc, BitWriter& w, bool& firstBlock, uint32_t parsed) {
+  if (enc.tokens.size() - enc.segmentSymbols < enc.level.blockSymbols) return false;
+  FinishBlock(enc, w, firstBlock, false);
+  if (enc.progress) enc.progress(enc.progressUser, parsed);
+  enc.gaveUp = ShouldGiveUp(enc, parsed);
+  return enc.gaveUp;
+}
+
 // ---- Optimal parsing ----------------------------------------------------------------------
 //
 // Within a stretch of up to kOptimalSpan positions, the cheapest way to code every prefix
@@ -238,14 +248,7 @@ void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, Bi
       EmitMatch(enc, tail);
       pos += tail.length;
     }
-    if (enc.tokens.size() - enc.segmentSymbols >= enc.level.blockSymbols) {
-      FinishBlock(enc, w, firstBlock, false);
-      if (enc.progress) enc.progress(enc.progressUser, pos - start);
-      if (ShouldGiveUp(enc, pos - start)) {
-        enc.gaveUp = true;
-        return;
-      }
-    }
+    if (AtBlockEnd(enc, w, firstBlock, pos - start)) return;
   }
 }
 
@@ -298,14 +301,7 @@ void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, b
       pos += c.length;
       aheadValid[0] = aheadValid[1] = aheadValid[2] = false;  // the distance ring changed
     }
-    if (enc.tokens.size() - enc.segmentSymbols >= enc.level.blockSymbols) {
-      FinishBlock(enc, w, firstBlock, false);
-      if (enc.progress) enc.progress(enc.progressUser, pos - start);
-      if (ShouldGiveUp(enc, pos - start)) {
-        enc.gaveUp = true;
-        return;
-      }
-    }
+    if (AtBlockEnd(enc, w, firstBlock, pos - start)) return;
   }
   p.InsertUpTo(end);
   FinishBlock(enc, w, firstBlock, true);
