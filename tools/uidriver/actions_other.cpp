@@ -102,16 +102,24 @@ bool Lnk(Session&, const Args& a) {
   return true;
 }
 
+// Opens a file with no sharing at all, so nobody else can open, replace or delete it while
+// the handle is held; says "held" on success.
+static HANDLE HoldOpen(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    WriteError(L"cannot open " + path + L" (error " + std::to_wstring(GetLastError()) + L")");
+    return file;
+  }
+  WriteLine(L"held");
+  return file;
+}
+
 bool Hold(Session&, const Args& a) {
   DWORD ms;
   if (!NeedMs(a[1], ms)) return false;
-  HANDLE file = CreateFileW(a[0].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    WriteError(L"cannot open " + a[0] + L" (error " + std::to_wstring(GetLastError()) + L")");
-    return false;
-  }
-  WriteLine(L"held");
+  HANDLE file = HoldOpen(a[0]);
+  if (file == INVALID_HANDLE_VALUE) return false;
   Sleep(ms);
   CloseHandle(file);
   return true;
@@ -148,13 +156,8 @@ bool WaitNoWindow(Session&, const Args& a) {
 bool HoldUntil(Session&, const Args& a) {
   DWORD ms;
   if (!NeedMs(a[2], ms)) return false;
-  HANDLE file = CreateFileW(a[0].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    WriteError(L"cannot open " + a[0] + L" (error " + std::to_wstring(GetLastError()) + L")");
-    return false;
-  }
-  WriteLine(L"held");
+  HANDLE file = HoldOpen(a[0]);
+  if (file == INVALID_HANDLE_VALUE) return false;
   DWORD start = GetTickCount();
   while (GetFileAttributesW(a[1].c_str()) == INVALID_FILE_ATTRIBUTES) {
     if (GetTickCount() - start >= ms) {

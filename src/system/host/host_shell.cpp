@@ -55,16 +55,24 @@ bool CopyFile(const std::string& from, const std::string& to) {
 
 // Moves `from` to the new name `to`, merging into an existing folder of that name and
 // replacing existing files (the shell's moves here run without confirmations).
+bool MoveTree(const std::string& from, const std::string& to);
+
+// Moves every item of the folder `from` into the folder `to` under its own name.
+bool MoveContent(const std::string& from, const std::string& to) {
+  bool ok = true;
+  if (DIR* dir = opendir(from.c_str())) {
+    while (dirent* entry = readdir(dir)) {
+      if (!strcmp(entry->d_name, ".") || !strcmp(entry->d_name, "..")) continue;
+      ok = MoveTree(from + "/" + entry->d_name, to + "/" + entry->d_name) && ok;
+    }
+    closedir(dir);
+  }
+  return ok;
+}
+
 bool MoveTree(const std::string& from, const std::string& to) {
   if (IsFolder(from) && IsFolder(to)) {
-    bool ok = true;
-    if (DIR* dir = opendir(from.c_str())) {
-      while (dirent* entry = readdir(dir)) {
-        if (!strcmp(entry->d_name, ".") || !strcmp(entry->d_name, "..")) continue;
-        ok = MoveTree(from + "/" + entry->d_name, to + "/" + entry->d_name) && ok;
-      }
-      closedir(dir);
-    }
+    const bool ok = MoveContent(from, to);
     return rmdir(from.c_str()) == 0 && ok;
   }
   if (PathExists(to) && !IsFolder(from)) unlink(to.c_str());
@@ -169,15 +177,7 @@ int PlatformShellFileOperation(WindowHandle owner, unsigned function, const char
     std::string target = HostNativePath(to);
     while (target.size() > 1 && target.back() == '/') target.pop_back();
     MakeParents(target + "/x");
-    bool ok = true;
-    if (DIR* dir = opendir(folder.c_str())) {
-      while (dirent* entry = readdir(dir)) {
-        if (!strcmp(entry->d_name, ".") || !strcmp(entry->d_name, "..")) continue;
-        ok = MoveTree(folder + "/" + entry->d_name, target + "/" + entry->d_name) && ok;
-      }
-      closedir(dir);
-    }
-    return ok ? 0 : static_cast<int>(kErrorAccessDenied);
+    return MoveContent(folder, target) ? 0 : static_cast<int>(kErrorAccessDenied);
   }
   if (!PathExists(source)) return static_cast<int>(kErrorFileNotFound);
   if (function == kFoDelete) {
