@@ -193,6 +193,9 @@ int RunInstall(WindowHandle dialog) {
     CopyText(context.destination, content, kPathCapacity);
     JoinPath(u"*", content, kPathCapacity);
     result = ShellMove(dialog, content, context.realDestination) == 0 ? 0 : -1;
+    // The emptied staging folder goes at once: the program group may be built in the
+    // staging root under the same name (a destination named after the group).
+    if (result == 0) ShellDeleteTree(context.destination);
     CopyText(context.realDestination, context.destination, kPathCapacity);
     if (result != 0) {
       RestoreCursor(cursor);

@@ -326,6 +326,8 @@ TEST_F(RunInstallTest, StagingRouteWhenTheFirstAttemptCannotCreateAFile) {
   EXPECT_TRUE(Exists(destination + u"\\KTool.exe"));
   EXPECT_FALSE(Exists(destination + u"\\Tool"));  // merged, not nested
   EXPECT_FALSE(Exists(u"C:\\users\\user\\Temp\\1"));
+  // The group shares its name with the staging folder; it is still built and moved in.
+  EXPECT_TRUE(Exists(u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Tool\\Tool.lnk"));
   std::u16string value;
   ASSERT_TRUE(HostRegistryRead(HostHive::CurrentUser, u"Software\\Korvane", u"TL", &value));
   EXPECT_EQ(value, destination);
