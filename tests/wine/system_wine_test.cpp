@@ -63,6 +63,17 @@ void ReadFile(const char16_t* path, char* out, int capacity) {
   CloseHandle(file);
 }
 
+// Writes <base>\<name> with its missing folders.
+void Put(const char16_t* base, const char16_t* name, const char* content) {
+  char16_t path[kPathCapacity];
+  Under(base, name, path);
+  char16_t folder[kPathCapacity];
+  CopyText(path, folder, kPathCapacity);
+  StripToFolder(folder);
+  CreateDirectories(folder);
+  WriteFile(path, content);
+}
+
 bool IsFolder(const char16_t* path) {
   const DWORD attributes = GetFileAttributesW(W(path));
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -155,10 +166,8 @@ void CheckShellOperations(const char16_t* base) {
   char16_t from[kPathCapacity], to[kPathCapacity], file[kPathCapacity];
   Under(base, u"Stage\\Tool\\docs", from);
   CreateDirectories(from);
-  Under(base, u"Stage\\Tool\\Tool.exe", file);
-  WriteFile(file, "program");
-  Under(base, u"Stage\\Tool\\docs\\readme.txt", file);
-  WriteFile(file, "readme");
+  Put(base, u"Stage\\Tool\\Tool.exe", "program");
+  Put(base, u"Stage\\Tool\\docs\\readme.txt", "readme");
   Under(base, u"Stage\\Tool", from);
   Under(base, u"Apps", to);
   CreateDirectories(to);
@@ -170,9 +179,7 @@ void CheckShellOperations(const char16_t* base) {
 
   // Onto an existing folder the source goes into it under its own name.
   Under(base, u"Stage\\Group", from);
-  CreateDirectories(from);
-  Under(base, u"Stage\\Group\\a.lnk", file);
-  WriteFile(file, "a");
+  Put(base, u"Stage\\Group\\a.lnk", "a");
   Under(base, u"Programs", to);
   CreateDirectories(to);
   CHECK_INT(ShellMove(nullptr, from, to), 0);
@@ -181,9 +188,7 @@ void CheckShellOperations(const char16_t* base) {
 
   // The same name onto an existing folder: where do the files land?
   Under(base, u"Stage2\\Tool", from);
-  CreateDirectories(from);
-  Under(base, u"Stage2\\Tool\\new.txt", file);
-  WriteFile(file, "new");
+  Put(base, u"Stage2\\Tool\\new.txt", "new");
   Under(base, u"Apps\\Tool", to);
   CHECK_INT(ShellMove(nullptr, from, to), 0);
   Under(base, u"Apps\\Tool\\new.txt", file);
@@ -198,9 +203,7 @@ void CheckShellOperations(const char16_t* base) {
   // the source and still reports success. ShellMove must not report success while the
   // source is still there.
   Under(base, u"Stage3\\Tool", from);
-  CreateDirectories(from);
-  Under(base, u"Stage3\\Tool\\merge.txt", file);
-  WriteFile(file, "merge");
+  Put(base, u"Stage3\\Tool\\merge.txt", "merge");
   Under(base, u"Apps", to);
   const int mergeResult = ShellMove(nullptr, from, to);
   Under(base, u"Apps\\Tool\\merge.txt", file);
@@ -215,10 +218,8 @@ void CheckShellOperations(const char16_t* base) {
   // answers "cancelled" (1223), which the install reports as a failed move, losing nothing.
   Under(base, u"Stage4\\Tool\\sub", from);
   CreateDirectories(from);
-  Under(base, u"Stage4\\Tool\\Tool.exe", file);
-  WriteFile(file, "program 2");
-  Under(base, u"Stage4\\Tool\\guide.txt", file);
-  WriteFile(file, "guide");
+  Put(base, u"Stage4\\Tool\\Tool.exe", "program 2");
+  Put(base, u"Stage4\\Tool\\guide.txt", "guide");
   Under(base, u"Stage4\\Tool\\*", from);
   Under(base, u"Apps\\Tool", to);
   CHECK_INT(ShellMove(nullptr, from, to), 0);
@@ -233,11 +234,8 @@ void CheckShellOperations(const char16_t* base) {
   Under(base, u"Stage4\\Tool\\Tool.exe", file);
   CHECK(!FileExists(file));
   Under(base, u"Stage5\\Tool", from);
-  CreateDirectories(from);
-  Under(base, u"Stage5\\Tool\\a.txt", file);
-  WriteFile(file, "a");
-  Under(base, u"Stage5\\Tool\\b.txt", file);
-  WriteFile(file, "b");
+  Put(base, u"Stage5\\Tool\\a.txt", "a");
+  Put(base, u"Stage5\\Tool\\b.txt", "b");
   Under(base, u"Stage5\\Tool\\*", from);
   std::printf("  move of a folder's files alone into an existing folder: %d\n",
               ShellMove(nullptr, from, to));
