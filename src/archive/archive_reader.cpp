@@ -132,12 +132,15 @@ int ReadNextEntry(ExtractContext* context) {
              context->unpackVersion, context->method, context->packedSize,
              context->unpackedSize, context->fileCrc, context->fileTime, context->attributes};
   context->entryHeaderDamaged = 0;
+  context->walkStoppedEarly = 0;
 
   int got = 0;
   for (;;) {
     context->blockStart = StreamTell(file);
     got = ReadFixedHeader(context, kBlockFile);
     if (got > 0) {
+      // From here on a return of 0 is a block the walk cannot use, not the end of the file.
+      context->walkStoppedEarly = 1;
       if (context->entryHeaderSize < 7) return 0;
       int64_t next = int64_t(context->blockStart) + context->entryHeaderSize;
       if (context->entryFlags & kBlockLong) next += context->packedSize;
@@ -145,10 +148,14 @@ int ReadNextEntry(ExtractContext* context) {
       // beyond 2 GiB cannot be addressed. Either ends the walk.
       if (next <= context->blockStart || next > 0x7FFFFFFF) return 0;
       context->nextBlock = int32_t(next);
+      context->walkStoppedEarly = 0;
     }
     if (got == 0 || context->entryBlockType == kBlockFile || context->entryBlockType == kBlockSub)
       break;
-    if (!StreamSeek(file, context->nextBlock, kSeekSet)) return 0;
+    if (!StreamSeek(file, context->nextBlock, kSeekSet)) {
+      context->walkStoppedEarly = 1;
+      return 0;
+    }
   }
   context->lastBlockType = context->entryBlockType;
 
@@ -172,11 +179,14 @@ int ReadNextEntry(ExtractContext* context) {
 
   if (context->nameSize > kMaxEntryName) context->nameSize = kMaxEntryName;
   std::memset(context->name, 0, sizeof context->name);
-  StreamRead(file, context->name, context->nameSize);
+  const int nameGot = StreamRead(file, context->name, context->nameSize);
   context->headerCrc = Crc32Update(context, context->headerCrc,
                                    reinterpret_cast<const uint8_t*>(context->name),
                                    context->nameSize);
-  if (!HeaderCrcMatches(context, context->entryHeaderCrc)) context->entryHeaderDamaged = 1;
+  // A header that the end of the file cuts off is damaged whatever its checksum says.
+  if (!HeaderCrcMatches(context, context->entryHeaderCrc) || got < kFileHeaderBytes ||
+      nameGot < context->nameSize)
+    context->entryHeaderDamaged = 1;
   for (char* c = context->name; *c; ++c)
     if (*c == '/') *c = '\\';
   // Hosts other than MS-DOS, OS/2 and Windows store no Windows attributes: the dictionary

@@ -24,6 +24,29 @@ constexpr uint16_t kLowestDecodedVersion = 16;  // unpack version 15 and lower: 
 
 bool IsMemoryName(const char16_t* name) { return name[0] >= 1 && name[0] <= 31; }
 
+// Tells the observer, if any, how the entry just finished came out.
+void ReportEntryEnd(ExtractContext* context, bool skipped, bool checked, bool matches) {
+  ExtractObserver* observer = context->observer;
+  if (!observer || !observer->entryEnd) return;
+  const ExtractEntryOutcome outcome = {context->producedBytes, skipped, checked, matches,
+                                       context->outputShortWrite != 0};
+  observer->entryEnd(context, &outcome, observer->value);
+}
+
+// Reads forward to the next file header, skipping sub-blocks. False at the end of the walk.
+bool NextFileHeader(ExtractContext* context) {
+  for (;;) {
+    if (ReadNextEntry(context) <= 0) return false;
+    if (context->lastBlockType != kBlockSub) break;
+    StreamSeek(context->archiveFile, context->nextBlock, kSeekSet);
+  }
+  if (ExtractObserver* observer = context->observer) {
+    ++observer->fileEntries;
+    if (observer->entryStart) observer->entryStart(context, observer->value);
+  }
+  return true;
+}
+
 int RunEntries(ExtractContext* context, MemoryBuffer* memory) {
   FileStream* file = context->archiveFile;
   StreamSeek(file, int32_t(context->mainHeaderSize) - kMainHeaderBytes, kSeekCurrent);
@@ -33,15 +56,11 @@ int RunEntries(ExtractContext* context, MemoryBuffer* memory) {
   char16_t name[kEntryNameCapacity];
 
   while (result == kExtractOk) {
-    if (ReadNextEntry(context) <= 0) {
+    if (!NextFileHeader(context)) {
       // The last entry continues in a next volume, which this system never opens: the run
       // cannot have extracted it whole, so it ends as for an incomplete archive.
       if (context->continuedFlag) result = kExtractNoArchive;
       break;
-    }
-    if (context->lastBlockType == kBlockSub) {
-      StreamSeek(file, context->nextBlock, kSeekSet);
-      continue;
     }
     if (!seenFileEntry && (context->entryFlags & kEntryContinuedFromPrevious)) {
       result = kExtractNoArchive;
@@ -62,8 +81,11 @@ int RunEntries(ExtractContext* context, MemoryBuffer* memory) {
     context->discardFlag = name[0] == 0 ? 1 : 0;
     context->currentMemoryBuffer = nullptr;
     context->outputFile = nullptr;
+    context->producedBytes = 0;
+    context->outputShortWrite = 0;
     if (directory || (context->attributes & kAttributeVolumeLabel)) {
       StreamSeek(file, context->nextBlock, kSeekSet);
+      ReportEntryEnd(context, true, false, false);
       continue;
     }
     const bool memoryEntry = IsMemoryName(name);
@@ -88,7 +110,8 @@ int RunEntries(ExtractContext* context, MemoryBuffer* memory) {
       UnpackEntry(context, context->window, (context->entryFlags & kEntrySolid) != 0);
     StreamSeek(file, context->nextBlock, kSeekSet);
 
-    bool mismatch = !context->discardFlag && context->dataCrc != ~context->fileCrc;
+    const bool checksumMatches = context->dataCrc == ~context->fileCrc;
+    bool mismatch = !context->discardFlag && !checksumMatches;
     // The callback reads a memory entry as size bytes and a 0 after them: an entry that
     // produced another number of bytes than its header states (a match run past the end,
     // a stored entry shorter than its size) would be read out of bounds, so it counts as
@@ -98,18 +121,20 @@ int RunEntries(ExtractContext* context, MemoryBuffer* memory) {
     if (mismatch) result = kExtractBadChecksum;
     CloseStream(context->outputFile);
     context->outputFile = nullptr;
+    bool stop = false;
     if (mismatch) {
       if (fileEntry) DeleteOutputFile(name);
     } else if (memoryEntry) {
       const uint8_t terminator = 0;
       Append(memory, &terminator, 1);
-      if (context->callback(name, memory->data, uint32_t(context->unpackedSize),
-                            context->callbackValue) != 0)
-        break;
+      stop = context->callback(name, memory->data, uint32_t(context->unpackedSize),
+                               context->callbackValue) != 0;
     } else if (fileEntry) {
       SetFileTimeFromDos(name, context->fileTime);
       SetFileAttributesTo(name, context->attributes);
     }
+    ReportEntryEnd(context, false, !context->discardFlag, checksumMatches);
+    if (stop) break;
   }
   return result;
 }
@@ -119,12 +144,17 @@ int RunExtraction(ExtractContext* context) {
   if (!context->archiveFile) return kExtractNoArchive;
   int result = kExtractNoArchive;
   if (LocateArchive(context)) {
+    if (context->observer) {
+      context->observer->archiveFound = true;
+      context->observer->mainHeaderDamaged = context->mainHeaderDamaged != 0;
+    }
     context->window = static_cast<uint8_t*>(std::calloc(kWindowSize, 1));
     if (!context->window) {
       result = kExtractNoWindow;
     } else {
       MemoryBuffer memory = {};
       result = RunEntries(context, &memory);
+      if (context->observer) context->observer->walkStoppedEarly = context->walkStoppedEarly != 0;
       Release(&memory);
       std::free(context->window);
       context->window = nullptr;
@@ -138,11 +168,21 @@ int RunExtraction(ExtractContext* context) {
 }  // namespace
 
 int ExtractArchive(const char16_t* archivePath, ExtractCallback callback, void* callbackValue) {
+  return ExtractArchiveObserved(archivePath, callback, callbackValue, nullptr);
+}
+
+int ExtractArchiveObserved(const char16_t* archivePath, ExtractCallback callback,
+                           void* callbackValue, ExtractObserver* observer) {
+  if (observer) {
+    observer->archiveFound = observer->mainHeaderDamaged = observer->walkStoppedEarly = false;
+    observer->fileEntries = 0;
+  }
   ExtractContext* context = static_cast<ExtractContext*>(std::calloc(1, sizeof(ExtractContext)));
   if (!context) return kExtractNoContext;
   context->archivePath = archivePath;
   context->callback = callback;
   context->callbackValue = callbackValue;
+  context->observer = observer;
   for (uint32_t k = 0; k < kMaxChannels; ++k)
     context->decoder.channelTableRefs[k] = &context->decoder.channelTables[k];
   BuildCrcTable(context);
@@ -153,10 +193,12 @@ int ExtractArchive(const char16_t* archivePath, ExtractCallback callback, void* 
 
 int32_t WriteOutput(ExtractContext* context, const uint8_t* bytes, int32_t count) {
   if (count < 0) count = 0;
+  context->producedBytes += uint64_t(count);
   int32_t accepted = 0;
-  if (context->outputFile)
+  if (context->outputFile) {
     accepted = StreamWrite(context->outputFile, bytes, count);
-  else if (context->currentMemoryBuffer) {
+    if (accepted < count) context->outputShortWrite = 1;
+  } else if (context->currentMemoryBuffer) {
     Append(context->currentMemoryBuffer, bytes, uint32_t(count));
     accepted = count;
   } else {

@@ -11,6 +11,10 @@
 // (kExtractOk and the others in extract_context.h).
 int ExtractArchive(const char16_t* archivePath, ExtractCallback callback, void* callbackValue);
 
+// The same run with an observer (see ExtractObserver), which may be none.
+int ExtractArchiveObserved(const char16_t* archivePath, ExtractCallback callback,
+                           void* callbackValue, ExtractObserver* observer);
+
 // The current entry's output sink: to the output file, else to the current memory buffer,
 // else nowhere. Returns the count accepted and, unless the entry is discarded, adds the
 // accepted bytes to the data checksum.

@@ -25,6 +25,36 @@ constexpr int kExtractCannotCreate = -5;   // an output file cannot be created
 // 0 goes on, anything else ends the run.
 using ExtractCallback = int (*)(char16_t* name, const uint8_t* data, uint32_t size, void* value);
 
+struct ExtractContext;
+
+// How one entry came out, as the run saw it.
+struct ExtractEntryOutcome {
+  uint64_t producedBytes;  // bytes the entry's data yielded (stored copy or decoder)
+  bool skipped;            // a directory or volume label: nothing was decoded
+  bool checked;            // the data checksum was tested (not discarded, not skipped)
+  bool checksumMatches;    // when checked: the data checksum equals the header's
+  bool writeFailed;        // the output file took fewer bytes than it was given
+};
+
+// An observer of a run, beside the callback: the setup program passes none; the publisher's
+// tools use it to know each entry from the run itself (its header as just read) and to judge
+// it by more than its data checksum. The context handed over is read-only and valid only
+// during the call.
+struct ExtractObserver {
+  // Every file header, directories included, right after it is read and before the
+  // callback's first call for it.
+  void (*entryStart)(const ExtractContext* context, void* value);
+  // Every entry that got past the callback's first call, after its last step (file closed
+  // and its time set or the file deleted, the memory entry handed over).
+  void (*entryEnd)(const ExtractContext* context, const ExtractEntryOutcome* outcome, void* value);
+  void* value;
+  // Filled in by the run before it returns.
+  bool archiveFound;        // an archive was located in the file
+  bool mainHeaderDamaged;   // its main header's checksum did not match
+  bool walkStoppedEarly;    // the walk ended at an unusable block, not at the end of the file
+  uint32_t fileEntries;     // file headers met (directories and labels included)
+};
+
 constexpr int kEntryNameCapacity = 260;       // characters of the name buffer, terminator included
 constexpr uint32_t kWindowBytes = kWindowSize;
 
@@ -86,6 +116,7 @@ struct ExtractContext {
   // The run.
   ExtractCallback callback;
   void* callbackValue;
+  ExtractObserver* observer;   // told of every entry and of the run's end, or none
   MemoryBuffer* currentMemoryBuffer;  // output of a memory entry, or none
   const char16_t* archivePath;
   uint8_t* window;             // the 1 MB window, owned by the run
@@ -95,12 +126,18 @@ struct ExtractContext {
   uint32_t discardFlag;        // output dropped and checksum not tested
   uint32_t mainHeaderDamaged;  // 1 when the main header checksum did not match
   uint32_t entryHeaderDamaged; // 1 when the last file header's checksum did not match
+  // 1 when the walk ended at a block it could not use (a header size below 7, a successor
+  // that does not lie ahead, a header cut off by the end of the file) rather than at the
+  // end of the file.
+  uint32_t walkStoppedEarly;
   int32_t blockStart;          // file offset of the block read last
   int32_t nextBlock;           // file offset of its successor
   FileStream* outputFile;      // output of a file entry, or none
   int32_t packedBytesLeft;     // of the current entry, not yet read
   int32_t unpackedBytesLeft;   // of the current entry, not yet produced
   uint32_t dataCrc;            // running checksum of the current entry's output
+  uint64_t producedBytes;      // of the current entry: bytes its data yielded for the output
+  uint32_t outputShortWrite;   // 1 when the output file took fewer bytes than it was given
   uint32_t headerCrc;          // running CRC-32 over the header being read
   int32_t checksumMethod;      // 2 for RAR 2.x archives; 0 before an archive is found
   uint32_t crcTable[256];      // filled by BuildCrcTable before the run starts

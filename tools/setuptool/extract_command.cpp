@@ -1,11 +1,18 @@
 // setuptool extract FILE DIR: writes every file entry under DIR, folders recreated, file
 // times and attributes set, through the same ExtractArchive the setup program uses.
 //
-// Safety: every name is checked before anything is written; an absolute name, a drive
-// letter or a ".." component refuses the whole archive. The extraction runs inside DIR
-// with relative names, existing files are replaced rather than written through (so a
-// planted symbolic link cannot redirect a write), and a folder on the way that is a
-// symbolic link is refused.
+// Safety, since FILE and DIR may both come from someone else:
+//   - Every name is checked before anything is written: an absolute name, a drive letter, a
+//     ".." component or a control character refuses the whole archive.
+//   - The run itself says which entry it is at (ExtractObserver); the callback never counts
+//     calls to find out.
+//   - Paths are resolved from a handle of DIR one component at a time without following
+//     symbolic links (safe_output.h); the driver writes through a name of the temporary
+//     file's own handle, so nothing on disk can redirect the write.
+//   - Each file is written under a temporary name and renamed over its real name only when
+//     the entry proved sound (entry_verdict.h): a damaged entry leaves the old file as it
+//     was, and an interrupt leaves no file under an entry's name.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,10 +23,12 @@
 #include <vector>
 
 #include "archive/extract.h"
-#include "archive/extract_context.h"
 #include "commands.h"
+#include "entry_verdict.h"
 #include "report.h"
+#include "safe_output.h"
 #include "system/host/host_paths.h"
+#include "terminal_text.h"
 
 namespace {
 
@@ -28,15 +37,26 @@ const char kHelp[] =
     "\n"
     "Writes every file of the archive in FILE under DIR (created when missing), with the\n"
     "archive's folders recreated and the file times and attributes set. Names that are\n"
-    "absolute, carry a drive letter or contain '..' are refused, and nothing is written\n"
-    "outside DIR. A damaged entry's file is removed and the exit status is 1.\n";
+    "absolute, carry a drive letter, contain '..' or control characters refuse the whole\n"
+    "archive; symbolic links found under DIR are never followed, and nothing is written\n"
+    "outside DIR. Each file is written under a temporary name and takes its real name only\n"
+    "once its entry is verified, so a damaged entry leaves an existing file as it was.\n"
+    "The extraction stops at the first entry that setuptool test would reject, naming the\n"
+    "reason. Exit status 0 when every entry was extracted, 1 when the archive failed or was\n"
+    "refused, 2 for bad arguments or a FILE or DIR that cannot be used.\n";
 
 // Splits a name at '\\' and '/' into its components, dropping empty and "." ones. False,
-// with a reason, when the name would leave the target folder: absolute, with a drive
-// letter, or with a ".." component.
+// with a reason, when the name would leave the target folder (absolute, with a drive
+// letter, with a ".." component) or holds a control character.
 bool SafeComponents(const std::string& name, std::vector<std::string>* parts,
                     const char** reason) {
   parts->clear();
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F) {
+      *reason = "name with a control character";
+      return false;
+    }
+  }
   if (!name.empty() && (name[0] == '\\' || name[0] == '/')) {
     *reason = "absolute name";
     return false;
@@ -65,75 +85,104 @@ bool SafeComponents(const std::string& name, std::vector<std::string>* parts,
   return true;
 }
 
-// Creates the folders parts[0..count) below the current folder. False (errno set) when one
-// cannot be made or one on the way is not a real folder (a symbolic link, say).
-bool MakeFolders(const std::vector<std::string>& parts, size_t count) {
-  std::string path;
-  for (size_t i = 0; i < count; ++i) {
-    path += (i ? "/" : "") + parts[i];
-    struct stat st;
-    if (lstat(path.c_str(), &st) == 0) {
-      if (!S_ISDIR(st.st_mode)) {
-        errno = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
-        return false;
-      }
-      continue;
-    }
-    if (mkdir(path.c_str(), 0777) != 0) return false;
-  }
-  return true;
-}
-
-std::string Join(const std::vector<std::string>& parts) {
-  std::string path;
-  for (size_t i = 0; i < parts.size(); ++i) path += (i ? "/" : "") + parts[i];
-  return path;
-}
-
 struct ExtractRun {
-  std::vector<const EntryInfo*> called;  // the entries the run calls back for, in order
-  size_t next = 0;       // index in called of the next first call
-  std::string current;   // display name of the entry being extracted
-  std::string problem;   // why the callback ended the run, if it did
+  int root = -1;         // handle of DIR
+  EntryInfo entry;       // the entry the run is at, as the driver read it
+  PendingFile pending;   // its file while it is written
+  std::string problem;   // why the extraction failed, or empty
+  std::string where;     // the entry it failed at
   size_t written = 0;
-  const EntryInfo* lastEntry = nullptr;  // the entry of the last file prepared
-  std::string lastTarget;                // and its path
 };
 
-// First call of each entry: checks the name again as the driver gives it, makes its
-// folders, removes what stands at its place, and leaves the relative path to write.
-int ExtractCallbackFn(char16_t* name, const uint8_t*, uint32_t size, void* value) {
-  ExtractRun* run = static_cast<ExtractRun*>(value);
-  run->current = DisplayWide(name);
-  // A volume label is called back for and then skipped by the run: nothing to prepare.
-  const EntryInfo* entry = run->next < run->called.size() ? run->called[run->next] : nullptr;
-  ++run->next;
-  if (entry && entry->IsVolumeLabel()) return 0;
-  std::vector<std::string> parts;
+void Fail(ExtractRun* run, const std::string& problem) {
+  if (!run->problem.empty() || problem.empty()) return;
+  run->problem = problem;
+  run->where = run->entry.shownName;
+}
+
+// The entry's components, or a recorded problem.
+bool EntryParts(ExtractRun* run, std::vector<std::string>* parts) {
   const char* reason = nullptr;
-  if (!SafeComponents(run->current, &parts, &reason)) {
-    run->problem = reason;
+  if (SafeComponents(run->entry.displayName, parts, &reason)) return true;
+  Fail(run, std::string("refused: ") + reason);
+  return false;
+}
+
+void OnEntryStart(const ExtractContext* context, void* value) {
+  ExtractRun* run = static_cast<ExtractRun*>(value);
+  run->entry = EntryInfoOf(context);
+  if (!run->problem.empty() || !run->entry.IsDirectory()) return;
+  Fail(run, HeaderProblem(run->entry));
+  std::vector<std::string> parts;
+  if (!run->problem.empty() || !EntryParts(run, &parts)) return;
+  std::string error;
+  const int folder = OpenFolderPath(run->root, parts, parts.size(), true, &error);
+  if (folder < 0) Fail(run, error);
+  else close(folder);
+}
+
+// First call of each entry: prepares a temporary file in the entry's folder and leaves a
+// name of its handle for the driver to write to.
+int ExtractCallbackFn(char16_t* name, const uint8_t*, uint32_t, void* value) {
+  ExtractRun* run = static_cast<ExtractRun*>(value);
+  if (run->problem.empty()) Fail(run, HeaderProblem(run->entry));
+  if (!run->problem.empty()) return 1;
+  if (run->entry.IsVolumeLabel()) return 0;  // the run skips it: nothing to prepare
+  std::vector<std::string> parts;
+  if (!EntryParts(run, &parts)) return 1;
+  std::string error;
+  const int folder = OpenFolderPath(run->root, parts, parts.size() - 1, true, &error);
+  if (folder < 0 || !BeginPendingFile(folder, parts.back(), &run->pending, &error)) {
+    Fail(run, error);
     return 1;
   }
-  if (!MakeFolders(parts, parts.size() - 1)) {
-    run->problem = std::string("cannot make its folder: ") + std::strerror(errno);
-    return 1;
-  }
-  const std::string target = Join(parts);
-  struct stat st;
-  if (lstat(target.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) unlink(target.c_str());
-  const std::u16string wide = HostUtf16(target);
-  if (wide.size() >= 260) {
-    run->problem = "name too long";
-    return 1;
-  }
-  for (size_t i = 0; i <= wide.size(); ++i) name[i] = i < wide.size() ? wide[i] : 0;
-  std::printf("%12u  %s\n", size, run->current.c_str());
-  std::fflush(stdout);
-  ++run->written;
-  run->lastEntry = entry;
-  run->lastTarget = target;
+  const std::u16string handleName = HostUtf16("/proc/self/fd/" + std::to_string(run->pending.fd));
+  for (size_t i = 0; i <= handleName.size(); ++i) name[i] = i < handleName.size() ? handleName[i] : 0;
   return 0;
+}
+
+// After each entry: the verified file takes its real name; any other goes.
+void OnEntryEnd(const ExtractContext*, const ExtractEntryOutcome* outcome, void* value) {
+  ExtractRun* run = static_cast<ExtractRun*>(value);
+  if (outcome->skipped || run->pending.fd < 0) return;
+  const bool full = outcome->writeFailed && FolderIsFull(run->pending.folder, run->entry.unpackedSize);
+  const std::string problem = OutcomeProblem(run->entry, *outcome, full);
+  std::string error;
+  if (!problem.empty()) {
+    DiscardPendingFile(&run->pending);
+    Fail(run, problem);
+  } else if (!CommitPendingFile(&run->pending, &error)) {
+    Fail(run, error);
+  } else {
+    std::printf("%12u  %s\n", run->entry.unpackedSize, run->entry.shownName.c_str());
+    std::fflush(stdout);
+    ++run->written;
+  }
+}
+
+// Refuses the whole archive when one of its names is unsafe; returns the exit code, or -1.
+int CheckAllNames(const ArchiveFile& archive, const std::string& shownFile) {
+  std::string refused;
+  ArchiveSummary summary;
+  const ListingStatus status = WalkArchiveHeaders(archive.path, [&](const EntryInfo& e) {
+    std::vector<std::string> parts;
+    const char* reason = nullptr;
+    if (SafeComponents(e.displayName, &parts, &reason)) return true;
+    refused = e.shownName + ": refused: " + reason;
+    return false;
+  }, &summary);
+  if (status != ListingStatus::kOk) {
+    std::fprintf(stderr, "setuptool extract: %s: %s\n", shownFile.c_str(), ListingError(status));
+    return kExitFailed;
+  }
+  if (refused.empty()) return -1;
+  std::fprintf(stderr, "setuptool extract: %s; nothing extracted\n", refused.c_str());
+  return kExitFailed;
+}
+
+int OpenTarget(const char* dir) {
+  if (mkdir(dir, 0777) != 0 && errno != EEXIST) return -1;
+  return open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 }  // namespace
@@ -147,71 +196,31 @@ int RunExtractCommand(int argc, char** argv) {
     std::fprintf(stderr, "setuptool extract: expected FILE and DIR\n\n%s", kHelp);
     return kExitUsage;
   }
-  const char* file = argv[1];
-  const char* dir = argv[2];
-  ArchiveListing listing;
-  const ListingStatus status = ReadArchiveListing(file, &listing);
-  if (status != ListingStatus::kOk) {
-    std::fprintf(stderr, "setuptool extract: %s: %s\n", file, ListingError(status));
-    return ListingExitCode(status);
-  }
-  for (const EntryInfo& e : listing.entries) {
-    std::vector<std::string> parts;
-    const char* reason = nullptr;
-    if (!SafeComponents(e.displayName, &parts, &reason)) {
-      std::fprintf(stderr, "setuptool extract: %s: refused: %s; nothing extracted\n",
-                   e.displayName.c_str(), reason);
-      return kExitFailed;
-    }
-  }
-
-  // The archive's path must stay valid once the run works inside DIR.
-  char* absolute = realpath(file, nullptr);
-  if (!absolute) {
-    std::fprintf(stderr, "setuptool extract: %s: %s\n", file, std::strerror(errno));
-    return kExitUsage;
-  }
-  const std::u16string archive = HostUtf16(absolute);
-  std::free(absolute);
-  const std::string dirText = dir;
-  if (mkdir(dir, 0777) != 0 && errno != EEXIST) {
-    std::fprintf(stderr, "setuptool extract: %s: %s\n", dir, std::strerror(errno));
-    return kExitUsage;
-  }
-  if (chdir(dir) != 0) {
-    std::fprintf(stderr, "setuptool extract: %s: %s\n", dir, std::strerror(errno));
-    return kExitUsage;
-  }
-  // Folders of directory entries (the run itself never calls back for them).
-  for (const EntryInfo& e : listing.entries) {
-    if (!e.IsDirectory()) continue;
-    std::vector<std::string> parts;
-    const char* reason = nullptr;
-    if (SafeComponents(e.displayName, &parts, &reason) && !MakeFolders(parts, parts.size())) {
-      std::fprintf(stderr, "setuptool extract: %s: cannot make the folder: %s\n",
-                   e.displayName.c_str(), std::strerror(errno));
-      return kExitFailed;
-    }
-  }
+  const std::string shownFile = TerminalText(argv[1]), shownDir = TerminalText(argv[2]);
+  ArchiveFile archive;
+  if (!OpenArchiveFile("extract", argv[1], &archive)) return kExitUsage;
+  const int checked = CheckAllNames(archive, shownFile);
+  if (checked >= 0) return checked;
 
   ExtractRun run;
-  for (const EntryInfo& e : listing.entries)
-    if (!e.IsDirectory()) run.called.push_back(&e);
-  const int result = ExtractArchive(archive.c_str(), ExtractCallbackFn, &run);
-  if (!run.problem.empty()) {
-    std::fprintf(stderr, "setuptool extract: %s: refused: %s\n", run.current.c_str(),
-                 run.problem.c_str());
+  run.root = OpenTarget(argv[2]);
+  if (run.root < 0) {
+    std::fprintf(stderr, "setuptool extract: %s: %s\n", shownDir.c_str(), std::strerror(errno));
+    return kExitUsage;
+  }
+  ExtractObserver observer = {OnEntryStart, OnEntryEnd, &run};
+  const int result = ExtractArchiveObserved(archive.path.c_str(), ExtractCallbackFn, &run, &observer);
+  DiscardPendingFile(&run.pending);  // an entry the run left before its end
+  close(run.root);
+  std::string where = run.where, problem = run.problem;
+  if (problem.empty()) {
+    problem = RunProblem(observer, result);
+    where = shownFile;
+  }
+  if (!problem.empty()) {
+    PrintFailure("extract", where, problem, result);
     return kExitFailed;
   }
-  if (result != 0) {
-    // A last entry that continues in a next volume is only a part of its file: it goes.
-    if (run.lastEntry && (run.lastEntry->flags & kEntryContinuedInNext))
-      unlink(run.lastTarget.c_str());
-    const std::string where = run.current.empty() ? std::string(file) : run.current;
-    std::fprintf(stderr, "setuptool extract: %s: %s (result %d)\n", where.c_str(),
-                 ResultMeaning(result), result);
-    return kExitFailed;
-  }
-  std::printf("%zu files extracted into %s\n", run.written, dirText.c_str());
+  std::printf("%zu files extracted into %s\n", run.written, shownDir.c_str());
   return kExitOk;
 }

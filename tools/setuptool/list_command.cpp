@@ -1,9 +1,10 @@
-// setuptool list FILE: one line per entry of the archive.
+// setuptool list FILE: one line per entry of the archive, printed as the headers are read.
 #include <cstdio>
 #include <string>
 
 #include "commands.h"
 #include "report.h"
+#include "terminal_text.h"
 
 namespace {
 
@@ -14,7 +15,9 @@ const char kHelp[] =
     "setup program with the archive appended. One line per entry: unpacked size, packed\n"
     "size, method, CRC-32, flags and name. Flags: solid, dir (directory), label (volume\n"
     "label), encrypted, from-previous-volume, to-next-volume, old-method (not decodable),\n"
-    "damaged-header (header checksum mismatch).\n";
+    "damaged-header (header checksum mismatch). Control characters in names are shown as\n"
+    "\\xNN. Exit status 0 when the archive was listed (warnings go to standard error), 1 when\n"
+    "FILE holds no archive, 2 when FILE cannot be read.\n";
 
 }  // namespace
 
@@ -27,23 +30,35 @@ int RunListCommand(int argc, char** argv) {
     std::fprintf(stderr, "setuptool list: expected one FILE\n\n%s", kHelp);
     return kExitUsage;
   }
-  ArchiveListing listing;
-  const ListingStatus status = ReadArchiveListing(argv[1], &listing);
-  if (status != ListingStatus::kOk) {
-    std::fprintf(stderr, "setuptool list: %s: %s\n", argv[1], ListingError(status));
-    return ListingExitCode(status);
-  }
-  std::printf("Archive at offset %d of %s\n", listing.archiveOffset, argv[1]);
-  PrintEntryHeading(stdout);
+  const std::string shown = TerminalText(argv[1]);
+  ArchiveFile archive;
+  if (!OpenArchiveFile("list", argv[1], &archive)) return kExitUsage;
   uint64_t size = 0, packed = 0;
-  for (const EntryInfo& e : listing.entries) {
+  bool headingDone = false;
+  ArchiveSummary summary;
+  auto printLine = [&](const EntryInfo& e) {
+    if (!headingDone) {
+      std::printf("Archive at offset %d of %s\n", summary.archiveOffset, shown.c_str());
+      PrintEntryHeading(stdout);
+      headingDone = true;
+    }
     PrintEntryLine(stdout, e);
     size += e.unpackedSize;
     packed += e.packedSize;
+    return true;
+  };
+  const ListingStatus status = WalkArchiveHeaders(archive.path, printLine, &summary);
+  if (status != ListingStatus::kOk) {
+    std::fprintf(stderr, "setuptool list: %s: %s\n", shown.c_str(), ListingError(status));
+    return kExitFailed;
   }
-  std::printf("%zu entries, %llu bytes, %llu packed\n", listing.entries.size(),
+  if (!headingDone) std::printf("Archive at offset %d of %s\n", summary.archiveOffset, shown.c_str());
+  std::printf("%llu entries, %llu bytes, %llu packed\n", static_cast<unsigned long long>(summary.entries),
               static_cast<unsigned long long>(size), static_cast<unsigned long long>(packed));
-  if (listing.mainHeaderDamaged)
+  if (summary.mainHeaderDamaged)
     std::fprintf(stderr, "setuptool list: warning: the main header's checksum does not match\n");
+  if (summary.walkStoppedEarly)
+    std::fprintf(stderr, "setuptool list: warning: the archive ends in a damaged or cut-off block header\n");
+  if (summary.entries == 0) std::fprintf(stderr, "setuptool list: warning: the archive holds no entries\n");
   return kExitOk;
 }

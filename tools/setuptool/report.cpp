@@ -1,7 +1,13 @@
 // Reporting for setuptool (see report.h).
 #include "report.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "archive/archive_reader.h"
@@ -9,6 +15,7 @@
 #include "archive/extract_context.h"
 #include "system/host/host_paths.h"
 #include "system/text.h"
+#include "terminal_text.h"
 
 namespace {
 
@@ -29,50 +36,78 @@ std::string DisplayName(const char* ansiName) {
   return HostUtf8(wide);
 }
 
+EntryInfo EntryInfoOf(const ExtractContext* context) {
+  EntryInfo e;
+  e.rawName = context->name;
+  e.displayName = DisplayName(context->name);
+  e.shownName = TerminalText(e.displayName);
+  e.flags = context->entryFlags;
+  e.packedSize = uint32_t(context->packedSize);
+  e.unpackedSize = uint32_t(context->unpackedSize);
+  e.method = context->method;
+  e.unpackVersion = context->unpackVersion;
+  e.fileCrc = context->fileCrc;
+  e.fileTime = context->fileTime;
+  e.attributes = context->attributes;
+  e.headerDamaged = context->entryHeaderDamaged != 0;
+  e.mainHeaderDamaged = context->mainHeaderDamaged != 0;
+  return e;
+}
+
+ArchiveFile::~ArchiveFile() {
+  if (fd >= 0) close(fd);
+}
+
+bool OpenArchiveFile(const char* command, const std::string& path, ArchiveFile* file) {
+  // Without O_NONBLOCK, opening a FIFO would wait for a writer.
+  file->fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st;
+  const char* problem = nullptr;
+  if (file->fd < 0 || fstat(file->fd, &st) != 0)
+    problem = std::strerror(errno);
+  else if (S_ISDIR(st.st_mode))
+    problem = "is a folder, not an archive file";
+  else if (!S_ISREG(st.st_mode))
+    problem = "is not a regular file";
+  if (problem) {
+    std::fprintf(stderr, "setuptool %s: %s: cannot open the file: %s\n", command,
+                 TerminalText(path).c_str(), problem);
+    return false;
+  }
+  file->path = HostUtf16("/proc/self/fd/" + std::to_string(file->fd));
+  return true;
+}
+
 const char* ListingError(ListingStatus status) {
   switch (status) {
-    case ListingStatus::kCannotOpen: return "cannot open the file";
     case ListingStatus::kNoArchive: return "no archive found in the file";
     case ListingStatus::kNoMemory: return "out of memory";
     default: return "";
   }
 }
 
-int ListingExitCode(ListingStatus status) {
-  return status == ListingStatus::kNoArchive ? 1 : 2;
-}
-
-ListingStatus ReadArchiveListing(const std::string& path, ArchiveListing* listing) {
+ListingStatus WalkArchiveHeaders(const std::u16string& path,
+                                 const std::function<bool(const EntryInfo&)>& visit,
+                                 ArchiveSummary* summary) {
   std::unique_ptr<ExtractContext, ContextDeleter> context(
       static_cast<ExtractContext*>(std::calloc(1, sizeof(ExtractContext))));
   if (!context) return ListingStatus::kNoMemory;
-  const std::u16string wide = HostUtf16(path);
-  context->archiveFile = OpenReadStream(wide.c_str());
-  if (!context->archiveFile) return ListingStatus::kCannotOpen;
+  context->archiveFile = OpenReadStream(path.c_str());
+  if (!context->archiveFile) return ListingStatus::kNoArchive;
   BuildCrcTable(context.get());
   if (!LocateArchive(context.get())) return ListingStatus::kNoArchive;
-  listing->archiveOffset = StreamTell(context->archiveFile) - 7 - kMainHeaderBytes;
-  listing->mainHeaderDamaged = context->mainHeaderDamaged != 0;
+  summary->archiveOffset = StreamTell(context->archiveFile) - 7 - kMainHeaderBytes;
+  summary->mainHeaderDamaged = context->mainHeaderDamaged != 0;
   StreamSeek(context->archiveFile, int32_t(context->mainHeaderSize) - kMainHeaderBytes,
              kSeekCurrent);
   while (ReadNextEntry(context.get()) > 0) {
     if (context->lastBlockType == kBlockFile) {
-      EntryInfo e;
-      e.rawName = context->name;
-      e.displayName = DisplayName(context->name);
-      e.flags = context->entryFlags;
-      e.packedSize = uint32_t(context->packedSize);
-      e.unpackedSize = uint32_t(context->unpackedSize);
-      e.method = context->method;
-      e.unpackVersion = context->unpackVersion;
-      e.fileCrc = context->fileCrc;
-      e.fileTime = context->fileTime;
-      e.attributes = context->attributes;
-      e.headerDamaged = context->entryHeaderDamaged != 0;
-      listing->entries.push_back(e);
+      ++summary->entries;
+      if (!visit(EntryInfoOf(context.get()))) return ListingStatus::kOk;
     }
     StreamSeek(context->archiveFile, context->nextBlock, kSeekSet);
   }
+  summary->walkStoppedEarly = context->walkStoppedEarly != 0;
   return ListingStatus::kOk;
 }
 
@@ -93,7 +128,7 @@ std::string EntryFlagsText(const EntryInfo& entry) {
   if (entry.flags & kEntrySolid) add("solid");
   if (entry.IsDirectory()) add("dir");
   if (entry.IsVolumeLabel()) add("label");
-  if (entry.flags & 0x0004) add("encrypted");
+  if (entry.IsEncrypted()) add("encrypted");
   if (entry.flags & kEntryContinuedFromPrevious) add("from-previous-volume");
   if (entry.flags & kEntryContinuedInNext) add("to-next-volume");
   if (entry.method != kMethodStore && entry.unpackVersion < 16) add("old-method");
@@ -109,7 +144,15 @@ void PrintEntryHeading(FILE* out) {
 void PrintEntryLine(FILE* out, const EntryInfo& entry) {
   std::fprintf(out, "%12u %12u  %-7s  %08x  %-10s  %s\n", entry.unpackedSize, entry.packedSize,
                MethodName(entry.method).c_str(), entry.fileCrc, EntryFlagsText(entry).c_str(),
-               entry.displayName.c_str());
+               entry.shownName.c_str());
+}
+
+void PrintFailure(const char* command, const std::string& where, const std::string& problem,
+                  int result) {
+  if (result != kExtractOk)
+    std::fprintf(stderr, "setuptool %s: %s: %s (result %d)\n", command, where.c_str(), problem.c_str(), result);
+  else
+    std::fprintf(stderr, "setuptool %s: %s: %s\n", command, where.c_str(), problem.c_str());
 }
 
 const char* ResultMeaning(int result) {

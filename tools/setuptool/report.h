@@ -1,15 +1,19 @@
-// What setuptool reports about an archive, shared by its subcommands: the walk over the
-// archive's headers, one line per entry, and the meanings of the extraction result codes.
+// What setuptool reports about an archive, shared by its subcommands: the entry as the
+// header reader gives it, opening the archive file, the walk over the archive's headers, one
+// line per entry, and the meanings of the extraction result codes.
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
-#include <vector>
+
+struct ExtractContext;
 
 // One file header of the archive, as the header reader reports it.
 struct EntryInfo {
   std::string rawName;        // 8-bit name as stored (cut to 259 bytes), '\' separated
   std::string displayName;    // the same in UTF-8 (the archive's names are Windows-1252)
+  std::string shownName;      // displayName made safe for the terminal (TerminalText)
   uint16_t flags = 0;
   uint32_t packedSize = 0;
   uint32_t unpackedSize = 0;
@@ -18,26 +22,49 @@ struct EntryInfo {
   uint32_t fileCrc = 0;
   uint32_t fileTime = 0;
   uint32_t attributes = 0;
-  bool headerDamaged = false;  // the header checksum did not match
+  bool headerDamaged = false;      // the header checksum did not match, or it was cut off
+  bool mainHeaderDamaged = false;  // the archive's main header checksum did not match
   bool IsDirectory() const { return (attributes & 0x10) != 0; }
   bool IsVolumeLabel() const { return (attributes & 0x08) != 0; }
+  bool IsEncrypted() const { return (flags & 0x0004) != 0; }
 };
 
-struct ArchiveListing {
-  int32_t archiveOffset = 0;   // file offset of the marker (0 for a bare archive)
+// The entry whose header the context has just read.
+EntryInfo EntryInfoOf(const ExtractContext* context);
+
+// An archive file opened by a command. The driver and the header walk read it through
+// `path`, a name of the handle that was checked, so the file cannot be swapped between the
+// check and the reading.
+struct ArchiveFile {
+  int fd = -1;
+  std::u16string path;
+  ArchiveFile() = default;
+  ArchiveFile(const ArchiveFile&) = delete;
+  ArchiveFile& operator=(const ArchiveFile&) = delete;
+  ~ArchiveFile();
+};
+
+// Opens FILE for a command. False, with the reason printed as "setuptool COMMAND: FILE: ...",
+// when it cannot be opened or is not a regular file (a folder, a FIFO, a device): the
+// command then exits with kExitUsage.
+bool OpenArchiveFile(const char* command, const std::string& path, ArchiveFile* file);
+
+struct ArchiveSummary {
+  int32_t archiveOffset = 0;      // file offset of the marker (0 for a bare archive)
   bool mainHeaderDamaged = false;
-  std::vector<EntryInfo> entries;
+  bool walkStoppedEarly = false;  // the walk ended at an unusable block
+  uint64_t entries = 0;           // file headers met
 };
 
-enum class ListingStatus { kOk, kCannotOpen, kNoArchive, kNoMemory };
+enum class ListingStatus { kOk, kNoArchive, kNoMemory };
 
-// Walks the headers of the archive in the file at path.
-ListingStatus ReadArchiveListing(const std::string& path, ArchiveListing* listing);
+// Walks the headers of the archive, handing each file header to `visit` as it is read
+// (nothing is kept); `visit` returns false to stop the walk.
+ListingStatus WalkArchiveHeaders(const std::u16string& path,
+                                 const std::function<bool(const EntryInfo&)>& visit,
+                                 ArchiveSummary* summary);
 // Words for a status other than kOk.
 const char* ListingError(ListingStatus status);
-// The exit code for a status other than kOk: a file without an archive fails, a file that
-// cannot be read is a usage error.
-int ListingExitCode(ListingStatus status);
 
 // "store", "fastest" ... "best" for the method bytes '0' to '5', else the byte in hex.
 std::string MethodName(uint8_t method);
@@ -46,6 +73,11 @@ std::string EntryFlagsText(const EntryInfo& entry);
 // The column heading and one line per entry: size, packed size, method, CRC-32, flags, name.
 void PrintEntryHeading(FILE* out);
 void PrintEntryLine(FILE* out, const EntryInfo& entry);
+
+// "setuptool COMMAND: WHERE: PROBLEM" on standard error, with the run's result code when
+// it is not 0.
+void PrintFailure(const char* command, const std::string& where, const std::string& problem,
+                  int result);
 
 // What an extraction result code means, in words.
 const char* ResultMeaning(int result);

@@ -1,0 +1,66 @@
+// The judgement of entries and runs (see entry_verdict.h).
+#include "entry_verdict.h"
+
+#include <cstdio>
+
+#include "archive/extract.h"
+#include "archive/extract_context.h"
+
+namespace {
+
+// The RAR 2.0 decoder reads methods '1' to '5' of unpack version 16 and later.
+bool MethodSupported(const EntryInfo& entry) {
+  if (entry.method == kMethodStore) return true;
+  return entry.method > kMethodStore && entry.method <= kMethodStore + 5 && entry.unpackVersion >= 16;
+}
+
+std::string UnsupportedMethod(const EntryInfo& entry) {
+  char text[64];
+  std::snprintf(text, sizeof text, "unsupported method 0x%02X (unpack version %u)", entry.method,
+                unsigned(entry.unpackVersion));
+  return text;
+}
+
+}  // namespace
+
+std::string HeaderProblem(const EntryInfo& entry) {
+  if (entry.mainHeaderDamaged) return "the main header's checksum does not match (header damaged)";
+  if (entry.headerDamaged) {
+    // A name longer than 259 bytes is cut before the checksum is taken over it.
+    const bool cut = entry.rawName.size() >= 259;
+    return std::string("the header's checksum does not match (header damaged") +
+           (cut ? ", or its name is longer than 259 bytes)" : ")");
+  }
+  if (entry.flags & kEntryContinuedFromPrevious)
+    return "the entry continues one of a previous volume: the archive is one volume of several";
+  if (entry.flags & kEntryContinuedInNext)
+    return "the entry continues in a next volume: the archive is one volume of several";
+  return "";
+}
+
+std::string OutcomeProblem(const EntryInfo& entry, const ExtractEntryOutcome& outcome,
+                           bool diskFull) {
+  if (outcome.skipped) return "";
+  if (outcome.writeFailed)
+    return diskFull ? "the disk is full" : "the file could not be written whole (write error)";
+  const bool sizeMatches = outcome.producedBytes == entry.unpackedSize;
+  if (outcome.checked && outcome.checksumMatches && sizeMatches) return "";
+  // The most telling reason first: data that cannot be read at all says nothing about damage.
+  if (entry.IsEncrypted()) return "encrypted (setuptool has no password input)";
+  if (!MethodSupported(entry)) return UnsupportedMethod(entry);
+  if (!sizeMatches) {
+    char text[96];
+    std::snprintf(text, sizeof text, "size mismatch: the data gave %llu bytes, the header says %u",
+                  static_cast<unsigned long long>(outcome.producedBytes), entry.unpackedSize);
+    return text;
+  }
+  return ResultMeaning(kExtractBadChecksum);
+}
+
+std::string RunProblem(const ExtractObserver& observer, int result) {
+  if (!observer.archiveFound) return ListingError(ListingStatus::kNoArchive);
+  if (result != kExtractOk) return ResultMeaning(result);
+  if (observer.walkStoppedEarly) return "the archive ends in a damaged or cut-off block header";
+  if (observer.fileEntries == 0) return "the archive holds no entries";
+  return "";
+}

@@ -1,0 +1,26 @@
+// When setuptool calls an entry, and an archive, sound: one judgement shared by `test` and
+// `extract`, so that extract succeeds exactly where test does.
+//
+// The setup program judges an entry by its data checksum alone. A publisher's tool asks
+// more: a header whose own checksum fails (its name, sizes or method may be anything), an
+// entry that belongs to another volume, data of another size than the header states and a
+// file the disk did not take whole all fail, and the reason is named.
+#pragma once
+#include <string>
+
+#include "report.h"
+
+struct ExtractEntryOutcome;
+struct ExtractObserver;
+
+// What is wrong with an entry judging by its header alone (before its data is read), or "".
+std::string HeaderProblem(const EntryInfo& entry);
+
+// What is wrong with a decoded entry, or "" when it is sound. `diskFull` tells a write the
+// output file refused for want of space from any other write failure.
+std::string OutcomeProblem(const EntryInfo& entry, const ExtractEntryOutcome& outcome,
+                           bool diskFull);
+
+// What is wrong with a run that no entry failed (result: the run's result code), or "":
+// no archive, no entries, a walk that ended at a damaged or cut-off header, a failed run.
+std::string RunProblem(const ExtractObserver& observer, int result);

@@ -1,0 +1,13 @@
+// Removal of a half-written file when setuptool is interrupted.
+//
+// A file that is being written under a temporary name is registered here; SIGINT, SIGTERM
+// and SIGHUP then remove it before the process ends with the signal's usual effect. The
+// handler only calls unlinkat, which is safe in a signal handler, on a name prepared
+// beforehand. One file at a time is registered.
+#pragma once
+
+// Registers the file `name` in the folder handle `folder` (AT_FDCWD for a path relative to
+// the current folder or an absolute path); name is copied, at most 4095 bytes.
+void RegisterInterruptCleanup(int folder, const char* name);
+// No file is registered any more; the signals keep the handler, which then does nothing.
+void ClearInterruptCleanup();
