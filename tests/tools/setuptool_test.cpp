@@ -5,12 +5,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/mount.h>
+#include <signal.h>
+
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "support/rar_writer.h"
+#include "support/run_archive.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -254,6 +262,269 @@ TEST_F(Setuptool, ExtractLeavesNoPartOfAFileThatContinuesInANextVolume) {
   EXPECT_NE(o.err.find("one volume of several"), std::string::npos) << o.err;
   EXPECT_EQ(ReadWholeFile(out + "/whole.txt"), "whole");
   EXPECT_FALSE(std::filesystem::exists(out + "/part.bin"));
+}
+
+// Names of everything under a folder, with the contents of files and the targets of links.
+std::string TreeOf(const std::string& root) {
+  std::string tree;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+    tree += e.path().string() + "|";
+    if (e.is_symlink()) tree += "->" + std::filesystem::read_symlink(e.path()).string();
+    else if (e.is_regular_file()) tree += ReadWholeFile(e.path().string());
+    tree += "\n";
+  }
+  return tree;
+}
+
+// Files whose names show a temporary of the extraction left behind.
+bool HasTemporaries(const std::string& root) {
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+    if (e.path().filename().string().find(".part") != std::string::npos) return true;
+  return false;
+}
+
+// Names that start with a control byte once made the extraction lose count of its entries,
+// and links already in the target folder redirected writes outside it.
+TEST_F(Setuptool, ExtractKnowsEachEntryAndNeverWritesThroughLinks) {
+  const std::string out = dir_.File("out"), outside = dir_.File("outside");
+  std::filesystem::create_directories(out);
+  std::filesystem::create_directories(outside + "/folder");
+  std::filesystem::create_symlink(outside + "/target.txt", out + "/a.txt");
+  std::filesystem::create_symlink(outside + "/folder", out + "/linked");
+  std::filesystem::create_symlink(outside + "/dangling", out + "/b.txt");
+  const std::string before = TreeOf(outside);
+
+  RarWriter labelled;
+  labelled.AddArchiveStart();
+  RarFileEntry label;
+  label.name = "VOLUME";
+  label.attributes = rartest::kAttrVolumeLabel;
+  labelled.AddFile(label);
+  labelled.AddStored("a.txt", BytesOf("first"));
+  labelled.AddFile(label);
+  labelled.AddStored("b.txt", BytesOf("second"));
+  const Outcome o = Run("extract '" + Write(labelled) + "' '" + out + "'");
+  EXPECT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_NE(o.out.find("2 files extracted"), std::string::npos) << o.out;
+  EXPECT_EQ(ReadWholeFile(out + "/a.txt"), "first");
+  EXPECT_EQ(ReadWholeFile(out + "/b.txt"), "second");
+  EXPECT_FALSE(std::filesystem::is_symlink(out + "/a.txt"));
+
+  struct Case {
+    const char* name;
+    const char* reason;
+  };
+  const Case refused[] = {
+      {"\x01" "memory.txt", "control character"},
+      {"\x1f" "a.txt", "control character"},
+      {"fine\x7f.txt", "control character"},
+      {"linked\\inside.txt", "symbolic link"},
+      {"linked\\deeper\\inside.txt", "symbolic link"},
+  };
+  for (const Case& c : refused) {
+    RarWriter w;
+    w.AddArchiveStart();
+    w.AddStored("c.txt", BytesOf("third"));
+    w.AddStored(c.name, BytesOf("payload"));
+    w.AddStored("d.txt", BytesOf("fourth"));
+    const Outcome r = Run("extract '" + Write(w) + "' '" + out + "'");
+    EXPECT_EQ(r.exitCode, 1) << c.reason;
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("files extracted"), std::string::npos) << r.out;
+    EXPECT_FALSE(std::filesystem::exists(out + "/d.txt")) << c.reason;
+  }
+  EXPECT_EQ(TreeOf(outside), before);
+  EXPECT_FALSE(HasTemporaries(out));
+}
+
+// Every archive that test rejects, extract rejects too, for the same reason, and the
+// failing entry leaves no file.
+TEST_F(Setuptool, ExtractFailsWhereTestFailsAndSaysWhy) {
+  struct Case {
+    const char* what;
+    std::function<void(RarWriter&)> build;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"header checksum", [](RarWriter& w) {
+         const rartest::RarBlock b = w.AddStored("bad.txt", BytesOf("data"));
+         w.DamageByte(b.start + 26, 0x01);  // the name size: the name runs into the data
+       }, "header damaged"},
+      {"stored entry shorter than its size", [](RarWriter& w) {
+         RarFileEntry e;
+         e.name = "bad.txt";
+         e.content = BytesOf("short");
+         e.unpackedSize = 50;
+         w.AddFile(e);
+       }, "size mismatch"},
+      {"old method", [](RarWriter& w) {
+         RarFileEntry e;
+         e.name = "bad.txt";
+         e.content = BytesOf("old data");
+         e.method = 0x31;
+         e.unpackVersion = 15;
+         w.AddFile(e);
+       }, "unsupported method 0x31"},
+      {"encrypted", [](RarWriter& w) {
+         RarFileEntry e;
+         e.name = "bad.txt";
+         e.content = BytesOf("secret");
+         e.packed = BytesOf("\x93\x11\xfe\x02\x77\x5c");
+         e.flags |= rartest::kFlagEncrypted;
+         w.AddFile(e);
+       }, "encrypted"},
+      {"cut inside a header", [](RarWriter& w) {
+         w.AddStored("next.txt", BytesOf("n"));
+         w.Truncate(w.bytes().size() - 20);
+       }, "header"},
+      {"cut inside the block base", [](RarWriter& w) {
+         w.AddPrefix(BytesOf("\x01\x02\x03"));
+       }, "cut-off block header"},
+  };
+  for (const Case& c : cases) {
+    RarWriter w;
+    w.AddArchiveStart();
+    w.AddStored("good.txt", BytesOf("good"));
+    c.build(w);
+    const std::string path = Write(w);
+    const Outcome t = Run("test '" + path + "'");
+    const std::string out = dir_.File("out");
+    std::filesystem::remove_all(out);
+    const Outcome x = Run("extract '" + path + "' '" + out + "'");
+    EXPECT_EQ(t.exitCode, 1) << c.what << t.err;
+    EXPECT_EQ(x.exitCode, 1) << c.what << x.err;
+    EXPECT_NE(t.err.find(c.reason), std::string::npos) << c.what << ": " << t.err;
+    EXPECT_NE(x.err.find(c.reason), std::string::npos) << c.what << ": " << x.err;
+    EXPECT_EQ(ReadWholeFile(out + "/good.txt"), "good") << c.what;
+    EXPECT_FALSE(std::filesystem::exists(out + "/bad.txt")) << c.what;
+    EXPECT_FALSE(HasTemporaries(out)) << c.what;
+  }
+
+  // A main header and nothing more; a decoy marker in the image before the real archive.
+  RarWriter empty;
+  empty.AddArchiveStart();
+  RarWriter decoy;
+  decoy.AddPrefix(BytesOf("MZ image"));
+  decoy.AddArchiveStart();
+  decoy.AddPrefix(Bytes(64, 0x90));
+  decoy.AddArchiveStart();
+  decoy.AddStored("hidden.txt", BytesOf("h"));
+  for (const RarWriter* w : {&empty, &decoy}) {
+    const std::string path = Write(*w);
+    const Outcome t = Run("test '" + path + "'");
+    const Outcome x = Run("extract '" + path + "' '" + dir_.File("out2") + "'");
+    EXPECT_EQ(t.exitCode, 1) << t.out;
+    EXPECT_EQ(x.exitCode, 1) << x.out;
+    EXPECT_TRUE(t.err.find("no entries") != std::string::npos ||
+                t.err.find("cut-off block header") != std::string::npos) << t.err;
+  }
+}
+
+TEST_F(Setuptool, ADamagedEntryLeavesTheFileItWouldReplace) {
+  const std::string out = dir_.File("out");
+  std::filesystem::create_directories(out);
+  { FILE* f = std::fopen((out + "/important.txt").c_str(), "wb"); std::fputs("precious", f); std::fclose(f); }
+  RarWriter w;
+  w.AddArchiveStart();
+  const rartest::RarBlock b = w.AddStored("important.txt", BytesOf("replacement"));
+  w.DamageByte(b.dataStart + 2);
+  EXPECT_EQ(Run("extract '" + Write(w) + "' '" + out + "'").exitCode, 1);
+  EXPECT_EQ(ReadWholeFile(out + "/important.txt"), "precious");
+  EXPECT_FALSE(HasTemporaries(out));
+}
+
+TEST_F(Setuptool, FilesThatAreNoArchiveFilesAreUsageErrors) {
+  const std::string fifo = dir_.File("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_directories(dir_.File("folder"));
+  for (const std::string& path : {fifo, dir_.File("folder")}) {
+    for (const char* cmd : {"list", "test", "extract"}) {
+      const std::string extra = std::string(cmd) == "extract" ? " '" + dir_.File("out") + "'" : "";
+      const Outcome o = Run(std::string(cmd) + " '" + path + "'" + extra);
+      EXPECT_EQ(o.exitCode, 2) << cmd << " " << path << o.err;
+      EXPECT_NE(o.err.find("cannot open the file"), std::string::npos) << o.err;
+    }
+  }
+}
+
+// A name too long for the file system and a file where the archive wants a folder name
+// the reason the system gives.
+TEST_F(Setuptool, ExtractNamesWhyAFileCannotBeMade) {
+  struct Case {
+    std::vector<std::string> names;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {{std::string(258, 'n')}, "File name too long"},
+      {{"a", "a\\b.txt"}, "Not a directory"},
+  };
+  for (const Case& c : cases) {
+    RarWriter w;
+    w.AddArchiveStart();
+    for (const std::string& name : c.names) w.AddStored(name, BytesOf("x"));
+    const std::string out = dir_.File("out");
+    std::filesystem::remove_all(out);
+    const Outcome o = Run("extract '" + Write(w) + "' '" + out + "'");
+    EXPECT_EQ(o.exitCode, 1);
+    EXPECT_NE(o.err.find(c.reason), std::string::npos) << o.err;
+  }
+}
+
+TEST_F(Setuptool, AFullDiskIsReportedAsAFullDisk) {
+  if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
+  const std::string out = dir_.File("small");
+  std::filesystem::create_directories(out);
+  if (mount("tmpfs", out.c_str(), "tmpfs", 0, "size=64k") != 0) GTEST_SKIP() << "cannot mount tmpfs";
+  RarWriter w;
+  w.AddArchiveStart();
+  w.AddStored("big.bin", Bytes(200000, 0x5A));
+  const Outcome o = Run("extract '" + Write(w) + "' '" + out + "'");
+  const bool leftNothing = !std::filesystem::exists(out + "/big.bin") && !HasTemporaries(out);
+  umount(out.c_str());
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_NE(o.err.find("the disk is full"), std::string::npos) << o.err;
+  EXPECT_TRUE(leftNothing);
+}
+
+TEST_F(Setuptool, ControlCharactersInNamesArePrintedEscaped) {
+  RarWriter w;
+  w.AddArchiveStart();
+  w.AddStored("evil\x1b[2Jname\r\nok 1 forged.txt", BytesOf("e"));
+  const std::string path = Write(w);
+  for (const std::string& args : {"list '" + path + "'", "test '" + path + "'",
+                                   "extract '" + path + "' '" + dir_.File("out") + "'"}) {
+    const Outcome o = Run(args);
+    const std::string all = o.out + o.err;
+    EXPECT_EQ(all.find('\x1b'), std::string::npos) << args;
+    EXPECT_EQ(all.find('\r'), std::string::npos) << args;
+    EXPECT_NE(all.find("evil\\x1b[2Jname\\x0d\\x0aok 1 forged.txt"), std::string::npos) << args << all;
+  }
+}
+
+// An interrupt while a file is written leaves neither that file nor its temporary.
+TEST_F(Setuptool, AnInterruptedExtractLeavesNoPartialFile) {
+  const std::string archive = dir_.File("huge.rar"), out = dir_.File("out");
+  ASSERT_TRUE(rartest::WriteRunArchive(archive, "huge.bin", 1u << 30));
+  const char* bin = std::getenv("KORV_BIN_DIR");
+  const std::string tool = std::string(bin ? bin : ".") + "/setuptool";
+  const pid_t child = fork();
+  if (child == 0) {
+    std::freopen("/dev/null", "w", stdout);
+    execl(tool.c_str(), tool.c_str(), "extract", archive.c_str(), out.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  bool started = false;
+  for (int i = 0; i < 2000 && !started; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    started = std::filesystem::exists(out) && HasTemporaries(out);
+  }
+  kill(child, SIGINT);
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(started);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  EXPECT_FALSE(std::filesystem::exists(out + "/huge.bin"));
+  EXPECT_FALSE(HasTemporaries(out));
 }
 
 }  // namespace

@@ -165,6 +165,8 @@ int CheckAllNames(const ArchiveFile& archive, const std::string& shownFile) {
   std::string refused;
   ArchiveSummary summary;
   const ListingStatus status = WalkArchiveHeaders(archive.path, [&](const EntryInfo& e) {
+    // A damaged header's name may be anything: the run stops there for the damage.
+    if (!HeaderProblem(e).empty()) return false;
     std::vector<std::string> parts;
     const char* reason = nullptr;
     if (SafeComponents(e.displayName, &parts, &reason)) return true;
@@ -208,7 +210,10 @@ int RunExtractCommand(int argc, char** argv) {
     std::fprintf(stderr, "setuptool extract: %s: %s\n", shownDir.c_str(), std::strerror(errno));
     return kExitUsage;
   }
-  ExtractObserver observer = {OnEntryStart, OnEntryEnd, &run};
+  ExtractObserver observer = {};
+  observer.entryStart = OnEntryStart;
+  observer.entryEnd = OnEntryEnd;
+  observer.value = &run;
   const int result = ExtractArchiveObserved(archive.path.c_str(), ExtractCallbackFn, &run, &observer);
   DiscardPendingFile(&run.pending);  // an entry the run left before its end
   close(run.root);

@@ -41,13 +41,15 @@ int OpenFolderPath(int root, const std::vector<std::string>& parts, size_t count
     }
     const int next = openat(folder, parts[i].c_str(), kFolderFlags);
     const int cause = errno;
-    close(folder);
     if (next < 0) {
-      // O_NOFOLLOW makes a symbolic link fail with ELOOP; a file there gives ENOTDIR.
-      *error = cause == ELOOP ? parts[i] + " is a symbolic link, which is not followed"
-                              : Reason("cannot open the folder " + parts[i], cause);
+      struct stat st;
+      const bool link = fstatat(folder, parts[i].c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+      *error = link ? parts[i] + " is a symbolic link, which is not followed"
+                    : Reason("cannot open the folder " + parts[i], cause);
+      close(folder);
       return -1;
     }
+    close(folder);
     folder = next;
   }
   return folder;

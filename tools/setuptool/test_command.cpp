@@ -80,7 +80,10 @@ int RunTestCommand(int argc, char** argv) {
   if (!OpenArchiveFile("test", file, &archive)) return kExitUsage;
 
   TestRun run;
-  ExtractObserver observer = {OnEntryStart, OnEntryEnd, &run};
+  ExtractObserver observer = {};
+  observer.entryStart = OnEntryStart;
+  observer.entryEnd = OnEntryEnd;
+  observer.value = &run;
   const int result = ExtractArchiveObserved(archive.path.c_str(), TestCallback, &run, &observer);
   std::string where = run.where;
   std::string problem = run.problem;
