@@ -1,0 +1,25 @@
+// In-process runs of command entry points (see command_run.h).
+#include "support/command_run.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+int RunWithOutputTo(int outputFd, int (*command)(int, char**), std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  const int savedOut = dup(1), savedErr = dup(2);
+  dup2(outputFd, 1);
+  dup2(outputFd, 2);
+  const int result = command(int(args.size()), argv.data());
+  std::fflush(stdout);
+  std::fflush(stderr);
+  dup2(savedOut, 1);
+  dup2(savedErr, 2);
+  close(savedOut);
+  close(savedErr);
+  return result;
+}

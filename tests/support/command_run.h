@@ -1,0 +1,10 @@
+// Running a command's entry point in-process (int Run...(argc, argv), as setuptool's commands
+// are) with its standard output and error sent to a file, so a test's own output stays
+// readable and the command's can be read back when a check fails.
+#pragma once
+#include <string>
+#include <vector>
+
+// Runs command(args) with file descriptors 1 and 2 on `outputFd` (both streams flushed
+// before and after) and returns its result; args[0] is the command's name.
+int RunWithOutputTo(int outputFd, int (*command)(int, char**), std::vector<std::string> args);
