@@ -225,10 +225,15 @@ int32_t ReadPackedData(ExtractContext* context, uint8_t* dest, int32_t count) {
 }
 
 int CopyStoredEntry(ExtractContext* context) {
-  uint8_t* buffer = static_cast<uint8_t*>(std::calloc(kStoredCopyBytes, 1));
+  // No more than the entry's data needs: zero-filling 32 KB for each of many small entries
+  // costs more than copying them.
+  int32_t bufferBytes = kStoredCopyBytes;
+  if (context->packedBytesLeft >= 0 && context->packedBytesLeft < bufferBytes)
+    bufferBytes = context->packedBytesLeft > 0 ? context->packedBytesLeft : 1;
+  uint8_t* buffer = static_cast<uint8_t*>(std::calloc(size_t(bufferBytes), 1));
   if (!buffer) return kExtractNoCopyBuffer;
   for (;;) {
-    int32_t n = ReadPackedData(context, buffer, kStoredCopyBytes);
+    int32_t n = ReadPackedData(context, buffer, bufferBytes);
     if (n <= 0) break;
     // At most the unpacked size is produced, whatever the packed size says.
     if (n > context->unpackedBytesLeft) n = context->unpackedBytesLeft > 0 ? context->unpackedBytesLeft : 0;

@@ -457,6 +457,7 @@ TEST_F(Setuptool, ExtractNamesWhyAFileCannotBeMade) {
   const Case cases[] = {
       {{std::string(258, 'n')}, "File name too long"},
       {{"a", "a\\b.txt"}, "Not a directory"},
+      {{"a\\b.txt", "a"}, "a folder of that name is in the way"},
   };
   for (const Case& c : cases) {
     RarWriter w;

@@ -87,6 +87,10 @@ bool SafeComponents(const std::string& name, std::vector<std::string>* parts,
 
 struct ExtractRun {
   int root = -1;         // handle of DIR
+  // The folder of the last file, kept open: entries of one folder follow one another, and
+  // walking the path again for each would cost more than writing a small file.
+  std::vector<std::string> folderParts;
+  int folder = -1;
   EntryInfo entry;       // the entry the run is at, as the driver read it
   PendingFile pending;   // its file while it is written
   std::string problem;   // why the extraction failed, or empty
@@ -121,6 +125,16 @@ void OnEntryStart(const ExtractContext* context, void* value) {
   else close(folder);
 }
 
+// Opens the folder of a file entry (parts without the last) unless it is open already.
+bool OpenEntryFolder(ExtractRun* run, const std::vector<std::string>& parts, std::string* error) {
+  const std::vector<std::string> folderParts(parts.begin(), parts.end() - 1);
+  if (run->folder >= 0 && folderParts == run->folderParts) return true;
+  if (run->folder >= 0) close(run->folder);
+  run->folderParts = folderParts;
+  run->folder = OpenFolderPath(run->root, folderParts, folderParts.size(), true, error);
+  return run->folder >= 0;
+}
+
 // First call of each entry: prepares a temporary file in the entry's folder and leaves a
 // name of its handle for the driver to write to.
 int ExtractCallbackFn(char16_t* name, const uint8_t*, uint32_t, void* value) {
@@ -131,8 +145,8 @@ int ExtractCallbackFn(char16_t* name, const uint8_t*, uint32_t, void* value) {
   std::vector<std::string> parts;
   if (!EntryParts(run, &parts)) return 1;
   std::string error;
-  const int folder = OpenFolderPath(run->root, parts, parts.size() - 1, true, &error);
-  if (folder < 0 || !BeginPendingFile(folder, parts.back(), &run->pending, &error)) {
+  if (!OpenEntryFolder(run, parts, &error) ||
+      !BeginPendingFile(run->folder, parts.back(), &run->pending, &error)) {
     Fail(run, error);
     return 1;
   }
@@ -155,7 +169,6 @@ void OnEntryEnd(const ExtractContext*, const ExtractEntryOutcome* outcome, void*
     Fail(run, error);
   } else {
     std::printf("%12u  %s\n", run->entry.unpackedSize, run->entry.shownName.c_str());
-    std::fflush(stdout);
     ++run->written;
   }
 }
@@ -216,6 +229,7 @@ int RunExtractCommand(int argc, char** argv) {
   observer.value = &run;
   const int result = ExtractArchiveObserved(archive.path.c_str(), ExtractCallbackFn, &run, &observer);
   DiscardPendingFile(&run.pending);  // an entry the run left before its end
+  if (run.folder >= 0) close(run.folder);
   close(run.root);
   std::string where = run.where, problem = run.problem;
   if (problem.empty()) {

@@ -5,13 +5,16 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
 
 namespace {
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// The registered file; written only while the signals are blocked, read by the handler.
+// The registered file. The handler runs on the thread it interrupts, so it sees the
+// record either before or after a change: the flag is cleared before the name changes and
+// set after, with signal fences keeping the compiler from reordering the writes.
 volatile sig_atomic_t gRegistered = 0;
 int gFolder = AT_FDCWD;
 char gName[4096];
@@ -23,18 +26,6 @@ void OnInterrupt(int signal) {
   sigaction(signal, &standard, nullptr);
   raise(signal);
 }
-
-// Blocks the signals while the record changes, so the handler never sees half of it.
-struct SignalsBlocked {
-  sigset_t old;
-  SignalsBlocked() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int s : kSignals) sigaddset(&set, s);
-    sigprocmask(SIG_BLOCK, &set, &old);
-  }
-  ~SignalsBlocked() { sigprocmask(SIG_SETMASK, &old, nullptr); }
-};
 
 void InstallHandlerOnce() {
   static bool installed = false;
@@ -54,15 +45,14 @@ void InstallHandlerOnce() {
 }  // namespace
 
 void RegisterInterruptCleanup(int folder, const char* name) {
-  SignalsBlocked blocked;
   InstallHandlerOnce();
+  gRegistered = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   gFolder = folder;
   std::strncpy(gName, name, sizeof gName - 1);
   gName[sizeof gName - 1] = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   gRegistered = 1;
 }
 
-void ClearInterruptCleanup() {
-  SignalsBlocked blocked;
-  gRegistered = 0;
-}
+void ClearInterruptCleanup() { gRegistered = 0; }

@@ -72,30 +72,25 @@ bool BeginPendingFile(int folder, const std::string& name, PendingFile* file, st
     ClearInterruptCleanup();
     if (errno != EEXIST) {
       *error = Reason("cannot create the file", errno);
-      CloseHandle(&file->folder);
       return false;
     }
   }
   *error = "cannot find a free temporary name";
-  CloseHandle(&file->folder);
   return false;
 }
 
 bool CommitPendingFile(PendingFile* file, std::string* error) {
   bool done = true;
-  struct stat st;
-  // rename would replace an empty folder of the same name: a folder is never replaced.
-  if (fstatat(file->folder, file->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode)) {
-    *error = "a folder of that name is in the way";
-    done = false;
-  } else if (renameat(file->folder, file->temp.c_str(), file->folder, file->name.c_str()) != 0) {
-    *error = Reason("cannot put the file in place", errno);
+  // rename never puts a file in place of a folder: it fails with EISDIR.
+  if (renameat(file->folder, file->temp.c_str(), file->folder, file->name.c_str()) != 0) {
+    *error = errno == EISDIR ? std::string("a folder of that name is in the way")
+                             : Reason("cannot put the file in place", errno);
     done = false;
   }
   if (done) {
     ClearInterruptCleanup();
     CloseHandle(&file->fd);
-    CloseHandle(&file->folder);
+    file->temp.clear();
   } else {
     DiscardPendingFile(file);
   }
@@ -106,7 +101,6 @@ void DiscardPendingFile(PendingFile* file) {
   if (file->folder >= 0 && !file->temp.empty()) unlinkat(file->folder, file->temp.c_str(), 0);
   ClearInterruptCleanup();
   CloseHandle(&file->fd);
-  CloseHandle(&file->folder);
   file->temp.clear();
 }
 

@@ -21,20 +21,20 @@ int OpenFolderPath(int root, const std::vector<std::string>& parts, size_t count
 
 // A file being written under a temporary name in its folder.
 struct PendingFile {
-  int folder = -1;     // handle of the folder it goes into, owned
+  int folder = -1;     // handle of the folder it goes into (the caller's, not closed here)
   int fd = -1;         // the temporary file, open for writing, owned
   std::string temp;    // its temporary name in folder
   std::string name;    // its real name in folder
 };
 
-// Creates a new, empty temporary file for `name` in `folder` (which the PendingFile takes
-// over). While it exists, an interrupting SIGINT, SIGTERM or SIGHUP removes it. False with
+// Creates a new, empty temporary file for `name` in `folder`, which must stay open until
+// the file is committed or discarded. While it exists, an interrupting SIGINT, SIGTERM or SIGHUP removes it. False with
 // `error` set when no temporary file can be created.
 bool BeginPendingFile(int folder, const std::string& name, PendingFile* file, std::string* error);
 // Renames the temporary file over the real name (a file or link of that name is replaced;
-// a folder is not) and releases the handles. False with `error` set, the temporary removed.
+// a folder is not) and closes the file. False with `error` set, the temporary removed.
 bool CommitPendingFile(PendingFile* file, std::string* error);
-// Removes the temporary file and releases the handles; nothing when there is none.
+// Removes the temporary file and closes it; nothing when there is none.
 void DiscardPendingFile(PendingFile* file);
 // True when the folder's file system has no room left for a file of `more` further bytes.
 bool FolderIsFull(int folder, unsigned long long more);
