@@ -63,6 +63,27 @@ Candidate ScanForMarker(ExtractContext* context, int32_t* offset) {
   return found;
 }
 
+// Writers that put further fields after the name, or a name longer than the 259 bytes
+// read, take the header checksum over the whole header: bytes 2 up to the header size.
+// Continues the checksum over the rest of the header and puts the file back after the name.
+bool WholeHeaderCrcMatches(ExtractContext* context) {
+  FileStream* file = context->archiveFile;
+  const int32_t afterName = StreamTell(file);
+  int32_t left = context->blockStart + int32_t(context->entryHeaderSize) - afterName;
+  if (afterName < 0 || left <= 0) return false;
+  uint32_t crc = context->headerCrc;
+  uint8_t buffer[4096];
+  while (left > 0) {
+    const int32_t want = left < int32_t(sizeof buffer) ? left : int32_t(sizeof buffer);
+    const int32_t got = StreamRead(file, buffer, want);
+    if (got <= 0) break;
+    crc = Crc32Update(context, crc, buffer, uint32_t(got));
+    left -= got;
+  }
+  StreamSeek(file, afterName, kSeekSet);
+  return left == 0 && uint16_t(~crc & 0xFFFF) == context->entryHeaderCrc;
+}
+
 }  // namespace
 
 int ReadFixedHeader(ExtractContext* context, int kind) {
@@ -184,8 +205,8 @@ int ReadNextEntry(ExtractContext* context) {
                                    reinterpret_cast<const uint8_t*>(context->name),
                                    context->nameSize);
   // A header that the end of the file cuts off is damaged whatever its checksum says.
-  if (!HeaderCrcMatches(context, context->entryHeaderCrc) || got < kFileHeaderBytes ||
-      nameGot < context->nameSize)
+  if (got < kFileHeaderBytes || nameGot < context->nameSize ||
+      (!HeaderCrcMatches(context, context->entryHeaderCrc) && !WholeHeaderCrcMatches(context)))
     context->entryHeaderDamaged = 1;
   for (char* c = context->name; *c; ++c)
     if (*c == '/') *c = '\\';

@@ -258,8 +258,53 @@ TEST(ReadNextEntry, CutsALongNameAndStillFindsTheData) {
   EXPECT_EQ(std::strlen(r->name), 259u);
   EXPECT_EQ(r->nameSize, 259);
   EXPECT_EQ(r->blockStart + r->entryHeaderSize, int32_t(b.dataStart));
-  // The checksum over the cut name cannot match the one over the whole name.
-  EXPECT_EQ(r->entryHeaderDamaged, 1u);
+  // The checksum over the whole header, the whole name included, is recognised.
+  EXPECT_EQ(r->entryHeaderDamaged, 0u);
+}
+
+// Writers take the header checksum either over the fixed part and the name or over the whole
+// header, further fields included; either is sound, and a changed byte is still seen.
+TEST(ReadNextEntry, AcceptsAChecksumOverTheWholeHeaderAndSeesRealDamage) {
+  struct Case {
+    const char* what;
+    std::string name;
+    Bytes extra;
+    bool wholeHeaderChecksum;
+    int damageAt;  // offset in the block of a byte to flip after the checksum is set, or -1
+    bool damaged;
+  };
+  const Case cases[] = {
+      {"fields after the name, checksum over fixed part and name", "a.txt", Bytes(9, 0x41), false, -1, false},
+      {"fields after the name, checksum over the whole header", "a.txt", Bytes(9, 0x41), true, -1, false},
+      {"a changed further field", "a.txt", Bytes(9, 0x41), true, 32 + 5 + 3, true},
+      {"a changed name byte", "a.txt", Bytes(9, 0x41), true, 33, true},
+      {"a 300-byte name with a changed byte beyond the 259 read", std::string(300, 'n'), {}, true, 32 + 280, true},
+  };
+  for (const Case& c : cases) {
+    RarWriter w;
+    w.AddArchiveStart();
+    RarFileEntry e;
+    e.name = c.name;
+    e.content = rartest::BytesOf("data");
+    e.extraHeader = c.extra;
+    const rartest::RarBlock b = w.AddFile(e);
+    if (c.wholeHeaderChecksum) {
+      const Bytes& image = w.bytes();
+      const size_t headerEnd = b.dataStart;
+      const uint16_t crc = uint16_t(rartest::Crc32(image.data() + b.start + 2, headerEnd - b.start - 2));
+      const uint16_t old = uint16_t(image[b.start] | image[b.start + 1] << 8);
+      w.DamageByte(b.start, uint8_t((old ^ crc) & 0xFF));
+      w.DamageByte(b.start + 1, uint8_t((old ^ crc) >> 8));
+    }
+    if (c.damageAt >= 0) w.DamageByte(b.start + size_t(c.damageAt), 0x04);
+    w.AddStored("next", rartest::BytesOf("n"));
+    Reader r(w);
+    ASSERT_TRUE(r.Start());
+    ASSERT_GT(r.Next(), 0) << c.what;
+    EXPECT_EQ(r->entryHeaderDamaged, c.damaged ? 1u : 0u) << c.what;
+    ASSERT_GT(r.Next(), 0) << c.what;  // the walk goes on from where it was
+    EXPECT_STREQ(r->name, "next") << c.what;
+  }
 }
 
 TEST(ReadNextEntry, EndsAtMalformedBlocksAndAtTheEnd) {
@@ -279,6 +324,7 @@ TEST(ReadNextEntry, EndsAtMalformedBlocksAndAtTheEnd) {
     Reader r(w);
     ASSERT_TRUE(r.Start());
     EXPECT_EQ(ReadNextEntry(r.get()), 0) << c.what;
+    EXPECT_EQ(r->walkStoppedEarly, 1u) << c.what;
   }
   // A 7-byte block ending the file: its missing bytes read as 0, then the walk ends.
   RarWriter w;
@@ -289,6 +335,7 @@ TEST(ReadNextEntry, EndsAtMalformedBlocksAndAtTheEnd) {
   ASSERT_TRUE(r.Start());
   EXPECT_GT(r.Next(), 0);
   EXPECT_EQ(r.Next(), 0);
+  EXPECT_EQ(r->walkStoppedEarly, 0u);  // a whole block, then the end of the file
 }
 
 TEST(ReadNextEntry, RecordsAFileHeaderChecksumMismatchAndGoesOn) {
