@@ -25,12 +25,7 @@ std::string UnsupportedMethod(const EntryInfo& entry) {
 
 std::string HeaderProblem(const EntryInfo& entry) {
   if (entry.mainHeaderDamaged) return "the main header's checksum does not match (header damaged)";
-  if (entry.headerDamaged) {
-    // A name longer than 259 bytes is cut before the checksum is taken over it.
-    const bool cut = entry.rawName.size() >= 259;
-    return std::string("the header's checksum does not match (header damaged") +
-           (cut ? ", or its name is longer than 259 bytes)" : ")");
-  }
+  if (entry.headerDamaged) return "the header's checksum does not match (header damaged)";
   if (entry.flags & kEntryContinuedFromPrevious)
     return "the entry continues one of a previous volume: the archive is one volume of several";
   if (entry.flags & kEntryContinuedInNext)
