@@ -1,7 +1,9 @@
 // Writing a RAR 2.x archive (see archive_writer.h).
 #include "pack/archive_writer.h"
 
+#include <algorithm>
 #include <new>
+#include <vector>
 
 #include "archive/crc32.h"
 #include "archive/extract_context.h"
@@ -84,53 +86,179 @@ void SetPackProgress(ArchiveWriter& w, void (*progress)(void* user, uint64_t ent
   w.encoder->progressUser = user;
 }
 
-int AddArchiveEntry(ArchiveWriter& w, const PackEntryInput& entry, PackEntryReport* report) {
-  if (entry.name.empty() || entry.name.size() > 0xFFFF - 32) return kPackBadName;
-  if (entry.size > kMaxEntrySize) return kPackTooLarge;
-  const uint32_t crc = ArchiveCrc32(w, entry.data, entry.size);
+namespace {
 
-  PackedEntry packed;
-  if (w.encoder) {
-    PackEntry(*w.encoder, entry.data, entry.size, true, packed);
-  } else {
-    packed.stored = true;
-  }
-  const uint8_t* data = packed.stored ? entry.data : packed.packed.data();
-  const size_t dataSize = packed.stored ? entry.size : packed.packed.size();
-  if (dataSize > kMaxEntrySize) return kPackTooLarge;
+constexpr size_t kCopyPiece = 1 << 20;  // bytes of a stored entry read and written at a time
 
-  const size_t headerSize = 32 + entry.name.size();
-  uint8_t fixed[32] = {0};
+// The file header of an entry (without its name), checksum included.
+void FillFileHeader(ArchiveWriter& w, const PackEntryInput& entry, uint64_t dataSize, uint32_t crc, bool stored,
+                    uint8_t* fixed) {
   uint16_t flags = kFileFlagLongBlock | kFileFlagWindow1M;
   if (w.solid && w.entryCount > 0) flags |= kFileFlagSolid;
+  std::fill(fixed, fixed + 32, uint8_t(0));
   fixed[2] = 0x74;
   Put16(fixed + 3, flags);
-  Put16(fixed + 5, uint32_t(headerSize));
+  Put16(fixed + 5, uint32_t(32 + entry.name.size()));
   Put32(fixed + 7, uint32_t(dataSize));
   Put32(fixed + 11, uint32_t(entry.size));
   fixed[15] = kHostWindows;
   Put32(fixed + 16, crc);
   Put32(fixed + 20, entry.fileTime);
   fixed[24] = kUnpackVersion20;
-  fixed[25] = packed.stored ? kMethodStored : uint8_t(kMethodStored + w.level);
+  fixed[25] = stored ? kMethodStored : uint8_t(kMethodStored + w.level);
   Put16(fixed + 26, uint32_t(entry.name.size()));
   Put32(fixed + 28, entry.attributes);
   uint32_t h = Crc32Update(w.crc, 0xFFFFFFFFu, fixed + 2, 30);
   h = Crc32Update(w.crc, h, reinterpret_cast<const uint8_t*>(entry.name.data()), uint32_t(entry.name.size()));
   Put16(fixed, uint16_t(~h));
+}
 
-  int result = Emit(w, fixed, sizeof fixed);
-  if (result == kPackOk)
-    result = Emit(w, reinterpret_cast<const uint8_t*>(entry.name.data()), entry.name.size());
-  if (result == kPackOk) result = Emit(w, data, dataSize);
-  if (result != kPackOk) return result;
-  w.entryCount++;
-  if (report) {
-    report->packedSize = uint32_t(dataSize);
-    report->crc = crc;
-    report->stored = packed.stored;
-    report->solid = (flags & kFileFlagSolid) != 0;
+int EmitHeader(ArchiveWriter& w, const PackEntryInput& entry, const uint8_t* fixed) {
+  int result = Emit(w, fixed, 32);
+  if (result == kPackOk) result = Emit(w, reinterpret_cast<const uint8_t*>(entry.name.data()), entry.name.size());
+  return result;
+}
+
+int ReadMemory(void* user, uint64_t offset, uint8_t* bytes, size_t count) {
+  if (count) std::copy(static_cast<const uint8_t*>(user) + offset, static_cast<const uint8_t*>(user) + offset + count, bytes);
+  return 0;
+}
+
+// Reads the whole source in pieces; each piece goes to `sink` (when given) and into the CRC.
+int CopySource(ArchiveWriter& w, PackSource source, size_t size, bool toSink, uint32_t& crc) {
+  std::vector<uint8_t> piece(std::min(size, kCopyPiece));
+  uint32_t value = 0xFFFFFFFFu;
+  for (size_t done = 0; done < size;) {
+    const size_t count = std::min(size - done, kCopyPiece);
+    if (source.read(source.user, done, piece.data(), count) != 0) return kPackReadFailed;
+    value = Crc32Update(w.crc, value, piece.data(), uint32_t(count));
+    if (toSink) {
+      int result = Emit(w, piece.data(), count);
+      if (result != kPackOk) return result;
+    }
+    done += count;
   }
+  crc = ~value;
+  return kPackOk;
+}
+
+// The compressor's reads pass through here on their way, in order, so that the CRC-32 of a
+// compressed entry needs no second reading.
+struct CrcReader {
+  PackSource source;
+  ArchiveWriter* writer;
+  uint64_t next;     // offset the CRC has reached
+  uint32_t value;
+};
+
+int ReadAndSum(void* user, uint64_t offset, uint8_t* bytes, size_t count) {
+  CrcReader& r = *static_cast<CrcReader*>(user);
+  if (r.source.read(r.source.user, offset, bytes, count) != 0) return 1;
+  if (offset == r.next) {
+    r.value = Crc32Update(r.writer->crc, r.value, bytes, uint32_t(count));
+    r.next += count;
+  }
+  return 0;
+}
+
+// The compressor's output on its way to the sink. Bytes that would take the archive to
+// 2 GiB are counted but not written: the entry may still end up stored, and smaller.
+struct PackedOutput {
+  ArchiveWriter* writer;
+  bool tooLarge;
+};
+
+int EmitPacked(void* user, const uint8_t* bytes, size_t count) {
+  PackedOutput& o = *static_cast<PackedOutput*>(user);
+  if (o.tooLarge) return 0;
+  int result = Emit(*o.writer, bytes, count);
+  if (result == kPackTooLarge) o.tooLarge = true;
+  return result == kPackWriteFailed ? 1 : 0;
+}
+
+int AppendToVector(void* user, const uint8_t* bytes, size_t count) {
+  auto& packed = *static_cast<std::vector<uint8_t>*>(user);
+  packed.insert(packed.end(), bytes, bytes + count);
+  return 0;
+}
+
+int EncodeResult(int encoded) {
+  return encoded == kEncodeReadFailed ? kPackReadFailed : encoded == kEncodeWriteFailed ? kPackWriteFailed : kPackOk;
+}
+
+// To a sink that can go back: header first with the sizes open, then the packed bytes as
+// they come, then the header again, complete.
+int AddStreamed(ArchiveWriter& w, const PackEntryInput& entry, PackSource source, PackEntryReport& report) {
+  const uint64_t headerAt = w.written;
+  uint8_t fixed[32];
+  FillFileHeader(w, entry, 0, 0, true, fixed);
+  int result = EmitHeader(w, entry, fixed);
+  if (result != kPackOk) return result;
+  const uint64_t dataAt = w.written;
+  report.stored = true;
+  if (w.encoder) {
+    CrcReader reader{source, &w, 0, 0xFFFFFFFFu};
+    PackedOutput output{&w, false};
+    PackedEntry packed;
+    result = EncodeResult(PackEntryFrom(*w.encoder, PackSource{ReadAndSum, &reader}, entry.size, true,
+                                        PackSink{EmitPacked, &output}, packed));
+    if (result != kPackOk) return result;
+    report.stored = packed.stored;
+    if (!packed.stored && output.tooLarge) return kPackTooLarge;
+    if (!packed.stored && reader.next != entry.size) return kPackReadFailed;  // the compressor read out of order
+    report.crc = ~reader.value;
+  }
+  if (report.stored) {
+    if (w.written != dataAt) {
+      if (w.sink.truncate(w.sink.user, dataAt) != 0) return kPackWriteFailed;
+      w.written = dataAt;
+    }
+    result = CopySource(w, source, entry.size, true, report.crc);
+    if (result != kPackOk) return result;
+  }
+  FillFileHeader(w, entry, w.written - dataAt, report.crc, report.stored, fixed);
+  return w.sink.rewrite(w.sink.user, headerAt, fixed, sizeof fixed) == 0 ? kPackOk : kPackWriteFailed;
+}
+
+// To any other sink: the CRC-32 and the packed bytes first, then header and data.
+int AddCollected(ArchiveWriter& w, const PackEntryInput& entry, PackSource source, PackEntryReport& report) {
+  int result = CopySource(w, source, entry.size, false, report.crc);
+  if (result != kPackOk) return result;
+  PackedEntry packed;
+  packed.stored = true;
+  if (w.encoder) {
+    result = EncodeResult(PackEntryFrom(*w.encoder, source, entry.size, true,
+                                        PackSink{AppendToVector, &packed.packed}, packed));
+    if (result != kPackOk) return result;
+  }
+  report.stored = packed.stored;
+  const uint64_t dataSize = packed.stored ? entry.size : packed.packed.size();
+  if (dataSize > kMaxEntrySize) return kPackTooLarge;
+  uint8_t fixed[32];
+  FillFileHeader(w, entry, dataSize, report.crc, packed.stored, fixed);
+  result = EmitHeader(w, entry, fixed);
+  if (result != kPackOk) return result;
+  if (!packed.stored) return Emit(w, packed.packed.data(), packed.packed.size());
+  uint32_t again;
+  return CopySource(w, source, entry.size, true, again);
+}
+
+}  // namespace
+
+int AddArchiveEntry(ArchiveWriter& w, const PackEntryInput& entry, PackEntryReport* report) {
+  if (entry.name.empty() || entry.name.size() > 0xFFFF - 32) return kPackBadName;
+  if (entry.size > kMaxEntrySize) return kPackTooLarge;
+  const PackSource source =
+      entry.source.read ? entry.source : PackSource{ReadMemory, const_cast<uint8_t*>(entry.data)};
+  const uint64_t before = w.written;
+  PackEntryReport r;
+  const bool streamed = w.sink.rewrite && w.sink.truncate;
+  int result = streamed ? AddStreamed(w, entry, source, r) : AddCollected(w, entry, source, r);
+  if (result != kPackOk) return result;
+  r.packedSize = uint32_t(w.written - before - 32 - entry.name.size());
+  r.solid = w.solid && w.entryCount > 0;
+  w.entryCount++;
+  if (report) *report = r;
   return kPackOk;
 }
 

@@ -1,10 +1,14 @@
 // Writing a RAR 2.x archive: marker block, main header, and one file header plus data
 // area per entry, compressed with our RAR 2.0 compressor or stored.
 //
-// The writer is platform-free: entries arrive as memory buffers with their name already in
-// the ANSI code page, and the archive leaves through a sink function. Entries are packed
-// and written one at a time, in the order they are added, so only one entry's data needs
-// to be in memory.
+// The writer is platform-free: entries arrive as memory buffers or sources read piece by
+// piece, with their name already in the ANSI code page, and the archive leaves through a
+// sink. Entries are packed and written one at a time, in the order they are added. To a
+// sink that can go back (a file) an entry is streamed: its header is written with the
+// packed size and CRC-32 left open, the packed bytes follow as the compressor makes them,
+// and the header is completed afterwards; an entry that ends up stored is written again
+// from its source over the packed bytes. Memory then stays bounded whatever the entries'
+// sizes. Other sinks get each entry's packed bytes collected in memory first.
 //
 // Fields of each file header (offsets within the block):
 //   0  header checksum: low 16 bits of the complemented CRC-32 of bytes 2..31 and the name
@@ -19,14 +23,10 @@
 #include <cstdint>
 #include <string>
 
+#include "pack/pack_io.h"
+
 struct ExtractContext;
 struct Rar20Encoder;
-
-// Where the archive bytes go. Returns 0 when all bytes were taken.
-struct PackSink {
-  int (*write)(void* user, const uint8_t* bytes, size_t count);
-  void* user;
-};
 
 constexpr uint16_t kMainFlagSolid = 0x0008;
 constexpr uint16_t kFileFlagSolid = 0x0010;
@@ -43,11 +43,13 @@ constexpr int kPackWriteFailed = 1;   // the sink refused bytes
 constexpr int kPackTooLarge = 2;      // an entry or the archive reaches 2 GiB
 constexpr int kPackBadName = 3;       // empty name or name of 65,536 bytes or more
 constexpr int kPackNoMemory = 4;
+constexpr int kPackReadFailed = 5;    // the entry's source could not give all its bytes
 
 struct PackEntryInput {
   std::string name;         // ANSI code page, '\' between folders
   const uint8_t* data = nullptr;
   size_t size = 0;
+  PackSource source{};      // when `source.read` is set, the `size` bytes come from it, not `data`
   uint32_t fileTime = 0;    // MS-DOS date (high 16 bits) and time (low 16 bits), local time
   uint32_t attributes = 0x20;
 };
@@ -79,7 +81,7 @@ int BeginArchive(ArchiveWriter& writer, PackSink sink, int level, bool solid, ui
 // Asks to be told, while an entry is packed, how many of its bytes are done.
 void SetPackProgress(ArchiveWriter& writer, void (*progress)(void* user, uint64_t entryBytesDone), void* user);
 
-// Packs and writes one entry.
+// Packs and writes one entry. After a failure the archive is incomplete.
 int AddArchiveEntry(ArchiveWriter& writer, const PackEntryInput& entry, PackEntryReport* report);
 
 // Releases the writer's memory; the archive needs no trailer.

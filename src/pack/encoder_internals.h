@@ -110,10 +110,20 @@ void EmitMatch(Rar20Encoder& enc, const Choice& c);
 // stream's opening table block is written; `entryEnd` writes every pending symbol.
 void FinishBlock(Rar20Encoder& enc, BitWriter& w, bool& startOfStream, bool entryEnd);
 
+// ---- History and output of an entry (rar20_encoder.cpp) ----------------------------------
+
+// Reads the entry on until the history holds its positions below `upTo` (at most its end);
+// history before `keepFrom` is no longer needed and may be dropped (history.data() moves).
+void LoadHistory(Rar20Encoder& enc, uint32_t keepFrom, uint32_t upTo);
+// Passes the finished bytes of w to the entry's output and clears them.
+void PassPackedBytes(Rar20Encoder& enc, BitWriter& w);
+
 // ---- Parsing (lz_parse.cpp) -----------------------------------------------------------------
 
-// Parses the entry occupying positions start..end-1 of the history and codes it into w.
-// Sets enc.gaveUp and stops early when enc.mayGiveUp and the entry looks incompressible.
+// Parses the entry occupying positions start..end-1, read into the history as the parse
+// goes, and codes it into w, passing its bytes on block by block. Sets enc.gaveUp and stops
+// early when enc.mayGiveUp and the entry looks incompressible; stops early after a read or
+// write failure.
 void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, bool startOfStream);
 
 }  // namespace rar20pack

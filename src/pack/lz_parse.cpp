@@ -17,6 +17,15 @@ struct Parser {
 
   const uint8_t* At(uint32_t pos) const { return base + (pos - enc.historyStart); }
 
+  // Makes sure the bytes from pos up to `ahead` further on are in the history (as far as
+  // the entry goes). Every step of the parse reads at most that far ahead of where it
+  // starts, and back at most one window (matches) or to the positions not yet inserted.
+  void Load(uint32_t pos, uint32_t ahead) {
+    if (enc.loaded >= std::min(end, pos + ahead)) return;
+    LoadHistory(enc, std::min(pos, inserted) - kWindowSize, pos + ahead);
+    base = enc.history.data();
+  }
+
   void InsertUpTo(uint32_t pos) {
     for (; inserted < pos; ++inserted) InsertPosition(enc.finder, At(inserted), inserted, end - inserted);
   }
@@ -78,14 +87,21 @@ bool ShouldGiveUp(const Rar20Encoder& enc, uint32_t parsed) {
          enc.literalPrice >= 125;  // 7.8 bits
 }
 
+constexpr size_t kPassBytes = 1 << 16;  // packed bytes are passed on in pieces of this size
+
+// Reach of one step of the lazy parse beyond its position: the look-ahead positions, a
+// match from each, and the four bytes a hash reads.
+constexpr uint32_t kLazyReach = 2 + kMaxMatchLength + 4;
+
 // Ends the block once it is full, reports progress, and gives the entry up (returning
 // true) when it shows no sign of compressing.
 bool AtBlockEnd(Rar20Encoder& enc, BitWriter& w, bool& firstBlock, uint32_t parsed) {
   if (enc.tokens.size() - enc.segmentSymbols < enc.level.blockSymbols) return false;
   FinishBlock(enc, w, firstBlock, false);
+  if (w.bytes.size() >= kPassBytes) PassPackedBytes(enc, w);
   if (enc.progress) enc.progress(enc.progressUser, parsed);
   enc.gaveUp = ShouldGiveUp(enc, parsed);
-  return enc.gaveUp;
+  return enc.gaveUp || enc.readFailed || enc.writeFailed;
 }
 
 // ---- Optimal parsing ----------------------------------------------------------------------
@@ -102,6 +118,7 @@ bool AtBlockEnd(Rar20Encoder& enc, BitWriter& w, bool& firstBlock, uint32_t pars
 
 constexpr uint32_t kOptimalSpan = 2048;
 constexpr uint32_t kInfiniteCost = 0xFFFFFFFFu;
+constexpr uint32_t kOptimalReach = kOptimalSpan + kMaxMatchLength + 4;  // bytes a stretch reads from its start
 
 struct Node {
   uint32_t cost;
@@ -116,6 +133,7 @@ void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, Bi
   MatchCandidate found[kMaxCandidates];
   uint32_t pos = start;
   while (pos < end) {
+    p.Load(pos, kOptimalReach);
     const uint32_t span = std::min<uint32_t>(kOptimalSpan, end - pos);
     // Nodes are cleared only as far as steps can reach: a stretch that a long match ends
     // early costs no more than the positions it covered.
@@ -259,7 +277,8 @@ void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, b
   if (enc.level.optimal) {
     bool firstBlock = startOfStream;
     OptimalParse(enc, p, start, end, w, firstBlock);
-    if (enc.gaveUp) return;
+    if (enc.gaveUp || enc.readFailed || enc.writeFailed) return;
+    p.Load(end, 0);
     p.InsertUpTo(end);
     FinishBlock(enc, w, firstBlock, true);
     return;
@@ -281,6 +300,7 @@ void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, b
   uint32_t pos = start;
   bool firstBlock = startOfStream;
   while (pos < end) {
+    p.Load(pos, kLazyReach);
     // Candidates live in slots by position mod 3 so that a literal keeps the look-ahead.
     Choice c = bestAt(pos, pos % 3);
     bool takeLiteral = c.kind == kLiteral;
@@ -303,6 +323,7 @@ void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, b
     }
     if (AtBlockEnd(enc, w, firstBlock, pos - start)) return;
   }
+  p.Load(end, 0);
   p.InsertUpTo(end);
   FinishBlock(enc, w, firstBlock, true);
 }

@@ -25,6 +25,10 @@
 //     peeks for a further table block only when five or more bytes remain, so nothing
 //     is read past the entry.
 //   - A match never reaches beyond the entry's end.
+// An entry is read from its source piece by piece, a little ahead of the parse, and its
+// packed bytes leave through the output as the blocks are written, so the encoder holds
+// one window of history, the read-ahead and the pending symbols, whatever the entry's size.
+// The pieces it is read in do not change the bytes it writes.
 // An entry that does not get smaller is stored instead (method 0x30); in a solid stream the
 // encoder then rolls its state back, because the decoder's window does not see stored
 // entries. The first entry of a solid stream is always compressed, so that every later
@@ -36,6 +40,7 @@
 
 #include "pack/bit_writer.h"
 #include "pack/match_finder.h"
+#include "pack/pack_io.h"
 #include "pack/table_block.h"
 #include "unpack/rar20_tables.h"
 
@@ -87,11 +92,33 @@ struct Rar20Encoder {
   PackLevel level;
   bool solid = true;
   MatchFinder finder;
-  // History: bytes of positions historyStart .. nextPos-1 (the decoder's window and more).
+  // History: bytes of positions historyStart .. historyStart + history.size() - 1: at least
+  // the window before the position being parsed, and what has been read ahead of it.
   std::vector<uint8_t> history;
   uint32_t historyStart = 0;
   uint32_t nextPos = 0;
   uint32_t streamStart = 0;       // lowest position the decoder holds in this stream
+  // Where the history would start if it were cut only between entries, one window before the
+  // entry: positions are moved down by its distance from the first position, so that a long
+  // stream's positions do not depend on how its entries were read.
+  uint32_t trimPoint = 0;
+  // The entry being packed: its positions entryStart .. entryEnd-1, those below `loaded`
+  // already read from `source`, and its packed bytes passed to `output` so far.
+  PackSource source{};
+  PackSink output{};
+  uint32_t entryStart = 0;
+  uint32_t entryEnd = 0;
+  uint32_t loaded = 0;
+  uint32_t readPiece = 1u << 20;   // bytes read from the source at a time (at least); the
+                                   // history is cut in steps of three pieces
+  uint64_t packedBytes = 0;
+  bool readFailed = false;
+  bool writeFailed = false;
+  // The window before the entry, kept aside once the history is cut inside the entry: an
+  // entry that ends up stored is taken back, and the match finder rebuilt over that window.
+  uint32_t windowBeforeEntry = 0;  // its size: the history before the entry, at most a window
+  bool windowSaved = false;
+  std::vector<uint8_t> savedWindow;
   MatchHistory matches;
   EncoderCodes codes;
   bool haveCodes = false;         // the decoder holds codes (a compressed entry came before)
@@ -126,9 +153,21 @@ void InitEncoder(Rar20Encoder& enc, int level, bool solid);
 struct PackedEntry {
   bool stored = false;            // method 0x30: the data is written as it is
   bool solid = false;             // the entry continues the previous entry's stream (flag 0x10)
-  std::vector<uint8_t> packed;    // the compressed stream (empty when stored)
+  std::vector<uint8_t> packed;    // the compressed stream (empty when stored; PackEntry only)
+  uint64_t packedSize = 0;        // bytes of the compressed stream (0 when stored)
 };
 
-// Packs the next entry of the stream. `allowStore` false forces compression even when the
-// data does not get smaller.
+// Packs the next entry of the stream, held in memory. `allowStore` false forces compression
+// even when the data does not get smaller.
 void PackEntry(Rar20Encoder& enc, const uint8_t* data, size_t size, bool allowStore, PackedEntry& out);
+
+// Results of PackEntryFrom.
+constexpr int kEncodeOk = 0;
+constexpr int kEncodeReadFailed = 1;   // the source could not give all `size` bytes
+constexpr int kEncodeWriteFailed = 2;  // the output refused bytes
+// Packs the next entry of the stream: `size` bytes (below 2 GiB) read from `source` in
+// order, the packed bytes passed to `output` as they are made. When the entry ends up
+// stored, the bytes already passed are void (the caller writes the data instead); `out`
+// says which. After a failure the stream cannot go on.
+int PackEntryFrom(Rar20Encoder& enc, PackSource source, size_t size, bool allowStore, PackSink output,
+                  PackedEntry& out);

@@ -173,6 +173,78 @@ TEST(ArchiveWriter, RefusesWhatTheReaderCannotHold) {
   EndArchive(w);
 }
 
+// A sink that can go back, as a file can: the writer streams each entry into it and fills in
+// the header afterwards.
+int RewriteBytes(void* user, uint64_t offset, const uint8_t* bytes, size_t count) {
+  Bytes& out = *static_cast<Bytes*>(user);
+  if (offset + count > out.size()) return 1;
+  std::copy(bytes, bytes + count, out.begin() + ptrdiff_t(offset));
+  return 0;
+}
+int TruncateBytes(void* user, uint64_t offset) {
+  Bytes& out = *static_cast<Bytes*>(user);
+  if (offset > out.size()) return 1;
+  out.resize(size_t(offset));
+  return 0;
+}
+
+struct FailingSource {
+  size_t readable;  // bytes it gives before it fails
+};
+int ReadFailing(void* user, uint64_t offset, uint8_t* bytes, size_t count) {
+  if (offset + count > static_cast<FailingSource*>(user)->readable) return 1;
+  std::fill(bytes, bytes + count, uint8_t('x'));
+  return 0;
+}
+
+// Streamed entries give the same archive as entries collected in memory first, those stored
+// after their packed bytes had been streamed (an incompressible megabyte and more) included.
+TEST(ArchiveWriter, StreamedEntriesGiveTheSameArchive) {
+  std::vector<Input> inputs = SampleInputs();
+  inputs.push_back({"media.bin", packtest::RandomBytes(1300000, 6), 0, 0x20});
+  inputs.push_back({"after.txt", packtest::TextBytes(30000, 7), 0, 0x20});
+  struct Case {
+    int level;
+    bool solid;
+  };
+  for (const Case c : {Case{0, true}, Case{1, true}, Case{3, false}}) {
+    const Bytes collected = BuildArchive(inputs, c.level, c.solid, nullptr, 1000);
+    Bytes streamed;
+    ArchiveWriter w;
+    ASSERT_EQ(BeginArchive(w, PackSink{ToBytes, &streamed, RewriteBytes, TruncateBytes}, c.level, c.solid, 1000), kPackOk);
+    for (const Input& in : inputs) {
+      PackEntryInput e;
+      e.name = in.name;
+      e.data = in.data.data();
+      e.size = in.data.size();
+      e.fileTime = in.time;
+      e.attributes = in.attributes;
+      ASSERT_EQ(AddArchiveEntry(w, e, nullptr), kPackOk) << in.name;
+    }
+    EndArchive(w);
+    EXPECT_TRUE(streamed == collected) << "level " << c.level;
+  }
+}
+
+TEST(ArchiveWriter, AnEntryWhoseSourceFailsFailsInEitherSink) {
+  for (bool streamed : {false, true}) {
+    for (int level : {0, 3}) {
+      Bytes out;
+      ArchiveWriter w;
+      PackSink sink{ToBytes, &out};
+      if (streamed) sink.rewrite = RewriteBytes, sink.truncate = TruncateBytes;
+      ASSERT_EQ(BeginArchive(w, sink, level, true), kPackOk);
+      FailingSource source{5000};
+      PackEntryInput e;
+      e.name = "shrunk.bin";
+      e.size = 20000;
+      e.source = PackSource{ReadFailing, &source};
+      EXPECT_EQ(AddArchiveEntry(w, e, nullptr), kPackReadFailed) << streamed << level;
+      EndArchive(w);
+    }
+  }
+}
+
 TEST(ArchiveWriter, DosDateTimeClampsToTheFormatsRange) {
   EXPECT_EQ(DosDateTime(2011, 5, 27, 12, 0, 0), 0x3EBB6000u);
   EXPECT_EQ(DosDateTime(1970, 1, 1, 0, 0, 0), DosDateTime(1980, 1, 1, 0, 0, 0));

@@ -277,3 +277,91 @@ TEST(Rar20Encoder, StreamsGoOnWhenPositionsAreMovedDown) {
 }
 
 }  // namespace
+
+namespace {
+
+// An entry read from memory in pieces; it checks that the encoder reads it once, in order.
+struct PieceSource {
+  const Bytes* data;
+  uint64_t next = 0;
+  bool inOrder = true;
+};
+
+int ReadPiece(void* user, uint64_t offset, uint8_t* bytes, size_t count) {
+  PieceSource& s = *static_cast<PieceSource*>(user);
+  s.inOrder = s.inOrder && offset == s.next && offset + count <= s.data->size();
+  if (!s.inOrder) return 1;
+  std::copy(s.data->begin() + ptrdiff_t(offset), s.data->begin() + ptrdiff_t(offset + count), bytes);
+  s.next = offset + count;
+  return 0;
+}
+
+int Append(void* user, const uint8_t* bytes, size_t count) {
+  static_cast<Bytes*>(user)->insert(static_cast<Bytes*>(user)->end(), bytes, bytes + count);
+  return 0;
+}
+
+// The encoder reads an entry a little ahead of its parse and drops the history behind the
+// window: the pieces it reads in must not change a byte of what it writes. Whole entries
+// (one read each) against the smallest pieces (each read just as far as the parse needs,
+// so that a parse reading beyond what it asked for sees bytes not yet there), in a stream whose entries are larger than the
+// window plus the pieces kept: a long text, a random entry that is stored after the history
+// was cut inside it (and taken back), and entries that go on from the window before it.
+TEST(Rar20Encoder, EntriesReadInPiecesGiveTheSameStream) {
+  // Short matches only (16 letters), and now and then a long one: parse stretches run their
+  // whole length, and some end with a long match reaching as far ahead as the parse reads.
+  Bytes sparse = RandomBytes(300000, 76);
+  for (uint8_t& b : sparse) b &= 0x0F;
+  std::mt19937 rng(77);
+  for (size_t at = 60000; at + 300 < sparse.size(); at += 2000 + rng() % 1500) {
+    const size_t length = 150 + rng() % 151, from = at - 1000 - rng() % 50000;
+    std::copy(sparse.begin() + ptrdiff_t(from), sparse.begin() + ptrdiff_t(from + length), sparse.begin() + ptrdiff_t(at));
+  }
+  const std::vector<Bytes> contents = {TextBytes(1100000, 71), RandomBytes(200000, 72), LzMixBytes(300000, 73),
+                                       sparse};
+  struct Case {
+    int level;
+    bool solid;
+  };
+  for (const Case c : {Case{1, true}, Case{3, true}, Case{2, false}}) {
+    std::vector<Packed> results;
+    for (uint32_t piece : {1u << 30, 1u}) {
+      std::unique_ptr<Rar20Encoder> enc(new Rar20Encoder);
+      InitEncoder(*enc, c.level, c.solid);
+      enc->readPiece = piece;
+      Packed p;
+      for (const Bytes& data : contents) {
+        PieceSource source{&data};
+        PackedEntry e;
+        ASSERT_EQ(PackEntryFrom(*enc, PackSource{ReadPiece, &source}, data.size(), true, PackSink{Append, &e.packed}, e),
+                  kEncodeOk);
+        EXPECT_TRUE(source.inOrder);
+        EXPECT_EQ(e.packedSize, e.stored ? 0 : e.packed.size());
+        if (e.stored) e.packed.clear();
+        p.entries.push_back(std::move(e));
+      }
+      results.push_back(std::move(p));
+    }
+    EXPECT_TRUE(results[1].entries[1].stored) << c.level;
+    for (size_t i = 0; i < contents.size(); ++i) {
+      EXPECT_EQ(results[0].entries[i].stored, results[1].entries[i].stored) << c.level << " entry " << i;
+      EXPECT_TRUE(results[0].entries[i].packed == results[1].entries[i].packed) << c.level << " entry " << i;
+    }
+    ExpectRoundTrip(contents, results[1]);
+  }
+}
+
+// A source that cannot give all its bytes (a file that became shorter) fails the entry.
+TEST(Rar20Encoder, ASourceThatFailsFailsTheEntry) {
+  const Bytes data = TextBytes(100000, 75);
+  const Bytes shorter(data.begin(), data.begin() + 60000);
+  std::unique_ptr<Rar20Encoder> enc(new Rar20Encoder);
+  InitEncoder(*enc, kDefaultPackLevel, true);
+  enc->readPiece = 4096;
+  PieceSource source{&shorter};
+  PackedEntry e;
+  EXPECT_EQ(PackEntryFrom(*enc, PackSource{ReadPiece, &source}, data.size(), true, PackSink{Append, &e.packed}, e),
+            kEncodeReadFailed);
+}
+
+}  // namespace
