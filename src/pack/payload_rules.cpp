@@ -334,19 +334,24 @@ void CheckLanguageFile(const std::string& name, const uint8_t* data, size_t size
         "the first \"Language\" in it is not followed by a name; the setup program offers no language for it");
 }
 
-void CheckStub(const uint8_t* stub, size_t size, std::vector<PayloadIssue>& issues) {
+bool CheckStubSize(uint64_t size, std::vector<PayloadIssue>& issues) {
   if (size >= 1 && size <= 6) {
     Add(issues, kError, "",
         "the stub has " + std::to_string(size) +
             " bytes; the setup program finds an archive only at offset 0 or from offset 7 on");
-    return;
+    return false;
   }
   if (size > kLastArchiveOffset) {
     Add(issues, kError, "",
         "the stub has " + std::to_string(size) + " bytes, so the archive would start at offset " +
             std::to_string(size) + ", beyond 249,996, where the setup program no longer looks for it");
-    return;
+    return false;
   }
+  return true;
+}
+
+void CheckStub(const uint8_t* stub, size_t size, std::vector<PayloadIssue>& issues) {
+  if (!CheckStubSize(size, issues)) return;
   // Something in the stub that the setup program would take for the archive's start: the
   // marker at offset 0, or from offset 7 on the marker with the main header's type 0x73 at
   // offset 9 from it.

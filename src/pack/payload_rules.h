@@ -76,3 +76,5 @@ bool SetupInfoSetsExe(const uint8_t* data, size_t size);
 // starts, and it must not itself hold something the setup would take for the archive.
 constexpr uint64_t kLastArchiveOffset = 249996;
 void CheckStub(const uint8_t* stub, size_t size, std::vector<PayloadIssue>& issues);
+// The size part of CheckStub alone (for a stub too large to be read): false when refused.
+bool CheckStubSize(uint64_t size, std::vector<PayloadIssue>& issues);

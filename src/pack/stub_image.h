@@ -1,0 +1,41 @@
+// Is a file fit to be the stub of a setup program: a 32-bit Windows executable (PE32 for
+// x86) that is complete and carries no signature?
+//
+// The stub is the part of the setup program that runs; the archive is appended after its
+// last byte. A file that is not a complete 32-bit executable gives a setup program that
+// Windows refuses to start, and a signed stub gives one whose signature no longer covers
+// the file once the archive follows it (the certificate table must be the file's end): the
+// finished setup is what gets signed.
+//
+// The fields read, from the PE format:
+//   0x00 "MZ"                        the MS-DOS header's signature
+//   0x3C e_lfanew (32 bits)          file offset of the "PE\0\0" signature
+//   PE+4  Machine (16)               0x014C: x86
+//   PE+6  NumberOfSections (16)
+//   PE+20 SizeOfOptionalHeader (16)
+//   PE+22 Characteristics (16)       0x0002: an executable image; 0x2000: a DLL
+//   PE+24 the optional header: Magic (16) 0x10B for PE32; SizeOfHeaders at +60;
+//         NumberOfRvaAndSizes at +92; the data directories (8 bytes each) from +96, the
+//         certificate table being entry 4 (a file offset and a size)
+//   then the section table: 40 bytes per section, SizeOfRawData at +16 and
+//         PointerToRawData at +20 (where the section's bytes are in the file)
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+enum class StubImageProblem {
+  kNone = 0,
+  kNoMzHeader,        // too short for the MS-DOS header, or no "MZ"
+  kNoPeHeader,        // e_lfanew outside the file, or no "PE\0\0" there
+  kNotX86,            // another machine (e.g. x64)
+  kNotPe32,           // no PE32 optional header (e.g. PE32+), or one too short
+  kNotExecutable,     // a DLL, or not marked as an executable image
+  kTruncated,         // the section table, the headers or a section end beyond the file
+  kSigned,            // the certificate table is present
+};
+
+// Checks the whole file image of a would-be stub.
+StubImageProblem CheckStubImage(const uint8_t* image, size_t size);
+
+// What to tell the publisher about a problem, e.g. "is not a 32-bit (x86) program".
+const char* StubImageProblemText(StubImageProblem problem);

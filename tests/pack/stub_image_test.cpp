@@ -1,0 +1,77 @@
+// The stub check against hand-made program images: what makes a file unfit to carry the
+// archive, one fault at a time, and the real stub of the build.
+#include "pack/stub_image.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+
+#include "pack_test_data.h"
+
+namespace {
+
+using packtest::Bytes;
+using packtest::PeImage;
+
+void Put16(Bytes& b, size_t at, uint32_t v) { b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8); }
+void Put32(Bytes& b, size_t at, uint32_t v) { Put16(b, at, v & 0xFFFF), Put16(b, at + 2, v >> 16); }
+
+constexpr size_t kOptional = 0x58;            // optional header of PeImage()
+constexpr size_t kSection = kOptional + 224;  // its one section header
+
+TEST(StubImage, EachFaultIsNamed) {
+  struct Case {
+    const char* what;
+    std::function<void(Bytes&)> change;
+    StubImageProblem expected;
+  };
+  const Case cases[] = {
+      {"a complete program", [](Bytes&) {}, StubImageProblem::kNone},
+      {"empty", [](Bytes& b) { b.clear(); }, StubImageProblem::kNoMzHeader},
+      {"nine bytes of text", [](Bytes& b) { b.assign({'n', 'o', 't', ' ', 'a', ' ', 'p', 'e', '\n'}); },
+       StubImageProblem::kNoMzHeader},
+      {"no MZ", [](Bytes& b) { b[0] = 'Z'; }, StubImageProblem::kNoMzHeader},
+      {"e_lfanew beyond the end", [](Bytes& b) { Put32(b, 0x3C, 0x10000); }, StubImageProblem::kNoPeHeader},
+      {"e_lfanew inside the MS-DOS header", [](Bytes& b) { Put32(b, 0x3C, 0x20); }, StubImageProblem::kNoPeHeader},
+      {"e_lfanew near 4 GiB", [](Bytes& b) { Put32(b, 0x3C, 0xFFFFFFF0u); }, StubImageProblem::kNoPeHeader},
+      {"no PE signature", [](Bytes& b) { b[0x41] = 'X'; }, StubImageProblem::kNoPeHeader},
+      {"x64", [](Bytes& b) { Put16(b, 0x44, 0x8664); }, StubImageProblem::kNotX86},
+      {"PE32+", [](Bytes& b) { Put16(b, kOptional, 0x20B); }, StubImageProblem::kNotPe32},
+      {"optional header too short", [](Bytes& b) { Put16(b, 0x54, 64); }, StubImageProblem::kNotPe32},
+      {"more data directories than fit", [](Bytes& b) { Put32(b, kOptional + 92, 17); }, StubImageProblem::kNotPe32},
+      {"a DLL", [](Bytes& b) { Put16(b, 0x56, 0x2102); }, StubImageProblem::kNotExecutable},
+      {"not an executable image", [](Bytes& b) { Put16(b, 0x56, 0x0100); }, StubImageProblem::kNotExecutable},
+      {"no sections", [](Bytes& b) { Put16(b, 0x46, 0); }, StubImageProblem::kTruncated},
+      {"section table beyond the end", [](Bytes& b) { Put16(b, 0x46, 40); }, StubImageProblem::kTruncated},
+      {"cut inside its section", [](Bytes& b) { b.resize(0x3FF); }, StubImageProblem::kTruncated},
+      {"section at an offset near 4 GiB", [](Bytes& b) { Put32(b, kSection + 20, 0xFFFFFF00u); },
+       StubImageProblem::kTruncated},
+      {"headers larger than the file", [](Bytes& b) { Put32(b, kOptional + 60, 0x800); }, StubImageProblem::kTruncated},
+      {"signed", [](Bytes& b) { Put32(b, kOptional + 96 + 32, 0x400), Put32(b, kOptional + 96 + 36, 0x100); },
+       StubImageProblem::kSigned},
+      {"a certificate table of no size", [](Bytes& b) { Put32(b, kOptional + 96 + 32, 0x400); }, StubImageProblem::kSigned},
+      {"no certificate entry at all", [](Bytes& b) { Put32(b, kOptional + 92, 4), Put32(b, kOptional + 96 + 32, 1); },
+       StubImageProblem::kNone},
+      {"something after its sections", [](Bytes& b) { b.resize(0x1000, 0x55); }, StubImageProblem::kNone},
+  };
+  for (const Case& c : cases) {
+    Bytes image = PeImage();
+    c.change(image);
+    EXPECT_EQ(CheckStubImage(image.data(), image.size()), c.expected) << c.what;
+  }
+}
+
+// The build's own stub, when it has been built.
+TEST(StubImage, TheRealStubPasses) {
+  const char* source = std::getenv("KORV_SOURCE_DIR");
+  std::ifstream in(std::string(source ? source : ".") + "/build/bin/Setup.exe", std::ios::binary);
+  if (!in) GTEST_SKIP() << "no build/bin/Setup.exe";
+  const Bytes stub((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(CheckStubImage(stub.data(), stub.size()), StubImageProblem::kNone);
+}
+
+}  // namespace
