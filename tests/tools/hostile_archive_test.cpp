@@ -282,8 +282,9 @@ std::vector<PlantedLink> HostileLinks(const Hostile& h, bool foldersInTheWay) {
       {"STRAY", h.sentinel + "/absent_dir"},
   };
   if (foldersInTheWay) {
-    links.push_back({"docs", h.sentinel + "/victim_dir"});
-    links.push_back({"data", h.sentinel + "/absent_dir"});
+    // "data" comes first in the archive: a link to a real folder there must stop it.
+    links.push_back({"data", h.sentinel + "/victim_dir"});
+    links.push_back({"docs", h.sentinel + "/absent_dir"});
   } else {
     links.push_back({"docs/GUIDE.TXT", "../../victim.txt"});
     links.push_back({"docs/more/NOTES.TXT", h.sentinel + "/victim_dir/GUIDE.TXT"});
