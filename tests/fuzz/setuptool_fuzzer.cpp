@@ -1,7 +1,7 @@
 // Fuzz target: setuptool's own extract and test commands on arbitrary files, run in-process.
-// Each input is written to a file and extracted into a scratch folder planted with symbolic
-// links that point outside it: links named like entries of the seed archives, aimed at a
-// file, at a folder and at paths that do not exist. The target aborts when anything in the
+// Each input is written to a file and extracted into a scratch folder planted with links
+// that point outside it: links named like entries of the seed archives, a hard link to a
+// file and symbolic links aimed at a file, at a folder and at paths that do not exist. The target aborts when anything in the
 // sentinel folder beside the scratch folder changed (names, kinds, sizes, times, modes,
 // link targets), when an exit code is not 0, 1 or 2, or when extract succeeded on an input
 // that test rejects.
@@ -58,7 +58,7 @@ Scratch* MakeScratch() {
   const char victim[] = "outside the scratch folder";
   if (!WriteAll(s->sentinel + "/victim.txt", reinterpret_cast<const uint8_t*>(victim), sizeof victim - 1)) std::abort();
   // Names of entries in the seed archives (make_fuzz_seeds), in both separators' spelling.
-  s->files = {{"setup.inf", s->sentinel + "/victim.txt"},
+  s->files = {{"setup.inf", s->sentinel + "/victim.txt", true},
               {"entry0", s->sentinel + "/absent.bin"},
               {"entry1", "../victim.txt"},
               {"entry2", s->sentinel + "/victim_dir"}};

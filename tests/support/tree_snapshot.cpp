@@ -105,7 +105,8 @@ bool PlantLinks(const std::string& folder, const std::vector<PlantedLink>& links
     const std::filesystem::path path = std::filesystem::path(folder) / link.name;
     std::error_code error;
     std::filesystem::create_directories(path.parent_path(), error);
-    if (symlink(link.target.c_str(), path.c_str()) != 0) return false;
+    const int made = link.hard ? ::link(link.target.c_str(), path.c_str()) : symlink(link.target.c_str(), path.c_str());
+    if (made != 0) return false;
   }
   return true;
 }

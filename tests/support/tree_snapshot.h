@@ -27,11 +27,14 @@ std::string TreeDifference(const TreeSnapshot& before, const TreeSnapshot& after
 // followed; read-only folders inside are made writable first.
 void EmptyFolder(const std::string& folder);
 
-// A symbolic link to plant: its name below the folder ('/' separated; missing parent
-// folders are made as real folders) and the path it points to, which may not exist.
+// A link to plant: its name below the folder ('/' separated; missing parent folders are
+// made as real folders) and the path it points to, which may not exist. A hard link
+// (`hard`, to an existing file) catches a writer that opens an existing name and writes
+// into it, which would change the file outside.
 struct PlantedLink {
   std::string name;
   std::string target;
+  bool hard = false;
 };
 
 // Creates the links; false when one cannot be made.
