@@ -2,10 +2,18 @@
 // archive) or a bare archive that setuptool test accepts; the entry order, the refusals and
 // warnings, reproducible output, nothing left behind on failure, and the progress bar.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utime.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
 
 #include <cstdio>
 #include <cstdlib>
@@ -103,8 +111,8 @@ TEST_F(Pack, BareArchiveInTheSetupProgramsOrderThatTestAccepts) {
 
 TEST_F(Pack, SetupProgramIsTheStubFollowedByTheArchive) {
   MakeProduct();
-  std::string stub(0x1E400, '\x90');
-  stub.replace(0, 2, "MZ");
+  const Bytes image = packtest::PeImage(0x1E400);
+  const std::string stub(image.begin(), image.end());
   std::ofstream(dir_.File("stub.exe"), std::ios::binary) << stub;
   Outcome o = Run("pack " + Product() + " -o '" + Out() + "' --stub '" + dir_.File("stub.exe") + "'");
   ASSERT_EQ(o.exitCode, 0) << o.err;
@@ -131,10 +139,12 @@ TEST_F(Pack, DefaultStubIsSetupExeBesideTheTool) {
   EXPECT_NE(o.err.find("default stub"), std::string::npos) << o.err;
   EXPECT_NE(o.err.find(dir_.File("bin/Setup.exe")), std::string::npos) << o.err;
   EXPECT_FALSE(std::filesystem::exists(Out()));
-  std::ofstream(dir_.File("bin/Setup.exe"), std::ios::binary) << std::string(4096, 'S');
+  const Bytes image = packtest::PeImage(4096, 'S');
+  const std::string stub(image.begin(), image.end());
+  std::ofstream(dir_.File("bin/Setup.exe"), std::ios::binary) << stub;
   o = Run("pack " + Product() + " -o '" + Out() + "'", tool);
   ASSERT_EQ(o.exitCode, 0) << o.err;
-  EXPECT_EQ(ReadWholeFile(Out()).compare(0, 4096, std::string(4096, 'S')), 0);
+  EXPECT_EQ(ReadWholeFile(Out()).compare(0, 4096, stub), 0);
 }
 
 // What extract writes back is the product folder, byte for byte, at every level.
@@ -220,14 +230,21 @@ TEST_F(Pack, ProblemsTheSetupWouldHaveAreRefusedAndNothingIsWritten) {
 
 TEST_F(Pack, NamesOutsideTheCodePageAreRefusedUnlessAnotherCodePageHoldsThem) {
   MakeProduct();
-  Put("\xE6\x97\xA5\xE6\x9C\xAC.txt", "nihon");  // two CJK characters, UTF-8
+  Put("\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB.txt", "fajl");  // Cyrillic, UTF-8
   Outcome o = Run("pack " + Product() + " -o '" + Out() + "' --no-stub");
   EXPECT_EQ(o.exitCode, 1);
   EXPECT_NE(o.err.find("code page 1252"), std::string::npos) << o.err;
-  o = Run("pack " + Product() + " -o '" + Out() + "' --no-stub --codepage 932");
+  o = Run("pack " + Product() + " -o '" + Out() + "' --no-stub --codepage 1251");
   EXPECT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_NE(ReadWholeFile(Out()).find("\xD4\xE0\xE9\xEB.txt"), std::string::npos);
+  // A code page with double-byte characters would have the setup program cut names at
+  // trail bytes that equal '\'.
+  o = Run("pack " + Product() + " -o '" + Out("cjk.rar") + "' --no-stub --codepage 932");
+  EXPECT_EQ(o.exitCode, 2);
+  EXPECT_NE(o.err.find("code page 932 has double-byte characters"), std::string::npos) << o.err;
+  EXPECT_FALSE(std::filesystem::exists(Out("cjk.rar")));
   // Western names become Windows-1252 bytes.
-  std::filesystem::remove(dir_.File("product/\xE6\x97\xA5\xE6\x9C\xAC.txt"));
+  std::filesystem::remove(dir_.File("product/\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB.txt"));
   Put("caf\xC3\xA9.txt", "coffee");
   o = Run("pack " + Product() + " -o '" + Out() + "' --no-stub");
   ASSERT_EQ(o.exitCode, 0) << o.err;
@@ -259,6 +276,228 @@ TEST_F(Pack, UsageErrors) {
   Outcome help = Run("pack --help");
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("--no-solid"), std::string::npos);
+}
+
+// Names in a folder that begin with `prefix`.
+size_t CountNamesStartingWith(const std::string& folder, const std::string& prefix) {
+  size_t n = 0;
+  for (auto& e : std::filesystem::directory_iterator(folder)) n += e.path().filename().string().rfind(prefix, 0) == 0;
+  return n;
+}
+
+// The output name is never written through: what is not a regular file stays as it was.
+TEST_F(Pack, OutputsThatAreNotRegularFilesAreRefused) {
+  MakeProduct();
+  std::ofstream(dir_.File("target.txt")) << "keep me";
+  struct Case {
+    const char* what;
+    std::function<bool(const std::string&)> make;  // false: cannot be made here (skipped)
+    const char* expect;
+  };
+  const Case cases[] = {
+      {"link to a file", [&](const std::string& p) { return symlink(dir_.File("target.txt").c_str(), p.c_str()) == 0; },
+       "is a symbolic link"},
+      {"dangling link", [&](const std::string& p) { return symlink(dir_.File("nowhere").c_str(), p.c_str()) == 0; },
+       "is a symbolic link"},
+      {"FIFO", [](const std::string& p) { return mkfifo(p.c_str(), 0644) == 0; }, "is a FIFO"},
+      {"folder", [](const std::string& p) { return mkdir(p.c_str(), 0755) == 0; }, "is a folder"},
+      {"device", [](const std::string& p) { return mknod(p.c_str(), S_IFCHR | 0644, makedev(1, 3)) == 0; }, "is a device"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string out = Out("out" + std::to_string(++n));
+    if (!c.make(out)) {
+      std::printf("(no %s here: %s)\n", c.what, std::strerror(errno));
+      continue;
+    }
+    struct stat before, after;
+    ASSERT_EQ(lstat(out.c_str(), &before), 0);
+    Outcome o = Run("pack " + Product() + " -o '" + out + "' --no-stub");
+    EXPECT_EQ(o.exitCode, 2) << c.what;
+    EXPECT_NE(o.err.find(c.expect), std::string::npos) << c.what << ": " << o.err;
+    ASSERT_EQ(lstat(out.c_str(), &after), 0) << c.what;
+    EXPECT_EQ(after.st_mode, before.st_mode) << c.what;
+    EXPECT_EQ(after.st_ino, before.st_ino) << c.what;
+    EXPECT_EQ(CountNamesStartingWith(dir_.path(), "out" + std::to_string(n) + "."), 0u) << c.what;
+  }
+  EXPECT_EQ(ReadWholeFile(dir_.File("target.txt")), "keep me");
+}
+
+TEST_F(Pack, AReplacedOutputKeepsItsPermissionsAndItsOtherNamesTheOldContent) {
+  MakeProduct();
+  std::ofstream(Out()) << "old setup";
+  ASSERT_EQ(chmod(Out().c_str(), 0600), 0);
+  ASSERT_EQ(link(Out().c_str(), Out("copy.exe").c_str()), 0);
+  Outcome o = Run("pack " + Product() + " -o '" + Out() + "' --no-stub");
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_NE(o.err.find("1 other name(s) (hard links)"), std::string::npos) << o.err;
+  struct stat st;
+  ASSERT_EQ(stat(Out().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(ReadWholeFile(Out("copy.exe")), "old setup");
+  EXPECT_EQ(Run("test '" + Out() + "'").exitCode, 0);
+  // A new output gets rw-r--r--.
+  ASSERT_EQ(Run("pack " + Product() + " -o '" + Out("new.exe") + "' --no-stub").exitCode, 0);
+  ASSERT_EQ(stat(Out("new.exe").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u);
+}
+
+// An interrupted pack takes its temporary file with it and ends as the signal ends it.
+TEST_F(Pack, AnInterruptRemovesTheTemporaryFile) {
+  Put("FILE_ID.DIZ", "Tool\r\n");
+  Put("big.bin", packtest::LzMixBytes(12000000, 8));
+  const std::string tool = BinDir() + "/setuptool", product = dir_.File("product"), out = Out();
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      signal(sig, SIG_DFL);  // a shell may have left SIGINT ignored
+      freopen("/dev/null", "w", stderr);
+      execl(tool.c_str(), tool.c_str(), "pack", product.c_str(), "-o", out.c_str(), "--no-stub", "--level", "5",
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (CountNamesStartingWith(dir_.path(), "setup.exe.") == 0 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(CountNamesStartingWith(dir_.path(), "setup.exe."), 1u) << sig;
+    kill(pid, sig);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig << " status " << status;
+    EXPECT_EQ(CountNamesStartingWith(dir_.path(), "setup.exe"), 0u) << sig;
+  }
+}
+
+// pack never packs what it writes: the output and its temporary file, even inside the
+// folder, and temporary files an earlier, killed run left there.
+TEST_F(Pack, ItsOwnFilesAreNeverPacked) {
+  MakeProduct();
+  Put("setup.exe.Ab3x9Z", "left by a killed run");
+  Put("setup.exe.notes", "a file of the publisher's");
+  Put("setup.exe.Ab-x9Z", "another one");
+  const std::string out = dir_.File("product/setup.exe");
+  for (int run = 0; run < 2; ++run) {  // the second run finds the first one's output
+    Outcome o = Run("pack " + Product() + " -o '" + out + "' --no-stub");
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_NE(o.err.find("setup.exe.Ab3x9Z: left out: a temporary file of the output"), std::string::npos) << o.err;
+    const std::vector<std::string> names = ListedNames(Run("list '" + out + "'").out);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "setup.exe"), 0);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "setup.exe.Ab3x9Z"), 0);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "setup.exe.notes"), 1);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "setup.exe.Ab-x9Z"), 1);
+    EXPECT_EQ(names.size(), 10u);
+  }
+}
+
+// A stub must be a regular file holding a complete, unsigned 32-bit program: anything else
+// is refused at once, without reading a FIFO or a device.
+TEST_F(Pack, StubsThatCannotServeAreRefused) {
+  MakeProduct();
+  Bytes signedImage = packtest::PeImage(), x64 = packtest::PeImage(), cut = packtest::PeImage();
+  signedImage[0x58 + 96 + 32] = 0x10;  // certificate table
+  x64[0x44] = 0x64, x64[0x45] = 0x86;
+  cut.resize(0x300);
+  auto write = [&](const std::string& name, const Bytes& b) {
+    std::ofstream(dir_.File(name), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    return dir_.File(name);
+  };
+  ASSERT_EQ(mkfifo(dir_.File("fifo").c_str(), 0644), 0);
+  std::filesystem::create_directories(dir_.File("folder"));
+  struct Case {
+    std::string stub;
+    const char* expect;
+  };
+  const Case cases[] = {
+      {dir_.File("folder"), "a folder, not a regular file"},
+      {dir_.File("fifo"), "a FIFO, not a regular file"},
+      {"/dev/zero", "a device, not a regular file"},
+      {write("empty.exe", {}), "no MZ header"},
+      {write("text.exe", {'n', 'o', 't', ' ', 'a', 'n', ' ', 'e', 'x'}), "no MZ header"},
+      {write("signed.exe", signedImage), "is signed: sign the finished setup, not the stub"},
+      {write("x64.exe", x64), "not a 32-bit (x86)"},
+      {write("cut.exe", cut), "cut short"},
+  };
+  for (const Case& c : cases) {
+    // Under timeout: a read that blocks fails the case instead of hanging the run.
+    Outcome o = Run("60 '" + BinDir() + "/setuptool' pack " + Product() + " -o '" + Out() + "' --stub '" + c.stub + "'",
+                    "timeout");
+    EXPECT_EQ(o.exitCode, 2) << c.stub << ": " << o.err;
+    EXPECT_NE(o.err.find(c.expect), std::string::npos) << c.stub << ": " << o.err;
+    EXPECT_FALSE(std::filesystem::exists(Out())) << c.stub;
+  }
+}
+
+TEST_F(Pack, TheBuildsOwnStubServes) {
+  const char* source = std::getenv("KORV_SOURCE_DIR");
+  const std::string stub = std::string(source ? source : ".") + "/build/bin/Setup.exe";
+  if (!std::filesystem::exists(stub)) GTEST_SKIP() << "no " << stub;
+  MakeProduct();
+  Outcome o = Run("pack " + Product() + " -o '" + Out() + "' --stub '" + stub + "'");
+  ASSERT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_EQ(Run("test '" + Out() + "'").exitCode, 0);
+}
+
+// What the folder holds besides plain files and folders: followed when it stays inside,
+// refused when the setup would carry something unexpected, left out with a word otherwise.
+TEST_F(Pack, LinksSpecialFilesAndOddNamesAreNeverPassedOverSilently) {
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& product)> make;
+    const char* options;
+    int exitCode;
+    const char* expect;  // in stderr
+    const char* listed;  // an entry that must be in the archive (exit 0 only)
+  };
+  const std::string outside = dir_.File("outside");
+  std::filesystem::create_directories(outside);
+  std::ofstream(outside + "/secret.txt") << "not for the setup";
+  auto link = [](const std::string& target, const std::string& at) { ASSERT_EQ(symlink(target.c_str(), at.c_str()), 0); };
+  const Case cases[] = {
+      {"link to a file inside", [&](const std::string& p) { link("KTool.exe", p + "/KCopy.exe"); }, "", 0, "", "KCopy.exe"},
+      {"link to a folder inside", [&](const std::string& p) { link("data", p + "/alias"); }, "", 1,
+       "collides with \"alias\\noise.bin\"", nullptr},
+      {"link to a file outside", [&](const std::string& p) { link(outside + "/secret.txt", p + "/secret.txt"); }, "", 1,
+       "secret.txt: a symbolic link to ", nullptr},
+      {"link to a folder outside", [&](const std::string& p) { link(outside, p + "/more"); }, "", 1,
+       "outside the product folder", nullptr},
+      {"link that leads nowhere", [&](const std::string& p) { link("missing", p + "/gone.txt"); }, "", 1,
+       "gone.txt: a symbolic link that leads nowhere", nullptr},
+      {"link to a folder that holds it", [&](const std::string& p) { link("..", p + "/docs/up"); }, "", 0,
+       "docs/up: left out: a symbolic link to a folder that holds it", "docs\\readme.txt"},
+      {"FIFO", [&](const std::string& p) { ASSERT_EQ(mkfifo((p + "/pipe").c_str(), 0644), 0); }, "", 0,
+       "pipe: left out: a FIFO", "KTool.exe"},
+      {"socket",
+       [&](const std::string& p) {
+         const int s = socket(AF_UNIX, SOCK_STREAM, 0);
+         sockaddr_un a = {};
+         a.sun_family = AF_UNIX;
+         std::snprintf(a.sun_path, sizeof a.sun_path, "%s/sock", p.c_str());
+         ASSERT_EQ(bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+         close(s);
+       },
+       "", 0, "sock: left out: a socket", "KTool.exe"},
+      {"backslash in a name", [&](const std::string& p) { std::ofstream(p + "/a\\b.txt") << "x"; }, "", 1,
+       "a\\b.txt: the name holds '\\'", nullptr},
+      {"name not in UTF-8", [&](const std::string& p) { std::ofstream(p + "/caf\xE9.txt") << "x"; }, "", 1,
+       "caf\\xe9.txt: the name is not UTF-8 text", nullptr},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(dir_.File("product"));
+    MakeProduct();
+    c.make(dir_.File("product"));
+    std::filesystem::remove(Out());
+    Outcome o = Run("pack " + Product() + " -o '" + Out() + "' --no-stub " + c.options);
+    EXPECT_EQ(o.exitCode, c.exitCode) << c.what << ": " << o.err;
+    EXPECT_NE(o.err.find(c.expect), std::string::npos) << c.what << ": " << o.err;
+    if (c.exitCode != 0) {
+      EXPECT_NE(o.err.find("nothing written"), std::string::npos) << c.what;
+      EXPECT_FALSE(std::filesystem::exists(Out())) << c.what;
+      continue;
+    }
+    const std::vector<std::string> names = ListedNames(Run("list '" + Out() + "'").out);
+    EXPECT_EQ(std::count(names.begin(), names.end(), c.listed), 1) << c.what;
+  }
 }
 
 // On a terminal a bar appears once the work takes more than half a second; in a pipe never.

@@ -1,10 +1,11 @@
 // setuptool pack: makes a setup program from a product folder, or a bare payload archive.
 //
-// Steps: collect the folder's files, put them into the setup program's order, check what
-// the setup program would make of them (refusing on errors, warning otherwise), then write
-// the stub and the archive to a temporary file next to the output and rename it into place
-// only when everything has been written, so that a failed run leaves no half-written file.
-#include <sys/stat.h>
+// Steps: check the output name and the stub, open a temporary file beside the output,
+// collect the folder's files, put them into the setup program's order, check what the
+// setup program would make of them (refusing on errors, warning otherwise), then write the
+// stub and the archive into the temporary file, each file streamed from disk through the
+// compressor, and rename it into place only when everything has been written, so that a
+// failed or interrupted run leaves no half-written file.
 #include <unistd.h>
 
 #include <chrono>
@@ -15,12 +16,16 @@
 #include <string>
 #include <vector>
 
+#include "archive/extract_context.h"
 #include "commands.h"
 #include "pack/archive_writer.h"
 #include "pack/payload_rules.h"
 #include "pack/rar20_encoder.h"
 #include "pack_folder.h"
+#include "pack_output.h"
 #include "pack_progress.h"
+#include "pack_stub.h"
+#include "terminal_text.h"
 
 namespace {
 
@@ -33,18 +38,32 @@ const char kPackUsage[] =
     "FILE_ID.DIZ, the .INF, the .LNG files, then all others by name.\n"
     "\n"
     "Options:\n"
-    "  -o, --output OUT  the file to write (replaced only when packing succeeds)\n"
+    "  -o, --output OUT  the file to write (replaced only when packing succeeds). OUT must be\n"
+    "                    a new name or a regular file, whose permissions the new file keeps;\n"
+    "                    a symbolic link, folder, device or FIFO is refused. Other hard links\n"
+    "                    of OUT keep the old content (a warning says so)\n"
     "  --stub FILE       the stub to put in front of the archive (default: Setup.exe next to\n"
-    "                    setuptool)\n"
+    "                    setuptool): a regular file holding a complete 32-bit (x86) Windows\n"
+    "                    program, not signed (sign the finished setup instead), of at most\n"
+    "                    249,996 bytes, with no archive of its own\n"
     "  --no-stub         write a bare archive\n"
     "  --level N         0 = store only, 1 = fastest ... 5 = best; default 3\n"
     "  --no-solid        compress every file on its own (default: one solid stream)\n"
-    "  --codepage N      ANSI code page of the names in the archive; default 1252\n"
+    "  --codepage N      ANSI code page of the names in the archive; default 1252. Only\n"
+    "                    single-byte code pages (e.g. 1250, 1251, 1252, 1253) are supported\n"
     "  --quiet           no progress bar and no summary\n"
     "\n"
+    "What is packed: the regular files under SRC_DIR, through symbolic links that stay inside\n"
+    "SRC_DIR (to files and folders). Refused: a symbolic link leading outside SRC_DIR, a file\n"
+    "name holding '\\' or not in UTF-8. Left out with a warning: FIFOs, sockets, devices, a\n"
+    "link to a folder that holds it, and leftover temporary files of OUT (OUT.XXXXXX).\n"
+    "OUT itself and the temporary file being written are never packed. Files are read piece\n"
+    "by piece, so memory use does not grow with their size. An interrupt (SIGINT, SIGTERM,\n"
+    "SIGHUP) removes the temporary file.\n"
+    "\n"
     "Problems the setup program would have with the files are reported as errors (nothing is\n"
-    "written) or warnings. Exit status: 0 done, 1 refused or failed, 2 bad arguments or\n"
-    "unreadable files.\n";
+    "written) or warnings. Exit status: 0 done, 1 refused or failed, 2 bad arguments, an\n"
+    "unusable stub or output name, or unreadable files.\n";
 
 struct PackArguments {
   std::string source;
@@ -99,11 +118,11 @@ int ParseArguments(int argc, char** argv, PackArguments& a) {
       const char* v = value();
       if (!v || !ParseNumber(v, 1, 65535, a.codePage)) return UsageError("--codepage takes a code page number");
     } else if (!arg.empty() && arg[0] == '-') {
-      return UsageError("unknown option '" + arg + "'");
+      return UsageError("unknown option '" + TerminalText(arg) + "'");
     } else if (a.source.empty()) {
       a.source = arg;
     } else {
-      return UsageError("more than one source folder ('" + a.source + "', '" + arg + "')");
+      return UsageError("more than one source folder ('" + TerminalText(a.source) + "', '" + TerminalText(arg) + "')");
     }
   }
   if (a.source.empty()) return UsageError("no source folder given");
@@ -123,19 +142,36 @@ std::string DefaultStubPath() {
   return (cut == std::string::npos ? std::string(".") : dir.substr(0, cut)) + "/Setup.exe";
 }
 
+// Reads and checks the stub; -1 when it is good (or not wanted), else the exit code.
+int LoadStub(PackArguments& args, std::vector<uint8_t>& stub, uint64_t& stubSize) {
+  stubSize = 0;
+  if (args.noStub) return -1;
+  const bool byDefault = args.stub.empty();
+  if (byDefault) args.stub = DefaultStubPath();
+  if (byDefault && access(args.stub.c_str(), F_OK) != 0) {
+    std::fprintf(stderr,
+                 "setuptool pack: the default stub %s does not exist; build it (scripts/build) or "
+                 "give --stub FILE, or --no-stub for a bare archive\n",
+                 TerminalText(args.stub).c_str());
+    return kExitUsage;
+  }
+  std::string error;
+  if (!ReadStub(args.stub, stub, stubSize, error)) {
+    std::fprintf(stderr, "setuptool pack: cannot use the stub: %s; nothing written\n", error.c_str());
+    return kExitUsage;
+  }
+  return -1;
+}
+
 void Report(const PayloadIssue& issue, const std::map<std::string, std::string>& display) {
   const char* level = issue.level == PayloadIssueLevel::kError ? "error" : "warning";
   if (issue.entry.empty()) {
     std::fprintf(stderr, "setuptool pack: %s: %s\n", level, issue.message.c_str());
   } else {
     auto it = display.find(issue.entry);
-    const std::string& name = it == display.end() ? issue.entry : it->second;
+    const std::string name = it == display.end() ? TerminalText(issue.entry) : it->second;
     std::fprintf(stderr, "setuptool pack: %s: %s: %s\n", level, name.c_str(), issue.message.c_str());
   }
-}
-
-int WriteToFile(void* user, const uint8_t* bytes, size_t count) {
-  return std::fwrite(bytes, 1, count, static_cast<FILE*>(user)) == count ? 0 : 1;
 }
 
 // "812 bytes", "14.2 KB", "41.3 MB".
@@ -152,6 +188,187 @@ std::string SizeText(uint64_t bytes) {
 
 void OnEntryProgress(void* user, uint64_t done) { UpdateProgress(*static_cast<ProgressBar*>(user), done); }
 
+// The files to pack, in the setup program's order, and what was found about them.
+struct Payload {
+  std::vector<FolderFile> files;
+  std::vector<std::string> names;              // archive names in archive order
+  std::map<std::string, size_t> byName;        // archive name -> index in files
+  std::map<std::string, std::string> display;  // archive name -> name for the terminal
+  std::vector<PayloadIssue> issues;
+  uint64_t total = 0;
+};
+
+// Lists the folder; -1 when done, else the exit code.
+int CollectFiles(const PackArguments& args, const PackOutput& output, Payload& p) {
+  FolderSkips skips;
+  if (output.exists) skips.outputDevice = output.device, skips.outputInode = output.inode;
+  skips.tempDevice = output.tempDevice;
+  skips.tempInode = output.tempInode;
+  skips.outputFolderDevice = output.folderDevice;
+  skips.outputFolderInode = output.folderInode;
+  skips.outputBase = output.baseName;
+  std::string error;
+  if (!ListFolder(args.source, skips, p.files, p.issues, error)) {
+    std::fprintf(stderr, "setuptool pack: cannot read the folder %s\n", error.c_str());
+    return kExitUsage;
+  }
+  if (!ConvertNames(p.files, args.codePage, error)) return UsageError(error);
+  return -1;
+}
+
+// The checks of names, sizes, stub and description entries.
+void CheckPayload(const PackArguments& args, const std::vector<uint8_t>& stub, uint64_t stubSize, Payload& p) {
+  for (size_t i = 0; i < p.files.size(); ++i) {
+    const FolderFile& f = p.files[i];
+    p.display[f.archiveName] = TerminalText(f.relative);
+    if (!f.nameIsUtf8) {
+      p.issues.push_back({PayloadIssueLevel::kError, f.archiveName, "the name is not UTF-8 text, so its characters are unknown"});
+    } else if (!f.nameConverted) {
+      p.issues.push_back({PayloadIssueLevel::kError, f.archiveName,
+                          "the name has characters that code page " + std::to_string(args.codePage) + " cannot hold"});
+    }
+    p.byName[f.archiveName] = i;
+    p.names.push_back(f.archiveName);
+    p.total += f.size;
+    CheckPayloadSize(f.archiveName, f.size, p.issues);
+  }
+  SortPayloadNames(p.names);
+  CheckPayloadNames(p.names, p.issues);
+  if (stub.empty() && stubSize > 0)
+    CheckStubSize(stubSize, p.issues);
+  else
+    CheckStub(stub.data(), stub.size(), p.issues);
+
+  // Contents of the description entries, read as the setup program reads them.
+  bool groupFromInfo = false, exeFromInfo = false;
+  std::vector<uint8_t> data;
+  std::string error;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const std::string& name : p.names) {
+      const PayloadRole role = PayloadRoleOf(name);
+      if (role == PayloadRole::kOther || (role == PayloadRole::kDescription) != (pass == 1)) continue;
+      // Too large ones are reported by CheckPayloadSize, unreadable ones when packing.
+      if (!ReadFolderFile(p.files[p.byName[name]].path, data, error, kMemoryEntryLimit - 1)) continue;
+      if (role == PayloadRole::kSetupInfo) {
+        CheckSetupInfo(name, data.data(), data.size(), p.names, p.issues);
+        groupFromInfo = groupFromInfo || SetupInfoSetsGroup(data.data(), data.size());
+        exeFromInfo = exeFromInfo || SetupInfoSetsExe(data.data(), data.size());
+      } else if (role == PayloadRole::kLanguageFile) {
+        CheckLanguageFile(name, data.data(), data.size(), p.issues);
+      } else {
+        CheckDescription(name, data.data(), data.size(), groupFromInfo, p.issues);
+      }
+    }
+  }
+  CheckInstallResults(p.names, exeFromInfo, p.issues);
+}
+
+struct WriteResult {
+  uint64_t archiveBytes = 0;
+  size_t storedCount = 0;
+};
+
+// Packs one file, read piece by piece; -1 when done, else the exit code (with `error`).
+int PackFile(ArchiveWriter& writer, const FolderFile& f, const std::string& name, WriteResult& r, std::string& error) {
+  uint64_t size = 0;
+  FolderFileReader reader;
+  reader.fd = OpenRegularFile(f.path, size, error);
+  if (reader.fd < 0) {
+    error = "cannot read " + error;
+    return kExitUsage;
+  }
+  PackEntryInput entry;
+  entry.name = name;
+  entry.size = size_t(f.size);
+  entry.source = PackSource{ReadFolderFilePiece, &reader};
+  entry.fileTime = f.dosTime;
+  entry.attributes = f.attributes;
+  PackEntryReport report;
+  const int result = size == f.size ? AddArchiveEntry(writer, entry, &report) : kPackReadFailed;
+  close(reader.fd);
+  const std::string shown = TerminalText(f.relative);
+  if (result == kPackOk) {
+    r.storedCount += report.stored ? 1 : 0;
+    return -1;
+  }
+  if (result == kPackTooLarge) {
+    error = "the output would reach 2 GiB at " + shown + ", more than the setup program can read";
+    return kExitFailed;
+  }
+  if (result == kPackReadFailed) {
+    error = "cannot read " + shown + ": " + (reader.error ? std::strerror(reader.error) : "it changed while it was packed");
+    return kExitFailed;
+  }
+  error = std::string("cannot write the output: ") + (result == kPackNoMemory ? "out of memory" : std::strerror(errno));
+  return kExitFailed;
+}
+
+// Writes stub and archive into the temporary file; -1 when done, else the exit code.
+int WritePayload(const PackArguments& args, const std::vector<uint8_t>& stub, const Payload& p, PackOutput& output,
+                 WriteResult& r, std::string& error) {
+  if (!stub.empty() && std::fwrite(stub.data(), 1, stub.size(), output.file) != stub.size()) {
+    error = "cannot write " + TerminalText(output.temp) + ": " + std::strerror(errno);
+    return kExitFailed;
+  }
+  output.archiveStart = stub.size();
+  ProgressBar bar;
+  StartProgress(bar, !args.quiet && isatty(2), p.total);
+  ArchiveWriter writer;
+  int code = -1;
+  if (BeginArchive(writer, OutputSink(output), args.level, args.solid, stub.size()) != kPackOk) {
+    error = "cannot write " + TerminalText(output.temp) + ": " + std::strerror(errno);
+    code = kExitFailed;
+  }
+  SetPackProgress(writer, OnEntryProgress, &bar);
+  for (size_t k = 0; k < p.names.size() && code < 0; ++k) {
+    const FolderFile& f = p.files[p.byName.at(p.names[k])];
+    bar.current = TerminalText(f.relative);
+    UpdateProgress(bar, 0);
+    code = PackFile(writer, f, p.names[k], r, error);
+    bar.done += f.size;
+  }
+  EndProgress(bar);
+  r.archiveBytes = writer.written;
+  EndArchive(writer);
+  return code;
+}
+
+void PrintSummary(const PackArguments& args, const Payload& p, const WriteResult& r, size_t stubSize, double seconds) {
+  std::string details = "level " + std::to_string(args.level);
+  if (args.solid && args.level > 0) details += ", solid";
+  if (r.storedCount) details += ", " + std::to_string(r.storedCount) + " stored";
+  details += stubSize == 0 ? ", bare archive" : ", stub of " + SizeText(stubSize);
+  std::printf("%s: %zu files, %s packed into %s (%.1f%%; %s), %.1f s\n", TerminalText(args.output).c_str(),
+              p.names.size(), SizeText(p.total).c_str(), SizeText(r.archiveBytes).c_str(),
+              p.total ? 100.0 * double(r.archiveBytes) / double(p.total) : 100.0, details.c_str(), seconds);
+}
+
+// Everything after the output's temporary file exists; -1 when the setup is complete.
+int PackInto(const PackArguments& args, const std::vector<uint8_t>& stub, uint64_t stubSize, PackOutput& output,
+             Payload& p, WriteResult& r) {
+  int code = CollectFiles(args, output, p);
+  if (code >= 0) return code;
+  if (p.files.empty() && p.issues.empty()) {
+    std::fprintf(stderr, "setuptool pack: error: %s holds no files; nothing written\n", TerminalText(args.source).c_str());
+    return kExitFailed;
+  }
+  CheckPayload(args, stub, stubSize, p);
+  bool refused = p.files.empty();
+  for (const PayloadIssue& issue : p.issues) {
+    Report(issue, p.display);
+    refused = refused || issue.level == PayloadIssueLevel::kError;
+  }
+  if (refused) {
+    std::fprintf(stderr, "setuptool pack: nothing written\n");
+    return kExitFailed;
+  }
+  std::string error;
+  code = WritePayload(args, stub, p, output, r, error);
+  if (code < 0 && !FinishOutput(output, error)) code = kExitFailed;
+  if (code >= 0) std::fprintf(stderr, "setuptool pack: %s; nothing written\n", error.c_str());
+  return code;
+}
+
 }  // namespace
 
 int RunPackCommand(int argc, char** argv) {
@@ -160,176 +377,32 @@ int RunPackCommand(int argc, char** argv) {
   if (parsed >= 0) return parsed;
   const auto started = std::chrono::steady_clock::now();
 
-  // The stub.
-  std::vector<uint8_t> stub;
+  PackOutput output;
   std::string error;
-  if (!args.noStub) {
-    const bool byDefault = args.stub.empty();
-    if (byDefault) args.stub = DefaultStubPath();
-    struct stat st;
-    if (stat(args.stub.c_str(), &st) != 0) {
-      if (byDefault)
-        std::fprintf(stderr,
-                     "setuptool pack: the default stub %s does not exist; build it (scripts/build) or "
-                     "give --stub FILE, or --no-stub for a bare archive\n",
-                     args.stub.c_str());
-      else
-        std::fprintf(stderr, "setuptool pack: cannot read the stub %s: %s\n", args.stub.c_str(), std::strerror(errno));
-      return kExitUsage;
-    }
-    if (!ReadFolderFile(args.stub, stub, error)) {
-      std::fprintf(stderr, "setuptool pack: cannot read the stub %s\n", error.c_str());
-      return kExitUsage;
-    }
-  }
-
-  // The files, in the setup program's order.
-  struct stat outStat;
-  uint64_t skipDevice = ~0ull, skipInode = ~0ull;
-  if (stat(args.output.c_str(), &outStat) == 0) {
-    if (S_ISDIR(outStat.st_mode)) return UsageError("the output " + args.output + " is a folder");
-    skipDevice = uint64_t(outStat.st_dev);
-    skipInode = uint64_t(outStat.st_ino);
-  }
-  std::vector<FolderFile> files;
-  if (!ListFolder(args.source, skipDevice, skipInode, files, error)) {
-    std::fprintf(stderr, "setuptool pack: cannot read the folder %s\n", error.c_str());
+  if (!CheckOutputName(args.output, output, error)) return UsageError(error);
+  std::vector<uint8_t> stub;
+  uint64_t stubSize = 0;
+  int code = LoadStub(args, stub, stubSize);
+  if (code >= 0) return code;
+  if (output.otherNames > 0)
+    std::fprintf(stderr,
+                 "setuptool pack: warning: %s has %llu other name(s) (hard links); they will keep the old "
+                 "content, only this name gets the new setup\n",
+                 TerminalText(args.output).c_str(), static_cast<unsigned long long>(output.otherNames));
+  if (!CreateOutputTemp(output, error)) {
+    std::fprintf(stderr, "setuptool pack: %s\n", error.c_str());
     return kExitUsage;
   }
-  if (!ConvertNames(files, args.codePage, error)) return UsageError(error);
-  if (files.empty()) {
-    std::fprintf(stderr, "setuptool pack: error: %s holds no files; nothing written\n", args.source.c_str());
-    return kExitFailed;
-  }
-
-  std::vector<PayloadIssue> issues;
-  std::map<std::string, size_t> byName;
-  std::map<std::string, std::string> display;
-  std::vector<std::string> names;
-  for (size_t i = 0; i < files.size(); ++i) {
-    const FolderFile& f = files[i];
-    display[f.archiveName] = f.relative;
-    if (!f.nameConverted) {
-      issues.push_back({PayloadIssueLevel::kError, f.archiveName,
-                        "the name has characters that code page " + std::to_string(args.codePage) + " cannot hold"});
-    }
-    byName[f.archiveName] = i;
-    names.push_back(f.archiveName);
-    CheckPayloadSize(f.archiveName, f.size, issues);
-  }
-  SortPayloadNames(names);
-  CheckPayloadNames(names, issues);
-  CheckStub(stub.data(), stub.size(), issues);
-
-  // Contents of the description entries, read as the setup program reads them.
-  bool groupFromInfo = false, exeFromInfo = false;
-  std::vector<uint8_t> data;
-  for (const std::string& name : names) {
-    PayloadRole role = PayloadRoleOf(name);
-    if (role == PayloadRole::kOther) continue;
-    const FolderFile& f = files[byName[name]];
-    if (f.size >= 0x80000000ull || !ReadFolderFile(f.path, data, error)) continue;  // reported below or later
-    if (role == PayloadRole::kSetupInfo) {
-      CheckSetupInfo(name, data.data(), data.size(), names, issues);
-      groupFromInfo = groupFromInfo || SetupInfoSetsGroup(data.data(), data.size());
-      exeFromInfo = exeFromInfo || SetupInfoSetsExe(data.data(), data.size());
-    } else if (role == PayloadRole::kLanguageFile) {
-      CheckLanguageFile(name, data.data(), data.size(), issues);
-    }
-  }
-  for (const std::string& name : names) {
-    if (PayloadRoleOf(name) != PayloadRole::kDescription) continue;
-    const FolderFile& f = files[byName[name]];
-    if (f.size < 0x80000000ull && ReadFolderFile(f.path, data, error))
-      CheckDescription(name, data.data(), data.size(), groupFromInfo, issues);
-  }
-  CheckInstallResults(names, exeFromInfo, issues);
-  bool refused = false;
-  for (const PayloadIssue& issue : issues) {
-    Report(issue, display);
-    refused = refused || issue.level == PayloadIssueLevel::kError;
-  }
-  if (refused) {
-    std::fprintf(stderr, "setuptool pack: nothing written\n");
-    return kExitFailed;
-  }
-
-  // Write into a temporary file beside the output, then rename it into place.
-  std::string temp = args.output + ".XXXXXX";
-  int fd = mkstemp(&temp[0]);
-  if (fd < 0) {
-    std::fprintf(stderr, "setuptool pack: cannot create a file beside %s: %s\n", args.output.c_str(),
-                 std::strerror(errno));
-    return kExitUsage;
-  }
-  FILE* out = fdopen(fd, "wb");
-  auto fail = [&](const std::string& message, int code) {
-    if (out) std::fclose(out);
-    unlink(temp.c_str());
-    std::fprintf(stderr, "setuptool pack: %s; nothing written\n", message.c_str());
+  Payload payload;
+  WriteResult result;
+  code = PackInto(args, stub, stubSize, output, payload, result);
+  if (code >= 0) {
+    DiscardOutput(output);
     return code;
-  };
-  if (!out) return fail("cannot write " + temp, kExitUsage);
-  if (!stub.empty() && std::fwrite(stub.data(), 1, stub.size(), out) != stub.size())
-    return fail("cannot write " + temp + ": " + std::strerror(errno), kExitFailed);
-
-  uint64_t total = 0;
-  for (const FolderFile& f : files) total += f.size;
-  ProgressBar bar;
-  StartProgress(bar, !args.quiet && isatty(2), total);
-  ArchiveWriter writer;
-  int result = BeginArchive(writer, PackSink{WriteToFile, out}, args.level, args.solid, stub.size());
-  SetPackProgress(writer, OnEntryProgress, &bar);
-  size_t storedCount = 0;
-  for (size_t k = 0; k < names.size() && result == kPackOk; ++k) {
-    const FolderFile& f = files[byName[names[k]]];
-    bar.current = f.relative;
-    UpdateProgress(bar, 0);
-    if (!ReadFolderFile(f.path, data, error)) {
-      EndProgress(bar);
-      EndArchive(writer);
-      return fail("cannot read " + error, kExitUsage);
-    }
-    PackEntryInput entry;
-    entry.name = names[k];
-    entry.data = data.data();
-    entry.size = data.size();
-    entry.fileTime = f.dosTime;
-    entry.attributes = f.attributes;
-    PackEntryReport report;
-    result = AddArchiveEntry(writer, entry, &report);
-    if (result == kPackTooLarge) {
-      EndProgress(bar);
-      EndArchive(writer);
-      return fail("the output would reach 2 GiB at " + f.relative + ", more than the setup program can read",
-                  kExitFailed);
-    }
-    storedCount += report.stored ? 1 : 0;
-    bar.done += f.size;
   }
-  EndProgress(bar);
-  uint64_t archiveBytes = writer.written;
-  EndArchive(writer);
-  if (result != kPackOk) return fail("cannot write " + temp + ": " + std::strerror(errno), kExitFailed);
-  if (std::fflush(out) != 0 || fsync(fileno(out)) != 0) return fail("cannot write " + temp, kExitFailed);
-  if (std::fclose(out) != 0) {
-    out = nullptr;
-    return fail("cannot write " + temp, kExitFailed);
-  }
-  out = nullptr;
-  chmod(temp.c_str(), 0644);
-  if (std::rename(temp.c_str(), args.output.c_str()) != 0)
-    return fail("cannot rename " + temp + " to " + args.output + ": " + std::strerror(errno), kExitFailed);
-
   if (!args.quiet) {
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::string details = "level " + std::to_string(args.level);
-    if (args.solid && args.level > 0) details += ", solid";
-    if (storedCount) details += ", " + std::to_string(storedCount) + " stored";
-    details += stub.empty() ? ", bare archive" : ", stub of " + SizeText(stub.size());
-    std::printf("%s: %zu files, %s packed into %s (%.1f%%; %s), %.1f s\n", args.output.c_str(), names.size(),
-                SizeText(total).c_str(), SizeText(archiveBytes).c_str(),
-                total ? 100.0 * double(archiveBytes) / double(total) : 100.0, details.c_str(), seconds);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    PrintSummary(args, payload, result, stub.size(), seconds);
   }
   return kExitOk;
 }

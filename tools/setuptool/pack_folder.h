@@ -1,29 +1,69 @@
 // The product folder as setuptool pack sees it: the files under a folder (recursively),
 // their names in the archive's code page, their times and attributes, and reading them.
+//
+// What the walk takes and what it leaves, and says so:
+//   - regular files, and folders, recursively;
+//   - symbolic links that stay inside the folder are followed (to files and to folders);
+//     one that leads outside it is refused: the setup would carry a file the publisher
+//     may not know is there. A link to a folder that holds it would repeat forever and is
+//     left out with a warning;
+//   - FIFOs, sockets and device nodes are left out with a warning;
+//   - a name holding '\' is refused: the setup program reads it as a folder separator;
+//   - setuptool pack's own output and temporary file are left out, and so are files in the
+//     output's folder named like a temporary file of it (OUT.XXXXXX, left by an earlier
+//     run that was killed), with a warning.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "pack/payload_rules.h"
 
 struct FolderFile {
   std::string path;         // host path of the file
   std::string relative;     // path below the folder, '/' separated, as the host spells it (UTF-8)
   std::string archiveName;  // the same in the archive's code page, '\' separated
   bool nameConverted = false;  // false when the name has characters the code page lacks
+  bool nameIsUtf8 = true;      // false when the host name is not UTF-8 at all
   uint64_t size = 0;
   uint32_t dosTime = 0;     // MS-DOS date and time of the last modification, local time
   uint32_t attributes = 0;  // Windows attribute bits: archive, read-only
 };
 
-// Collects the regular files under folder (following symbolic links to files, not to
-// folders). Files whose device and inode equal `skipDevice`/`skipInode` (the output file)
-// are left out. Returns false with `error` set when the folder cannot be read.
-bool ListFolder(const std::string& folder, uint64_t skipDevice, uint64_t skipInode,
-                std::vector<FolderFile>& files, std::string& error);
+// Files the walk must not take in: pack's own output and temporary file (by device and
+// inode; ~0 when there is none), and names in the output's folder that look like a
+// temporary file of the output ("<outputBase>.XXXXXX").
+struct FolderSkips {
+  uint64_t outputDevice = ~0ull, outputInode = ~0ull;
+  uint64_t tempDevice = ~0ull, tempInode = ~0ull;
+  uint64_t outputFolderDevice = ~0ull, outputFolderInode = ~0ull;
+  std::string outputBase;
+};
+
+// Collects the regular files under folder. What is left out or refused is added to
+// `notes` (warnings and errors, the names in them ready for the terminal). Returns false
+// with `error` set when the folder cannot be read.
+bool ListFolder(const std::string& folder, const FolderSkips& skips, std::vector<FolderFile>& files,
+                std::vector<PayloadIssue>& notes, std::string& error);
+
+// True when `name` is `base` followed by "." and six letters or digits, as mkstemp makes them.
+bool IsTemporaryNameOf(const std::string& name, const std::string& base);
 
 // Converts every relative name to the code page (e.g. 1252); false with `error` set when
-// the system has no such code page.
+// the system has no such code page or when it is not a single-byte code page.
 bool ConvertNames(std::vector<FolderFile>& files, int codePage, std::string& error);
 
-// Reads a whole file; false with `error` set on failure.
-bool ReadFolderFile(const std::string& path, std::vector<uint8_t>& data, std::string& error);
+// Opens a file for reading without blocking on a FIFO; -1 with `error` set when it cannot
+// be opened or is not a regular file. `size` gets its size.
+int OpenRegularFile(const std::string& path, uint64_t& size, std::string& error);
+
+// Reads a whole file (a regular file of at most `limit` bytes); false with `error` set.
+bool ReadFolderFile(const std::string& path, std::vector<uint8_t>& data, std::string& error,
+                    uint64_t limit = 0x7FFFFFFF);
+
+// A file read piece by piece as an entry's source (PackSource): `fd` from OpenRegularFile.
+struct FolderFileReader {
+  int fd = -1;
+  int error = 0;  // errno of a failed read; 0 when the file had become shorter
+};
+int ReadFolderFilePiece(void* reader, uint64_t offset, uint8_t* bytes, size_t count);

@@ -1,0 +1,33 @@
+// The stub of setuptool pack (see pack_stub.h).
+#include "pack_stub.h"
+
+#include <unistd.h>
+
+#include "pack/payload_rules.h"
+#include "pack/stub_image.h"
+#include "pack_folder.h"
+#include "terminal_text.h"
+
+bool ReadStub(const std::string& path, std::vector<uint8_t>& stub, uint64_t& size, std::string& error) {
+  stub.clear();
+  FolderFileReader reader;
+  reader.fd = OpenRegularFile(path, size, error);
+  if (reader.fd < 0) return false;
+  if (size > kLastArchiveOffset) {  // refused by the payload check, which says why the size matters
+    close(reader.fd);
+    return true;
+  }
+  stub.resize(size_t(size));
+  const bool read = ReadFolderFilePiece(&reader, 0, stub.data(), stub.size()) == 0;
+  close(reader.fd);
+  if (!read) {
+    error = TerminalText(path) + ": it could not be read whole";
+    return false;
+  }
+  const StubImageProblem problem = CheckStubImage(stub.data(), stub.size());
+  if (problem != StubImageProblem::kNone) {
+    error = "the stub " + TerminalText(path) + " " + StubImageProblemText(problem);
+    return false;
+  }
+  return true;
+}
