@@ -3,8 +3,8 @@
 // that point outside it: links named like entries of the seed archives, a hard link to a
 // file and symbolic links aimed at a file, at a folder and at paths that do not exist. The target aborts when anything in the
 // sentinel folder beside the scratch folder changed (names, kinds, sizes, times, modes,
-// link targets), when an exit code is not 0, 1 or 2, or when extract succeeded on an input
-// that test rejects.
+// link targets), when an exit code is not 0, 1 or 2, when extract succeeded on an input
+// that test rejects, or when the commands left files open.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -100,5 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int tested = RunSilently(RunTestCommand, {"test", s->input});
   Check(tested >= 0 && tested <= 2, "test's exit code is not 0, 1 or 2", *s);
   Check(extracted != kExitOk || tested == kExitOk, "extract succeeded where test failed", *s);
+  static const size_t descriptors = OpenDescriptorCount();  // after the first input's runs
+  Check(OpenDescriptorCount() == descriptors, "the commands left files open", *s);
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 
 int RunWithOutputTo(int outputFd, int (*command)(int, char**), std::vector<std::string> args) {
   std::vector<char*> argv;
@@ -22,4 +23,12 @@ int RunWithOutputTo(int outputFd, int (*command)(int, char**), std::vector<std::
   close(savedOut);
   close(savedErr);
   return result;
+}
+
+size_t OpenDescriptorCount() {
+  size_t count = 0;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it("/proc/self/fd", error), end; !error && it != end; it.increment(error))
+    ++count;
+  return count;
 }

@@ -403,6 +403,7 @@ TEST(HostileArchive, DamagedSetupsExtractOnlyWhereTheyTestAndNeverWriteOutside) 
   const int first = only ? std::atoi(only) : 0, last = only ? first + 1 : kMutants;
   int tested = 0, extracted = 0, failures = 0;
   std::map<std::string, std::array<int, 3>> tally;  // kind -> mutants, passed test, passed extract
+  const size_t descriptors = OpenDescriptorCount();
   const auto started = std::chrono::steady_clock::now();
   for (int i = first; i < last && failures < 10; ++i) {
     std::mt19937 random(kSeed + uint32_t(i));
@@ -425,6 +426,7 @@ TEST(HostileArchive, DamagedSetupsExtractOnlyWhereTheyTestAndNeverWriteOutside) 
   std::printf("%d mutants in %.1f s: %d passed test, %d passed extract\n", last - first, seconds, tested,
               extracted);
   for (const auto& [kind, t] : tally) std::printf("  %-36s %5d mutants, %4d passed test, %4d extract\n", kind.c_str(), t[0], t[1], t[2]);
+  EXPECT_EQ(OpenDescriptorCount(), descriptors) << "the commands left files open";
   if (!only) EXPECT_GT(tested, 0) << "no mutant passed test: the property would hold vacuously";
 }
 
