@@ -1,9 +1,11 @@
 // In-process runs of command entry points (see command_run.h).
 #include "support/command_run.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 int RunWithOutputTo(int outputFd, int (*command)(int, char**), std::vector<std::string> args) {
@@ -28,7 +30,10 @@ int RunWithOutputTo(int outputFd, int (*command)(int, char**), std::vector<std::
 size_t OpenDescriptorCount() {
   size_t count = 0;
   std::error_code error;
-  for (std::filesystem::directory_iterator it("/proc/self/fd", error), end; !error && it != end; it.increment(error))
-    ++count;
+  for (std::filesystem::directory_iterator it("/proc/self/fd", error), end; !error && it != end; it.increment(error)) {
+    struct stat st;
+    const int fd = std::atoi(it->path().filename().c_str());
+    if (fstat(fd, &st) == 0 && (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) ++count;
+  }
   return count;
 }

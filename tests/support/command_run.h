@@ -10,6 +10,7 @@
 // before and after) and returns its result; args[0] is the command's name.
 int RunWithOutputTo(int outputFd, int (*command)(int, char**), std::vector<std::string> args);
 
-// File descriptors the process has open: a command run in-process must close what it opens,
-// so runs leave this count as it was.
+// Files and folders the process has open: a command run in-process must close what it
+// opens, so runs leave this count as it was. Pipes and devices are not counted: sanitizer
+// and fuzzer runtimes open pipes to a symbolizer process at times of their own choosing.
 size_t OpenDescriptorCount();
