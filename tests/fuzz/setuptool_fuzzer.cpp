@@ -21,12 +21,6 @@
 #include "support/command_run.h"
 #include "support/tree_snapshot.h"
 
-// setuptool's library leaves IsHelpArgument to its main.cpp; a weak stand-in lets the target
-// link, and the library's own definition takes its place once it has one.
-__attribute__((weak)) bool IsHelpArgument(const char* argument) {
-  return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
-}
-
 namespace {
 
 // The folders of one fuzzing process, below its working directory:

@@ -29,12 +29,6 @@
 #include "support/temp_dir.h"
 #include "support/tree_snapshot.h"
 
-// setuptool's library leaves IsHelpArgument to its main.cpp; a weak stand-in lets this test
-// link, and the library's own definition takes its place once it has one.
-__attribute__((weak)) bool IsHelpArgument(const char* argument) {
-  return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
-}
-
 namespace {
 
 using rartest::Bytes;
@@ -383,7 +377,9 @@ TEST(HostileArchive, SoundSetupExtractsWholeOverPlantedLinksAndRefusesLinkedFold
       EXPECT_EQ(v.testCode, kExitOk) << base.what;
       EXPECT_EQ(v.extractCode, foldersInTheWay ? kExitFailed : kExitOk) << base.what << foldersInTheWay;
       std::vector<std::string> leftovers;
-      if (!foldersInTheWay) EXPECT_EQ(FilesUnder(h.out, true, &leftovers), ProductFiles()) << base.what;
+      if (!foldersInTheWay) {
+        EXPECT_EQ(FilesUnder(h.out, true, &leftovers), ProductFiles()) << base.what;
+      }
     }
   }
 }
@@ -427,7 +423,9 @@ TEST(HostileArchive, DamagedSetupsExtractOnlyWhereTheyTestAndNeverWriteOutside) 
               extracted);
   for (const auto& [kind, t] : tally) std::printf("  %-36s %5d mutants, %4d passed test, %4d extract\n", kind.c_str(), t[0], t[1], t[2]);
   EXPECT_EQ(OpenDescriptorCount(), descriptors) << "the commands left files open";
-  if (!only) EXPECT_GT(tested, 0) << "no mutant passed test: the property would hold vacuously";
+  if (!only) {
+    EXPECT_GT(tested, 0) << "no mutant passed test: the property would hold vacuously";
+  }
 }
 
 }  // namespace

@@ -318,6 +318,7 @@ TEST_F(Setuptool, ExtractKnowsEachEntryAndNeverWritesThroughLinks) {
       {"\x01" "memory.txt", "control character"},
       {"\x1f" "a.txt", "control character"},
       {"fine\x7f.txt", "control character"},
+      {"\x9d" "x.txt", "control character"},  // Windows-1252 0x9D is U+009D
       {"linked\\inside.txt", "symbolic link"},
       {"linked\\deeper\\inside.txt", "symbolic link"},
   };

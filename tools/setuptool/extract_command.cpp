@@ -51,8 +51,12 @@ const char kHelp[] =
 bool SafeComponents(const std::string& name, std::vector<std::string>* parts,
                     const char** reason) {
   parts->clear();
-  for (unsigned char c : name) {
-    if (c < 0x20 || c == 0x7F) {
+  for (size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    // C0 controls, DEL, and the C1 controls U+0080..U+009F (UTF-8 0xC2 0x80..0x9F), which
+    // some of the archive's 8-bit bytes become.
+    const bool c1 = c == 0xC2 && i + 1 < name.size() && (static_cast<unsigned char>(name[i + 1]) & 0xE0) == 0x80;
+    if (c < 0x20 || c == 0x7F || c1) {
       *reason = "name with a control character";
       return false;
     }

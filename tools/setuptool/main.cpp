@@ -21,10 +21,6 @@ const char kUsage[] =
 
 }  // namespace
 
-bool IsHelpArgument(const char* argument) {
-  return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
-}
-
 int main(int argc, char** argv) {
   if (argc < 2) {
     std::fputs(kUsage, stderr);
