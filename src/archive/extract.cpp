@@ -47,6 +47,71 @@ bool NextFileHeader(ExtractContext* context) {
   return true;
 }
 
+// Where the current entry's bytes go, as the callback's name decided.
+enum class Target { kNone, kMemory, kFile };
+
+// Produces the current entry's bytes into its target: the stored copy or the decoder.
+// Returns the copy's result (0, or -1 without a copy buffer).
+int ProduceEntry(ExtractContext* context) {
+  context->dataCrc = 0xFFFFFFFFu;
+  context->packedBytesLeft = context->packedSize;
+  context->unpackedBytesLeft = context->unpackedSize;
+  int result = kExtractOk;
+  if (context->method == kMethodStore)
+    result = CopyStoredEntry(context);
+  else if (context->unpackVersion >= kLowestDecodedVersion)
+    UnpackEntry(context, context->window, (context->entryFlags & kEntrySolid) != 0);
+  StreamSeek(context->archiveFile, context->nextBlock, kSeekSet);
+  return result;
+}
+
+// Tests the entry's checksum and finishes it: a damaged file goes, a memory entry is handed
+// over, a file gets its time and attributes. Sets result on a mismatch; true when the
+// callback ended the run on its second call.
+bool FinishEntry(ExtractContext* context, MemoryBuffer* memory, char16_t* name, Target target,
+                 int* result) {
+  const bool checksumMatches = context->dataCrc == ~context->fileCrc;
+  bool mismatch = !context->discardFlag && !checksumMatches;
+  // The callback reads a memory entry as size bytes and a 0 after them: an entry that
+  // produced another number of bytes than its header states (a match run past the end,
+  // a stored entry shorter than its size) would be read out of bounds, so it counts as
+  // damaged even when its checksum matches.
+  if (target == Target::kMemory && !memory->failed &&
+      memory->used != uint32_t(context->unpackedSize))
+    mismatch = true;
+  if (mismatch) *result = kExtractBadChecksum;
+  CloseStream(context->outputFile);
+  context->outputFile = nullptr;
+  bool stop = false;
+  if (mismatch) {
+    if (target == Target::kFile) DeleteOutputFile(name);
+  } else if (target == Target::kMemory) {
+    const uint8_t terminator = 0;
+    Append(memory, &terminator, 1);
+    stop = context->callback(name, memory->data, uint32_t(context->unpackedSize),
+                             context->callbackValue) != 0;
+  } else if (target == Target::kFile) {
+    SetFileTimeFromDos(name, context->fileTime);
+    SetFileAttributesTo(name, context->attributes);
+  }
+  ReportEntryEnd(context, false, !context->discardFlag, checksumMatches);
+  return stop;
+}
+
+// Opens the target the name asks for. False when an output file cannot be created.
+bool OpenTarget(ExtractContext* context, MemoryBuffer* memory, const char16_t* name,
+                Target* target) {
+  *target = IsMemoryName(name) ? Target::kMemory : name[0] != 0 ? Target::kFile : Target::kNone;
+  if (*target == Target::kMemory) {
+    context->currentMemoryBuffer = memory;
+    Clear(memory);
+  } else if (*target == Target::kFile) {
+    context->outputFile = CreateOutputStream(name);
+    if (!context->outputFile) return false;
+  }
+  return true;
+}
+
 int RunEntries(ExtractContext* context, MemoryBuffer* memory) {
   FileStream* file = context->archiveFile;
   StreamSeek(file, int32_t(context->mainHeaderSize) - kMainHeaderBytes, kSeekCurrent);
@@ -83,58 +148,18 @@ int RunEntries(ExtractContext* context, MemoryBuffer* memory) {
     context->outputFile = nullptr;
     context->producedBytes = 0;
     context->outputShortWrite = 0;
+    Target target = Target::kNone;
     if (directory || (context->attributes & kAttributeVolumeLabel)) {
       StreamSeek(file, context->nextBlock, kSeekSet);
       ReportEntryEnd(context, true, false, false);
       continue;
     }
-    const bool memoryEntry = IsMemoryName(name);
-    const bool fileEntry = !memoryEntry && name[0] != 0;
-    if (memoryEntry) {
-      context->currentMemoryBuffer = memory;
-      Clear(memory);
-    } else if (fileEntry) {
-      context->outputFile = CreateOutputStream(name);
-      if (!context->outputFile) {
-        result = kExtractCannotCreate;
-        break;
-      }
+    if (!OpenTarget(context, memory, name, &target)) {
+      result = kExtractCannotCreate;
+      break;
     }
-
-    context->dataCrc = 0xFFFFFFFFu;
-    context->packedBytesLeft = context->packedSize;
-    context->unpackedBytesLeft = context->unpackedSize;
-    if (context->method == kMethodStore)
-      result = CopyStoredEntry(context);
-    else if (context->unpackVersion >= kLowestDecodedVersion)
-      UnpackEntry(context, context->window, (context->entryFlags & kEntrySolid) != 0);
-    StreamSeek(file, context->nextBlock, kSeekSet);
-
-    const bool checksumMatches = context->dataCrc == ~context->fileCrc;
-    bool mismatch = !context->discardFlag && !checksumMatches;
-    // The callback reads a memory entry as size bytes and a 0 after them: an entry that
-    // produced another number of bytes than its header states (a match run past the end,
-    // a stored entry shorter than its size) would be read out of bounds, so it counts as
-    // damaged even when its checksum matches.
-    if (memoryEntry && !memory->failed && memory->used != uint32_t(context->unpackedSize))
-      mismatch = true;
-    if (mismatch) result = kExtractBadChecksum;
-    CloseStream(context->outputFile);
-    context->outputFile = nullptr;
-    bool stop = false;
-    if (mismatch) {
-      if (fileEntry) DeleteOutputFile(name);
-    } else if (memoryEntry) {
-      const uint8_t terminator = 0;
-      Append(memory, &terminator, 1);
-      stop = context->callback(name, memory->data, uint32_t(context->unpackedSize),
-                               context->callbackValue) != 0;
-    } else if (fileEntry) {
-      SetFileTimeFromDos(name, context->fileTime);
-      SetFileAttributesTo(name, context->attributes);
-    }
-    ReportEntryEnd(context, false, !context->discardFlag, checksumMatches);
-    if (stop) break;
+    result = ProduceEntry(context);
+    if (FinishEntry(context, memory, name, target, &result)) break;
   }
   return result;
 }
