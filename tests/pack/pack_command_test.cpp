@@ -429,9 +429,8 @@ TEST_F(Pack, StubsThatCannotServeAreRefused) {
 }
 
 TEST_F(Pack, TheBuildsOwnStubServes) {
-  const char* source = std::getenv("KORV_SOURCE_DIR");
-  const std::string stub = std::string(source ? source : ".") + "/build/bin/Setup.exe";
-  if (!std::filesystem::exists(stub)) GTEST_SKIP() << "no " << stub;
+  const std::string stub = packtest::BuiltStubPath();
+  if (stub.empty()) GTEST_SKIP() << "no build/bin/Setup.exe";
   MakeProduct();
   Outcome o = Run("pack " + Product() + " -o '" + Out() + "' --stub '" + stub + "'");
   ASSERT_EQ(o.exitCode, 0) << o.err;

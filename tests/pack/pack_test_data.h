@@ -2,6 +2,7 @@
 #pragma once
 #include <algorithm>
 #include <cstdint>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -91,6 +92,16 @@ inline Bytes PeImage(size_t size = 0x400, uint8_t fill = 0x90) {
   put32(section + 16, uint32_t(b.size() - 0x200));  // SizeOfRawData
   put32(section + 20, 0x200);                       // PointerToRawData
   return b;
+}
+
+// The stub the build makes (build/bin/Setup.exe of the source tree this file is in), or ""
+// when it has not been built.
+inline std::string BuiltStubPath() {
+  std::string here = __FILE__;  // <source>/tests/pack/pack_test_data.h
+  for (int up = 0; up < 3 && here.find('/') != std::string::npos; ++up) here.erase(here.find_last_of('/'));
+  const std::string stub = here + "/build/bin/Setup.exe";
+  std::ifstream probe(stub, std::ios::binary);
+  return probe ? stub : "";
 }
 
 }  // namespace packtest

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -67,9 +66,9 @@ TEST(StubImage, EachFaultIsNamed) {
 
 // The build's own stub, when it has been built.
 TEST(StubImage, TheRealStubPasses) {
-  const char* source = std::getenv("KORV_SOURCE_DIR");
-  std::ifstream in(std::string(source ? source : ".") + "/build/bin/Setup.exe", std::ios::binary);
-  if (!in) GTEST_SKIP() << "no build/bin/Setup.exe";
+  const std::string path = packtest::BuiltStubPath();
+  if (path.empty()) GTEST_SKIP() << "no build/bin/Setup.exe";
+  std::ifstream in(path, std::ios::binary);
   const Bytes stub((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(CheckStubImage(stub.data(), stub.size()), StubImageProblem::kNone);
 }
