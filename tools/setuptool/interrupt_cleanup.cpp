@@ -56,3 +56,12 @@ void RegisterInterruptCleanup(int folder, const char* name) {
 }
 
 void ClearInterruptCleanup() { gRegistered = 0; }
+
+InterruptsHeld::InterruptsHeld() {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int s : kSignals) sigaddset(&set, s);
+  sigprocmask(SIG_BLOCK, &set, &old);
+}
+
+InterruptsHeld::~InterruptsHeld() { sigprocmask(SIG_SETMASK, &old, nullptr); }

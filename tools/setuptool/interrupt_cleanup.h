@@ -5,9 +5,21 @@
 // handler only calls unlinkat, which is safe in a signal handler, on a name prepared
 // beforehand. One file at a time is registered.
 #pragma once
+#include <signal.h>
 
 // Registers the file `name` in the folder handle `folder` (AT_FDCWD for a path relative to
 // the current folder or an absolute path); name is copied, at most 4095 bytes.
 void RegisterInterruptCleanup(int folder, const char* name);
 // No file is registered any more; the signals keep the handler, which then does nothing.
 void ClearInterruptCleanup();
+
+// Holds SIGINT, SIGTERM and SIGHUP back while it lives, so that creating a file under a name
+// chosen by the system (mkstemp) and registering that name happen as one step; a signal
+// that arrived meanwhile is delivered when it ends.
+struct InterruptsHeld {
+  sigset_t old;
+  InterruptsHeld();
+  ~InterruptsHeld();
+  InterruptsHeld(const InterruptsHeld&) = delete;
+  InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+};

@@ -69,12 +69,16 @@ bool CheckOutputName(const std::string& path, PackOutput& out, std::string& erro
 
 bool CreateOutputTemp(PackOutput& out, std::string& error) {
   std::string temp = out.path + ".XXXXXX";
-  const int fd = mkstemp(&temp[0]);
+  int fd;
+  {
+    InterruptsHeld held;
+    fd = mkstemp(&temp[0]);
+    if (fd >= 0) RegisterInterruptCleanup(AT_FDCWD, temp.c_str());
+  }
   if (fd < 0) {
     error = "cannot create a file beside " + TerminalText(out.path) + ": " + std::strerror(errno);
     return false;
   }
-  RegisterInterruptCleanup(AT_FDCWD, temp.c_str());
   out.temp = temp;
   struct stat st;
   if (fstat(fd, &st) == 0) {
