@@ -52,10 +52,31 @@ std::string OutcomeProblem(const EntryInfo& entry, const ExtractEntryOutcome& ou
   return ResultMeaning(kExtractBadChecksum);
 }
 
-std::string RunProblem(const ExtractObserver& observer, int result) {
-  if (!observer.archiveFound) return ListingError(ListingStatus::kNoArchive);
-  if (result != kExtractOk) return ResultMeaning(result);
-  if (observer.walkStoppedEarly) return "the archive ends in a damaged or cut-off block header";
-  if (observer.fileEntries == 0) return "the archive holds no entries";
-  return "";
+ExtractObserver CommandObserver(void (*entryStart)(const ExtractContext*, void*),
+                                void (*entryEnd)(const ExtractContext*, const ExtractEntryOutcome*, void*),
+                                void* value) {
+  ExtractObserver observer = {};
+  observer.entryStart = entryStart;
+  observer.entryEnd = entryEnd;
+  observer.value = value;
+  return observer;
+}
+
+bool ReportRunFailure(const char* command, const std::string& entryProblem,
+                      const std::string& entryShown, const ExtractObserver& observer, int result,
+                      const std::string& shownFile) {
+  std::string where = entryShown, problem = entryProblem;
+  if (problem.empty()) {
+    where = shownFile;
+    if (!observer.archiveFound) problem = ListingError(ListingStatus::kNoArchive);
+    else if (result != kExtractOk) problem = ResultMeaning(result);
+    else if (observer.walkStoppedEarly) problem = "the archive ends in a damaged or cut-off block header";
+    else if (observer.fileEntries == 0) problem = "the archive holds no entries";
+  }
+  if (problem.empty()) return false;
+  if (result != kExtractOk)
+    std::fprintf(stderr, "setuptool %s: %s: %s (result %d)\n", command, where.c_str(), problem.c_str(), result);
+  else
+    std::fprintf(stderr, "setuptool %s: %s: %s\n", command, where.c_str(), problem.c_str());
+  return true;
 }

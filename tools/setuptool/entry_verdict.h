@@ -10,6 +10,7 @@
 
 #include "report.h"
 
+struct ExtractContext;
 struct ExtractEntryOutcome;
 struct ExtractObserver;
 
@@ -21,6 +22,15 @@ std::string HeaderProblem(const EntryInfo& entry);
 std::string OutcomeProblem(const EntryInfo& entry, const ExtractEntryOutcome& outcome,
                            bool diskFull);
 
-// What is wrong with a run that no entry failed (result: the run's result code), or "":
-// no archive, no entries, a walk that ended at a damaged or cut-off header, a failed run.
-std::string RunProblem(const ExtractObserver& observer, int result);
+// The observer a command hands to the run, told of each entry's start and end.
+ExtractObserver CommandObserver(void (*entryStart)(const ExtractContext*, void*),
+                                void (*entryEnd)(const ExtractContext*, const ExtractEntryOutcome*, void*),
+                                void* value);
+
+// Judges a finished run: the first entry's problem (said of that entry), else what is wrong
+// with the run as a whole (said of FILE): no archive, no entries, a walk that ended at a
+// damaged or cut-off header, a failed run. Prints "setuptool COMMAND: WHERE: PROBLEM" (with
+// the run's result code when it is not 0) and returns true when there is a failure.
+bool ReportRunFailure(const char* command, const std::string& entryProblem,
+                      const std::string& entryShown, const ExtractObserver& observer, int result,
+                      const std::string& shownFile);

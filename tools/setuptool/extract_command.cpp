@@ -227,23 +227,12 @@ int RunExtractCommand(int argc, char** argv) {
     std::fprintf(stderr, "setuptool extract: %s: %s\n", shownDir.c_str(), std::strerror(errno));
     return kExitUsage;
   }
-  ExtractObserver observer = {};
-  observer.entryStart = OnEntryStart;
-  observer.entryEnd = OnEntryEnd;
-  observer.value = &run;
+  ExtractObserver observer = CommandObserver(OnEntryStart, OnEntryEnd, &run);
   const int result = ExtractArchiveObserved(archive.path.c_str(), ExtractCallbackFn, &run, &observer);
   DiscardPendingFile(&run.pending);  // an entry the run left before its end
   if (run.folder >= 0) close(run.folder);
   close(run.root);
-  std::string where = run.where, problem = run.problem;
-  if (problem.empty()) {
-    problem = RunProblem(observer, result);
-    where = shownFile;
-  }
-  if (!problem.empty()) {
-    PrintFailure("extract", where, problem, result);
-    return kExitFailed;
-  }
+  if (ReportRunFailure("extract", run.problem, run.where, observer, result, shownFile)) return kExitFailed;
   std::printf("%zu files extracted into %s\n", run.written, shownDir.c_str());
   return kExitOk;
 }

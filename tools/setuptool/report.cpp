@@ -147,14 +147,6 @@ void PrintEntryLine(FILE* out, const EntryInfo& entry) {
                entry.shownName.c_str());
 }
 
-void PrintFailure(const char* command, const std::string& where, const std::string& problem,
-                  int result) {
-  if (result != kExtractOk)
-    std::fprintf(stderr, "setuptool %s: %s: %s (result %d)\n", command, where.c_str(), problem.c_str(), result);
-  else
-    std::fprintf(stderr, "setuptool %s: %s: %s\n", command, where.c_str(), problem.c_str());
-}
-
 const char* ResultMeaning(int result) {
   switch (result) {
     case kExtractOk: return "success";

@@ -74,11 +74,6 @@ std::string EntryFlagsText(const EntryInfo& entry);
 void PrintEntryHeading(FILE* out);
 void PrintEntryLine(FILE* out, const EntryInfo& entry);
 
-// "setuptool COMMAND: WHERE: PROBLEM" on standard error, with the run's result code when
-// it is not 0.
-void PrintFailure(const char* command, const std::string& where, const std::string& problem,
-                  int result);
-
 // What an extraction result code means, in words.
 const char* ResultMeaning(int result);
 

@@ -80,21 +80,9 @@ int RunTestCommand(int argc, char** argv) {
   if (!OpenArchiveFile("test", file, &archive)) return kExitUsage;
 
   TestRun run;
-  ExtractObserver observer = {};
-  observer.entryStart = OnEntryStart;
-  observer.entryEnd = OnEntryEnd;
-  observer.value = &run;
+  ExtractObserver observer = CommandObserver(OnEntryStart, OnEntryEnd, &run);
   const int result = ExtractArchiveObserved(archive.path.c_str(), TestCallback, &run, &observer);
-  std::string where = run.where;
-  std::string problem = run.problem;
-  if (problem.empty()) {
-    problem = RunProblem(observer, result);
-    where = TerminalText(file);
-  }
-  if (!problem.empty()) {
-    PrintFailure("test", where, problem, result);
-    return kExitFailed;
-  }
+  if (ReportRunFailure("test", run.problem, run.where, observer, result, TerminalText(file))) return kExitFailed;
   std::printf("%zu entries verified\n", run.verified);
   return kExitOk;
 }
