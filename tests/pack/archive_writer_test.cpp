@@ -29,11 +29,8 @@ int ToBytes(void* user, const uint8_t* bytes, size_t count) {
   return 0;
 }
 
-Bytes BuildArchive(const std::vector<Input>& inputs, int level, bool solid, std::vector<PackEntryReport>* reports = nullptr,
-                   size_t offset = 0) {
-  Bytes out;
-  ArchiveWriter w;
-  EXPECT_EQ(BeginArchive(w, PackSink{ToBytes, &out}, level, solid, offset), kPackOk);
+// Adds every input to a begun archive and ends it.
+void AddInputs(ArchiveWriter& w, const std::vector<Input>& inputs, std::vector<PackEntryReport>* reports) {
   for (const Input& in : inputs) {
     PackEntryInput e;
     e.name = in.name;
@@ -42,10 +39,18 @@ Bytes BuildArchive(const std::vector<Input>& inputs, int level, bool solid, std:
     e.fileTime = in.time;
     e.attributes = in.attributes;
     PackEntryReport r;
-    EXPECT_EQ(AddArchiveEntry(w, e, &r), kPackOk);
+    EXPECT_EQ(AddArchiveEntry(w, e, &r), kPackOk) << in.name;
     if (reports) reports->push_back(r);
   }
   EndArchive(w);
+}
+
+Bytes BuildArchive(const std::vector<Input>& inputs, int level, bool solid, std::vector<PackEntryReport>* reports = nullptr,
+                   size_t offset = 0) {
+  Bytes out;
+  ArchiveWriter w;
+  EXPECT_EQ(BeginArchive(w, PackSink{ToBytes, &out}, level, solid, offset), kPackOk);
+  AddInputs(w, inputs, reports);
   return out;
 }
 
@@ -212,16 +217,7 @@ TEST(ArchiveWriter, StreamedEntriesGiveTheSameArchive) {
     Bytes streamed;
     ArchiveWriter w;
     ASSERT_EQ(BeginArchive(w, PackSink{ToBytes, &streamed, RewriteBytes, TruncateBytes}, c.level, c.solid, 1000), kPackOk);
-    for (const Input& in : inputs) {
-      PackEntryInput e;
-      e.name = in.name;
-      e.data = in.data.data();
-      e.size = in.data.size();
-      e.fileTime = in.time;
-      e.attributes = in.attributes;
-      ASSERT_EQ(AddArchiveEntry(w, e, nullptr), kPackOk) << in.name;
-    }
-    EndArchive(w);
+    AddInputs(w, inputs, nullptr);
     EXPECT_TRUE(streamed == collected) << "level " << c.level;
   }
 }
