@@ -14,12 +14,6 @@
 
 namespace {
 
-constexpr uint8_t kMarker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
-// The older archive format's marker: 'R' followed by these, with "RSFX" at file offset 28.
-constexpr uint8_t kOldMarkerTail[3] = {0x45, 0x7E, 0x5E};
-constexpr uint8_t kOldSfxTag[4] = {0x52, 0x53, 0x46, 0x58};
-constexpr int32_t kOldSfxTagOffset = 28;
-
 uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
 uint32_t Get32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
@@ -33,8 +27,10 @@ enum class Candidate { None, Archive, OlderFormat };
 
 // What the scan buffer holds at position at (a byte 'R').
 Candidate CandidateAt(const uint8_t* buffer, int32_t got, int32_t at) {
-  if (at + 9 < got && std::memcmp(buffer + at + 1, kMarker + 1, 6) == 0 &&
-      buffer[at + 9] == kBlockMain)
+  // The main header's block type follows the marker.
+  const int32_t type = at + kMarkerBytes + kFieldBlockType;
+  if (type < got && std::memcmp(buffer + at + 1, kRarMarker + 1, kMarkerBytes - 1) == 0 &&
+      buffer[type] == kBlockMain)
     return Candidate::Archive;
   // File offset 28 is scan position 21.
   const int32_t tag = kOldSfxTagOffset - 7;
@@ -52,7 +48,7 @@ Candidate ScanForMarker(ExtractContext* context, int32_t* offset) {
   const int32_t got = StreamRead(context->archiveFile, buffer, kScanReadBytes);
   Candidate found = Candidate::None;
   for (int32_t at = 0; at < got && found == Candidate::None;) {
-    const void* r = std::memchr(buffer + at, kMarker[0], size_t(got - at));
+    const void* r = std::memchr(buffer + at, kRarMarker[0], size_t(got - at));
     if (!r) break;
     at = int32_t(static_cast<const uint8_t*>(r) - buffer);
     found = CandidateAt(buffer, got, at);
@@ -98,19 +94,19 @@ int ReadFixedHeader(ExtractContext* context, int kind) {
     context->mainReserved1 = Get16(h + 7);
     context->mainReserved2 = Get32(h + 9);
   } else {
-    context->entryHeaderCrc = Get16(h);
-    context->entryBlockType = h[2];
-    context->entryFlags = Get16(h + 3);
-    context->entryHeaderSize = Get16(h + 5);
-    context->packedSize = int32_t(Get32(h + 7));
-    context->unpackedSize = int32_t(Get32(h + 11));
-    context->hostOs = h[15];
-    context->fileCrc = Get32(h + 16);
-    context->fileTime = Get32(h + 20);
-    context->unpackVersion = h[24];
-    context->method = h[25];
-    context->nameSize = Get16(h + 26);
-    context->attributes = Get32(h + 28);
+    context->entryHeaderCrc = Get16(h + kFieldHeaderCrc);
+    context->entryBlockType = h[kFieldBlockType];
+    context->entryFlags = Get16(h + kFieldFlags);
+    context->entryHeaderSize = Get16(h + kFieldHeaderSize);
+    context->packedSize = int32_t(Get32(h + kFieldPackedSize));
+    context->unpackedSize = int32_t(Get32(h + kFieldUnpackedSize));
+    context->hostOs = h[kFieldHostOs];
+    context->fileCrc = Get32(h + kFieldFileCrc);
+    context->fileTime = Get32(h + kFieldFileTime);
+    context->unpackVersion = h[kFieldUnpackVersion];
+    context->method = h[kFieldMethod];
+    context->nameSize = Get16(h + kFieldNameSize);
+    context->attributes = Get32(h + kFieldAttributes);
   }
   context->headerCrc = Crc32Update(context, 0xFFFFFFFFu, h + 2, uint32_t(size - 2));
   return got;
@@ -121,7 +117,7 @@ int LocateArchive(ExtractContext* context) {
   FileStream* file = context->archiveFile;
   if (!StreamSeek(file, 0, kSeekSet)) return 0;
   if (StreamRead(file, context->marker, 7) < 7) return 0;
-  if (std::memcmp(context->marker, kMarker, 7) == 0) {
+  if (std::memcmp(context->marker, kRarMarker, 7) == 0) {
     context->checksumMethod = kChecksumCrc32;
     if (ReadFixedHeader(context, kBlockMain) < kMainHeaderBytes) return 0;
   } else {
@@ -162,7 +158,7 @@ int ReadNextEntry(ExtractContext* context) {
     if (got > 0) {
       // From here on a return of 0 is a block the walk cannot use, not the end of the file.
       context->walkStoppedEarly = 1;
-      if (context->entryHeaderSize < 7) return 0;
+      if (context->entryHeaderSize < kBlockBaseBytes) return 0;
       int64_t next = int64_t(context->blockStart) + context->entryHeaderSize;
       if (context->entryFlags & kBlockLong) next += context->packedSize;
       // A successor at or before the block's start would walk back or stand still; one
@@ -212,7 +208,7 @@ int ReadNextEntry(ExtractContext* context) {
     if (*c == '/') *c = '\\';
   // Hosts other than MS-DOS, OS/2 and Windows store no Windows attributes: the dictionary
   // bits tell a directory from a file.
-  if (context->hostOs > 2)
+  if (context->hostOs > kHostWindows)
     context->attributes = (context->entryFlags & kEntryDictionaryMask) == kEntryDictionaryMask
                               ? kAttributeDirectory
                               : kAttributeArchive;

@@ -8,20 +8,19 @@
 #pragma once
 #include <cstdint>
 
+#include "archive/rar_format.h"
+
 struct ExtractContext;
 
 constexpr int32_t kScanWindowBytes = 250000;   // buffer of the marker search
 constexpr int32_t kScanReadBytes = 249999;     // read from offset 7: offsets 7..250,005
-constexpr uint16_t kMaxEntryName = 259;        // longer names are cut
-constexpr int kMainHeaderBytes = 13;
-constexpr int kFileHeaderBytes = 32;
 
 // Finds the archive in the context's open archive file. Non-zero when found: the marker and
 // main header fields are filled in, the checksum method is set and the file stands directly
 // after the 13 bytes of the main header.
 int LocateArchive(ExtractContext* context);
 
-// kind 0x73 reads the 13-byte main header, kind 0x74 the 32-byte fixed part of a block;
+// kind kBlockMain reads the 13-byte main header, kind kBlockFile the 32-byte fixed part of a block;
 // decodes the fields (bytes cut off by the end of the file count as 0), starts the header
 // checksum, and returns the number of bytes read.
 int ReadFixedHeader(ExtractContext* context, int kind);

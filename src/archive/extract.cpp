@@ -20,7 +20,6 @@
 namespace {
 
 constexpr int32_t kStoredCopyBytes = 0x8000;
-constexpr uint16_t kLowestDecodedVersion = 16;  // unpack version 15 and lower: not decoded
 
 bool IsMemoryName(const char16_t* name) { return name[0] >= 1 && name[0] <= 31; }
 

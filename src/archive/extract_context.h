@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 
+#include "archive/rar_format.h"
 #include "system/file_io.h"
 #include "unpack/decoder_state.h"
 
@@ -74,19 +75,6 @@ struct MemoryBuffer {
 // still decoded and checksummed, but its second callback call gets no data.
 constexpr uint32_t kMemoryEntryLimit = 16u << 20;
 
-// Block types and header flags the reader and driver test.
-constexpr uint8_t kBlockMain = 0x73;
-constexpr uint8_t kBlockFile = 0x74;
-constexpr uint8_t kBlockSub = 0x77;
-constexpr uint16_t kEntryContinuedFromPrevious = 0x0001;
-constexpr uint16_t kEntryContinuedInNext = 0x0002;
-constexpr uint16_t kEntrySolid = 0x0010;
-constexpr uint16_t kEntryDictionaryMask = 0x00E0;  // all three set: a directory entry
-constexpr uint16_t kBlockLong = 0x8000;            // a data area follows the header
-constexpr uint32_t kAttributeVolumeLabel = 0x08;
-constexpr uint32_t kAttributeDirectory = 0x10;
-constexpr uint32_t kAttributeArchive = 0x20;
-constexpr uint8_t kMethodStore = 0x30;
 constexpr int kChecksumCrc32 = 2;                  // checksum method of RAR 2.x archives
 
 struct ExtractContext {
@@ -112,7 +100,7 @@ struct ExtractContext {
   uint8_t method;
   uint16_t nameSize;           // after clamping to 259
   uint32_t attributes;         // after the attribute rule
-  uint8_t lastBlockType;       // 0x74 or 0x77: where ReadNextEntry stopped
+  uint8_t lastBlockType;       // kBlockFile or kBlockSub: where ReadNextEntry stopped
   // The run.
   ExtractCallback callback;
   void* callbackValue;

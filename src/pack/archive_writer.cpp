@@ -11,7 +11,6 @@
 
 namespace {
 
-const uint8_t kMarker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
 
 void Put16(uint8_t* p, uint32_t v) {
   p[0] = uint8_t(v);
@@ -31,7 +30,7 @@ int Emit(ArchiveWriter& w, const uint8_t* bytes, size_t count) {
 
 // Low 16 bits of the complemented CRC-32 of a header from its byte 2 on.
 uint16_t HeaderChecksum(ArchiveWriter& w, const uint8_t* header, size_t size) {
-  return uint16_t(~Crc32Update(w.crc, 0xFFFFFFFFu, header + 2, uint32_t(size - 2)));
+  return uint16_t(~Crc32Update(w.crc, 0xFFFFFFFFu, header + kFieldBlockType, uint32_t(size - kFieldBlockType)));
 }
 
 }  // namespace
@@ -70,13 +69,13 @@ int BeginArchive(ArchiveWriter& w, PackSink sink, int level, bool solid, uint64_
     if (!w.encoder) return kPackNoMemory;
     InitEncoder(*w.encoder, w.level, w.solid);
   }
-  uint8_t head[7 + 13] = {0};
-  for (int i = 0; i < 7; ++i) head[i] = kMarker[i];
-  uint8_t* main = head + 7;
-  main[2] = 0x73;
-  Put16(main + 3, w.solid ? kMainFlagSolid : 0);
-  Put16(main + 5, 13);
-  Put16(main, HeaderChecksum(w, main, 13));
+  uint8_t head[kMarkerBytes + kMainHeaderBytes] = {0};
+  for (int i = 0; i < kMarkerBytes; ++i) head[i] = kRarMarker[i];
+  uint8_t* main = head + kMarkerBytes;
+  main[kFieldBlockType] = kBlockMain;
+  Put16(main + kFieldFlags, w.solid ? kMainFlagSolid : 0);
+  Put16(main + kFieldHeaderSize, kMainHeaderBytes);
+  Put16(main + kFieldHeaderCrc, HeaderChecksum(w, main, kMainHeaderBytes));
   return Emit(w, head, sizeof head);
 }
 
@@ -93,28 +92,28 @@ constexpr size_t kCopyPiece = 1 << 20;  // bytes of a stored entry read and writ
 // The file header of an entry (without its name), checksum included.
 void FillFileHeader(ArchiveWriter& w, const PackEntryInput& entry, uint64_t dataSize, uint32_t crc, bool stored,
                     uint8_t* fixed) {
-  uint16_t flags = kFileFlagLongBlock | kFileFlagWindow1M;
-  if (w.solid && w.entryCount > 0) flags |= kFileFlagSolid;
-  std::fill(fixed, fixed + 32, uint8_t(0));
-  fixed[2] = 0x74;
-  Put16(fixed + 3, flags);
-  Put16(fixed + 5, uint32_t(32 + entry.name.size()));
-  Put32(fixed + 7, uint32_t(dataSize));
-  Put32(fixed + 11, uint32_t(entry.size));
-  fixed[15] = kHostWindows;
-  Put32(fixed + 16, crc);
-  Put32(fixed + 20, entry.fileTime);
-  fixed[24] = kUnpackVersion20;
-  fixed[25] = stored ? kMethodStored : uint8_t(kMethodStored + w.level);
-  Put16(fixed + 26, uint32_t(entry.name.size()));
-  Put32(fixed + 28, entry.attributes);
-  uint32_t h = Crc32Update(w.crc, 0xFFFFFFFFu, fixed + 2, 30);
+  uint16_t flags = kBlockLong | kEntryWindow1M;
+  if (w.solid && w.entryCount > 0) flags |= kEntrySolid;
+  std::fill(fixed, fixed + kFileHeaderBytes, uint8_t(0));
+  fixed[kFieldBlockType] = kBlockFile;
+  Put16(fixed + kFieldFlags, flags);
+  Put16(fixed + kFieldHeaderSize, uint32_t(kFileHeaderBytes + entry.name.size()));
+  Put32(fixed + kFieldPackedSize, uint32_t(dataSize));
+  Put32(fixed + kFieldUnpackedSize, uint32_t(entry.size));
+  fixed[kFieldHostOs] = kHostWindows;
+  Put32(fixed + kFieldFileCrc, crc);
+  Put32(fixed + kFieldFileTime, entry.fileTime);
+  fixed[kFieldUnpackVersion] = kUnpackVersion20;
+  fixed[kFieldMethod] = stored ? kMethodStore : uint8_t(kMethodStore + w.level);
+  Put16(fixed + kFieldNameSize, uint32_t(entry.name.size()));
+  Put32(fixed + kFieldAttributes, entry.attributes);
+  uint32_t h = Crc32Update(w.crc, 0xFFFFFFFFu, fixed + kFieldBlockType, kFileHeaderBytes - kFieldBlockType);
   h = Crc32Update(w.crc, h, reinterpret_cast<const uint8_t*>(entry.name.data()), uint32_t(entry.name.size()));
-  Put16(fixed, uint16_t(~h));
+  Put16(fixed + kFieldHeaderCrc, uint16_t(~h));
 }
 
 int EmitHeader(ArchiveWriter& w, const PackEntryInput& entry, const uint8_t* fixed) {
-  int result = Emit(w, fixed, 32);
+  int result = Emit(w, fixed, kFileHeaderBytes);
   if (result == kPackOk) result = Emit(w, reinterpret_cast<const uint8_t*>(entry.name.data()), entry.name.size());
   return result;
 }
@@ -190,7 +189,7 @@ int EncodeResult(int encoded) {
 // they come, then the header again, complete.
 int AddStreamed(ArchiveWriter& w, const PackEntryInput& entry, PackSource source, PackEntryReport& report) {
   const uint64_t headerAt = w.written;
-  uint8_t fixed[32];
+  uint8_t fixed[kFileHeaderBytes];
   FillFileHeader(w, entry, 0, 0, true, fixed);
   int result = EmitHeader(w, entry, fixed);
   if (result != kPackOk) return result;
@@ -234,7 +233,7 @@ int AddCollected(ArchiveWriter& w, const PackEntryInput& entry, PackSource sourc
   report.stored = packed.stored;
   const uint64_t dataSize = packed.stored ? entry.size : packed.packed.size();
   if (dataSize > kMaxEntrySize) return kPackTooLarge;
-  uint8_t fixed[32];
+  uint8_t fixed[kFileHeaderBytes];
   FillFileHeader(w, entry, dataSize, report.crc, packed.stored, fixed);
   result = EmitHeader(w, entry, fixed);
   if (result != kPackOk) return result;
@@ -246,7 +245,7 @@ int AddCollected(ArchiveWriter& w, const PackEntryInput& entry, PackSource sourc
 }  // namespace
 
 int AddArchiveEntry(ArchiveWriter& w, const PackEntryInput& entry, PackEntryReport* report) {
-  if (entry.name.empty() || entry.name.size() > 0xFFFF - 32) return kPackBadName;
+  if (entry.name.empty() || entry.name.size() > 0xFFFF - kFileHeaderBytes) return kPackBadName;
   if (entry.size > kMaxEntrySize) return kPackTooLarge;
   const PackSource source =
       entry.source.read ? entry.source : PackSource{ReadMemory, const_cast<uint8_t*>(entry.data)};
@@ -255,7 +254,7 @@ int AddArchiveEntry(ArchiveWriter& w, const PackEntryInput& entry, PackEntryRepo
   const bool streamed = w.sink.rewrite && w.sink.truncate;
   int result = streamed ? AddStreamed(w, entry, source, r) : AddCollected(w, entry, source, r);
   if (result != kPackOk) return result;
-  r.packedSize = uint32_t(w.written - before - 32 - entry.name.size());
+  r.packedSize = uint32_t(w.written - before - kFileHeaderBytes - entry.name.size());
   r.solid = w.solid && w.entryCount > 0;
   w.entryCount++;
   if (report) *report = r;

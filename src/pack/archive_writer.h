@@ -10,31 +10,21 @@
 // from its source over the packed bytes. Memory then stays bounded whatever the entries'
 // sizes. Other sinks get each entry's packed bytes collected in memory first.
 //
-// Fields of each file header (offsets within the block):
-//   0  header checksum: low 16 bits of the complemented CRC-32 of bytes 2..31 and the name
-//   2  block type 0x74          3  flags: 0x8000 (data area follows), 0x0080 (1 MB
-//                                  window), 0x0010 on entries that continue a solid stream
-//   5  header size (32 + name)  7  packed size        11 unpacked size
-//   15 host OS 2 (Windows)      16 CRC-32 of the data 20 MS-DOS date and time
-//   24 unpack version 20        25 method: 0x30 stored, 0x31..0x35 compressed at level 1..5
-//   26 name size                28 attributes          32 the name
+// Each file header: flags kBlockLong | kEntryWindow1M, plus kEntrySolid on entries that
+// continue a solid stream; host Windows; unpack version 20; method kMethodStore for stored
+// entries, else kMethodStore + level; the header checksum over the fixed part and the name
+// (the field layout is in archive/rar_format.h).
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "archive/rar_format.h"
 #include "pack/pack_io.h"
 
 struct ExtractContext;
 struct Rar20Encoder;
 
-constexpr uint16_t kMainFlagSolid = 0x0008;
-constexpr uint16_t kFileFlagSolid = 0x0010;
-constexpr uint16_t kFileFlagWindow1M = 0x0080;
-constexpr uint16_t kFileFlagLongBlock = 0x8000;
-constexpr uint8_t kHostWindows = 2;
-constexpr uint8_t kUnpackVersion20 = 20;
-constexpr uint8_t kMethodStored = 0x30;
 constexpr uint32_t kMaxEntrySize = 0x7FFFFFFF;  // sizes and offsets are signed 32-bit in the reader
 
 // Result codes.

@@ -353,18 +353,17 @@ bool CheckStubSize(uint64_t size, std::vector<PayloadIssue>& issues) {
 void CheckStub(const uint8_t* stub, size_t size, std::vector<PayloadIssue>& issues) {
   if (!CheckStubSize(size, issues)) return;
   // Something in the stub that the setup program would take for the archive's start: the
-  // marker at offset 0, or from offset 7 on the marker with the main header's type 0x73 at
-  // offset 9 from it.
-  static const uint8_t kMarker[7] = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
-  if (size >= 7 && std::memcmp(stub, kMarker, 7) == 0) {
+  // marker at offset 0, or from offset 7 on the marker followed by the main header's type.
+  const size_t typeOffset = kMarkerBytes + kFieldBlockType;
+  if (size >= size_t(kMarkerBytes) && std::memcmp(stub, kRarMarker, kMarkerBytes) == 0) {
     Add(issues, kError, "", "the stub begins with an archive marker; the setup program would read the stub as its archive");
     return;
   }
-  for (size_t i = 7; i + 7 <= size; ++i) {
-    if (std::memcmp(stub + i, kMarker, 7) != 0) continue;
-    // The byte at offset 9 may already be the archive's own first bytes (the marker).
-    uint8_t type = i + 9 < size ? stub[i + 9] : kMarker[i + 9 - size];
-    if (type == 0x73) {
+  for (size_t i = kMarkerBytes; i + kMarkerBytes <= size; ++i) {
+    if (std::memcmp(stub + i, kRarMarker, kMarkerBytes) != 0) continue;
+    // The main header's type byte may already be the archive's own first bytes (the marker).
+    uint8_t type = i + typeOffset < size ? stub[i + typeOffset] : kRarMarker[i + typeOffset - size];
+    if (type == kBlockMain) {
       Add(issues, kError, "",
           "the stub holds an archive marker at offset " + std::to_string(i) +
               "; the setup program would take it for the start of its archive");

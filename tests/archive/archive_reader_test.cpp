@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Offsets, LocateAtOffset,
 TEST(Locate, PassesOverAMarkerWithoutMainHeaderType) {
   RarWriter w;
   w.AddPrefix(Bytes(100, 0));
-  // "Rar!" 1A 07 00 inside the image, but no 0x73 at offset 9.
+  // "Rar!" 1A 07 00 inside the image, but not the main header's type after it.
   w.AddPrefix({0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00, 0x00, 0x00, 0x74, 0x00});
   w.AddPrefix(Bytes(50, 0x52));  // many 'R' bytes on the way
   const size_t start = w.bytes().size();
@@ -148,7 +148,7 @@ TEST(ReadNextEntry, ReadsEveryFieldOfAFileHeader) {
   RarFileEntry e;
   e.name = "docs/read me.txt";
   e.content = rartest::BytesOf("hello");
-  e.flags = 0x8000 | 0x0010 | 0x0004;
+  e.flags = kBlockLong | kEntrySolid | kEntryEncrypted;
   e.hostOs = rartest::kHostWindows;
   e.attributes = 0x2020;
   e.fileTime = 0x3EBB6000;
@@ -159,7 +159,7 @@ TEST(ReadNextEntry, ReadsEveryFieldOfAFileHeader) {
   ASSERT_TRUE(r.Start());
   EXPECT_EQ(ReadNextEntry(r.get()), 32 + 16);
   EXPECT_STREQ(r->name, "docs\\read me.txt");
-  EXPECT_EQ(r->lastBlockType, 0x74);
+  EXPECT_EQ(r->lastBlockType, kBlockFile);
   EXPECT_EQ(r->entryFlags, 0x8014);
   EXPECT_EQ(r->packedSize, 5);
   EXPECT_EQ(r->unpackedSize, 5);
@@ -189,7 +189,7 @@ TEST_P(AttributeRule, OnlyDosOs2AndWindowsKeepTheirAttributes) {
   RarFileEntry e;
   e.name = "x";
   e.hostOs = GetParam().hostOs;
-  e.flags = uint16_t(0x8000 | GetParam().flags);
+  e.flags = uint16_t(kBlockLong | GetParam().flags);
   e.attributes = GetParam().stored;
   w.AddFile(e);
   Reader r(w);
@@ -236,8 +236,8 @@ TEST(ReadNextEntry, ReportsASubBlockAndKeepsTheFileHeaderFields) {
   ASSERT_GT(r.Next(), 0);
   const uint32_t crc = r->fileCrc;
   EXPECT_EQ(ReadNextEntry(r.get()), 32);
-  EXPECT_EQ(r->lastBlockType, 0x77);
-  EXPECT_EQ(r->entryBlockType, 0x74);
+  EXPECT_EQ(r->lastBlockType, kBlockSub);
+  EXPECT_EQ(r->entryBlockType, kBlockFile);
   EXPECT_EQ(r->fileCrc, crc);
   EXPECT_EQ(r->packedSize, 3);
   EXPECT_EQ(StreamTell(r->archiveFile), int32_t(sub.start));

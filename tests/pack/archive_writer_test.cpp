@@ -98,7 +98,7 @@ TEST(ArchiveWriter, HeadersCarryEveryFieldWithValidChecksums) {
   const Bytes a = BuildArchive(inputs, 3, true, &reports);
   const Bytes marker = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
   ASSERT_TRUE(std::equal(marker.begin(), marker.end(), a.begin()));
-  EXPECT_EQ(a[9], 0x73);
+  EXPECT_EQ(a[kMarkerBytes + kFieldBlockType], kBlockMain);
   EXPECT_EQ(Get16(a, 10), kMainFlagSolid);
   EXPECT_EQ(Get16(a, 12), 13u);
   EXPECT_EQ(Get16(a, 7), rartest::Crc32(a.data() + 9, 11) & 0xFFFF);
@@ -106,11 +106,11 @@ TEST(ArchiveWriter, HeadersCarryEveryFieldWithValidChecksums) {
   for (size_t i = 0; i < inputs.size(); ++i) {
     ASSERT_LT(at + 32, a.size());
     const Input& in = inputs[i];
-    EXPECT_EQ(a[at + 2], 0x74);
+    EXPECT_EQ(a[at + kFieldBlockType], kBlockFile);
     const uint32_t flags = Get16(a, at + 3);
-    EXPECT_EQ(flags & 0x8000, 0x8000u);
-    EXPECT_EQ(flags & 0x00E0, 0x0080u);  // 1 MB window, not a directory
-    EXPECT_EQ((flags & 0x0010) != 0, i > 0) << in.name;
+    EXPECT_EQ(flags & kBlockLong, kBlockLong);
+    EXPECT_EQ(flags & kEntryDictionaryMask, kEntryWindow1M);  // 1 MB window, not a directory
+    EXPECT_EQ((flags & kEntrySolid) != 0, i > 0) << in.name;
     const uint32_t headerSize = Get16(a, at + 5);
     EXPECT_EQ(headerSize, 32 + in.name.size());
     const uint32_t packed = Get32(a, at + 7);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/rar_format.h"
+
 namespace {
 
 using Names = std::vector<std::string>;
@@ -206,12 +208,12 @@ TEST(PayloadRules, StubsThatWouldHideTheArchive) {
     std::vector<uint8_t> stub;
     size_t errors;
   };
-  std::vector<uint8_t> marker = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+  std::vector<uint8_t> marker(kRarMarker, kRarMarker + kMarkerBytes);
   std::vector<uint8_t> withMarker(4096, 0x90);
   std::copy(marker.begin(), marker.end(), withMarker.begin() + 1000);
-  withMarker[1009] = 0x73;
+  withMarker[1009] = kBlockMain;
   std::vector<uint8_t> markerOtherType = withMarker;
-  markerOtherType[1009] = 0x74;
+  markerOtherType[1009] = kBlockFile;
   std::vector<uint8_t> markerAtStart(100, 0);
   std::copy(marker.begin(), marker.end(), markerAtStart.begin());
   const Case cases[] = {

@@ -61,7 +61,7 @@ RarBlock RarWriter::Append(const Bytes& block, size_t headerBytes) {
 RarBlock RarWriter::AddPrefix(const Bytes& bytes) { return Append(bytes, bytes.size()); }
 
 RarBlock RarWriter::AddMarker() {
-  const Bytes marker = {0x52, 0x61, 0x72, 0x21, 0x1A, 0x07, 0x00};
+  const Bytes marker(kRarMarker, kRarMarker + kMarkerBytes);
   return Append(marker, marker.size());
 }
 
@@ -69,7 +69,7 @@ RarBlock RarWriter::AddMainHeader(uint16_t flags, uint16_t headerSize,
                                   std::optional<uint16_t> headerCrc) {
   Bytes h;
   Put16(h, 0);
-  h.push_back(0x73);
+  h.push_back(kBlockMain);
   Put16(h, flags);
   Put16(h, headerSize);
   Put16(h, 0);  // reserved
@@ -91,7 +91,7 @@ RarBlock RarWriter::AddFile(const RarFileEntry& e) {
   const uint16_t nameSize = e.nameSize ? *e.nameSize : uint16_t(e.name.size());
   Bytes h;
   Put16(h, 0);
-  h.push_back(0x74);
+  h.push_back(kBlockFile);
   Put16(h, e.flags);
   const size_t written = 32 + e.name.size() + e.extraHeader.size();
   Put16(h, e.headerSize ? *e.headerSize : uint32_t(32 + nameSize + e.extraHeader.size()));
@@ -156,7 +156,7 @@ RarBlock RarWriter::AddBlock(uint8_t type, uint16_t flags, const Bytes& data,
 }
 
 RarBlock RarWriter::AddSubBlock(const Bytes& data, uint16_t flags) {
-  return AddBlock(0x77, uint16_t(kFlagLongBlock | flags), data);
+  return AddBlock(kBlockSub, uint16_t(kFlagLongBlock | flags), data);
 }
 
 void RarWriter::DamageByte(size_t offset, uint8_t mask) {

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/rar_format.h"
+
 namespace rartest {
 
 using Bytes = std::vector<uint8_t>;
@@ -37,26 +39,28 @@ inline uint32_t Crc32(const Bytes& data) { return Crc32(data.data(), data.size()
 // 16 bits, MS-DOS time in the low 16 bits; seconds are stored in units of two).
 uint32_t DosFileTime(int year, int month, int day, int hour, int minute, int second);
 
-// Header flags and field values the tests use.
-constexpr uint16_t kFlagContinuedFromPrevious = 0x0001;
-constexpr uint16_t kFlagContinuedInNext = 0x0002;
-constexpr uint16_t kFlagEncrypted = 0x0004;
-constexpr uint16_t kFlagSolid = 0x0010;
-constexpr uint16_t kFlagDirectory = 0x00E0;  // all three dictionary bits
-constexpr uint16_t kFlagLongBlock = 0x8000;
-constexpr uint8_t kMethodStored = 0x30;
-constexpr uint8_t kMethodNormal = 0x33;
-constexpr uint8_t kHostMsDos = 0, kHostOs2 = 1, kHostWindows = 2, kHostUnix = 3;
-constexpr uint32_t kAttrReadOnly = 0x01, kAttrVolumeLabel = 0x08, kAttrDirectory = 0x10,
-                   kAttrArchive = 0x20;
+// Header flags and field values the tests use, under the names the tests know them by; the
+// numbers are the format's own (archive/rar_format.h).
+constexpr uint16_t kFlagContinuedFromPrevious = ::kEntryContinuedFromPrevious;
+constexpr uint16_t kFlagContinuedInNext = ::kEntryContinuedInNext;
+constexpr uint16_t kFlagEncrypted = ::kEntryEncrypted;
+constexpr uint16_t kFlagSolid = ::kEntrySolid;
+constexpr uint16_t kFlagDirectory = ::kEntryDictionaryMask;  // all three dictionary bits
+constexpr uint16_t kFlagLongBlock = ::kBlockLong;
+constexpr uint8_t kMethodStored = ::kMethodStore;
+constexpr uint8_t kMethodNormal = ::kMethodStore + 3;
+constexpr uint8_t kHostMsDos = ::kHostMsDos, kHostOs2 = ::kHostOs2, kHostWindows = ::kHostWindows,
+                  kHostUnix = 3;  // any other host: attributes derived from the flags
+constexpr uint32_t kAttrReadOnly = ::kAttributeReadOnly, kAttrVolumeLabel = ::kAttributeVolumeLabel,
+                   kAttrDirectory = ::kAttributeDirectory, kAttrArchive = ::kAttributeArchive;
 
-// Every field of a file header (block type 0x74). Fields left unset take the value that a
+// Every field of a file header (block type kBlockFile). Fields left unset take the value that a
 // well-formed archive would hold for the given name, content and packed data.
 struct RarFileEntry {
   std::string name;                  // name bytes as stored ('\' or '/' separated), no terminator
   Bytes content;                     // the entry's unpacked bytes: default size and file CRC
   std::optional<Bytes> packed;       // the data area; default: content (a stored entry)
-  uint16_t flags = kFlagLongBlock;   // 0x8000 is needed for the data area to be skipped
+  uint16_t flags = kFlagLongBlock;   // needed for the data area to be skipped
   uint8_t hostOs = kHostWindows;
   uint32_t attributes = kAttrArchive;
   uint8_t method = kMethodStored;
@@ -86,7 +90,7 @@ class RarWriter {
   // Appends the 7-byte marker block "Rar!" 0x1A 0x07 0x00.
   RarBlock AddMarker();
 
-  // Appends a 13-byte main header (type 0x73). headerSize > 13 appends that many bytes in
+  // Appends a 13-byte main header (type kBlockMain). headerSize > 13 appends that many bytes in
   // all (zeros after the fixed part); the checksum covers bytes 2 to 12 unless given.
   RarBlock AddMainHeader(uint16_t flags = 0, uint16_t headerSize = 13,
                          std::optional<uint16_t> headerCrc = std::nullopt);
@@ -94,7 +98,7 @@ class RarWriter {
   // Marker followed by a default main header: the start of every well-formed archive.
   RarBlock AddArchiveStart();
 
-  // Appends a file header (type 0x74), its name, extra header bytes and the data area.
+  // Appends a file header (type kBlockFile), its name, extra header bytes and the data area.
   // The default header checksum is the low 16 bits of the complemented CRC-32 of bytes 2 to
   // 31 followed by the stored name bytes (the rule the reader checks).
   RarBlock AddFile(const RarFileEntry& entry);
@@ -111,7 +115,7 @@ class RarWriter {
   RarBlock AddDirectory(const std::string& name);
 
   // Appends a block of any type laid out like the format's generic blocks: checksum, type,
-  // flags, header size; then, when flags has 0x8000, the 4-byte data size; then
+  // flags, header size; then, when flags has kBlockLong, the 4-byte data size; then
   // extraHeader; then the data area. headerSize defaults to the bytes of header written;
   // a larger or smaller value is stored as given (the bytes written do not change). The
   // checksum defaults to the CRC-32 of the written header bytes from byte 2 on.
@@ -120,7 +124,7 @@ class RarWriter {
                     std::optional<uint16_t> headerSize = std::nullopt,
                     std::optional<uint32_t> dataSize = std::nullopt);
 
-  // A sub-block (type 0x77) with a data area: AddBlock(0x77, 0x8000 | flags, data).
+  // A sub-block (type kBlockSub) with a data area: AddBlock(kBlockSub, kBlockLong | flags, data).
   RarBlock AddSubBlock(const Bytes& data, uint16_t flags = 0);
 
   // Flips bits of the byte at offset (xor with mask), e.g. a header or data byte.

@@ -137,8 +137,8 @@ std::vector<Block> ArchiveBlocks(const Bytes& b, size_t archiveStart) {
   while (at + 7 <= b.size()) {
     const uint16_t flags = Get16(b, at + 3), headerSize = Get16(b, at + 5);
     if (headerSize < 7) break;
-    const uint64_t data = (flags & 0x8000) ? Get32(b, at + 7) : 0;
-    const size_t headerEnd = b[at + 2] == 0x74 ? at + 32 + Get16(b, at + 26) : at + headerSize;
+    const uint64_t data = (flags & kBlockLong) ? Get32(b, at + kFieldPackedSize) : 0;
+    const size_t headerEnd = b[at + kFieldBlockType] == kBlockFile ? at + kFileHeaderBytes + Get16(b, at + kFieldNameSize) : at + headerSize;
     const uint64_t end = at + uint64_t(headerSize) + data;
     if (end > b.size()) break;
     blocks.push_back({at, headerEnd, size_t(end)});
@@ -179,7 +179,7 @@ void MutateHeaderField(Mutant& m, const std::vector<Block>& blocks, std::mt19937
   // name size, attributes, a name byte (file header layout; the main header has flags only).
   const std::pair<size_t, int> fields[] = {{3, 2}, {7, 4}, {11, 4}, {15, 1}, {16, 4}, {20, 4},
                                            {24, 1}, {25, 1}, {26, 2}, {28, 4}, {32, 1}};
-  std::pair<size_t, int> field = m.bytes[block.start + 2] == 0x74 ? fields[random() % std::size(fields)] : fields[0];
+  std::pair<size_t, int> field = m.bytes[block.start + kFieldBlockType] == kBlockFile ? fields[random() % std::size(fields)] : fields[0];
   if (field.first == 32) field.first += random() % std::max<size_t>(1, block.headerEnd - block.start - 32);
   uint32_t value = FieldValue(random, Get32(m.bytes, block.start + field.first));
   if (field.first >= 32) value = "\\/.:\x01 aZ"[random() % 9];
@@ -187,7 +187,7 @@ void MutateHeaderField(Mutant& m, const std::vector<Block>& blocks, std::mt19937
     m.bytes[block.start + field.first + i] = uint8_t(value >> (8 * i));
   m.resigned = random() % 4 != 0;
   Block changed = block;
-  if (m.bytes[block.start + 2] == 0x74) changed.headerEnd = block.start + 32 + Get16(m.bytes, block.start + 26);
+  if (m.bytes[block.start + kFieldBlockType] == kBlockFile) changed.headerEnd = block.start + kFileHeaderBytes + Get16(m.bytes, block.start + 26);
   if (m.resigned) Resign(m.bytes, changed);
   m.kind = m.resigned ? "header field, checksum fixed" : "header field";
   m.what = "header field at " + std::to_string(block.start + field.first) + " (" + std::to_string(field.second) +

@@ -60,7 +60,7 @@ RarWriter SampleArchive() {
   RarFileEntry e;
   e.name = "caf\xe9.txt";  // Windows-1252 e-acute
   e.content = BytesOf("coffee");
-  e.flags = 0x8000 | 0x0010 | 0x0004;
+  e.flags = kBlockLong | kEntrySolid | kEntryEncrypted;
   w.AddFile(e);
   return w;
 }

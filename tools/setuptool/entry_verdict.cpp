@@ -8,10 +8,11 @@
 
 namespace {
 
-// The RAR 2.0 decoder reads methods '1' to '5' of unpack version 16 and later.
+// The RAR 2.0 decoder reads the compressed methods of the lowest decoded version and later.
 bool MethodSupported(const EntryInfo& entry) {
   if (entry.method == kMethodStore) return true;
-  return entry.method > kMethodStore && entry.method <= kMethodStore + 5 && entry.unpackVersion >= 16;
+  return entry.method > kMethodStore && entry.method <= kMethodBest &&
+         entry.unpackVersion >= kLowestDecodedVersion;
 }
 
 std::string UnsupportedMethod(const EntryInfo& entry) {

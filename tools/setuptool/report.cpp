@@ -96,7 +96,7 @@ ListingStatus WalkArchiveHeaders(const std::u16string& path,
   if (!context->archiveFile) return ListingStatus::kNoArchive;
   BuildCrcTable(context.get());
   if (!LocateArchive(context.get())) return ListingStatus::kNoArchive;
-  summary->archiveOffset = StreamTell(context->archiveFile) - 7 - kMainHeaderBytes;
+  summary->archiveOffset = StreamTell(context->archiveFile) - kMarkerBytes - kMainHeaderBytes;
   summary->mainHeaderDamaged = context->mainHeaderDamaged != 0;
   StreamSeek(context->archiveFile, int32_t(context->mainHeaderSize) - kMainHeaderBytes,
              kSeekCurrent);
@@ -113,7 +113,7 @@ ListingStatus WalkArchiveHeaders(const std::u16string& path,
 
 std::string MethodName(uint8_t method) {
   static const char* const kNames[] = {"store", "fastest", "fast", "normal", "good", "best"};
-  if (method >= 0x30 && method <= 0x35) return kNames[method - 0x30];
+  if (method >= kMethodStore && method <= kMethodBest) return kNames[method - kMethodStore];
   char hex[8];
   std::snprintf(hex, sizeof hex, "0x%02X", method);
   return hex;
@@ -131,7 +131,7 @@ std::string EntryFlagsText(const EntryInfo& entry) {
   if (entry.IsEncrypted()) add("encrypted");
   if (entry.flags & kEntryContinuedFromPrevious) add("from-previous-volume");
   if (entry.flags & kEntryContinuedInNext) add("to-next-volume");
-  if (entry.method != kMethodStore && entry.unpackVersion < 16) add("old-method");
+  if (entry.method != kMethodStore && entry.unpackVersion < kLowestDecodedVersion) add("old-method");
   if (entry.headerDamaged) add("damaged-header");
   return text.empty() ? "-" : text;
 }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "archive/rar_format.h"
+
 struct ExtractContext;
 
 // One file header of the archive, as the header reader reports it.
@@ -24,9 +26,9 @@ struct EntryInfo {
   uint32_t attributes = 0;
   bool headerDamaged = false;      // the header checksum did not match, or it was cut off
   bool mainHeaderDamaged = false;  // the archive's main header checksum did not match
-  bool IsDirectory() const { return (attributes & 0x10) != 0; }
-  bool IsVolumeLabel() const { return (attributes & 0x08) != 0; }
-  bool IsEncrypted() const { return (flags & 0x0004) != 0; }
+  bool IsDirectory() const { return (attributes & kAttributeDirectory) != 0; }
+  bool IsVolumeLabel() const { return (attributes & kAttributeVolumeLabel) != 0; }
+  bool IsEncrypted() const { return (flags & kEntryEncrypted) != 0; }
 };
 
 // The entry whose header the context has just read.
