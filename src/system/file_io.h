@@ -1,7 +1,8 @@
 // The thin file layer under the archive reader and the extraction driver: byte streams
 // opened with a share mode, and the few file-level calls an extracted file needs (its time,
 // its attributes, its removal). Implemented twice: system/win32 on the real Windows calls,
-// system/host on POSIX for the Linux stand-in (paths mapped like the rest of the stand-in).
+// system/host on POSIX (paths mapped like the rest of the stand-in). The POSIX one is both
+// the tests' stand-in and setuptool's production file layer (see system/host/host_paths.h).
 #pragma once
 #include <cstdint>
 

@@ -1,6 +1,14 @@
 // Where the Linux stand-in keeps its machine: drive-letter paths of the setup map onto a
 // root folder chosen by the caller, so "C:\Program Files\Tool" is really created, as
 // <root>/c/Program Files/Tool. The registry files live under the same root.
+//
+// system/host/ has two roles. For the unit tests it is the test double of Windows. For
+// setuptool it is the real file layer: the archive reader, the extraction driver and the
+// archive writer reach the Linux file system through file_io.cpp and the path conversions
+// here, on files from anyone. Those paths are production code: they report every failure
+// (a short write, an unopenable file) and never take a test's shortcut. setuptool hands
+// them only paths without a drive letter or a backslash (the /proc/self/fd name of a handle
+// it opened and checked), which reach the file system unchanged.
 #pragma once
 #include <string>
 
