@@ -14,10 +14,14 @@
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
   std::filesystem::path base = std::filesystem::current_path() / "test-scratch";
-  std::filesystem::create_directories(base);
   path_ = (base / ("t" + std::to_string(getpid()) + "-" + std::to_string(counter++))).string();
   std::filesystem::remove_all(path_);
-  std::filesystem::create_directories(path_);
+  // Tests run in parallel processes, and one that ends removes the shared parent when it is
+  // empty: a creation that loses that race tries again.
+  std::error_code error;
+  for (int attempt = 0; attempt < 20 && !std::filesystem::is_directory(path_); ++attempt)
+    std::filesystem::create_directories(path_, error);
+  if (!std::filesystem::is_directory(path_)) std::filesystem::create_directories(path_);
 }
 
 TempDir::~TempDir() {
