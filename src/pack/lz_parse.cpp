@@ -127,6 +127,123 @@ struct Node {
   MatchHistory history;
 };
 
+// Offers the step of `length` bytes from node i at `price`: it wins when it reaches its node
+// more cheaply than any step before.
+inline void Relax(std::vector<Node>& nodes, uint32_t i, uint32_t length, uint32_t price, ChoiceKind kind,
+                  uint32_t distance, uint32_t k) {
+  Node& next = nodes[i + length];
+  const uint32_t cost = nodes[i].cost + price;
+  if (cost < next.cost) {
+    next.cost = cost;
+    next.from = i;
+    next.step = Choice{kind, length, distance, k, 0};
+  }
+}
+
+// The lengths of the matches at the four recent distances of history h (0 where there is
+// none, as long as they go); returns the slot of the longest (0 when there is none).
+uint32_t RecentMatchLengths(const Parser& p, const MatchHistory& h, uint32_t at, const uint8_t* cur,
+                            uint32_t maxLength, uint32_t* recentLength) {
+  uint32_t longestRecent = 0;
+  for (uint32_t k = 1; k <= kRecentDistanceCount && maxLength >= 2; ++k) {
+    const uint32_t d = h.recentDistances[(h.recentCount - k) % kRecentDistanceCount];
+    if (!p.Reaches(at, d)) continue;
+    const uint32_t minLength = kRecentMatchMinLength + RecentBonus(d);
+    const uint32_t length = MatchLength(cur - d, cur, std::min(maxLength, minLength + 255));
+    if (length < minLength) continue;
+    recentLength[k] = length;
+    if (length > recentLength[longestRecent]) longestRecent = k;
+  }
+  return longestRecent;
+}
+
+// The match that ends a stretch at once, taken whole: the longest at a recent distance (as
+// the repeat of the latest match when it is exactly that), else the finder's longest, coded
+// at a recent distance when its distance is one. Kind kLiteral when it cannot be coded.
+Choice ClosingMatch(const MatchHistory& h, const MatchCandidate* found, uint32_t n, const uint32_t* recentLength,
+                    uint32_t longestRecent) {
+  const uint32_t finderLength = n > 0 ? found[n - 1].length : 0;
+  Choice tail;
+  if (longestRecent && recentLength[longestRecent] >= finderLength) {
+    const uint32_t d = h.recentDistances[(h.recentCount - longestRecent) % kRecentDistanceCount];
+    tail = Choice{kRecent, recentLength[longestRecent], d, longestRecent, 0};
+  } else {
+    const uint32_t d = found[n - 1].distance;
+    const uint32_t minLength = kLongMatchMinLength + LongBonus(d);
+    tail = Choice{kLong, std::min(finderLength, minLength + 255), d, 0, 0};
+    for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
+      if (recentLength[k] && h.recentDistances[(h.recentCount - k) % kRecentDistanceCount] == d) {
+        tail = Choice{kRecent, recentLength[k], d, k, 0};
+        break;
+      }
+    }
+    if (tail.kind == kLong && tail.length < minLength) tail.kind = kLiteral;  // not codable
+  }
+  if (tail.kind == kRecent && h.lastDistance == tail.distance && h.lastLength == tail.length)
+    tail.kind = kRepeatLast;
+  return tail;
+}
+
+// Every step out of node i that is a match: the repeat of the latest match, each recent
+// distance at every length it allows, the short match and the finder's matches at every
+// length (each length from the nearest candidate that reaches it). `reach`: bytes to the
+// stretch's end, which no step may pass.
+void RelaxMatches(const Rar20Encoder& enc, const Parser& p, std::vector<Node>& nodes, uint32_t i, uint32_t at,
+                  uint32_t maxLength, uint32_t reach, const MatchCandidate* found, uint32_t n,
+                  const uint32_t* recentLength) {
+  const MatchHistory& h = nodes[i].history;
+  const uint8_t* cur = p.At(at);
+  if (h.lastLength >= 2 && h.lastLength <= std::min(maxLength, reach) && p.Reaches(at, h.lastDistance) &&
+      MatchLength(cur - h.lastDistance, cur, h.lastLength) == h.lastLength)
+    Relax(nodes, i, h.lastLength, enc.prices[kSymbolRepeatLast], kRepeatLast, h.lastDistance, 0);
+  for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
+    if (!recentLength[k]) continue;
+    const uint32_t d = h.recentDistances[(h.recentCount - k) % kRecentDistanceCount];
+    const uint32_t minLength = kRecentMatchMinLength + RecentBonus(d);
+    const uint32_t length = std::min(recentLength[k], reach);
+    const uint32_t symbolPrice = enc.prices[kSymbolRepeatLast + k];
+    for (uint32_t l = minLength; l <= length; ++l)
+      Relax(nodes, i, l, symbolPrice + enc.recentLengthPrice[l - minLength], kRecent, d, k);
+  }
+  uint32_t covered = 1;
+  bool shortDone = false;
+  for (uint32_t c = 0; c < n; ++c) {
+    const uint32_t d = found[c].distance;
+    if (!shortDone && d <= 256 && reach >= 2) {
+      Relax(nodes, i, 2, ShortPrice(enc, d), kShort, d, 0);
+      shortDone = true;
+    }
+    const uint32_t minLength = kLongMatchMinLength + LongBonus(d);
+    const uint32_t top = std::min({found[c].length, minLength + 255, reach});
+    const uint32_t distancePrice = enc.distanceSlotPrice[DistanceSlot(d - 1)];
+    for (uint32_t l = std::max(covered + 1, minLength); l <= top; ++l)
+      Relax(nodes, i, l, distancePrice + enc.longLengthPrice[l - minLength], kLong, d, 0);
+    covered = std::max(covered, top);
+  }
+}
+
+// Codes the cheapest path to node `last`, then the closing match if there is one; returns
+// the position after them.
+uint32_t EmitStretch(Rar20Encoder& enc, const Parser& p, const std::vector<Node>& nodes, std::vector<Choice>& path,
+                     uint32_t pos, uint32_t last, const Choice& tail) {
+  path.clear();
+  for (uint32_t i = last; i > 0; i = nodes[i].from) path.push_back(nodes[i].step);
+  for (size_t k = path.size(); k-- > 0;) {
+    const Choice& c = path[k];
+    if (c.kind == kLiteral) {
+      EmitLiteral(enc, *p.At(pos));
+    } else {
+      EmitMatch(enc, c);
+    }
+    pos += c.length;
+  }
+  if (tail.kind != kLiteral) {
+    EmitMatch(enc, tail);
+    pos += tail.length;
+  }
+  return pos;
+}
+
 void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, BitWriter& w, bool& firstBlock) {
   std::vector<Node> nodes(kOptimalSpan + kMaxMatchLength + 1);
   std::vector<Choice> path;
@@ -159,17 +276,7 @@ void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, Bi
       const uint32_t at = pos + i;
       const uint32_t maxLength = std::min<uint32_t>(end - at, kMaxMatchLength);
       const uint8_t* cur = p.At(at);
-      const uint32_t reach = span - i;  // steps may not pass the stretch's end
       for (const uint32_t far = std::min(span, i + maxLength); cleared < far;) nodes[++cleared].cost = kInfiniteCost;
-      auto relax = [&](uint32_t length, uint32_t price, ChoiceKind kind, uint32_t distance, uint32_t k) {
-        Node& next = nodes[i + length];
-        uint32_t cost = node.cost + price;
-        if (cost < next.cost) {
-          next.cost = cost;
-          next.from = i;
-          next.step = Choice{kind, length, distance, k, 0};
-        }
-      };
       p.InsertUpTo(at);
       if (maxLength > 8) PrefetchPosition(enc.finder, cur + 1);  // the next position's turn comes soon
       uint32_t n = 0;
@@ -178,41 +285,11 @@ void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, Bi
         n = FindMatches(enc.finder, p.base, enc.historyStart, at, lowestSource, maxLength, enc.level.chainDepth,
                         enc.level.niceLength, found);
       }
-      // Matches at the recent distances, as long as they go.
-      const MatchHistory& h = node.history;
       uint32_t recentLength[kRecentDistanceCount + 1] = {0};
-      uint32_t longestRecent = 0;
-      for (uint32_t k = 1; k <= kRecentDistanceCount && maxLength >= 2; ++k) {
-        const uint32_t d = h.recentDistances[(h.recentCount - k) % kRecentDistanceCount];
-        if (!p.Reaches(at, d)) continue;
-        const uint32_t minLength = kRecentMatchMinLength + RecentBonus(d);
-        const uint32_t length = MatchLength(cur - d, cur, std::min(maxLength, minLength + 255));
-        if (length < minLength) continue;
-        recentLength[k] = length;
-        if (length > recentLength[longestRecent]) longestRecent = k;
-      }
-      // A long enough match ends the stretch and is taken whole: the longest at a recent
-      // distance (as the repeat of the latest match when it is exactly that), else the
-      // finder's longest, coded at a recent distance when its distance is one.
+      const uint32_t longestRecent = RecentMatchLengths(p, node.history, at, cur, maxLength, recentLength);
       const uint32_t finderLength = n > 0 ? found[n - 1].length : 0;
       if (std::max(finderLength, recentLength[longestRecent]) >= enc.level.niceLength) {
-        if (longestRecent && recentLength[longestRecent] >= finderLength) {
-          const uint32_t d = h.recentDistances[(h.recentCount - longestRecent) % kRecentDistanceCount];
-          tail = Choice{kRecent, recentLength[longestRecent], d, longestRecent, 0};
-        } else {
-          const uint32_t d = found[n - 1].distance;
-          const uint32_t minLength = kLongMatchMinLength + LongBonus(d);
-          tail = Choice{kLong, std::min(finderLength, minLength + 255), d, 0, 0};
-          for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
-            if (recentLength[k] && h.recentDistances[(h.recentCount - k) % kRecentDistanceCount] == d) {
-              tail = Choice{kRecent, recentLength[k], d, k, 0};
-              break;
-            }
-          }
-          if (tail.kind == kLong && tail.length < minLength) tail.kind = kLiteral;  // not codable
-        }
-        if (tail.kind == kRecent && h.lastDistance == tail.distance && h.lastLength == tail.length)
-          tail.kind = kRepeatLast;
+        tail = ClosingMatch(node.history, found, n, recentLength, longestRecent);
         if (tail.kind != kLiteral) {
           last = i;
           break;
@@ -220,52 +297,10 @@ void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, Bi
         tail.length = 0;
       }
       if (finderLength >= skipLength && i + finderLength < span) skipTo = i + finderLength - 1;
-      relax(1, enc.prices[*cur], kLiteral, 0, 0);
-      if (maxLength < 2) continue;
-      if (h.lastLength >= 2 && h.lastLength <= std::min(maxLength, reach) && p.Reaches(at, h.lastDistance) &&
-          MatchLength(cur - h.lastDistance, cur, h.lastLength) == h.lastLength)
-        relax(h.lastLength, enc.prices[kSymbolRepeatLast], kRepeatLast, h.lastDistance, 0);
-      for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
-        if (!recentLength[k]) continue;
-        const uint32_t d = h.recentDistances[(h.recentCount - k) % kRecentDistanceCount];
-        const uint32_t minLength = kRecentMatchMinLength + RecentBonus(d);
-        const uint32_t length = std::min(recentLength[k], reach);
-        const uint32_t symbolPrice = enc.prices[kSymbolRepeatLast + k];
-        for (uint32_t l = minLength; l <= length; ++l)
-          relax(l, symbolPrice + enc.recentLengthPrice[l - minLength], kRecent, d, k);
-      }
-      uint32_t covered = 1;
-      bool shortDone = false;
-      for (uint32_t c = 0; c < n; ++c) {
-        const uint32_t d = found[c].distance;
-        if (!shortDone && d <= 256 && reach >= 2) {
-          relax(2, ShortPrice(enc, d), kShort, d, 0);
-          shortDone = true;
-        }
-        const uint32_t minLength = kLongMatchMinLength + LongBonus(d);
-        const uint32_t top = std::min({found[c].length, minLength + 255, reach});
-        const uint32_t distancePrice = enc.distanceSlotPrice[DistanceSlot(d - 1)];
-        for (uint32_t l = std::max(covered + 1, minLength); l <= top; ++l)
-          relax(l, distancePrice + enc.longLengthPrice[l - minLength], kLong, d, 0);
-        covered = std::max(covered, top);
-      }
+      Relax(nodes, i, 1, enc.prices[*cur], kLiteral, 0, 0);
+      if (maxLength >= 2) RelaxMatches(enc, p, nodes, i, at, maxLength, span - i, found, n, recentLength);
     }
-    // Walk back from the end node and code the steps in order.
-    path.clear();
-    for (uint32_t i = last; i > 0; i = nodes[i].from) path.push_back(nodes[i].step);
-    for (size_t k = path.size(); k-- > 0;) {
-      const Choice& c = path[k];
-      if (c.kind == kLiteral) {
-        EmitLiteral(enc, *p.At(pos));
-      } else {
-        EmitMatch(enc, c);
-      }
-      pos += c.length;
-    }
-    if (tail.kind != kLiteral) {
-      EmitMatch(enc, tail);
-      pos += tail.length;
-    }
+    pos = EmitStretch(enc, p, nodes, path, pos, last, tail);
     if (AtBlockEnd(enc, w, firstBlock, pos - start)) return;
   }
 }
