@@ -136,67 +136,65 @@ int LocateArchive(ExtractContext* context) {
   return 1;
 }
 
-int ReadNextEntry(ExtractContext* context) {
-  FileStream* file = context->archiveFile;
-  // The fields of the previous file header, put back when a sub-block is met.
-  struct Saved {
-    uint16_t headerCrc, flags, headerSize, nameSize;
-    uint8_t blockType, hostOs, unpackVersion, method;
-    int32_t packedSize, unpackedSize;
-    uint32_t fileCrc, fileTime, attributes;
-  } saved = {context->entryHeaderCrc, context->entryFlags, context->entryHeaderSize,
-             context->nameSize, context->entryBlockType, context->hostOs,
-             context->unpackVersion, context->method, context->packedSize,
-             context->unpackedSize, context->fileCrc, context->fileTime, context->attributes};
-  context->entryHeaderDamaged = 0;
-  context->walkStoppedEarly = 0;
+namespace {
 
-  int got = 0;
+// The fields of a file header, kept while the walk reads a sub-block and put back after it.
+struct EntryFields {
+  uint16_t headerCrc, flags, headerSize, nameSize;
+  uint8_t blockType, hostOs, unpackVersion, method;
+  int32_t packedSize, unpackedSize;
+  uint32_t fileCrc, fileTime, attributes;
+};
+
+EntryFields SaveEntryFields(const ExtractContext* c) {
+  return {c->entryHeaderCrc, c->entryFlags,    c->entryHeaderSize, c->nameSize,   c->entryBlockType,
+          c->hostOs,         c->unpackVersion, c->method,          c->packedSize, c->unpackedSize,
+          c->fileCrc,        c->fileTime,      c->attributes};
+}
+
+void RestoreEntryFields(ExtractContext* c, const EntryFields& saved) {
+  c->entryHeaderCrc = saved.headerCrc;
+  c->entryBlockType = saved.blockType;
+  c->entryFlags = saved.flags;
+  c->entryHeaderSize = saved.headerSize;
+  c->packedSize = saved.packedSize;
+  c->unpackedSize = saved.unpackedSize;
+  c->hostOs = saved.hostOs;
+  c->fileCrc = saved.fileCrc;
+  c->fileTime = saved.fileTime;
+  c->unpackVersion = saved.unpackVersion;
+  c->method = saved.method;
+  c->nameSize = saved.nameSize;
+  c->attributes = saved.attributes;
+}
+
+// Reads block headers forward, passing over blocks of other types, until a file header, a
+// sub-block or the end. Returns the bytes of the last fixed header read (0 at the end), or
+// -1 at a block the walk cannot use.
+int ReadToEntryBlock(ExtractContext* context) {
+  FileStream* file = context->archiveFile;
   for (;;) {
     context->blockStart = StreamTell(file);
-    got = ReadFixedHeader(context, kBlockFile);
-    if (got > 0) {
-      // From here on a return of 0 is a block the walk cannot use, not the end of the file.
-      context->walkStoppedEarly = 1;
-      if (context->entryHeaderSize < kBlockBaseBytes) return 0;
-      int64_t next = int64_t(context->blockStart) + context->entryHeaderSize;
-      if (context->entryFlags & kBlockLong) next += context->packedSize;
-      // A successor at or before the block's start would walk back or stand still; one
-      // beyond 2 GiB cannot be addressed. Either ends the walk.
-      if (next <= context->blockStart || next > 0x7FFFFFFF) return 0;
-      context->nextBlock = int32_t(next);
-      context->walkStoppedEarly = 0;
-    }
-    if (got == 0 || context->entryBlockType == kBlockFile || context->entryBlockType == kBlockSub)
-      break;
-    if (!StreamSeek(file, context->nextBlock, kSeekSet)) {
-      context->walkStoppedEarly = 1;
-      return 0;
-    }
+    const int got = ReadFixedHeader(context, kBlockFile);
+    if (got == 0) return 0;
+    if (context->entryHeaderSize < kBlockBaseBytes) return -1;
+    int64_t next = int64_t(context->blockStart) + context->entryHeaderSize;
+    if (context->entryFlags & kBlockLong) next += context->packedSize;
+    // A successor at or before the block's start would walk back or stand still; one
+    // beyond 2 GiB cannot be addressed. Either ends the walk.
+    if (next <= context->blockStart || next > 0x7FFFFFFF) return -1;
+    context->nextBlock = int32_t(next);
+    if (context->entryBlockType == kBlockFile || context->entryBlockType == kBlockSub) return got;
+    if (!StreamSeek(file, context->nextBlock, kSeekSet)) return -1;
   }
-  context->lastBlockType = context->entryBlockType;
+}
 
-  if (got == 0 || context->entryBlockType != kBlockFile) {
-    context->entryHeaderCrc = saved.headerCrc;
-    context->entryBlockType = saved.blockType;
-    context->entryFlags = saved.flags;
-    context->entryHeaderSize = saved.headerSize;
-    context->packedSize = saved.packedSize;
-    context->unpackedSize = saved.unpackedSize;
-    context->hostOs = saved.hostOs;
-    context->fileCrc = saved.fileCrc;
-    context->fileTime = saved.fileTime;
-    context->unpackVersion = saved.unpackVersion;
-    context->method = saved.method;
-    context->nameSize = saved.nameSize;
-    context->attributes = saved.attributes;
-    StreamSeek(file, context->blockStart, kSeekSet);
-    return got;
-  }
-
+// Reads the name of the file header just read, checks the header and normalises the name
+// and attributes. `got`: bytes of its fixed part that the file held.
+void ReadEntryName(ExtractContext* context, int got) {
   if (context->nameSize > kMaxEntryName) context->nameSize = kMaxEntryName;
   std::memset(context->name, 0, sizeof context->name);
-  const int nameGot = StreamRead(file, context->name, context->nameSize);
+  const int nameGot = StreamRead(context->archiveFile, context->name, context->nameSize);
   context->headerCrc = Crc32Update(context, context->headerCrc,
                                    reinterpret_cast<const uint8_t*>(context->name),
                                    context->nameSize);
@@ -212,5 +210,25 @@ int ReadNextEntry(ExtractContext* context) {
     context->attributes = (context->entryFlags & kEntryDictionaryMask) == kEntryDictionaryMask
                               ? kAttributeDirectory
                               : kAttributeArchive;
+}
+
+}  // namespace
+
+int ReadNextEntry(ExtractContext* context) {
+  const EntryFields saved = SaveEntryFields(context);
+  context->entryHeaderDamaged = 0;
+  context->walkStoppedEarly = 0;
+  const int got = ReadToEntryBlock(context);
+  if (got < 0) {
+    context->walkStoppedEarly = 1;
+    return 0;
+  }
+  context->lastBlockType = context->entryBlockType;
+  if (got == 0 || context->entryBlockType != kBlockFile) {
+    RestoreEntryFields(context, saved);
+    StreamSeek(context->archiveFile, context->blockStart, kSeekSet);
+    return got;
+  }
+  ReadEntryName(context, got);
   return got + context->nameSize;
 }
