@@ -46,6 +46,16 @@ bool NextFileHeader(ExtractContext* context) {
   return true;
 }
 
+// The decoder's input and output: the run's ReadPackedData and WriteOutput over the context
+// that the decoder hands back as its opaque value.
+int32_t ReadPackedForDecoder(void* context, uint8_t* dest, int32_t count) {
+  return ReadPackedData(static_cast<ExtractContext*>(context), dest, count);
+}
+
+int32_t WriteOutputForDecoder(void* context, const uint8_t* bytes, int32_t count) {
+  return WriteOutput(static_cast<ExtractContext*>(context), bytes, count);
+}
+
 // Where the current entry's bytes go, as the callback's name decided.
 enum class Target { kNone, kMemory, kFile };
 
@@ -56,10 +66,14 @@ int ProduceEntry(ExtractContext* context) {
   context->packedBytesLeft = context->packedSize;
   context->unpackedBytesLeft = context->unpackedSize;
   int result = kExtractOk;
-  if (context->method == kMethodStore)
+  if (context->method == kMethodStore) {
     result = CopyStoredEntry(context);
-  else if (context->unpackVersion >= kLowestDecodedVersion)
-    UnpackEntry(context, context->window, (context->entryFlags & kEntrySolid) != 0);
+  } else if (context->unpackVersion >= kLowestDecodedVersion) {
+    // The decoder counts unpackedBytesLeft down as it produces, as the stored copy does.
+    const DecoderIo io = {ReadPackedForDecoder, WriteOutputForDecoder, context};
+    UnpackEntry(&context->decoder, context->window, (context->entryFlags & kEntrySolid) != 0,
+                &context->unpackedBytesLeft, &io);
+  }
   StreamSeek(context->archiveFile, context->nextBlock, kSeekSet);
   return result;
 }
@@ -207,8 +221,7 @@ int ExtractArchiveObserved(const char16_t* archivePath, ExtractCallback callback
   context->callback = callback;
   context->callbackValue = callbackValue;
   context->observer = observer;
-  for (uint32_t k = 0; k < kMaxChannels; ++k)
-    context->decoder.channelTableRefs[k] = &context->decoder.channelTables[k];
+  PrepareDecoder(&context->decoder);
   BuildCrcTable(context);
   const int result = RunExtraction(context);
   std::free(context);

@@ -132,5 +132,7 @@ struct ExtractContext {
   // Further rows of the CRC table, derived from the first by BuildCrcTable, that let
   // Crc32Update take eight bytes per step.
   uint32_t crcTableWide[7][256];
+  // The decoder's own record: the run hands it to UnpackEntry with its window and its
+  // input and output functions; the decoder knows nothing else of the context.
   DecoderState decoder;
 };

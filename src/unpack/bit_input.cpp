@@ -3,12 +3,10 @@
 
 #include <cstring>
 
-#include "archive/extract.h"
-
-void RefillInput(ExtractContext* context, bool first) {
-  DecoderState& d = context->decoder;
+void RefillInput(DecoderState* state, bool first) {
+  DecoderState& d = *state;
   if (first) {
-    const int32_t got = ReadPackedData(context, d.inputBuffer, int32_t(kInputBufferSize));
+    const int32_t got = d.io.readPacked(d.io.value, d.inputBuffer, int32_t(kInputBufferSize));
     d.inputEnd = got;
     d.inputDataEnd = got > 0 ? uint32_t(got) : 0;
     d.inputPos = 0;
@@ -17,7 +15,7 @@ void RefillInput(ExtractContext* context, bool first) {
   const uint32_t keepFrom = kInputBufferSize - kInputKeep;  // 8160
   std::memmove(d.inputBuffer, d.inputBuffer + keepFrom, kInputKeep);
   d.inputPos %= kInputKeep;  // the callers refill only at inputPos >= 8160: the same byte
-  const int32_t got = ReadPackedData(context, d.inputBuffer + kInputKeep, int32_t(keepFrom));
+  const int32_t got = d.io.readPacked(d.io.value, d.inputBuffer + kInputKeep, int32_t(keepFrom));
   if (got > 0) {
     d.inputEnd = got + int32_t(kInputKeep);
     d.inputDataEnd = uint32_t(got) + kInputKeep;

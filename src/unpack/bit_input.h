@@ -4,33 +4,31 @@
 #pragma once
 #include <cstdint>
 
-#include "archive/extract_context.h"
+#include "unpack/decoder_state.h"
 
 // first: the first fill of an entry (8192 bytes from the start of the buffer); otherwise a
 // continuation fill, which moves the last 32 bytes to the front, keeps the read position on
-// the same byte and bit, and reads up to 8160 bytes behind them.
-void RefillInput(ExtractContext* context, bool first);
+// the same byte and bit, and reads up to 8160 bytes behind them. Reads through state->io.
+void RefillInput(DecoderState* state, bool first);
 
 // The 16 bits at the current position; does not consume them.
-inline uint32_t PeekBits16(const ExtractContext* context) {
-  const DecoderState& d = context->decoder;
-  const uint8_t* p = d.inputBuffer + d.inputPos;
+inline uint32_t PeekBits16(const DecoderState* state) {
+  const uint8_t* p = state->inputBuffer + state->inputPos;
   const uint32_t three = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-  return (three >> (8 - d.inputBitPos)) & 0xFFFF;
+  return (three >> (8 - state->inputBitPos)) & 0xFFFF;
 }
 
 // Consumes n bits, 0 <= n <= 16.
-inline void SkipBits(ExtractContext* context, uint32_t n) {
-  DecoderState& d = context->decoder;
-  const uint32_t t = d.inputBitPos + n;
-  d.inputPos += t >> 3;
-  d.inputBitPos = t & 7;
+inline void SkipBits(DecoderState* state, uint32_t n) {
+  const uint32_t t = state->inputBitPos + n;
+  state->inputPos += t >> 3;
+  state->inputBitPos = t & 7;
 }
 
 // Reads an n-bit unsigned field (0 <= n <= 16); a field of 0 bits consumes nothing.
-inline uint32_t ReadBits(ExtractContext* context, uint32_t n) {
+inline uint32_t ReadBits(DecoderState* state, uint32_t n) {
   if (n == 0) return 0;
-  const uint32_t value = PeekBits16(context) >> (16 - n);
-  SkipBits(context, n);
+  const uint32_t value = PeekBits16(state) >> (16 - n);
+  SkipBits(state, n);
   return value;
 }

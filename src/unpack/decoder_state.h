@@ -1,6 +1,8 @@
-// The state of the RAR 2.0 decoder: the decode table of one prefix code and the decoder's
-// fields, which live at the end of the extraction run's ExtractContext (there is no separate
-// decoder object; the run allocates the whole record zero-filled).
+// The state of the RAR 2.0 decoder: the decode table of one prefix code, the functions
+// through which the decoder reaches its caller, and the decoder's record. The record is one
+// of its own: the extraction run keeps it as the last member of its ExtractContext (and
+// allocates it zero-filled with the rest), a test may keep it anywhere. The decoder knows
+// nothing of its caller beyond the two functions and their opaque value.
 #pragma once
 #include <cstdint>
 
@@ -33,14 +35,23 @@ struct HuffmanTable {
   uint16_t quick[1u << kQuickBits];
 };
 
-// The decoder's fields, in their fixed order; the last member of
-// ExtractContext.
+// Where the decoder's bytes come from and where they go, with the caller's own value handed
+// back to both (the extraction run passes its context).
+struct DecoderIo {
+  // Up to count of the entry's packed bytes into dest; the count delivered, fewer near the
+  // end of the packed data, 0 or below when nothing was read.
+  int32_t (*readPacked)(void* value, uint8_t* dest, int32_t count);
+  // count produced bytes, in order; the result (bytes accepted) is not looked at: what a
+  // short write loses shows in the caller's checksum.
+  int32_t (*writeOutput)(void* value, const uint8_t* bytes, int32_t count);
+  void* value;
+};
+
+// The decoder's fields, in their fixed order.
 struct DecoderState {
   uint8_t* window;             // the run's 1 MB sliding window, passed in by the driver
   uint32_t windowPos;          // next write position in the window
   uint32_t flushedPos;         // window bytes before this position have been written out
-  uint32_t lastPeek;           // the 16 bits returned by the latest peek of DecodeSymbol
-  uint32_t lastSymbol;         // the symbol returned by the latest DecodeSymbol
   uint8_t inputBuffer[kInputBufferSize + kInputPadding];  // packed bytes of the current entry
   uint8_t previousLengths[kAllLengthsSize];  // code lengths of the latest table block
   uint32_t inputPos;           // byte position in inputBuffer
@@ -48,11 +59,9 @@ struct DecoderState {
   int32_t inputEnd;            // valid bytes in inputBuffer as the refills count them
   uint32_t lastDistance;       // distance of the latest match
   uint32_t lastLength;         // length of the latest match
-  uint32_t matchLength;        // length of the match being copied
-  uint32_t matchDistance;      // distance of the match being copied
   uint32_t recentDistances[kRecentDistanceCount];  // ring of the four latest match distances
   uint32_t recentDistanceCount;  // distances pushed so far; next slot = count mod 4
-  HuffmanTable* channelTableRefs[kMaxChannels];  // set by the driver to channelTables[k]
+  HuffmanTable* channelTableRefs[kMaxChannels];  // set by PrepareDecoder to channelTables[k]
   int32_t multimediaMode;      // 0x8000 when the latest table block announced multimedia data
   int32_t channelCount;        // channels of the latest multimedia table block, 1..4
   int32_t currentChannel;      // channel whose table the trailing check uses
@@ -65,4 +74,5 @@ struct DecoderState {
   // inputEnd it stays put when a refill finds the input exhausted, so the decoder can tell
   // when it has consumed bits that no packed byte supplied (it then ends the entry).
   uint32_t inputDataEnd;
+  DecoderIo io;                // the caller's input and output, as handed to UnpackEntry
 };

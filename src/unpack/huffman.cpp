@@ -64,10 +64,8 @@ void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable* table, uint32_t cou
   BuildQuickTable(table);
 }
 
-uint32_t DecodeSymbol(ExtractContext* context, HuffmanTable* table) {
-  DecoderState& d = context->decoder;
-  const uint32_t peek = PeekBits16(context);
-  d.lastPeek = peek;
+uint32_t DecodeSymbol(DecoderState* state, const HuffmanTable* table) {
+  const uint32_t peek = PeekBits16(state);
   const uint32_t quick = table->quick[peek >> (16 - kQuickBits)];
   uint32_t length, symbol;
   if (quick) {
@@ -76,37 +74,35 @@ uint32_t DecodeSymbol(ExtractContext* context, HuffmanTable* table) {
   } else {
     symbol = SearchSymbol(table, peek, &length);
   }
-  SkipBits(context, length);
-  d.lastSymbol = symbol;
+  SkipBits(state, length);
   return symbol;
 }
 
-void ReadTableBlock(ExtractContext* context) {
-  DecoderState& d = context->decoder;
-  if (d.inputPos > kRefillTableStart) RefillInput(context, false);
-  const uint32_t peek = PeekBits16(context);
-  d.lastPeek = peek;
+void ReadTableBlock(DecoderState* state) {
+  DecoderState& d = *state;
+  if (d.inputPos > kRefillTableStart) RefillInput(state, false);
+  const uint32_t peek = PeekBits16(state);
   d.multimediaMode = int32_t(peek & kTableFlagMultimedia);
   if (!(peek & kTableFlagKeep)) std::memset(d.previousLengths, 0, kAllLengthsSize);
-  SkipBits(context, 2);
+  SkipBits(state, 2);
   uint32_t count = kLzLengthCount;
   if (d.multimediaMode) {
     d.channelCount = int32_t((peek >> 12) & 3) + 1;
     if (d.currentChannel >= d.channelCount) d.currentChannel = 0;
-    SkipBits(context, kChannelBits);
+    SkipBits(state, kChannelBits);
     count = kChannelTableSize * uint32_t(d.channelCount);
   }
 
   uint8_t preLengths[kPreCodeSize];
-  for (uint32_t i = 0; i < kPreCodeSize; ++i) preLengths[i] = uint8_t(ReadBits(context, kPreCodeLengthBits));
+  for (uint32_t i = 0; i < kPreCodeSize; ++i) preLengths[i] = uint8_t(ReadBits(state, kPreCodeLengthBits));
   BuildHuffmanTable(preLengths, &d.preCodeTable, kPreCodeSize);
 
   // Positions at and beyond count are not written by the block: they are kept as zeros, so
   // a later block that adds deltas there starts from a defined value.
   uint8_t lengths[kAllLengthsSize] = {};
   for (uint32_t i = 0; i < count;) {
-    if (d.inputPos > kRefillTableSymbol) RefillInput(context, false);
-    const uint32_t s = DecodeSymbol(context, &d.preCodeTable);
+    if (d.inputPos > kRefillTableSymbol) RefillInput(state, false);
+    const uint32_t s = DecodeSymbol(state, &d.preCodeTable);
     if (s < kPreCodeRepeatPrevious) {
       lengths[i] = uint8_t((s + d.previousLengths[i]) & 15);
       ++i;
@@ -115,12 +111,12 @@ void ReadTableBlock(ExtractContext* context) {
     uint32_t run;
     uint8_t value = 0;
     if (s == kPreCodeRepeatPrevious) {
-      run = kPreCodeRepeatBase + ReadBits(context, kPreCodeRepeatBits);
+      run = kPreCodeRepeatBase + ReadBits(state, kPreCodeRepeatBits);
       if (i > 0) value = lengths[i - 1];
     } else if (s == kPreCodeZerosShort) {
-      run = kPreCodeZerosShortBase + ReadBits(context, kPreCodeZerosShortBits);
+      run = kPreCodeZerosShortBase + ReadBits(state, kPreCodeZerosShortBits);
     } else {
-      run = kPreCodeZerosLongBase + ReadBits(context, kPreCodeZerosLongBits);
+      run = kPreCodeZerosLongBase + ReadBits(state, kPreCodeZerosLongBits);
     }
     for (; run > 0 && i < count; --run) lengths[i++] = value;  // a run stops at the block's end
   }

@@ -3,19 +3,19 @@
 #pragma once
 #include <cstdint>
 
-#include "archive/extract_context.h"
+#include "unpack/decoder_state.h"
 
 // Builds table from count code lengths (only their low four bits count; 0 = absent).
 // Neither an over-full nor an incomplete set of lengths is rejected, and positions of
 // symbols that this build does not write keep their earlier contents.
 void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable* table, uint32_t count);
 
-// Decodes one symbol with table, consuming its code; keeps the peeked bits in lastPeek and
-// the symbol in lastSymbol. Every symbol returned is below the table's symbol count (or 0).
-uint32_t DecodeSymbol(ExtractContext* context, HuffmanTable* table);
+// Decodes one symbol with table, consuming its code. Every symbol returned is below the
+// table's symbol count (or 0).
+uint32_t DecodeSymbol(DecoderState* state, const HuffmanTable* table);
 
 // Reads one table block at the current input position and rebuilds the tables it carries.
-void ReadTableBlock(ExtractContext* context);
+void ReadTableBlock(DecoderState* state);
 
 // The code length and symbol for a peeked 16-bit value whose quick entry is 0, searching
 // the limits. Such a value lies at or above limit[kQuickBits], so the search starts above

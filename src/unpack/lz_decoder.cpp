@@ -6,14 +6,14 @@
 // a length slot and a coded distance slot (270-297). Matches at far distances are one or two
 // bytes longer than their slots say. Every match enters the ring of recent distances.
 //
-// Bytes are produced into the window and written out when fewer than 270 positions
-// separate the write position from the first unwritten byte ahead of it (the longest
-// match is 260 bytes), and at the end of the entry.
+// Bytes are produced into the window and handed to the caller's output function when fewer
+// than 270 positions separate the write position from the first unwritten byte ahead of it
+// (the longest match is 260 bytes), and at the end of the entry.
 //
 // Speed: the main loop keeps the window position, the bit position and the count of bytes
 // left in locals, decodes most symbols with one quick-table lookup, and copies matches with
 // block moves where the byte-at-a-time copy would give the same bytes. The bytes produced,
-// the order of WriteOutput calls and the state left for the next entry are exactly those of
+// the order of output calls and the state left for the next entry are exactly those of
 // the byte-at-a-time decoder.
 //
 // Damaged input: the decoder reports nothing, but it ends an entry early in two cases
@@ -23,7 +23,6 @@
 
 #include <cstring>
 
-#include "archive/extract.h"
 #include "unpack/bit_input.h"
 #include "unpack/huffman.h"
 
@@ -85,8 +84,6 @@ struct Cursor {
   uint32_t next;
   uint64_t bits;
   uint32_t count;
-  uint32_t lastPeek;    // kept here and stored into the state at the sync points
-  uint32_t lastSymbol;
 
   void Start(uint32_t inputPos, uint32_t bitPos) {
     next = inputPos;
@@ -122,7 +119,6 @@ struct Cursor {
   }
   uint32_t Decode(const HuffmanTable& table) {
     const uint32_t peek = Peek();
-    lastPeek = peek;
     const uint32_t quick = table.quick[peek >> (16 - kQuickBits)];
     uint32_t length, symbol;
     if (quick) {
@@ -132,15 +128,130 @@ struct Cursor {
       symbol = SearchSymbol(&table, peek, &length);
     }
     Skip(length);
-    lastSymbol = symbol;
     return symbol;
   }
 };
 
+// The main loop's hot fields: the bit reader, the window position and the few fields the
+// loop tests per symbol, held in locals between the steps that need the record itself
+// (refill, flush, table block), which Store before and Load after. Window writes could
+// otherwise alias every one of them.
+struct LoopRegisters {
+  Cursor in;
+  uint32_t pos;
+  uint32_t flushed;
+  uint32_t dataEnd;
+  int32_t multimedia;
+
+  void Load(DecoderState& d) {
+    in.input = d.inputBuffer;
+    in.Start(d.inputPos, d.inputBitPos);
+    pos = d.windowPos;
+    flushed = d.flushedPos;
+    dataEnd = d.inputDataEnd;
+    multimedia = d.multimediaMode;
+  }
+  void Store(DecoderState& d) const {
+    d.inputPos = in.InputPos();
+    d.inputBitPos = in.BitPos();
+    d.windowPos = pos;
+  }
+};
+
+struct Match {
+  uint32_t length;
+  uint32_t distance;
+};
+
+// The length and distance that a match symbol (256-268, 270-297) and the bits behind it
+// code. Matches at far distances are one or two bytes longer than their slots say; a
+// recent-distance match beyond 256 one more.
+inline Match DecodeMatch(Cursor& in, const DecoderState& d, uint32_t s) {
+  Match m;
+  if (s >= kSymbolLongFirst) {
+    const uint32_t slot = s - kSymbolLongFirst;
+    m.length = kLengthBase[slot] + kLongMatchMinLength + in.Read(kLengthBits[slot]);
+    const uint32_t t = in.Decode(d.distanceTable);
+    m.distance = kDistanceBase[t] + 1 + in.Read(kDistanceBits[t]);
+    if (m.distance >= kBonusDistanceFar) ++m.length;
+    if (m.distance >= kBonusDistanceMid) ++m.length;
+  } else if (s == kSymbolRepeatLast) {
+    m.length = d.lastLength;
+    m.distance = d.lastDistance;
+  } else if (s <= kSymbolRecentLast) {
+    m.distance = d.recentDistances[(d.recentDistanceCount - (s - kSymbolRepeatLast)) % kRecentDistanceCount];
+    const uint32_t r = in.Decode(d.repeatLengthTable);
+    m.length = kLengthBase[r] + kRecentMatchMinLength + in.Read(kLengthBits[r]);
+    if (m.distance >= kBonusDistanceFar) ++m.length;
+    if (m.distance >= kBonusDistanceMid) ++m.length;
+    if (m.distance >= kBonusDistanceNear) ++m.length;
+  } else {
+    const uint32_t slot = s - kSymbolShortFirst;
+    m.distance = kShortBase[slot] + 1 + in.Read(kShortBits[slot]);
+    m.length = kShortMatchLength;
+  }
+  return m;
+}
+
+// The main loop: one symbol per iteration while *left is 0 or more, counting the bytes
+// produced off *left. False when it ended the entry early: before decoding bits that no
+// packed byte supplied (the stale buffer could otherwise yield table blocks forever), or
+// multimedia data as LZ symbols (it would only produce garbage). This is the one guard
+// against damaged input.
+bool DecodeSymbols(DecoderState* state, int64_t* left) {
+  DecoderState& d = *state;
+  uint8_t* const window = d.window;
+  LoopRegisters r;
+  r.Load(d);
+  int64_t n = *left;
+  bool whole = true;
+  while (n >= 0) {
+    r.pos &= kWindowMask;
+    if (r.in.InputPos() > kRefillMainLoop) {
+      r.Store(d);
+      RefillInput(state, false);
+      r.Load(d);
+    }
+    if (r.in.InputPos() >= r.dataEnd || r.multimedia != 0) {
+      whole = false;
+      break;
+    }
+    if (r.flushed != r.pos && ((r.flushed - r.pos) & kWindowMask) < kFlushMargin) {
+      r.Store(d);
+      FlushWindow(state);
+      r.Load(d);
+    }
+    r.in.Fill();  // enough bits for the symbol and all its extra bits
+    const uint32_t s = r.in.Decode(d.literalTable);
+    if (s < kLiteralCount) {
+      window[r.pos++] = uint8_t(s);
+      --n;
+      continue;
+    }
+    if (s == kSymbolTableBlock) {
+      r.Store(d);
+      ReadTableBlock(state);
+      r.Load(d);
+      continue;
+    }
+    const Match m = DecodeMatch(r.in, d, s);
+    RecordMatch(d, m.length, m.distance);
+    n -= m.length;
+    r.pos = CopyWithinWindow(window, r.pos, m.length, m.distance);
+  }
+  r.Store(d);
+  *left = n;
+  return whole;
+}
+
 }  // namespace
 
-void InitDecoder(ExtractContext* context, bool solid) {
-  DecoderState& d = context->decoder;
+void PrepareDecoder(DecoderState* state) {
+  for (uint32_t k = 0; k < kMaxChannels; ++k) state->channelTableRefs[k] = &state->channelTables[k];
+}
+
+void InitDecoder(DecoderState* state, bool solid) {
+  DecoderState& d = *state;
   d.inputBitPos = 0;
   d.inputPos = 0;
   if (solid) return;
@@ -155,134 +266,44 @@ void InitDecoder(ExtractContext* context, bool solid) {
   d.windowPos = 0;
 }
 
-void CopyMatch(ExtractContext* context) {
-  DecoderState& d = context->decoder;
-  RecordMatch(d, d.matchLength, d.matchDistance);
-  context->unpackedBytesLeft = ClampLeft(int64_t(context->unpackedBytesLeft) - d.matchLength);
-  d.windowPos = CopyWithinWindow(d.window, d.windowPos, d.matchLength, d.matchDistance);
+void CopyMatch(DecoderState* state, uint32_t length, uint32_t distance, int32_t* unpackedBytesLeft) {
+  RecordMatch(*state, length, distance);
+  *unpackedBytesLeft = ClampLeft(int64_t(*unpackedBytesLeft) - length);
+  state->windowPos = CopyWithinWindow(state->window, state->windowPos, length, distance);
 }
 
-void FlushWindow(ExtractContext* context) {
-  DecoderState& d = context->decoder;
+void FlushWindow(DecoderState* state) {
+  DecoderState& d = *state;
+  const DecoderIo& io = d.io;
   if (d.windowPos < d.flushedPos) {
-    WriteOutput(context, d.window + d.flushedPos, int32_t(kWindowSize - d.flushedPos));
-    WriteOutput(context, d.window, int32_t(d.windowPos));
+    io.writeOutput(io.value, d.window + d.flushedPos, int32_t(kWindowSize - d.flushedPos));
+    io.writeOutput(io.value, d.window, int32_t(d.windowPos));
   } else {
-    WriteOutput(context, d.window + d.flushedPos, int32_t(d.windowPos - d.flushedPos));
+    io.writeOutput(io.value, d.window + d.flushedPos, int32_t(d.windowPos - d.flushedPos));
   }
   d.flushedPos = d.windowPos;
 }
 
-void ReadTrailingTables(ExtractContext* context) {
-  DecoderState& d = context->decoder;
+void ReadTrailingTables(DecoderState* state) {
+  DecoderState& d = *state;
   if (int64_t(d.inputEnd) < int64_t(d.inputPos) + 5) return;
   if (d.multimediaMode) {
-    if (DecodeSymbol(context, d.channelTableRefs[d.currentChannel]) == 256) ReadTableBlock(context);
+    if (DecodeSymbol(state, d.channelTableRefs[d.currentChannel]) == 256) ReadTableBlock(state);
   } else {
-    if (DecodeSymbol(context, &d.literalTable) == kSymbolTableBlock) ReadTableBlock(context);
+    if (DecodeSymbol(state, &d.literalTable) == kSymbolTableBlock) ReadTableBlock(state);
   }
 }
 
-void UnpackEntry(ExtractContext* context, uint8_t* window, bool solid) {
-  DecoderState& d = context->decoder;
-  d.window = window;
-  InitDecoder(context, solid);
-  RefillInput(context, true);
-  if (!solid) ReadTableBlock(context);
-
-  // The decoder's hot fields live in locals between the calls that need the state itself
-  // (refill, flush, table block); window writes could otherwise alias every one of them.
-  Cursor in{d.inputBuffer, 0, 0, 0, d.lastPeek, d.lastSymbol};
-  in.Start(d.inputPos, d.inputBitPos);
-  uint32_t pos = d.windowPos;
-  uint32_t flushed = d.flushedPos;
-  uint32_t dataEnd = d.inputDataEnd;
-  int32_t multimedia = d.multimediaMode;
-  int64_t left = int64_t(context->unpackedBytesLeft) - 1;  // run until the size is reached
-  bool endedEarly = false;
-  auto save = [&] {
-    d.inputPos = in.InputPos();
-    d.inputBitPos = in.BitPos();
-    d.lastPeek = in.lastPeek;
-    d.lastSymbol = in.lastSymbol;
-    d.windowPos = pos;
-    context->unpackedBytesLeft = ClampLeft(left);
-  };
-  auto load = [&] {
-    in.Start(d.inputPos, d.inputBitPos);
-    in.lastPeek = d.lastPeek;
-    in.lastSymbol = d.lastSymbol;
-    pos = d.windowPos;
-    flushed = d.flushedPos;
-    dataEnd = d.inputDataEnd;
-    multimedia = d.multimediaMode;
-  };
-  const HuffmanTable& literals = d.literalTable;
-  const HuffmanTable& distances = d.distanceTable;
-  const HuffmanTable& repeatLengths = d.repeatLengthTable;
-
-  while (left >= 0) {
-    pos &= kWindowMask;
-    if (in.InputPos() > kRefillMainLoop) {
-      save();
-      RefillInput(context, false);
-      load();
-    }
-    // The one guard against damaged input: stop before decoding bits that no packed byte
-    // supplied (the stale buffer could otherwise yield table blocks forever), and before
-    // decoding multimedia data as LZ symbols (it would only produce garbage).
-    if (in.InputPos() >= dataEnd || multimedia != 0) {
-      endedEarly = true;
-      break;
-    }
-    if (flushed != pos && ((flushed - pos) & kWindowMask) < kFlushMargin) {
-      save();
-      FlushWindow(context);
-      load();
-    }
-
-    in.Fill();  // enough bits for the symbol and all its extra bits
-    const uint32_t s = in.Decode(literals);
-    if (s < kLiteralCount) {
-      window[pos++] = uint8_t(s);
-      --left;
-      continue;
-    }
-    uint32_t length, distance;
-    if (s >= kSymbolLongFirst) {
-      const uint32_t slot = s - kSymbolLongFirst;
-      length = kLengthBase[slot] + kLongMatchMinLength + in.Read(kLengthBits[slot]);
-      const uint32_t t = in.Decode(distances);
-      distance = kDistanceBase[t] + 1 + in.Read(kDistanceBits[t]);
-      if (distance >= kBonusDistanceFar) ++length;
-      if (distance >= kBonusDistanceMid) ++length;
-    } else if (s == kSymbolTableBlock) {
-      save();
-      ReadTableBlock(context);
-      load();
-      continue;
-    } else if (s == kSymbolRepeatLast) {
-      length = d.lastLength;
-      distance = d.lastDistance;
-    } else if (s <= kSymbolRecentLast) {
-      distance = d.recentDistances[(d.recentDistanceCount - (s - kSymbolRepeatLast)) % kRecentDistanceCount];
-      const uint32_t r = in.Decode(repeatLengths);
-      length = kLengthBase[r] + kRecentMatchMinLength + in.Read(kLengthBits[r]);
-      if (distance >= kBonusDistanceFar) ++length;
-      if (distance >= kBonusDistanceMid) ++length;
-      if (distance >= kBonusDistanceNear) ++length;
-    } else {
-      const uint32_t slot = s - kSymbolShortFirst;
-      distance = kShortBase[slot] + 1 + in.Read(kShortBits[slot]);
-      length = kShortMatchLength;
-    }
-    d.matchLength = length;
-    d.matchDistance = distance;
-    RecordMatch(d, length, distance);
-    left -= length;
-    pos = CopyWithinWindow(window, pos, length, distance);
-  }
-  save();
-  if (!endedEarly) ReadTrailingTables(context);  // after an early end there is nothing sound to read
-  FlushWindow(context);
+void UnpackEntry(DecoderState* state, uint8_t* window, bool solid, int32_t* unpackedBytesLeft,
+                 const DecoderIo* io) {
+  state->window = window;
+  state->io = *io;
+  InitDecoder(state, solid);
+  RefillInput(state, true);
+  if (!solid) ReadTableBlock(state);
+  int64_t left = int64_t(*unpackedBytesLeft) - 1;  // run until the size is reached
+  const bool whole = DecodeSymbols(state, &left);
+  *unpackedBytesLeft = ClampLeft(left);
+  if (whole) ReadTrailingTables(state);  // after an early end there is nothing sound to read
+  FlushWindow(state);
 }

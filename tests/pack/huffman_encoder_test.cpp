@@ -129,8 +129,8 @@ TEST(HuffmanEncoder, SingleOrNoSymbol) {
 // symbol and consumes exactly its length.
 TEST(HuffmanEncoder, CanonicalCodesDecodeWithTheDecodersTables) {
   DecoderHarness h;
-  ExtractContext* context = h.context();
-  DecoderState& d = context->decoder;
+  DecoderState* context = h.decoder();
+  DecoderState& d = *context;
   for (const FrequencyCase& c : Cases()) {
     const uint32_t count = uint32_t(c.freqs.size());
     std::vector<uint8_t> lengths(count);

@@ -6,7 +6,6 @@
 #pragma once
 #include <cstdint>
 
-#include "archive/extract_context.h"
 #include "unpack/bit_input.h"
 #include "unpack/huffman.h"
 #include "unpack/lz_decoder.h"
@@ -26,16 +25,18 @@ struct StreamCensus {
 inline StreamCensus gCensus;
 
 // Walks one entry like UnpackEntry, counting into gCensus.
-inline void CensusEntry(ExtractContext* context, uint8_t* window, bool solid) {
-  DecoderState& d = context->decoder;
+inline void CensusEntry(DecoderState* context, uint8_t* window, bool solid,
+                        int32_t* unpackedBytesLeft, const DecoderIo* io) {
+  DecoderState& d = *context;
   d.window = window;
+  d.io = *io;
   InitDecoder(context, solid);
   RefillInput(context, true);
   if (!solid) {
     ReadTableBlock(context);
     gCensus.tableBlocksAtStart++;
   }
-  int64_t left = int64_t(context->unpackedBytesLeft) - 1;
+  int64_t left = int64_t(*unpackedBytesLeft) - 1;
   auto push = [&](uint32_t length, uint32_t distance) {
     d.recentDistances[d.recentDistanceCount % kRecentDistanceCount] = distance;
     d.recentDistanceCount++;

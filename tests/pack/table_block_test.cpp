@@ -19,8 +19,8 @@ using Lengths = std::vector<uint8_t>;
 // returns the lengths it holds afterwards and the bits it consumed.
 Lengths ReadBack(const BitWriter& w, const uint8_t* previous, uint32_t* bitsRead) {
   DecoderHarness h;
-  ExtractContext* context = h.context();
-  DecoderState& d = context->decoder;
+  DecoderState* context = h.decoder();
+  DecoderState& d = *context;
   EXPECT_LT(w.bytes.size(), 8000u);
   std::memset(d.inputBuffer, 0, sizeof d.inputBuffer);
   std::memcpy(d.inputBuffer, w.bytes.data(), w.bytes.size());

@@ -2,49 +2,54 @@
 #include "support/decoder_harness.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <string>
+#include <cstring>
 
-#include "archive/crc32.h"
-#include "archive/memory_buffer.h"
 #include "unpack/lz_decoder.h"
 
-DecoderHarness::DecoderHarness(DecodeFunction decode)
-    : decode_(decode ? decode : UnpackEntry), memory_{} {
-  context_ = static_cast<ExtractContext*>(std::calloc(1, sizeof(ExtractContext)));
+DecoderHarness::DecoderHarness(DecodeFunction decode) : decode_(decode ? decode : UnpackEntry) {
+  state_ = static_cast<DecoderState*>(std::calloc(1, sizeof(DecoderState)));
   window_ = static_cast<uint8_t*>(std::calloc(kWindowSize, 1));
-  for (uint32_t k = 0; k < kMaxChannels; ++k)
-    context_->decoder.channelTableRefs[k] = &context_->decoder.channelTables[k];
-  BuildCrcTable(context_);
-  context_->window = window_;
+  PrepareDecoder(state_);
+  state_->window = window_;
+  state_->io = Io();
 }
 
 DecoderHarness::~DecoderHarness() {
-  Release(&memory_);
   std::free(window_);
-  std::free(context_);
+  std::free(state_);
+}
+
+int32_t DecoderHarness::Read(void* harness, uint8_t* dest, int32_t count) {
+  DecoderHarness* h = static_cast<DecoderHarness*>(harness);
+  if (count <= 0) return 0;
+  size_t n = h->packed_.size() - h->readPos_;
+  if (n > size_t(count)) n = size_t(count);
+  if (n > 0) std::memcpy(dest, h->packed_.data() + h->readPos_, n);
+  h->readPos_ += n;
+  return int32_t(n);
+}
+
+int32_t DecoderHarness::Write(void* harness, const uint8_t* bytes, int32_t count) {
+  DecoderHarness* h = static_cast<DecoderHarness*>(harness);
+  h->outputCalls_ += 1;
+  if (count <= 0) return 0;
+  h->output_.insert(h->output_.end(), bytes, bytes + count);
+  return count;
+}
+
+void DecoderHarness::SetInput(const std::vector<uint8_t>& packed) {
+  packed_ = packed;
+  readPos_ = 0;
+  state_->io = Io();
 }
 
 std::vector<uint8_t> DecoderHarness::Run(const std::vector<uint8_t>& packed,
                                          int32_t unpackedSize, bool solid) {
-  const std::string path = dir_.File("packed" + std::to_string(runs_++));
-  {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(packed.data()), std::streamsize(packed.size()));
-  }
-  const std::u16string wide = Wide(path);
-  context_->archiveFile = OpenReadStream(wide.c_str());
-  Clear(&memory_);
-  context_->currentMemoryBuffer = &memory_;
-  context_->outputFile = nullptr;
-  context_->discardFlag = 0;
-  context_->dataCrc = 0xFFFFFFFFu;
-  context_->packedBytesLeft = int32_t(packed.size());
-  context_->unpackedBytesLeft = unpackedSize;
-  decode_(context_, window_, solid);
-  CloseStream(context_->archiveFile);
-  context_->archiveFile = nullptr;
-  context_->currentMemoryBuffer = nullptr;
-  if (!memory_.data) return {};
-  return std::vector<uint8_t>(memory_.data, memory_.data + memory_.used);
+  SetInput(packed);
+  output_.clear();
+  outputCalls_ = 0;
+  unpackedBytesLeft_ = unpackedSize;
+  const DecoderIo io = Io();
+  decode_(state_, window_, solid, &unpackedBytesLeft_, &io);
+  return output_;
 }

@@ -3,16 +3,14 @@
 
 #include <cstring>
 
-#include "archive/extract.h"
-#include "archive/extract_context.h"
+#include "unpack/decoder_state.h"
 #include "unpack/rar20_tables.h"
 
 namespace {
 
-void Refill(ExtractContext* c, bool first) {
-  DecoderState& d = c->decoder;
+void Refill(DecoderState& d, bool first) {
   if (first) {
-    const int32_t got = ReadPackedData(c, d.inputBuffer, 8192);
+    const int32_t got = d.io.readPacked(d.io.value, d.inputBuffer, 8192);
     d.inputEnd = got;
     d.inputDataEnd = got > 0 ? uint32_t(got) : 0;
     d.inputPos = 0;
@@ -20,7 +18,7 @@ void Refill(ExtractContext* c, bool first) {
   }
   for (int i = 0; i < 32; ++i) d.inputBuffer[i] = d.inputBuffer[8160 + i];
   d.inputPos = d.inputPos % 32;
-  const int32_t got = ReadPackedData(c, d.inputBuffer + 32, 8160);
+  const int32_t got = d.io.readPacked(d.io.value, d.inputBuffer + 32, 8160);
   if (got > 0) {
     d.inputEnd = got + 32;
     d.inputDataEnd = uint32_t(got) + 32;
@@ -30,24 +28,22 @@ void Refill(ExtractContext* c, bool first) {
   }
 }
 
-uint32_t Peek(ExtractContext* c) {
-  DecoderState& d = c->decoder;
+uint32_t Peek(const DecoderState& d) {
   const uint32_t b0 = d.inputBuffer[d.inputPos], b1 = d.inputBuffer[d.inputPos + 1],
                  b2 = d.inputBuffer[d.inputPos + 2];
   return ((b0 * 65536 + b1 * 256 + b2) >> (8 - d.inputBitPos)) & 0xFFFF;
 }
 
-void Skip(ExtractContext* c, uint32_t n) {
-  DecoderState& d = c->decoder;
+void Skip(DecoderState& d, uint32_t n) {
   const uint32_t t = d.inputBitPos + n;
   d.inputPos += t / 8;
   d.inputBitPos = t % 8;
 }
 
-uint32_t Field(ExtractContext* c, uint32_t n) {
+uint32_t Field(DecoderState& d, uint32_t n) {
   if (n == 0) return 0;
-  const uint32_t v = Peek(c) >> (16 - n);
-  Skip(c, n);
+  const uint32_t v = Peek(d) >> (16 - n);
+  Skip(d, n);
   return v;
 }
 
@@ -73,10 +69,8 @@ void Build(const uint8_t* lengths, HuffmanTable* t, uint32_t count) {
 }
 
 // The fixed bisection: limit[8]; then [4] or [12]; then [2], [6], [10] or [14]; then the odd.
-uint32_t Decode(ExtractContext* c, HuffmanTable* t) {
-  DecoderState& d = c->decoder;
-  const uint32_t p = Peek(c);
-  d.lastPeek = p;
+uint32_t Decode(DecoderState& d, const HuffmanTable* t) {
+  const uint32_t p = Peek(d);
   const uint32_t q = p & 0xFFFE;
   uint32_t l;
   if (q < t->limit[8]) {
@@ -96,48 +90,45 @@ uint32_t Decode(ExtractContext* c, HuffmanTable* t) {
       else l = 15;
     }
   }
-  Skip(c, l);
+  Skip(d, l);
   uint32_t index = t->firstIndex[l] + ((q - t->limit[l - 1]) >> (16 - l));
   if (index >= t->symbolCount) index = 0;
-  d.lastSymbol = t->symbols[index];
-  return d.lastSymbol;
+  return t->symbols[index];
 }
 
-void TableBlock(ExtractContext* c) {
-  DecoderState& d = c->decoder;
-  if (d.inputPos > 8167) Refill(c, false);
-  const uint32_t p = Peek(c);
-  d.lastPeek = p;
+void TableBlock(DecoderState& d) {
+  if (d.inputPos > 8167) Refill(d, false);
+  const uint32_t p = Peek(d);
   d.multimediaMode = int32_t(p & 0x8000);
   if (!(p & 0x4000)) std::memset(d.previousLengths, 0, 1028);
-  Skip(c, 2);
+  Skip(d, 2);
   uint32_t count = 374;
   if (d.multimediaMode) {
     d.channelCount = int32_t((p >> 12) & 3) + 1;
     if (d.currentChannel >= d.channelCount) d.currentChannel = 0;
-    Skip(c, 2);
+    Skip(d, 2);
     count = 257 * uint32_t(d.channelCount);
   }
   uint8_t pre[19];
-  for (int i = 0; i < 19; ++i) pre[i] = uint8_t(Field(c, 4));
+  for (int i = 0; i < 19; ++i) pre[i] = uint8_t(Field(d, 4));
   Build(pre, &d.preCodeTable, 19);
   uint8_t lengths[1028] = {};
   uint32_t i = 0;
   while (i < count) {
-    if (d.inputPos > 8187) Refill(c, false);
-    const uint32_t s = Decode(c, &d.preCodeTable);
+    if (d.inputPos > 8187) Refill(d, false);
+    const uint32_t s = Decode(d, &d.preCodeTable);
     if (s <= 15) {
       lengths[i] = uint8_t((s + d.previousLengths[i]) % 16);
       i++;
     } else if (s == 16) {
-      uint32_t run = 3 + Field(c, 2);
+      uint32_t run = 3 + Field(d, 2);
       const uint8_t v = i > 0 ? lengths[i - 1] : 0;
       while (run-- > 0 && i < count) lengths[i++] = v;
     } else if (s == 17) {
-      uint32_t run = 3 + Field(c, 3);
+      uint32_t run = 3 + Field(d, 3);
       while (run-- > 0 && i < count) lengths[i++] = 0;
     } else {
-      uint32_t run = 11 + Field(c, 7);
+      uint32_t run = 11 + Field(d, 7);
       while (run-- > 0 && i < count) lengths[i++] = 0;
     }
   }
@@ -156,100 +147,109 @@ int32_t Lower(int32_t left, uint32_t by) {
   return v < INT32_MIN ? INT32_MIN : int32_t(v);
 }
 
-void Copy(ExtractContext* c) {
-  DecoderState& d = c->decoder;
-  d.recentDistances[d.recentDistanceCount % 4] = d.matchDistance;
-  d.lastDistance = d.matchDistance;
+void Copy(DecoderState& d, uint32_t length, uint32_t distance, int32_t* left) {
+  d.recentDistances[d.recentDistanceCount % 4] = distance;
+  d.lastDistance = distance;
   d.recentDistanceCount += 1;
-  d.lastLength = d.matchLength;
-  c->unpackedBytesLeft = Lower(c->unpackedBytesLeft, d.matchLength);
-  for (uint32_t i = 0; i < d.matchLength; ++i) {
-    d.window[d.windowPos] = d.window[(d.windowPos - d.matchDistance) % 0x100000];
+  d.lastLength = length;
+  *left = Lower(*left, length);
+  for (uint32_t i = 0; i < length; ++i) {
+    d.window[d.windowPos] = d.window[(d.windowPos - distance) % 0x100000];
     d.windowPos = (d.windowPos + 1) % 0x100000;
   }
 }
 
-void Flush(ExtractContext* c) {
-  DecoderState& d = c->decoder;
+void Flush(DecoderState& d) {
   if (d.windowPos < d.flushedPos) {
-    WriteOutput(c, d.window + d.flushedPos, int32_t(0x100000 - d.flushedPos));
-    WriteOutput(c, d.window, int32_t(d.windowPos));
+    d.io.writeOutput(d.io.value, d.window + d.flushedPos, int32_t(0x100000 - d.flushedPos));
+    d.io.writeOutput(d.io.value, d.window, int32_t(d.windowPos));
   } else {
-    WriteOutput(c, d.window + d.flushedPos, int32_t(d.windowPos - d.flushedPos));
+    d.io.writeOutput(d.io.value, d.window + d.flushedPos, int32_t(d.windowPos - d.flushedPos));
   }
   d.flushedPos = d.windowPos;
 }
 
-}  // namespace
-
-void ReferenceUnpackEntry(ExtractContext* c, uint8_t* window, bool solid) {
-  DecoderState& d = c->decoder;
-  d.window = window;
+void Start(DecoderState& d, bool solid) {
   d.inputBitPos = 0;
   d.inputPos = 0;
-  if (!solid) {
-    d.currentChannel = 0;
-    for (int i = 0; i < 4; ++i) d.recentDistances[i] = 0;
-    d.recentDistanceCount = 0;
-    d.lastLength = 0;
-    d.lastDistance = 0;
-    std::memset(d.window, 0, 0x100000);
-    std::memset(d.previousLengths, 0, 1028);
-    d.flushedPos = 0;
-    d.windowPos = 0;
+  if (solid) return;
+  d.currentChannel = 0;
+  for (int i = 0; i < 4; ++i) d.recentDistances[i] = 0;
+  d.recentDistanceCount = 0;
+  d.lastLength = 0;
+  d.lastDistance = 0;
+  std::memset(d.window, 0, 0x100000);
+  std::memset(d.previousLengths, 0, 1028);
+  d.flushedPos = 0;
+  d.windowPos = 0;
+}
+
+// One symbol of the main loop and what it stands for; false at the entry's early end.
+bool Step(DecoderState& d, int32_t* left) {
+  d.windowPos = d.windowPos % 0x100000;
+  if (d.inputPos > 8162) Refill(d, false);
+  if (d.inputPos >= d.inputDataEnd || d.multimediaMode != 0) return false;
+  if (d.flushedPos != d.windowPos && (d.flushedPos - d.windowPos) % 0x100000 < 270) Flush(d);
+  const uint32_t s = Decode(d, &d.literalTable);
+  uint32_t length, distance;
+  if (s <= 255) {
+    d.window[d.windowPos] = uint8_t(s);
+    d.windowPos += 1;
+    *left = Lower(*left, 1);
+    return true;
+  } else if (s >= 270) {
+    const uint32_t slot = s - 270;
+    length = kLengthBase[slot] + 3 + Field(d, kLengthBits[slot]);
+    const uint32_t t = Decode(d, &d.distanceTable);
+    distance = kDistanceBase[t] + 1 + Field(d, kDistanceBits[t]);
+    if (distance >= 0x40000) length += 1;
+    if (distance >= 0x2000) length += 1;
+  } else if (s == 269) {
+    TableBlock(d);
+    return true;
+  } else if (s == 256) {
+    length = d.lastLength;
+    distance = d.lastDistance;
+  } else if (s <= 260) {
+    distance = d.recentDistances[(d.recentDistanceCount - (s - 256)) % 4];
+    const uint32_t r = Decode(d, &d.repeatLengthTable);
+    length = kLengthBase[r] + 2 + Field(d, kLengthBits[r]);
+    if (distance >= 0x40000) length += 1;
+    if (distance >= 0x2000) length += 1;
+    if (distance >= 0x101) length += 1;
+  } else {
+    const uint32_t j = s - 261;
+    distance = kShortBase[j] + 1 + Field(d, kShortBits[j]);
+    length = 2;
   }
-  Refill(c, true);
-  if (!solid) TableBlock(c);
-  c->unpackedBytesLeft = Lower(c->unpackedBytesLeft, 1);
+  Copy(d, length, distance, left);
+  return true;
+}
+
+}  // namespace
+
+void ReferenceUnpackEntry(DecoderState* state, uint8_t* window, bool solid,
+                          int32_t* unpackedBytesLeft, const DecoderIo* io) {
+  DecoderState& d = *state;
+  d.window = window;
+  d.io = *io;
+  Start(d, solid);
+  Refill(d, true);
+  if (!solid) TableBlock(d);
+  *unpackedBytesLeft = Lower(*unpackedBytesLeft, 1);
   bool endedEarly = false;
-  while (c->unpackedBytesLeft >= 0) {
-    d.windowPos = d.windowPos % 0x100000;
-    if (d.inputPos > 8162) Refill(c, false);
-    if (d.inputPos >= d.inputDataEnd || d.multimediaMode != 0) {
+  while (*unpackedBytesLeft >= 0) {
+    if (!Step(d, unpackedBytesLeft)) {
       endedEarly = true;
       break;
-    }
-    if (d.flushedPos != d.windowPos && (d.flushedPos - d.windowPos) % 0x100000 < 270) Flush(c);
-    const uint32_t s = Decode(c, &d.literalTable);
-    if (s <= 255) {
-      d.window[d.windowPos] = uint8_t(s);
-      d.windowPos += 1;
-      c->unpackedBytesLeft = Lower(c->unpackedBytesLeft, 1);
-    } else if (s >= 270) {
-      const uint32_t slot = s - 270;
-      d.matchLength = kLengthBase[slot] + 3 + Field(c, kLengthBits[slot]);
-      const uint32_t t = Decode(c, &d.distanceTable);
-      d.matchDistance = kDistanceBase[t] + 1 + Field(c, kDistanceBits[t]);
-      if (d.matchDistance >= 0x40000) d.matchLength += 1;
-      if (d.matchDistance >= 0x2000) d.matchLength += 1;
-      Copy(c);
-    } else if (s == 269) {
-      TableBlock(c);
-    } else if (s == 256) {
-      d.matchLength = d.lastLength;
-      d.matchDistance = d.lastDistance;
-      Copy(c);
-    } else if (s <= 260) {
-      d.matchDistance = d.recentDistances[(d.recentDistanceCount - (s - 256)) % 4];
-      const uint32_t r = Decode(c, &d.repeatLengthTable);
-      d.matchLength = kLengthBase[r] + 2 + Field(c, kLengthBits[r]);
-      if (d.matchDistance >= 0x40000) d.matchLength += 1;
-      if (d.matchDistance >= 0x2000) d.matchLength += 1;
-      if (d.matchDistance >= 0x101) d.matchLength += 1;
-      Copy(c);
-    } else {
-      const uint32_t j = s - 261;
-      d.matchDistance = kShortBase[j] + 1 + Field(c, kShortBits[j]);
-      d.matchLength = 2;
-      Copy(c);
     }
   }
   if (!endedEarly && d.inputEnd >= int32_t(d.inputPos) + 5) {
     if (d.multimediaMode) {
-      if (Decode(c, d.channelTableRefs[d.currentChannel]) == 256) TableBlock(c);
+      if (Decode(d, d.channelTableRefs[d.currentChannel]) == 256) TableBlock(d);
     } else {
-      if (Decode(c, &d.literalTable) == 269) TableBlock(c);
+      if (Decode(d, &d.literalTable) == 269) TableBlock(d);
     }
   }
-  Flush(c);
+  Flush(d);
 }

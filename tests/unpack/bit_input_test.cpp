@@ -4,54 +4,48 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
+#include <vector>
 
 #include "support/decoder_harness.h"
-#include "support/temp_dir.h"
 
 namespace {
 
 TEST(BitInput, PeekAtBitSevenSpansThreeBytes) {
   DecoderHarness h;
-  DecoderState& d = h.context()->decoder;
+  DecoderState& d = *h.decoder();
   d.inputBuffer[10] = 0x01;  // last bit 1
   d.inputBuffer[11] = 0x23;
   d.inputBuffer[12] = 0x45;
   d.inputPos = 10;
   d.inputBitPos = 7;
-  EXPECT_EQ(PeekBits16(h.context()), 0x91A2u);  // 1 0010 0011 0100 010
-  SkipBits(h.context(), 13);
+  EXPECT_EQ(PeekBits16(h.decoder()), 0x91A2u);  // 1 0010 0011 0100 010
+  SkipBits(h.decoder(), 13);
   EXPECT_EQ(d.inputPos, 12u);
   EXPECT_EQ(d.inputBitPos, 4u);
-  SkipBits(h.context(), 0);
+  SkipBits(h.decoder(), 0);
   EXPECT_EQ(d.inputPos, 12u);
-  EXPECT_EQ(ReadBits(h.context(), 0), 0u);
-  EXPECT_EQ(ReadBits(h.context(), 4), 0x5u);
+  EXPECT_EQ(ReadBits(h.decoder(), 0), 0u);
+  EXPECT_EQ(ReadBits(h.decoder(), 4), 0x5u);
   EXPECT_EQ(d.inputPos, 13u);
 }
 
 class Refill : public testing::Test {
  protected:
-  // Opens a packed stream of size bytes (byte i = i * 7 mod 251) as the entry's data.
+  // Makes a packed stream of size bytes (byte i = i * 7 mod 251) the entry's data.
   void Open(uint32_t size) {
-    const std::string path = dir_.File("packed");
-    std::ofstream out(path, std::ios::binary);
-    for (uint32_t i = 0; i < size; ++i) out.put(char(Byte(i)));
-    out.close();
-    c()->archiveFile = OpenReadStream(Wide(path).c_str());
-    c()->packedBytesLeft = int32_t(size);
+    std::vector<uint8_t> packed(size);
+    for (uint32_t i = 0; i < size; ++i) packed[i] = Byte(i);
+    h_.SetInput(packed);
   }
-  ~Refill() override { CloseStream(c()->archiveFile); c()->archiveFile = nullptr; }
   static uint8_t Byte(uint32_t i) { return uint8_t(i * 7 % 251); }
-  ExtractContext* c() { return h_.context(); }
-  TempDir dir_;
+  DecoderState* c() { return h_.decoder(); }
   DecoderHarness h_;
 };
 
 TEST_F(Refill, ContinuationKeepsTheReadPositionOnTheSameByteAndBit) {
   Open(40000);
   RefillInput(c(), true);
-  DecoderState& d = c()->decoder;
+  DecoderState& d = *c();
   EXPECT_EQ(d.inputEnd, 8192);
   uint32_t start = 0;  // stream offset of buffer position 0
   for (uint32_t k : {0u, 5u, 31u}) {
@@ -76,7 +70,7 @@ TEST_F(Refill, ContinuationKeepsTheReadPositionOnTheSameByteAndBit) {
 TEST_F(Refill, AnExhaustedContinuationLeavesInputEndAtTheReadPosition) {
   Open(8192 + 100);
   RefillInput(c(), true);
-  DecoderState& d = c()->decoder;
+  DecoderState& d = *c();
   d.inputPos = 8170;
   RefillInput(c(), false);
   EXPECT_EQ(d.inputEnd, 100 + 32);
@@ -92,9 +86,9 @@ TEST_F(Refill, AnExhaustedContinuationLeavesInputEndAtTheReadPosition) {
 TEST_F(Refill, AShortFirstFillCountsWhatArrived) {
   Open(10);
   RefillInput(c(), true);
-  EXPECT_EQ(c()->decoder.inputEnd, 10);
-  EXPECT_EQ(c()->decoder.inputDataEnd, 10u);
-  EXPECT_EQ(c()->packedBytesLeft, 0);
+  EXPECT_EQ(c()->inputEnd, 10);
+  EXPECT_EQ(c()->inputDataEnd, 10u);
+  EXPECT_EQ(h_.packedBytesLeft(), 0);
 }
 
 }  // namespace

@@ -13,16 +13,16 @@
 namespace {
 
 // Puts bytes at the start of the input buffer, read position 0.
-void Feed(ExtractContext* c, const std::vector<uint8_t>& bytes) {
-  std::memset(c->decoder.inputBuffer, 0, sizeof c->decoder.inputBuffer);
-  std::memcpy(c->decoder.inputBuffer, bytes.data(), bytes.size());
-  c->decoder.inputPos = 0;
-  c->decoder.inputBitPos = 0;
-  c->decoder.inputEnd = int32_t(bytes.size());
+void Feed(DecoderState* d, const std::vector<uint8_t>& bytes) {
+  std::memset(d->inputBuffer, 0, sizeof d->inputBuffer);
+  std::memcpy(d->inputBuffer, bytes.data(), bytes.size());
+  d->inputPos = 0;
+  d->inputBitPos = 0;
+  d->inputEnd = int32_t(bytes.size());
 }
 
 // Puts a 16-bit value where the next peek finds it.
-void FeedPeek(ExtractContext* c, uint32_t peek) { Feed(c, {uint8_t(peek >> 8), uint8_t(peek)}); }
+void FeedPeek(DecoderState* d, uint32_t peek) { Feed(d, {uint8_t(peek >> 8), uint8_t(peek)}); }
 
 TEST(HuffmanTable, LengthsOneTwoThreeThree) {
   HuffmanTable t = {};
@@ -42,17 +42,16 @@ TEST(HuffmanTable, LengthsOneTwoThreeThree) {
   EXPECT_EQ(t.symbolCount, 4u);
 
   DecoderHarness h;
-  ExtractContext* c = h.context();
+  DecoderState* c = h.decoder();
   struct Case {
     uint32_t peek, symbol, bits;
   };
   for (const Case& k : {Case{0xE000, 3, 3}, Case{0x7FFF, 0, 1}, Case{0x8000, 1, 2},
                         Case{0xC123, 2, 3}, Case{0xFFFF, 3, 3}}) {
     FeedPeek(c, k.peek);
+    EXPECT_EQ(PeekBits16(c), k.peek);
     EXPECT_EQ(DecodeSymbol(c, &t), k.symbol) << std::hex << k.peek;
-    EXPECT_EQ(c->decoder.inputPos * 8 + c->decoder.inputBitPos, k.bits) << std::hex << k.peek;
-    EXPECT_EQ(c->decoder.lastPeek, k.peek);
-    EXPECT_EQ(c->decoder.lastSymbol, k.symbol);
+    EXPECT_EQ(c->inputPos * 8 + c->inputBitPos, k.bits) << std::hex << k.peek;
   }
 }
 
@@ -63,10 +62,10 @@ TEST(HuffmanTable, AllZeroLengthsTakeFifteenBitsAndKeepOldSymbols) {
   BuildHuffmanTable(zeros, &t, kLiteralTableSize);
   for (int l = 0; l < 16; ++l) EXPECT_EQ(t.limit[l], 0u);
   DecoderHarness h;
-  ExtractContext* c = h.context();
+  DecoderState* c = h.decoder();
   FeedPeek(c, 0x0010);  // 15-bit index 8: below the symbol count, an old symbol
   EXPECT_EQ(DecodeSymbol(c, &t), 1008u);
-  EXPECT_EQ(c->decoder.inputPos * 8 + c->decoder.inputBitPos, 15u);
+  EXPECT_EQ(c->inputPos * 8 + c->inputBitPos, 15u);
   FeedPeek(c, 0xF000);  // index beyond the symbol count: symbols[0]
   EXPECT_EQ(DecodeSymbol(c, &t), 1000u);
 }
@@ -77,9 +76,9 @@ TEST(HuffmanTable, PeekOfAllOnesStaysBelowACappedLimit) {
   BuildHuffmanTable(lengths, &t, 2);
   EXPECT_EQ(t.limit[1], 0xFFFFu);  // 0x10000 capped
   DecoderHarness h;
-  FeedPeek(h.context(), 0xFFFF);
-  EXPECT_EQ(DecodeSymbol(h.context(), &t), 1u);
-  EXPECT_EQ(h.context()->decoder.inputBitPos, 1u);
+  FeedPeek(h.decoder(), 0xFFFF);
+  EXPECT_EQ(DecodeSymbol(h.decoder(), &t), 1u);
+  EXPECT_EQ(h.decoder()->inputBitPos, 1u);
 }
 
 // The quick table must agree with the limit search for every possible peek, whatever the
@@ -87,7 +86,7 @@ TEST(HuffmanTable, PeekOfAllOnesStaysBelowACappedLimit) {
 TEST(HuffmanTable, QuickLookupAgreesWithTheLimitSearchForEveryPeek) {
   std::mt19937 rng(5);
   DecoderHarness h;
-  ExtractContext* c = h.context();
+  DecoderState* c = h.decoder();
   for (int round = 0; round < 60; ++round) {
     const uint32_t count = round % 3 == 0 ? 19 : round % 3 == 1 ? 48 : 298;
     uint8_t lengths[kLiteralTableSize];
@@ -112,14 +111,14 @@ TEST(HuffmanTable, QuickLookupAgreesWithTheLimitSearchForEveryPeek) {
       FeedPeek(c, peek);
       const uint32_t s = DecodeSymbol(c, &t);
       ASSERT_EQ(s, t.symbols[index]) << "round " << round << " peek " << peek;
-      ASSERT_EQ(c->decoder.inputPos * 8 + c->decoder.inputBitPos, l) << "round " << round;
+      ASSERT_EQ(c->inputPos * 8 + c->inputBitPos, l) << "round " << round;
     }
   }
 }
 
 TEST(TableBlock, KeepFlagAddsDeltasModuloSixteen) {
   DecoderHarness h;
-  ExtractContext* c = h.context();
+  DecoderState* c = h.decoder();
   rartest::StreamBuilder b;
   std::vector<uint8_t> first = rartest::FlatLzLengths();
   std::vector<uint8_t> second = first;
@@ -129,14 +128,14 @@ TEST(TableBlock, KeepFlagAddsDeltasModuloSixteen) {
   b.TableBlock(second, true);
   Feed(c, b.Finish());
   ReadTableBlock(c);
-  EXPECT_EQ(c->decoder.previousLengths[0], first[0]);
+  EXPECT_EQ(c->previousLengths[0], first[0]);
   ReadTableBlock(c);
-  EXPECT_EQ(c->decoder.previousLengths[0], 15);
-  EXPECT_EQ(c->decoder.previousLengths[300], 1);
-  EXPECT_EQ(c->decoder.multimediaMode, 0);
-  EXPECT_EQ(c->decoder.literalTable.symbolCount, 298u);
-  EXPECT_EQ(c->decoder.distanceTable.symbolCount, 48u);
-  EXPECT_EQ(c->decoder.repeatLengthTable.symbolCount, 28u);
+  EXPECT_EQ(c->previousLengths[0], 15);
+  EXPECT_EQ(c->previousLengths[300], 1);
+  EXPECT_EQ(c->multimediaMode, 0);
+  EXPECT_EQ(c->literalTable.symbolCount, 298u);
+  EXPECT_EQ(c->distanceTable.symbolCount, 48u);
+  EXPECT_EQ(c->repeatLengthTable.symbolCount, 28u);
 }
 
 // Hand-made block bits: header, 19 pre-code lengths, then pre-code symbols.
@@ -160,8 +159,8 @@ void PutPreCode(BitWriter& w) {
 TEST(TableBlock, MultimediaBlocksReadOneToFourChannels) {
   for (uint32_t channelBits = 0; channelBits < 4; ++channelBits) {
     DecoderHarness h;
-    ExtractContext* c = h.context();
-    c->decoder.currentChannel = 3;
+    DecoderState* c = h.decoder();
+    c->currentChannel = 3;
     BitWriter w;
     w.Put(2, 2);  // multimedia, keep 0
     w.Put(channelBits, 2);
@@ -178,19 +177,19 @@ TEST(TableBlock, MultimediaBlocksReadOneToFourChannels) {
     w.Put(0xABC, 12);  // what follows the block
     Feed(c, w.bytes);
     ReadTableBlock(c);
-    EXPECT_EQ(c->decoder.multimediaMode, 0x8000);
-    EXPECT_EQ(c->decoder.channelCount, int32_t(channelBits + 1));
-    EXPECT_EQ(c->decoder.currentChannel, channelBits == 3 ? 3 : 0);
+    EXPECT_EQ(c->multimediaMode, 0x8000);
+    EXPECT_EQ(c->channelCount, int32_t(channelBits + 1));
+    EXPECT_EQ(c->currentChannel, channelBits == 3 ? 3 : 0);
     for (uint32_t k = 0; k < 4; ++k)
-      EXPECT_EQ(c->decoder.channelTables[k].symbolCount, k <= channelBits ? 257u : 0u);
-    EXPECT_EQ(c->decoder.literalTable.symbolCount, 0u);  // LZ tables untouched
+      EXPECT_EQ(c->channelTables[k].symbolCount, k <= channelBits ? 257u : 0u);
+    EXPECT_EQ(c->literalTable.symbolCount, 0u);  // LZ tables untouched
     EXPECT_EQ(ReadBits(c, 12), 0xABCu) << channelBits;
   }
 }
 
 TEST(TableBlock, RunsStopAtTheEndAndRepeatZeroAtTheStart) {
   DecoderHarness h;
-  ExtractContext* c = h.context();
+  DecoderState* c = h.decoder();
   BitWriter w;
   w.Put(0, 2);
   PutPreCode(w);
@@ -208,9 +207,9 @@ TEST(TableBlock, RunsStopAtTheEndAndRepeatZeroAtTheStart) {
   w.Put(0x2D, 6);
   Feed(c, w.bytes);
   ReadTableBlock(c);
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(c->decoder.previousLengths[i], 0) << i;
-  EXPECT_EQ(c->decoder.previousLengths[6], 1);
-  EXPECT_EQ(c->decoder.literalTable.symbols[0], 6u);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(c->previousLengths[i], 0) << i;
+  EXPECT_EQ(c->previousLengths[6], 1);
+  EXPECT_EQ(c->literalTable.symbols[0], 6u);
   EXPECT_EQ(ReadBits(c, 6), 0x2Du);
 }
 
@@ -218,7 +217,7 @@ TEST(TableBlock, RunsStopAtTheEndAndRepeatZeroAtTheStart) {
 // deltas there starts from 0 rather than from leftovers.
 TEST(TableBlock, PositionsBeyondTheBlockAreZero) {
   DecoderHarness h;
-  ExtractContext* c = h.context();
+  DecoderState* c = h.decoder();
   BitWriter w;
   // Multimedia, 4 channels, every length 5 (symbol 5 from previous 0).
   w.Put(2, 2);
@@ -231,10 +230,10 @@ TEST(TableBlock, PositionsBeyondTheBlockAreZero) {
   for (int i = 0; i < 374; ++i) w.Put(0, 1);
   Feed(c, w.bytes);
   ReadTableBlock(c);
-  for (int i = 0; i < 1028; ++i) ASSERT_EQ(c->decoder.previousLengths[i], 5) << i;
+  for (int i = 0; i < 1028; ++i) ASSERT_EQ(c->previousLengths[i], 5) << i;
   ReadTableBlock(c);
-  for (int i = 0; i < 374; ++i) ASSERT_EQ(c->decoder.previousLengths[i], 5) << i;
-  for (int i = 374; i < 1028; ++i) ASSERT_EQ(c->decoder.previousLengths[i], 0) << i;
+  for (int i = 0; i < 374; ++i) ASSERT_EQ(c->previousLengths[i], 5) << i;
+  for (int i = 374; i < 1028; ++i) ASSERT_EQ(c->previousLengths[i], 0) << i;
 }
 
 }  // namespace

@@ -167,7 +167,7 @@ TEST(LzDecoder, AMatchPastTheSizeIsWrittenWhole) {
   b.Literal('m');
   b.Long(10, 1);
   EXPECT_EQ(h.Run(b.Finish(), 3, false), Bytes(11, 'm'));
-  EXPECT_LT(h.context()->unpackedBytesLeft, 0);
+  EXPECT_LT(h.unpackedBytesLeft(), 0);
 }
 
 TEST(LzDecoder, AnEntryLongerThanTheWindowIsFlushedBeforeItIsOverwritten) {
@@ -200,7 +200,7 @@ TEST(LzDecoder, EndsAtTheEndOfTheInputInsteadOfLoopingOverStaleBytes) {
   const Bytes packed = b.Finish();
   ASSERT_GT(packed.size(), 8192u);  // several refills
   EXPECT_TRUE(h.Run(packed, 1000, false).empty());
-  EXPECT_EQ(h.context()->packedBytesLeft, 0);
+  EXPECT_EQ(h.packedBytesLeft(), 0);
   // A stream cut in the middle stops too, with fewer bytes than the header asks for.
   StreamBuilder c = Started();
   for (int i = 0; i < 5000; ++i) c.Literal(uint8_t(i));
@@ -233,9 +233,7 @@ TEST(LzDecoder, EndsAnEntryAtAMultimediaTableBlock) {
 // overlap (the fast copies must give the same bytes and positions).
 TEST(LzDecoder, CopyMatchEqualsTheByteAtATimeCopy) {
   DecoderHarness h;
-  ExtractContext* c = h.context();
-  DecoderState& d = c->decoder;
-  d.window = h.window();
+  DecoderState& d = *h.decoder();
   std::vector<uint8_t> model(kWindowSize);
   uint32_t seed = 1;
   for (uint32_t i = 0; i < kWindowSize; ++i) {
@@ -251,10 +249,8 @@ TEST(LzDecoder, CopyMatchEqualsTheByteAtATimeCopy) {
     for (uint32_t distance : distances)
       for (uint32_t length : lengths) {
         d.windowPos = pos;
-        d.matchDistance = distance;
-        d.matchLength = length;
-        c->unpackedBytesLeft = 1000;
-        CopyMatch(c);
+        int32_t left = 1000;
+        CopyMatch(&d, length, distance, &left);
         uint32_t p = pos;
         for (uint32_t i = 0; i < length; ++i) {
           model[p] = model[(p - distance) & kWindowMask];
@@ -265,7 +261,7 @@ TEST(LzDecoder, CopyMatchEqualsTheByteAtATimeCopy) {
             << pos << " " << distance << " " << length;
         ASSERT_EQ(d.lastLength, length);
         ASSERT_EQ(d.lastDistance, distance);
-        ASSERT_EQ(c->unpackedBytesLeft, int32_t(1000 - length));
+        ASSERT_EQ(left, int32_t(1000 - length));
       }
 }
 
