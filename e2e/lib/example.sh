@@ -44,7 +44,7 @@ ex_destination() { echo "$(e2e_program_files)\\$EX_GROUP"; }
 ex_check_texts() {
   local -n table=$1
   local out id
-  out=$(e2e_drive title text 1001 text 99 text 2 text 1031 text 1041 text 1042 text 1043 column) ||
+  out=$(e2e_drive title text title text ok text cancel text destination-label text program-group text desktop-icon text quick-launch column) ||
     { e2e_fail "could not read the dialog's texts"; return 1; }
   mapfile -t got <<<"$out"
   e2e_check_eq "window title" "${table[1000]} $EX_PRODUCT_LINE" "${got[0]}"
@@ -89,7 +89,7 @@ ex_all_items() {
 # ex_check_boxes G D Q: check states of 1041, 1042, 1043 and the visibility of 1043 (V).
 ex_check_boxes() {
   local out
-  out=$(e2e_drive checked 1041 checked 1042 checked 1043 visible 1043) ||
+  out=$(e2e_drive checked program-group checked desktop-icon checked quick-launch visible quick-launch) ||
     { e2e_fail "could not read the check boxes"; return 1; }
   e2e_check_eq "check boxes 1041 1042 1043, 1043 visible" "$1 $2 $3 $4" "$(echo $out)"
 }
@@ -99,7 +99,7 @@ ex_check_boxes() {
 ex_press_ok_expect_success() {
   local out
   # One driver call from the press to the message, so its stopwatch times the install alone.
-  if ! out=$(e2e_drive mark press 99 wait-msgbox 120000 elapsed msgbox-caption msgbox-text); then
+  if ! out=$(e2e_drive mark press ok wait-msgbox 120000 elapsed msgbox-caption msgbox-text); then
     e2e_abort "no message box after OK"
   fi
   e2e_shot "$E2E_NAME-message"
@@ -187,9 +187,9 @@ ex_fresh_install_scenario() {
 
   ex_check_texts EX_TEXTS_US
   ex_check_items "$(ex_all_items 2)"
-  e2e_check_eq "proposed destination" "$dest" "$(e2e_drive text 1032)"
+  e2e_check_eq "proposed destination" "$dest" "$(e2e_drive text destination)"
   if [ "$ql" = yes ]; then ex_check_boxes 1 1 1 1; else ex_check_boxes 1 1 0 0; fi
-  e2e_check_eq "status line before OK" "" "$(e2e_drive text 1047)"
+  e2e_check_eq "status line before OK" "" "$(e2e_drive text status)"
 
   ex_press_ok_expect_success
   e2e_log "install took $EX_INSTALL_SECONDS s (OK to message)"

@@ -60,7 +60,7 @@ for way in "Escape key" "close box" "Cancel button"; do
   case "$way" in
     "Escape key") e2e_key Escape ;;
     "close box") e2e_click_close_box ;;
-    "Cancel button") e2e_drive_or_abort press 2 >/dev/null ;;
+    "Cancel button") e2e_drive_or_abort press cancel >/dev/null ;;
   esac
   e2e_check "no message box after the $way" e2e_drive no-msgbox 1500
   e2e_wait_setup_exit 30 && e2e_check_eq "setup exit code after the $way" 0 "$E2E_SETUP_EXIT"

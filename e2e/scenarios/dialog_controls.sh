@@ -17,23 +17,23 @@ dest=$(ex_destination)
 e2e_log "folder browser"
 e2e_check_eq "browser on the parent of a folder that does not exist yet" \
   "Desktop > My Computer >  (C:) > Program Files" \
-  "$(e2e_drive press 1033 wait-browser 20000 browser-selection)"
+  "$(e2e_drive press browse wait-browser 20000 browser-selection)"
 e2e_shot "$E2E_NAME-browser"
-e2e_check_eq "Cancel keeps the destination" "$dest" "$(e2e_drive browser-cancel text 1032)"
+e2e_check_eq "Cancel keeps the destination" "$dest" "$(e2e_drive browser-cancel text destination)"
 e2e_check_eq "browser on an existing folder" \
   "Desktop > My Computer >  (C:) > Program Files > Common Files" \
-  "$(e2e_drive set-text 1032 'C:\Program Files\Common Files' press 1033 wait-browser 20000 browser-selection)"
+  "$(e2e_drive set-text destination 'C:\Program Files\Common Files' press browse wait-browser 20000 browser-selection)"
 e2e_drive_or_abort browser-ok >/dev/null
 e2e_check_eq "OK puts the chosen folder into the destination" 'C:\Program Files\Common Files' \
-  "$(e2e_drive text 1032)"
+  "$(e2e_drive text destination)"
 e2e_check_not "no selection for an empty destination" \
-  e2e_drive set-text 1032 '' press 1033 wait-browser 20000 browser-selection
+  e2e_drive set-text destination '' press browse wait-browser 20000 browser-selection
 e2e_drive_or_abort browser-cancel >/dev/null
-e2e_check_eq "Cancel keeps the empty destination" "" "$(e2e_drive text 1032)"
+e2e_check_eq "Cancel keeps the empty destination" "" "$(e2e_drive text destination)"
 
 e2e_log "context menu of the language list"
 menu() {
-  e2e_right_click_control 1010
+  e2e_right_click_control languages
   sleep 0.5
   [ -n "${2:-}" ] && e2e_shot "$2"
   e2e_key "$1"
@@ -48,7 +48,7 @@ ex_wait_items "US 1 English" "FR 2 Français " "DE 1 German" "IT 1 Italiano " "R
 menu a
 ex_wait_items "$(ex_all_items 2)"
 
-e2e_drive_or_abort press 2 >/dev/null
+e2e_drive_or_abort press cancel >/dev/null
 e2e_wait_setup_exit 30 && e2e_check_eq "setup exit code" 0 "$E2E_SETUP_EXIT"
 e2e_check_absent "$dest"
 e2e_finish

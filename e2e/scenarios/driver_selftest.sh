@@ -19,13 +19,13 @@ start_dialog() {
 # Reading: title, texts, visibility, check states, the list items through the other process.
 start_dialog
 e2e_shot "$E2E_NAME"
-out=$(e2e_drive title text 1032 visible 1043 visible 1042 checked 1041 checked 1042 enabled 99)
+out=$(e2e_drive title text destination visible quick-launch visible desktop-icon checked program-group checked desktop-icon enabled ok)
 e2e_check_eq "title, texts, visibility, check states" \
   "Driver Test|C:\\Start|0|1|1|0|1" "$(printf '%s\n' "$out" | paste -sd'|')"
 e2e_check_eq "items" "$(printf '0\tUS\t0x00005355\t2\tEnglish\n1\tDE\t0x00004544\t2\tGerman\n2\tRU\t0x00005552\t1\tРусский')" \
   "$(e2e_drive items)"
 e2e_check_eq "column header" "Language" "$(e2e_drive column)"
-read -r left top right bottom <<<"$(e2e_drive control-rect 1010)"
+read -r left top right bottom <<<"$(e2e_drive control-rect languages)"
 read -r dleft dtop dright dbottom <<<"$(e2e_drive rect)"
 e2e_check "the list lies in the right part of the dialog" \
   test "$left" -gt $(((dleft + dright) / 2)) -a "$right" -le "$dright" -a "$top" -gt "$dtop"
@@ -39,9 +39,9 @@ e2e_check_not "an unknown language code is an error" e2e_drive set-item XX 1
 e2e_check_not "a missing message box is an error" e2e_drive wait-msgbox 300
 
 # Changing: the destination, check boxes (set and click), list items; OK and the message box.
-e2e_drive_or_abort set-text 1032 'C:\Program Files\New Target' check 1042 1 click 1041 \
+e2e_drive_or_abort set-text destination 'C:\Program Files\New Target' check desktop-icon 1 click program-group \
   set-item RU 1 set-item de 0 >/dev/null
-out=$(e2e_drive mark press 99 wait-msgbox 10000 elapsed msgbox-caption msgbox-text dismiss \
+out=$(e2e_drive mark press ok wait-msgbox 10000 elapsed msgbox-caption msgbox-text dismiss \
   wait-gone 10000)
 mapfile -t got <<<"$out"
 e2e_check "a stopwatch reading in milliseconds" test "${got[0]}" -ge 0 -a "${got[0]}" -lt 10000

@@ -17,7 +17,7 @@ setup=$(e2e_place_setup "$E2E_DIR/SampleSetup.exe")
 e2e_log "first run: install into $dest without Italian"
 e2e_start_setup "$setup"
 e2e_drive_or_abort wait-dialog 60000 >/dev/null
-e2e_drive_or_abort set-text 1032 "$dest" set-item IT 0 check 1043 0 >/dev/null
+e2e_drive_or_abort set-text destination "$dest" set-item IT 0 check quick-launch 0 >/dev/null
 ex_press_ok_expect_success
 ex_check_installed "$dest" IT
 ex_check_registry "$dest"
@@ -29,7 +29,7 @@ e2e_log "second run"
 e2e_start_setup "$setup"
 e2e_drive_or_abort wait-dialog 60000 >/dev/null
 e2e_shot "$E2E_NAME"
-e2e_check_eq "proposed destination (remembered)" "$dest" "$(e2e_drive text 1032)"
+e2e_check_eq "proposed destination (remembered)" "$dest" "$(e2e_drive text destination)"
 ex_check_items "US 2 English" "FR 2 Français " "DE 2 German" "IT 1 Italiano " "RU 2 Русский "
 ex_check_boxes 0 0 0 1
 ex_press_ok_expect_success

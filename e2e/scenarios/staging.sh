@@ -31,14 +31,14 @@ e2e_drive_or_abort wait-dialog 60000 >/dev/null
 # (box 1043 stays visible).
 ex_check_items "US 2 English" "FR 1 Français " "DE 2 German" "IT 1 Italiano " "RU 1 Русский "
 ex_check_boxes 0 0 0 1
-e2e_drive_or_abort set-item FR 1 set-item IT 1 set-item RU 1 check 1041 1 check 1042 1 >/dev/null
+e2e_drive_or_abort set-item FR 1 set-item IT 1 set-item RU 1 check program-group 1 check desktop-icon 1 >/dev/null
 
 e2e_log "OK while README.TXT is in use"
-e2e_drive_or_abort press 99 >/dev/null
+e2e_drive_or_abort press ok >/dev/null
 e2e_check "no message box after the failed move" e2e_drive no-msgbox 5000
 e2e_shot "$E2E_NAME"
 e2e_check_eq "the dialog stays open" "Setup $EX_PRODUCT_LINE" "$(e2e_drive title)"
-e2e_check_eq "status line cleared" "" "$(e2e_drive text 1047)"
+e2e_check_eq "status line cleared" "" "$(e2e_drive text status)"
 e2e_check "README.TXT in use keeps its content" grep -q '^old copy' "$(e2e_unix "$dest\\README.TXT")"
 # The staging folder holds the complete product and stays on disk.
 ex_check_installed "$staging"
@@ -67,14 +67,14 @@ holder=$!
 for i in $(seq 1 100); do grep -q held "$E2E_DIR/holder.out" 2>/dev/null && break; sleep 0.1; done
 e2e_start_setup "$(e2e_unix "$(e2e_profile)\\Downloads\\SampleSetup.exe")"
 e2e_drive_or_abort wait-dialog 60000 >/dev/null
-out=$(e2e_drive press 99 wait-msgbox 60000 msgbox-caption msgbox-text) || e2e_abort "no message box"
+out=$(e2e_drive press ok wait-msgbox 60000 msgbox-caption msgbox-text) || e2e_abort "no message box"
 e2e_shot "$E2E_NAME-error82"
 mapfile -t got <<<"$out"
 e2e_log "caption of the error 82 message: ${got[0]}"
 e2e_check_eq "the system's message for error 82, as it comes" 'Cannot create.\r\n' "${got[1]:-}"
 e2e_drive_or_abort dismiss >/dev/null
 e2e_check_eq "the dialog stays open" "Setup $EX_PRODUCT_LINE" "$(e2e_drive title)"
-e2e_drive_or_abort press 2 >/dev/null
+e2e_drive_or_abort press cancel >/dev/null
 e2e_wait_setup_exit 30
 touch "$(e2e_unix 'C:\release.flag')"
 wait "$holder"

@@ -12,7 +12,7 @@ e2e_pack "$KORV_EXAMPLE_DIR" "$E2E_DIR/SampleSetup.exe"
 e2e_start_setup "$(e2e_place_setup "$E2E_DIR/SampleSetup.exe")"
 e2e_drive_or_abort wait-dialog 60000 >/dev/null
 ex_check_boxes 1 1 0 0
-e2e_drive_or_abort set-item FR 0 check 1042 0 >/dev/null
+e2e_drive_or_abort set-item FR 0 check desktop-icon 0 >/dev/null
 ex_check_items "US 2 English" "FR 1 Français " "DE 2 German" "IT 2 Italiano " "RU 2 Русский "
 e2e_shot "$E2E_NAME"
 

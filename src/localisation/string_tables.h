@@ -5,24 +5,26 @@
 #include <cstdint>
 
 #include "localisation/language_table.h"
+#include "resources/resource_ids.h"
 #include "system/window.h"
 
-// Text ids; the ids of dialog controls double as the ids of their texts.
-constexpr int16_t kTextTitle = 1000;            // window title (the product name follows)
-constexpr int16_t kTextOk = 99;
-constexpr int16_t kTextCancel = 2;
-constexpr int16_t kTextLanguageColumn = 1010;
-constexpr int16_t kTextDestinationLabel = 1031;
-constexpr int16_t kTextProgramGroup = 1041;
-constexpr int16_t kTextDesktopIcon = 1042;
-constexpr int16_t kTextQuickLaunchIcon = 1043;
-constexpr int16_t kTextEnglish = 2001;          // language list item for "US"
-constexpr int16_t kTextGerman = 2002;           // language list item for "DE"
-constexpr int16_t kTextBrokenFile = 3001;
-constexpr int16_t kTextInstalled = 3000;        // follows the group name, leading space
-constexpr int16_t kTextSelectAll = 136;
-constexpr int16_t kTextDeselectAll = 137;
-constexpr int16_t kTextInvertSelection = 138;
+// Text ids (resources/resource_ids.h); the ids of dialog controls double as the ids of their
+// texts.
+constexpr int16_t kTextTitle = KORV_DIALOG_SETUP;  // window title (the product name follows)
+constexpr int16_t kTextOk = KORV_CONTROL_OK;
+constexpr int16_t kTextCancel = KORV_CONTROL_CANCEL;
+constexpr int16_t kTextLanguageColumn = KORV_CONTROL_LANGUAGES;
+constexpr int16_t kTextDestinationLabel = KORV_CONTROL_DESTINATION_LABEL;
+constexpr int16_t kTextProgramGroup = KORV_CONTROL_PROGRAM_GROUP;
+constexpr int16_t kTextDesktopIcon = KORV_CONTROL_DESKTOP_ICON;
+constexpr int16_t kTextQuickLaunchIcon = KORV_CONTROL_QUICK_LAUNCH;
+constexpr int16_t kTextEnglish = KORV_TEXT_ENGLISH;  // language list item for "US"
+constexpr int16_t kTextGerman = KORV_TEXT_GERMAN;    // language list item for "DE"
+constexpr int16_t kTextBrokenFile = KORV_TEXT_BROKEN_FILE;
+constexpr int16_t kTextInstalled = KORV_TEXT_INSTALLED;  // follows the group name, leading space
+constexpr int16_t kTextSelectAll = KORV_TEXT_SELECT_ALL;
+constexpr int16_t kTextDeselectAll = KORV_TEXT_DESELECT_ALL;
+constexpr int16_t kTextInvertSelection = KORV_TEXT_INVERT_SELECTION;
 
 // The built-in tables in the order of choice, ended by a null pointer; the first (US) is the
 // default.

@@ -3,25 +3,26 @@
 #pragma once
 #include <cstdint>
 
+#include "resources/resource_ids.h"
 #include "system/window.h"
 
-// Control ids of dialog 1000.
-constexpr int kControlOk = 99;
-constexpr int kControlCancel = 2;
-constexpr int kControlTitle = 1001;
-constexpr int kControlLanguages = 1010;
-constexpr int kControlDestinationLabel = 1031;
-constexpr int kControlDestination = 1032;
-constexpr int kControlBrowse = 1033;
-constexpr int kControlProgramGroup = 1041;
-constexpr int kControlDesktopIcon = 1042;
-constexpr int kControlQuickLaunch = 1043;
-constexpr int kControlStatus = 1047;
+// Control ids of the setup dialog (resources/resource_ids.h says what each is).
+constexpr int kControlOk = KORV_CONTROL_OK;
+constexpr int kControlCancel = KORV_CONTROL_CANCEL;
+constexpr int kControlTitle = KORV_CONTROL_TITLE;
+constexpr int kControlLanguages = KORV_CONTROL_LANGUAGES;
+constexpr int kControlDestinationLabel = KORV_CONTROL_DESTINATION_LABEL;
+constexpr int kControlDestination = KORV_CONTROL_DESTINATION;
+constexpr int kControlBrowse = KORV_CONTROL_BROWSE;
+constexpr int kControlProgramGroup = KORV_CONTROL_PROGRAM_GROUP;
+constexpr int kControlDesktopIcon = KORV_CONTROL_DESKTOP_ICON;
+constexpr int kControlQuickLaunch = KORV_CONTROL_QUICK_LAUNCH;
+constexpr int kControlStatus = KORV_CONTROL_STATUS;
 
-// Context menu commands of the language list.
-constexpr int kCommandCheckAll = 136;
-constexpr int kCommandUncheckAll = 137;
-constexpr int kCommandInvert = 138;
+// Context menu commands of the language list: the ids of their texts.
+constexpr int kCommandCheckAll = KORV_TEXT_SELECT_ALL;
+constexpr int kCommandUncheckAll = KORV_TEXT_DESELECT_ALL;
+constexpr int kCommandInvert = KORV_TEXT_INVERT_SELECTION;
 
 // The dialog procedure; FALSE (0) for every message, WM_INITDIALOG included.
 intptr_t SetupDialogProc(WindowHandle dialog, unsigned message, uintptr_t wParam, intptr_t lParam);

@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include "output.h"
+#include "resources/resource_ids.h"
 
 namespace {
 
@@ -9,6 +10,19 @@ bool ParseNumber(const std::wstring& text, long& value) {
   wchar_t* end = nullptr;
   value = wcstol(text.c_str(), &end, 0);
   return end && *end == L'\0';
+}
+
+// A control id given by number, or by the name resources/resource_ids.h gives the control.
+bool ParseControlId(const std::wstring& text, long& id) {
+  if (ParseNumber(text, id)) return true;
+  for (const KorvControlName& c : kKorvControlNames) {
+    const std::string name = c.name;
+    if (text == std::wstring(name.begin(), name.end())) {
+      id = c.id;
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -29,8 +43,8 @@ bool NeedBox(Session& s) {
 
 bool NeedControl(Session& s, const std::wstring& idText, HWND& control) {
   long id = 0;
-  if (!ParseNumber(idText, id)) {
-    WriteError(L"not a control id: " + idText);
+  if (!ParseControlId(idText, id)) {
+    WriteError(L"not a control id or name: " + idText);
     return false;
   }
   if (!NeedDialog(s)) return false;

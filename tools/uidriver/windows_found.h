@@ -10,7 +10,9 @@
 
 #include <string>
 
-constexpr int kLanguageListId = 1010;
+#include "resources/resource_ids.h"
+
+constexpr int kLanguageListId = KORV_CONTROL_LANGUAGES;
 
 struct WindowFilter {
   std::wstring titlePrefix;  // empty = any title

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "resources/resource_ids.h"
 #include "system/host/host_dialog.h"
 
 namespace {
@@ -22,19 +23,19 @@ struct ControlTemplate {
 
 // Unnamed controls (-1) keep distinct keys below zero so each has its own record.
 const ControlTemplate kControls[] = {
-    {99, "BUTTON", u"OK", {309, 273, 396, 294}},
-    {2, "BUTTON", u"Cancel", {400, 273, 487, 294}},
+    {KORV_CONTROL_OK, "BUTTON", u"OK", {309, 273, 396, 294}},
+    {KORV_CONTROL_CANCEL, "BUTTON", u"Cancel", {400, 273, 487, 294}},
     {-1, "STATIC", u"", {4, 265, 490, 267}},
     {-2, "STATIC", u"", {447, 12, 477, 42}},
-    {1001, "STATIC", u"", {18, 22, 438, 52}},
-    {1010, "SysListView32", u"", {352, 60, 484, 258}},
-    {1031, "STATIC", u"", {18, 157, 213, 169}},
-    {1032, "EDIT", u"", {15, 174, 315, 192}},
-    {1033, "BUTTON", u"...", {319, 174, 340, 192}},
-    {1041, "BUTTON", u"", {37, 205, 307, 220}},
-    {1042, "BUTTON", u"", {37, 225, 307, 240}},
-    {1043, "BUTTON", u"", {37, 244, 307, 259}},
-    {1047, "STATIC", u"", {30, 276, 300, 291}},
+    {KORV_CONTROL_TITLE, "STATIC", u"", {18, 22, 438, 52}},
+    {KORV_CONTROL_LANGUAGES, "SysListView32", u"", {352, 60, 484, 258}},
+    {KORV_CONTROL_DESTINATION_LABEL, "STATIC", u"", {18, 157, 213, 169}},
+    {KORV_CONTROL_DESTINATION, "EDIT", u"", {15, 174, 315, 192}},
+    {KORV_CONTROL_BROWSE, "BUTTON", u"...", {319, 174, 340, 192}},
+    {KORV_CONTROL_PROGRAM_GROUP, "BUTTON", u"", {37, 205, 307, 220}},
+    {KORV_CONTROL_DESKTOP_ICON, "BUTTON", u"", {37, 225, 307, 240}},
+    {KORV_CONTROL_QUICK_LAUNCH, "BUTTON", u"", {37, 244, 307, 259}},
+    {KORV_CONTROL_STATUS, "STATIC", u"", {30, 276, 300, 291}},
 };
 constexpr int kListClientWidth = 128;  // 132 pixels less the border
 constexpr int kScrollBarWidth = 17;
@@ -108,7 +109,7 @@ WindowHandle HostCreateSetupDialog(DialogProcedure procedure) {
     control->className = t.className;
     control->text = t.text;
     control->rect = t.rect;
-    if (t.id == 1010) control->clientWidth = kListClientWidth;
+    if (t.id == KORV_CONTROL_LANGUAGES) control->clientWidth = kListClientWidth;
     dialog->controls[t.id] = std::move(control);
   }
   return dialog;
@@ -377,7 +378,7 @@ void EndDialogWithResult(WindowHandle dialog, intptr_t result) {
 }
 
 intptr_t RunModalDialog(int resourceId, DialogProcedure procedure) {
-  if (resourceId != 1000 || !procedure) return -1;
+  if (resourceId != KORV_DIALOG_SETUP || !procedure) return -1;
   WindowHandle dialog = HostCreateSetupDialog(procedure);
   HostWindow* d = HostWindowOf(dialog);
   gActiveDialog = d;

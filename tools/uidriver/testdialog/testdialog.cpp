@@ -19,6 +19,8 @@
 
 #include <string>
 
+#include "resources/resource_ids.h"
+
 namespace {
 
 std::wstring gReportPath;
@@ -40,14 +42,14 @@ void WriteReport(HWND dialog, const wchar_t* end) {
   std::wstring report = L"end=";
   report += end;
   wchar_t text[300] = {};
-  GetDlgItemTextW(dialog, 1032, text, 300);
+  GetDlgItemTextW(dialog, KORV_CONTROL_DESTINATION, text, 300);
   report += L"\ndest=";
   report += text;
-  for (int id = 1041; id <= 1043; ++id) {
+  for (int id = KORV_CONTROL_PROGRAM_GROUP; id <= KORV_CONTROL_QUICK_LAUNCH; ++id) {
     report += L"\nbox" + std::to_wstring(id) + L"=" +
               (IsDlgButtonChecked(dialog, id) == BST_CHECKED ? L"1" : L"0");
   }
-  HWND list = GetDlgItem(dialog, 1010);
+  HWND list = GetDlgItem(dialog, KORV_CONTROL_LANGUAGES);
   int count = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
   for (int i = 0; i < count; ++i) {
     LVITEMW item = {};
@@ -73,7 +75,7 @@ void WriteReport(HWND dialog, const wchar_t* end) {
 INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG: {
-      HWND list = GetDlgItem(dialog, 1010);
+      HWND list = GetDlgItem(dialog, KORV_CONTROL_LANGUAGES);
       LVCOLUMNW column = {};
       column.mask = LVCF_WIDTH | LVCF_TEXT;
       column.cx = 120;
@@ -83,9 +85,9 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
       AddItem(list, L"English", "US", true);
       AddItem(list, L"German", "DE", true);
       AddItem(list, L"\x0420\x0443\x0441\x0441\x043a\x0438\x0439", "RU", false);
-      SetDlgItemTextW(dialog, 1032, L"C:\\Start");
-      CheckDlgButton(dialog, 1041, BST_CHECKED);
-      ShowWindow(GetDlgItem(dialog, 1043), SW_HIDE);
+      SetDlgItemTextW(dialog, KORV_CONTROL_DESTINATION, L"C:\\Start");
+      CheckDlgButton(dialog, KORV_CONTROL_PROGRAM_GROUP, BST_CHECKED);
+      ShowWindow(GetDlgItem(dialog, KORV_CONTROL_QUICK_LAUNCH), SW_HIDE);
       return TRUE;
     }
     case WM_COMMAND:
@@ -115,5 +117,5 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
   InitCommonControls();
   gReportPath = commandLine;
-  return (int)DialogBoxParamW(instance, MAKEINTRESOURCEW(1000), nullptr, DialogProc, 0);
+  return (int)DialogBoxParamW(instance, MAKEINTRESOURCEW(KORV_DIALOG_SETUP), nullptr, DialogProc, 0);
 }
