@@ -1,11 +1,16 @@
-// The setup program's payload conventions (see payload_rules.h).
+// The setup program's payload conventions (see payload_rules.h). Every rule the setup
+// applies comes from payload/, the code the setup program runs itself; this file adds the
+// packer's view: what a publisher should hear about.
 #include "pack/payload_rules.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <map>
 
 #include "archive/extract_context.h"
+#include "payload/entry_rules.h"
+#include "payload/text_rules.h"
 
 namespace {
 
@@ -25,12 +30,18 @@ std::string Folded(const std::string& text) {
   return out;
 }
 
-bool EndsWithNoCase(const std::string& text, const char* suffix) {
-  size_t n = std::strlen(suffix);
-  if (text.size() < n) return false;
-  for (size_t i = 0; i < n; ++i)
-    if (FoldCase(uint8_t(text[text.size() - n + i])) != FoldCase(uint8_t(suffix[i]))) return false;
-  return true;
+// An 8-bit name with each byte widened, as the payload rules take it: every character they
+// single out is ASCII, which the code page maps to itself.
+std::u16string Wide(const std::string& text) {
+  std::u16string out;
+  for (char c : text) out.push_back(char16_t(uint8_t(c)));
+  return out;
+}
+
+std::string Narrow(const char16_t* text) {
+  std::string out;
+  for (; *text; ++text) out.push_back(char(*text));
+  return out;
 }
 
 void Add(std::vector<PayloadIssue>& issues, PayloadIssueLevel level, const std::string& entry,
@@ -45,29 +56,28 @@ constexpr size_t kLongestSafeBaseName = 259 - kDefaultDestinationLength;
 const PayloadIssueLevel kError = PayloadIssueLevel::kError;
 const PayloadIssueLevel kWarning = PayloadIssueLevel::kWarning;
 
-// Reserved device names of Windows: a file of that name (with any extension) cannot be made.
-bool IsDeviceName(const std::string& component) {
-  std::string stem = Folded(component.substr(0, component.find('.')));
-  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
-  for (const char* d : kDevices)
-    if (stem == d) return true;
-  if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-      stem[3] >= '1' && stem[3] <= '9')
-    return true;
-  return false;
-}
-
-// Why a name component cannot be created as a file name on Windows, or empty.
+// Why a name component cannot be created as a file name on Windows, or empty: the setup
+// program's own guard, which pack applies to every component, not only the base name.
 std::string ComponentProblem(const std::string& c) {
-  if (c.empty()) return "an empty folder or file name";
-  if (c == "." || c == "..") return "the name \"" + c + "\", which is a folder reference";
-  for (unsigned char ch : c) {
-    if (ch < 32) return "a control character";
-    if (std::strchr("<>:\"|?*", ch)) return std::string("the character '") + char(ch) + "'";
+  const std::u16string wide = Wide(c);
+  switch (UnsafeNameReasonOf(wide.c_str(), int(wide.size()))) {
+    case kNameSafe:
+      return "";
+    case kNameEmpty:
+      return "an empty folder or file name";
+    case kNameFolderReference:
+      return "the name \"" + c + "\", which is a folder reference";
+    case kNameControlCharacter:
+      return "a control character";
+    case kNameReservedCharacter:
+      for (char ch : c)
+        if (std::strchr("<>:\"|?*", ch)) return std::string("the character '") + ch + "'";
+      return "a reserved character";
+    case kNameTrailingDotOrSpace:
+      return "a name ending in a dot or space, which Windows drops";
+    case kNameDevice:
+      return "the reserved device name \"" + c + "\"";
   }
-  if (c.back() == '.' || c.back() == ' ') return "a name ending in a dot or space, which Windows drops";
-  if (IsDeviceName(c)) return "the reserved device name \"" + c + "\"";
   return "";
 }
 
@@ -81,36 +91,75 @@ size_t LineOf(const std::string& text, size_t pos) {
   return size_t(std::count(text.begin(), text.begin() + ptrdiff_t(pos), '\n')) + 1;
 }
 
-struct InfKey {
-  const char* key;
-  size_t width;
-};
-const InfKey kInfKeys[] = {{"ID", 3}, {"Group", 31}, {"Class", 31}, {"Exe", 31}};
-
-// The value the setup reads for a key: the text after the first occurrence of the key, when
-// "=" follows it directly, up to the line end. Returns false when the key counts as absent.
-bool ReadInfValue(const std::string& text, const std::string& key, std::string& value, size_t& at) {
-  at = text.find(key);
-  if (at == std::string::npos || at + key.size() >= text.size() || text[at + key.size()] != '=') return false;
-  size_t start = at + key.size() + 1;
-  size_t end = text.find_first_of("\r\n", start);
-  value = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+// The value the setup reads for a key, by the setup's own rule. Returns false when the key
+// counts as absent.
+bool ReadInfValue(const std::string& text, const char* key, std::string& value) {
+  int length = 0;
+  const char* at = FindSetupInfoValue(text.c_str(), key, &length);
+  if (!at) return false;
+  value.assign(at, size_t(length));
   return true;
+}
+
+// The language-file prefix a ".LNG" entry gives, by the setup's rule.
+std::string LanguagePrefix(const std::string& name) {
+  char16_t prefix[kPayloadNameCapacity];
+  LanguageFilePrefixOf(Wide(name).c_str(), prefix);
+  return Narrow(prefix);
+}
+
+// A language file's name against the first one's prefix: the setup offers the language by
+// the two characters before ".LNG", and leaves the file out when that language is unchecked
+// only if the code it finds after the prefix and "_" is the same.
+void CheckLanguageFileName(const std::string& name, const std::string& firstPrefix,
+                           std::vector<PayloadIssue>& issues) {
+  const std::string base = PayloadBaseName(name);
+  if (base.size() < 8 || base[base.size() - 7] != '_') {
+    Add(issues, kWarning, name,
+        "a language file is named PREFIX_XX.LNG (a prefix, \"_\", a two-letter code); the setup "
+        "program cannot take a language code from this name");
+    return;
+  }
+  const std::string prefix = LanguagePrefix(name);
+  if (Folded(prefix) != Folded(firstPrefix)) {
+    Add(issues, kWarning, name,
+        "its prefix \"" + prefix + "\" differs from \"" + firstPrefix +
+            "\" of the first language file; the setup program recognises language files "
+            "and language-bound entries by the first prefix only");
+    return;
+  }
+  const std::u16string wide = Wide(name);
+  char16_t letters[3], bound[5];
+  LanguageItemLetters(wide.c_str(), letters);
+  for (char16_t& c : letters)
+    if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
+  EntryLanguageCodeText(wide.c_str(), int(firstPrefix.size()), bound);
+  if (std::u16string(bound) != std::u16string(letters)) {
+    Add(issues, kWarning, name,
+        "the setup program would offer its language but install it even when that language is unchecked: "
+        "it looks for \"_\" and the code after the first folder and the first " +
+            std::to_string(firstPrefix.size()) + " characters (the prefix, cut to " +
+            std::to_string(kPayloadNameCapacity - 8) + " characters of a name of 31)");
+  }
 }
 
 }  // namespace
 
 std::string PayloadBaseName(const std::string& name) {
-  size_t cut = name.find_last_of("\\/");
-  return cut == std::string::npos ? name : name.substr(cut + 1);
+  return name.substr(size_t(BaseNameOffset(Wide(name).c_str())));
 }
 
 PayloadRole PayloadRoleOf(const std::string& name) {
-  if (name.size() < 5) return PayloadRole::kOther;  // the scan pass ignores such short names
-  if (Folded(name) == "FILE_ID.DIZ") return PayloadRole::kDescription;
-  if (EndsWithNoCase(name, ".INF")) return PayloadRole::kSetupInfo;
-  if (EndsWithNoCase(name, ".LNG")) return PayloadRole::kLanguageFile;
-  return PayloadRole::kOther;
+  switch (ScanEntryKindOf(Wide(name).c_str())) {
+    case Description:
+      return PayloadRole::kDescription;
+    case SetupInfo:
+      return PayloadRole::kSetupInfo;
+    case LanguageFile:
+      return PayloadRole::kLanguageFile;
+    default:
+      return PayloadRole::kOther;
+  }
 }
 
 void SortPayloadNames(std::vector<std::string>& names) {
@@ -156,25 +205,12 @@ void CheckPayloadNames(const std::vector<std::string>& names, std::vector<Payloa
     if (role == PayloadRole::kSetupInfo) infs.push_back(name);
     const std::string base = PayloadBaseName(name);
     if (role == PayloadRole::kLanguageFile) {
-      if (base.size() < 8 || base[base.size() - 7] != '_') {
-        Add(issues, kWarning, name,
-            "a language file is named PREFIX_XX.LNG (a prefix, \"_\", a two-letter code); the setup "
-            "program cannot take a language code from this name");
-      } else {
-        std::string prefix = base.substr(0, base.size() - 7);
-        if (!haveLanguage) {
-          languagePrefix = prefix;
-        } else if (Folded(prefix) != Folded(languagePrefix)) {
-          Add(issues, kWarning, name,
-              "its prefix \"" + prefix + "\" differs from \"" + languagePrefix +
-                  "\" of the first language file; the setup program recognises language files "
-                  "and language-bound entries by the first prefix only");
-        }
-      }
+      if (!haveLanguage) languagePrefix = LanguagePrefix(name);
       haveLanguage = true;
+      CheckLanguageFileName(name, languagePrefix, issues);
     }
     // The setup program never writes ".INF" entries, so only the others can collide.
-    if (role == PayloadRole::kSetupInfo && base.size() > 4) continue;
+    if (IsNeverInstalled(Wide(base).c_str())) continue;
     auto found = byBase.emplace(Folded(base), name);
     if (!found.second) {
       Add(issues, kError, name,
@@ -213,22 +249,29 @@ void CheckPayloadSize(const std::string& name, uint64_t size, std::vector<Payloa
 
 bool SetupInfoSetsGroup(const uint8_t* data, size_t size) {
   std::string value;
-  size_t at;
-  return ReadInfValue(Text(data, size), "Group", value, at);
+  return ReadInfValue(Text(data, size), "Group", value);
 }
 
 bool SetupInfoSetsExe(const uint8_t* data, size_t size) {
   std::string value;
-  size_t at;
-  return ReadInfValue(Text(data, size), "Exe", value, at) && !value.empty();
+  return ReadInfValue(Text(data, size), "Exe", value) && !value.empty();
 }
 
 void CheckInstallResults(const std::vector<std::string>& names, bool exeFromInfo, std::vector<PayloadIssue>& issues) {
   bool mainProgram = exeFromInfo, uninstaller = false;
   for (const std::string& name : names) {
     const std::string base = PayloadBaseName(name);
-    if (Folded(base) == "UNINST.EXE") uninstaller = true;
-    if (base.size() > 4 && FoldCase(uint8_t(base[0])) == 'K' && EndsWithNoCase(base, ".EXE")) mainProgram = true;
+    const std::u16string wide = Wide(base);
+    if (IsUninstallerName(wide.c_str())) {
+      uninstaller = true;
+    } else if (!mainProgram && IsMainProgramCandidate(wide.c_str())) {
+      mainProgram = true;  // the first in archive order, as the install pass takes it
+      if (base.size() >= size_t(kPayloadNameCapacity))
+        Add(issues, kWarning, name,
+            "it becomes the main program, whose name the setup program keeps to " +
+                std::to_string(kPayloadNameCapacity - 1) + " characters: the shortcuts would start \"" +
+                base.substr(0, kPayloadNameCapacity - 1) + "\", which is not there");
+    }
   }
   if (!mainProgram)
     Add(issues, kWarning, "",
@@ -241,11 +284,11 @@ void CheckInstallResults(const std::vector<std::string>& names, bool exeFromInfo
 void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size,
                     const std::vector<std::string>& names, std::vector<PayloadIssue>& issues) {
   const std::string text = Text(data, size);
-  for (const InfKey& k : kInfKeys) {
+  for (const SetupInfoKey& k : kSetupInfoKeys) {
     std::string value;
-    size_t at;
     const std::string key = k.key;
-    if (!ReadInfValue(text, key, value, at)) {
+    const size_t width = size_t(k.width);
+    if (!ReadInfValue(text, k.key, value)) {
       size_t first = text.find(key);
       size_t meant = text.find(key + "=");
       if (first != std::string::npos && meant != std::string::npos) {
@@ -263,11 +306,18 @@ void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size,
       }
       continue;
     }
-    if (value.size() > k.width) {
+    const size_t at = text.find(key);  // the occurrence the setup read
+    if (at > 0 && (std::isalnum(uint8_t(text[at - 1])) || text[at - 1] == '_')) {
+      Add(issues, kWarning, name,
+          "the setup program takes \"" + key + "\" from inside a longer word on line " +
+              std::to_string(LineOf(text, at)) + " (the first \"" + key +
+              "\" in the text counts wherever it stands), so it reads \"" + value + "\" as its value");
+    }
+    if (value.size() > width) {
       Add(issues, kError, name,
           "the value of \"" + key + "\" has " + std::to_string(value.size()) +
-              " characters; the setup program keeps only " + std::to_string(k.width) + " (\"" +
-              value.substr(0, k.width) + "\")");
+              " characters; the setup program keeps only " + std::to_string(width) + " (\"" +
+              value.substr(0, width) + "\")");
       continue;
     }
     if (key == "Exe" && !value.empty()) {
@@ -284,54 +334,53 @@ void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size,
 
 void CheckDescription(const std::string& name, const uint8_t* data, size_t size, bool groupFromInfo,
                       std::vector<PayloadIssue>& issues) {
-  std::string line = Text(data, std::min<size_t>(size, 259));
-  size_t end = line.find_first_of("\n\r([");
-  if (end == 0 || line.empty()) {
+  DescriptionLine line;
+  ReadDescriptionLine(Text(data, size).c_str(), &line);
+  const std::string product = line.product;
+  if (product.empty()) {
     Add(issues, kWarning, name, "its first line gives no product name");
     return;
   }
-  if (end != std::string::npos) line.resize(end);
-  if (!line.empty() && line.back() == ' ') line.pop_back();
-  size_t version = line.find(" Version ");
-  std::string product = version == std::string::npos ? line : line.substr(0, version);
-  if (product.size() > 127) product.resize(127);
-  if (!groupFromInfo && product.size() > 31) {
+  if (line.productLength >= int(sizeof line.product))
     Add(issues, kWarning, name,
-        "the product name has " + std::to_string(product.size()) +
-            " characters and becomes the program group's name, which keeps only 31 (\"" + product.substr(0, 31) +
+        "the product name has " + std::to_string(line.productLength) + " characters; the setup program shows only " +
+            std::to_string(sizeof line.product - 1));
+  if (line.versionLength >= int(sizeof line.version))
+    Add(issues, kWarning, name,
+        "the version has " + std::to_string(line.versionLength) + " characters; the setup program shows only " +
+            std::to_string(sizeof line.version - 1) + " (\"" + line.version + "\")");
+  const size_t width = size_t(kSetupInfoKeys[1].width);  // the group name's, which it fills
+  if (!groupFromInfo && product.size() > width) {
+    Add(issues, kWarning, name,
+        "the product name has " + std::to_string(line.productLength) +
+            " characters and becomes the program group's name, which keeps only 31 (\"" + product.substr(0, width) +
             "\"); give a shorter \"Group\" in the .INF");
   }
 }
 
 void CheckLanguageFile(const std::string& name, const uint8_t* data, size_t size,
                        std::vector<PayloadIssue>& issues) {
-  if (size <= 7) return;  // reported by CheckPayloadSize
-  // The setup program reads at most 259 characters, UTF-16 after a byte order mark.
-  std::u16string text;
-  if (size >= 2 && data[0] == 0xFF && data[1] == 0xFE) {
-    for (size_t i = 2; i + 1 < size && text.size() < 259; i += 2) {
-      char16_t c = char16_t(data[i] | data[i + 1] << 8);
-      if (!c) break;
-      text.push_back(c);
-    }
+  if (size <= kShortestIgnoredLanguageFile) return;  // reported by CheckPayloadSize
+  // What the setup program decodes: 8-bit text is widened byte by byte here, which keeps
+  // every character the reading looks for.
+  char16_t text[kLanguageFileReadCharacters + 1] = {};
+  const uint32_t bytes = size > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(size);
+  if (IsUtf16LanguageFile(data, bytes)) {
+    DecodeUtf16LanguageFile(data, bytes, text, kLanguageFileReadCharacters + 1);
   } else {
-    for (size_t i = 0; i < size && text.size() < 259 && data[i]; ++i) text.push_back(data[i]);
+    for (uint32_t i = 0; i < bytes && i < uint32_t(kLanguageFileReadCharacters) && data[i]; ++i) text[i] = data[i];
   }
-  if (text.empty() || text[0] != u'[') {
+  int start = 0, end = 0;
+  if (FindLanguageName(text, &start, &end)) return;
+  if (text[0] != u'[') {
     Add(issues, kWarning, name, "a language file must start with \"[\"; the setup program offers no language for it");
-    return;
-  }
-  size_t at = text.find(u"Language");
-  if (at == std::u16string::npos) {
+  } else if (std::u16string(text).find(u"Language") == std::u16string::npos) {
     Add(issues, kWarning, name,
         "no \"Language\" within its first 259 characters; the setup program offers no language for it");
-    return;
-  }
-  size_t start = at + 9;  // "Language" and the character after it (normally "=")
-  size_t end = start < text.size() ? text.find_first_of(u"(=\r\n", start) : start;
-  if (start >= text.size() || end == start)
+  } else {
     Add(issues, kWarning, name,
         "the first \"Language\" in it is not followed by a name; the setup program offers no language for it");
+  }
 }
 
 bool CheckStubSize(uint64_t size, std::vector<PayloadIssue>& issues) {

@@ -14,6 +14,8 @@
 //     most 3, 31, 31 and 31 characters of their values;
 //   - finds the archive only when it starts at offset 0 or at an offset from 7 to 249,996.
 // Names here are 8-bit text in the archive's code page, folders separated by '\'.
+// Each rule above is the setup program's own code (payload/entry_rules.h, payload/text_rules.h);
+// the checks here say what it means for a publisher, and are stricter where they differ.
 #pragma once
 #include <cstddef>
 #include <cstdint>

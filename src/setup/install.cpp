@@ -23,8 +23,6 @@ constexpr int kLinkTargetCapacity = 264;
 constexpr int kMessageCapacity = 263;  // group name and text 3000 together
 constexpr int kTitleCapacity = 512;
 
-char16_t UpperAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }
-
 void Skip(char16_t* name) { name[0] = 0; }
 
 // One extraction run with the install callback; a refusal by the callback (which ends the
@@ -67,21 +65,10 @@ bool PayloadIntact() {
 }  // namespace
 
 LanguageCode EntryLanguageCode(const char16_t* name, int prefixLength) {
-  for (const char16_t* p = name; *p; ++p) {
-    if (*p == u'\\') {
-      name = p + 1;
-      break;
-    }
-  }
-  if (TextLength(name) <= prefixLength || name[prefixLength] != u'_') return 0;
-  const char16_t* code = name + prefixLength + 1;
-  int length = 0;
-  while (code[length] && code[length] != u'.') ++length;
-  if (length == 0 || length > 4) return 0;
-  char16_t upper[5] = {};
-  for (int i = 0; i < length; ++i) upper[i] = UpperAscii(code[i]);
+  char16_t code[5];
+  if (EntryLanguageCodeText(name, prefixLength, code) == 0) return 0;
   char letters[4] = {};
-  WideToAnsi(upper, letters, 4);  // at most the first 3 characters remain
+  WideToAnsi(code, letters, 4);  // at most the first 3 characters remain
   return LanguageCodeOf(letters);
 }
 
@@ -94,7 +81,7 @@ int InstallCallback(char16_t* name, const uint8_t*, uint32_t, void* value) {
     context->refusal = kScanUnsafeName;
     return 1;
   }
-  // 1. Entries of an unchecked language are dropped.
+  // Entries of an unchecked language are dropped.
   LanguageCode code = EntryLanguageCode(name, TextLength(gSetupState->languageFilePrefix));
   if (code != 0) {
     WindowHandle list = DialogItem(context->dialog, kControlLanguages);
@@ -104,8 +91,8 @@ int InstallCallback(char16_t* name, const uint8_t*, uint32_t, void* value) {
       return 0;
     }
   }
-  // 2. Every file lands in the destination folder itself, under its base name.
-  const char16_t* base = name + FileNameOffset(name);
+  // Every file lands in the destination folder itself, under its base name.
+  const char16_t* base = name + BaseNameOffset(name);
   char16_t target[kPathCapacity];
   CopyText(context->destination, target, kPathCapacity);
   EnsureTrailingSeparator(target, kPathCapacity);
@@ -116,94 +103,96 @@ int InstallCallback(char16_t* name, const uint8_t*, uint32_t, void* value) {
     context->refusal = kExtractCannotCreate;
     return 1;
   }
-  // 3. Uninstaller, installation descriptions and the main program.
-  if (EqualsIgnoreCase(base, u"UnInst.exe")) {
-    CopyText(base, context->uninstaller, 32);
-  } else if (TextLength(base) > 4) {
-    if (EndsWithIgnoreCase(base, u".INF")) {
-      Skip(name);
-      return 0;
-    }
-    if ((base[0] == u'K' || base[0] == u'k') && EndsWithIgnoreCase(base, u".EXE") &&
-        !context->mainProgram[0])
-      CopyText(base, context->mainProgram, 32);
+  if (IsUninstallerName(base)) {
+    CopyText(base, context->uninstaller, kPayloadNameCapacity);  // the last one wins
+  } else if (IsNeverInstalled(base)) {
+    Skip(name);
+    return 0;
+  } else if (IsMainProgramCandidate(base) && !context->mainProgram[0]) {
+    CopyText(base, context->mainProgram, kPayloadNameCapacity);  // the first one wins
   }
-  // 4. An existing file of that name goes first; a failure shows up when it is created.
+  // An existing file of that name goes first; a failure shows up when it is created.
   if (FileExists(target)) DeleteOutputFile(target);
-  // 5. The target path, also shown in the status line.
+  // The target path, also shown in the status line.
   CopyText(target, name, kPathCapacity);
   DialogSetItemText(context->dialog, kControlStatus, target);
   return 0;
 }
 
-int RunInstall(WindowHandle dialog) {
-  // 1-2. The context, and the destination from the edit field.
-  char16_t group[32];
-  AnsiToWide(gSetupState->groupName, group, 32);
-  InstallContext context = {};
-  context.dialog = dialog;
-  AnsiToWide(gSetupState->mainProgram, context.mainProgram, 32);
-  DialogGetItemText(dialog, kControlDestination, context.destination, 258);
-  if (!context.destination[0]) return -1;
+namespace {
 
-  // 3-5. Wait cursor, no critical-error boxes, the folder, an old PSAPI.DLL moved aside.
-  void* cursor = ShowWaitCursor();
-  SuppressCriticalErrorBoxes();
+// What RunInstall carries from one step to the next besides the context.
+struct InstallRun {
+  char16_t group[kPayloadNameCapacity];  // the group name, wide
+  void* cursor;                          // the cursor before the wait cursor
+  bool staged;                           // the staging attempt ran
+};
+
+// The destination folder exists, and a PSAPI.DLL there is out of the way. Products once
+// shipped their own copy of that system library in their folder, where Windows finds it
+// before the system's own; a left-over old copy would shadow the current one for the new
+// programs. It is renamed to KVPSAPI.DLL rather than deleted, so nothing is lost. Neither
+// result is looked at: a folder that cannot be made shows up as a file that cannot be created.
+void PrepareDestination(const InstallContext& context) {
   CreateDirectories(context.destination);
   MoveOldPsapiAside(context.destination);
+}
 
-  // 6-7. The first attempt, and the staging attempt when a file could not be created.
+// The install pass, and, when a file in the destination cannot be created (-5: a file in
+// use, a folder in its place), the whole pass again into a fresh staging folder named after
+// the destination's last component, whose content is moved into place afterwards. A main
+// program or uninstaller found by the first attempt remains.
+int RunInstallPasses(InstallContext& context, InstallRun& run) {
   int result = InstallPass(&context);
-  bool staged = false;
+  if (result != kExtractCannotCreate) return result;
+  run.staged = true;
+  MakeTempFolderName(context.stagingRoot, kPathCapacity);
+  char16_t staging[kPathCapacity];
+  CopyText(context.stagingRoot, staging, kPathCapacity);
+  char16_t last[kPathCapacity];
+  LastComponent(context.destination, last);
+  JoinPath(last, staging, kPathCapacity);
+  CopyText(context.destination, context.realDestination, kPathCapacity);
+  CopyText(staging, context.destination, kPathCapacity);
+  CreateDirectories(context.destination);
+  return InstallPass(&context);
+}
+
+// The message for a failed pass; files written so far stay. -5 again, even in the staging
+// folder, is the system's message for error 82. Every other code (3 a checksum, 9 and -1 no
+// memory for the window or a copy buffer, 2 an archive that is gone) is reported as a
+// damaged download, unless a checksum mismatch turns out to be a short write on a sound
+// archive (a full disk).
+void ReportFailedPass(WindowHandle dialog, int result, const InstallContext& context) {
   if (result == kExtractCannotCreate) {
-    staged = true;
-    MakeTempFolderName(context.stagingRoot, kPathCapacity);
-    char16_t staging[kPathCapacity];
-    CopyText(context.stagingRoot, staging, kPathCapacity);
-    char16_t last[kPathCapacity];
-    LastComponent(context.destination, last);
-    JoinPath(last, staging, kPathCapacity);
-    CopyText(context.destination, context.realDestination, kPathCapacity);
-    CopyText(staging, context.destination, kPathCapacity);
-    CreateDirectories(context.destination);
-    result = InstallPass(&context);
+    ShowSystemError(dialog, kErrorCannotMake, nullptr);
+  } else if (result == kExtractBadChecksum && context.refusal == 0 && PayloadIntact()) {
+    ShowSystemError(dialog, kErrorDiskFull, nullptr);
+  } else {
+    ShowTextMessage(dialog, kTextBrokenFile, gSetupState->modulePath, kMbIconHand);
   }
+}
 
-  // 8. Failure: files written so far stay; the message names the cause.
-  if (result != 0) {
-    RestoreCursor(cursor);
-    if (result == kExtractCannotCreate) {
-      ShowSystemError(dialog, kErrorCannotMake, nullptr);
-    } else if (result == kExtractBadChecksum && context.refusal == 0 && PayloadIntact()) {
-      // The archive is sound, so the written copy fell short: not a damaged download.
-      ShowSystemError(dialog, kErrorDiskFull, nullptr);
-    } else {
-      ShowTextMessage(dialog, kTextBrokenFile, gSetupState->modulePath, kMbIconHand);
-    }
-    return result;
-  }
+// Moves what the staging attempt wrote onto the user's destination: 0, or -1 when the shell
+// failed or the user cancelled it. The shell moves a folder onto an existing folder as a
+// sub-folder of it (Dest\Tool\Tool), and some shells skip a folder that meets one of the
+// same name: so the staging folder's content is moved ("folder\*"), each item merging into
+// the destination.
+int MoveStagedIntoPlace(WindowHandle dialog, InstallContext& context) {
+  char16_t content[kPathCapacity];
+  CopyText(context.destination, content, kPathCapacity);
+  JoinPath(u"*", content, kPathCapacity);
+  int result = ShellMove(dialog, content, context.realDestination) == 0 ? 0 : -1;
+  // The emptied staging folder goes at once: the program group may be built in the staging
+  // root under the same name (a destination named after the group).
+  if (result == 0) ShellDeleteTree(context.destination);
+  CopyText(context.realDestination, context.destination, kPathCapacity);
+  return result;
+}
 
-  // 9. Into place from the staging folder.
-  DialogSetItemText(dialog, kControlStatus, u"");
-  if (staged) {
-    // The shell moves a folder onto an existing folder as a sub-folder of it (Dest\Tool\Tool),
-    // and some shells skip a folder that meets one of the same name: so the staging folder's
-    // content is moved ("folder\*"), each item merging into the destination.
-    char16_t content[kPathCapacity];
-    CopyText(context.destination, content, kPathCapacity);
-    JoinPath(u"*", content, kPathCapacity);
-    result = ShellMove(dialog, content, context.realDestination) == 0 ? 0 : -1;
-    // The emptied staging folder goes at once: the program group may be built in the
-    // staging root under the same name (a destination named after the group).
-    if (result == 0) ShellDeleteTree(context.destination);
-    CopyText(context.realDestination, context.destination, kPathCapacity);
-    if (result != 0) {
-      RestoreCursor(cursor);
-      return result;
-    }
-  }
-
-  // 10-12. Remembered folder, uninstall entry, shortcuts.
+// The remembered folder, the uninstall entry and the chosen shortcuts; their failures are
+// silent. Without a main program no check box is read.
+void RegisterInstallation(WindowHandle dialog, InstallContext& context, const char16_t* group) {
   SaveDestination(context.destination);
   if (context.uninstaller[0]) {
     char16_t path[kLinkTargetCapacity];
@@ -211,18 +200,17 @@ int RunInstall(WindowHandle dialog) {
     JoinPath(context.uninstaller, path, kLinkTargetCapacity);
     RegisterUninstall(path);
   }
-  if (context.mainProgram[0]) {
-    if (DialogIsChecked(dialog, kControlProgramGroup)) CreateProgramGroup(dialog, &context);
-    char16_t program[kLinkTargetCapacity];
-    CopyText(context.destination, program, kLinkTargetCapacity);
-    JoinPath(context.mainProgram, program, kLinkTargetCapacity);
-    if (DialogIsChecked(dialog, kControlDesktopIcon)) CreateDesktopLink(program, group);
-    if (DialogIsChecked(dialog, kControlQuickLaunch)) CreateQuickLaunchLink(program, group);
-  }
+  if (!context.mainProgram[0]) return;
+  if (DialogIsChecked(dialog, kControlProgramGroup)) CreateProgramGroup(dialog, &context);
+  char16_t program[kLinkTargetCapacity];
+  CopyText(context.destination, program, kLinkTargetCapacity);
+  JoinPath(context.mainProgram, program, kLinkTargetCapacity);
+  if (DialogIsChecked(dialog, kControlDesktopIcon)) CreateDesktopLink(program, group);
+  if (DialogIsChecked(dialog, kControlQuickLaunch)) CreateQuickLaunchLink(program, group);
+}
 
-  // 13-16. Staging root removed, cursor back, the success message.
-  if (staged) ShellDeleteTree(context.stagingRoot);
-  RestoreCursor(cursor);
+// The group name followed by text 3000, captioned with the dialog's title.
+void ShowInstalledMessage(WindowHandle dialog, const char16_t* group) {
   char16_t message[kMessageCapacity] = {};
   CopyText(group, message, kMessageCapacity);
   int used = TextLength(message);
@@ -230,5 +218,37 @@ int RunInstall(WindowHandle dialog) {
   char16_t title[kTitleCapacity];
   WindowGetText(dialog, title, kTitleCapacity);
   ShowMessage(dialog, message, title, kMbIconInformation);
+}
+
+}  // namespace
+
+int RunInstall(WindowHandle dialog) {
+  InstallRun run = {};
+  AnsiToWide(gSetupState->groupName, run.group, kPayloadNameCapacity);
+  InstallContext context = {};
+  context.dialog = dialog;
+  AnsiToWide(gSetupState->mainProgram, context.mainProgram, kPayloadNameCapacity);
+  // The edit field holds at most 257 characters, so the base name and a separator still fit.
+  DialogGetItemText(dialog, kControlDestination, context.destination, 258);
+  if (!context.destination[0]) return -1;  // nothing to do, and nothing shown
+
+  run.cursor = ShowWaitCursor();
+  SuppressCriticalErrorBoxes();
+  PrepareDestination(context);
+  int result = RunInstallPasses(context, run);
+  if (result != 0) {
+    RestoreCursor(run.cursor);
+    ReportFailedPass(dialog, result, context);
+    return result;  // the dialog stays open for another try
+  }
+  DialogSetItemText(dialog, kControlStatus, u"");
+  if (run.staged && MoveStagedIntoPlace(dialog, context) != 0) {
+    RestoreCursor(run.cursor);
+    return -1;  // the shell has shown what went wrong; the staging root stays
+  }
+  RegisterInstallation(dialog, context, run.group);
+  if (run.staged) ShellDeleteTree(context.stagingRoot);
+  RestoreCursor(run.cursor);
+  ShowInstalledMessage(dialog, run.group);
   return 0;
 }

@@ -15,9 +15,12 @@ LanguageCode EntryLanguageCode(const char16_t* name, int prefixLength);
 // the name buffer, or the empty text for an entry that is decoded and dropped.
 int InstallCallback(char16_t* name, const uint8_t* data, uint32_t size, void* context);
 
-// The install sequence for OK. 0 on success; -1 for an empty destination or a failed move
-// from the staging folder; -5 when a file cannot be created even in the staging folder;
-// another extraction result otherwise.
+// The install sequence for OK. 0 on success, and the dialog closes; anything else leaves
+// it open. -1 for an empty destination or a failed move from the staging folder (the same
+// code as an extraction run without memory for a copy buffer: the dialog treats both
+// alike); -5 when a file cannot be created even in the staging folder; another extraction
+// result otherwise (3 a checksum, 9 no memory for the window, ...), reported as a damaged
+// download.
 int RunInstall(WindowHandle dialog);
 
 // Error code of the message for a payload that is intact but could not be written out

@@ -1,15 +1,11 @@
-// The scan pass and the two description formats it reads.
-//
-// Installation description (".INF"): lines key=value; for each of the keys ID, Group, Class
-// and Exe only the first occurrence of the key's text counts, and only when "=" follows it
-// at once. Product description ("FILE_ID.DIZ"): the first line, product name optionally
-// followed by " Version " and a version.
+// The scan pass, and what it makes of the two description formats: the state's product
+// fields, the window title and the title static. How the formats are read is one of the
+// payload rules (payload/text_rules.h), which setuptool pack predicts from as well.
 #include "setup/scan.h"
-
-#include <cstring>
 
 #include "archive/extract.h"
 #include "localisation/language_files.h"
+#include "payload/text_rules.h"
 #include "setup/entry_names.h"
 #include "setup/setup_state.h"
 #include "system/text.h"
@@ -19,24 +15,6 @@ namespace {
 
 constexpr int kTitleControl = 1001;
 constexpr int kTitleCapacity = 512;
-
-// Copies at most width bytes of text up to the first line end into field (width + 1 bytes).
-void TakeValue(const char* value, char* field, int width) {
-  int n = 0;
-  while (n < width && value[n] && value[n] != '\r' && value[n] != '\n') {
-    field[n] = value[n];
-    ++n;
-  }
-  field[n] = 0;
-}
-
-void ParseKey(const char* text, const char* key, char* field, int width) {
-  const char* at = std::strstr(text, key);
-  if (!at) return;
-  at += std::strlen(key);
-  if (*at != '=') return;
-  TakeValue(at + 1, field, width);
-}
 
 }  // namespace
 
@@ -57,17 +35,8 @@ int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialo
     // unsafe file is refused before anything is installed.
     if (IsUnsafeEntryName(name)) ++gSetupState->unsafeEntries;
     int n = TextLength(name);
-    char16_t kind = VerifyOnly;
-    if (n >= 5) {
-      if (EqualsIgnoreCase(name, u"FILE_ID.DIZ")) {
-        kind = Description;
-      } else if (EndsWithIgnoreCase(name, u".INF")) {
-        kind = SetupInfo;
-      } else if (EndsWithIgnoreCase(name, u".LNG")) {
-        kind = LanguageFile;
-        SetLanguageFilePrefix(name);
-      }
-    }
+    char16_t kind = ScanEntryKindOf(name);
+    if (kind == LanguageFile) SetLanguageFilePrefix(name);
     // The code goes first and the whole name behind it (when it fits; a name of 259
     // characters loses its first one), so the second call still reads the name's end.
     if (n < 259) {
@@ -86,7 +55,7 @@ int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialo
       ParseSetupInfo(reinterpret_cast<const char*>(data));
       break;
     case LanguageFile:
-      if (size > 7) AddLanguageFileItem(dialog, data, size, name + 1);
+      if (size > kShortestIgnoredLanguageFile) AddLanguageFileItem(dialog, data, size, name + 1);
       break;
     default:
       break;
@@ -96,34 +65,25 @@ int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialo
 
 void ParseSetupInfo(const char* text) {
   if (!text) return;
-  ParseKey(text, "ID", gSetupState->productId, 3);
-  ParseKey(text, "Group", gSetupState->groupName, 31);
-  ParseKey(text, "Class", gSetupState->windowClass, 31);
-  ParseKey(text, "Exe", gSetupState->mainProgram, 31);
+  char* const fields[kSetupInfoKeyCount] = {gSetupState->productId, gSetupState->groupName,
+                                            gSetupState->windowClass, gSetupState->mainProgram};
+  for (int k = 0; k < kSetupInfoKeyCount; ++k) {
+    int length = 0;
+    const char* value = FindSetupInfoValue(text, kSetupInfoKeys[k].key, &length);
+    if (!value) continue;  // absent: the field keeps what it held
+    if (length > kSetupInfoKeys[k].width) length = kSetupInfoKeys[k].width;
+    for (int i = 0; i < length; ++i) fields[k][i] = value[i];
+    fields[k][length] = 0;
+  }
 }
 
 void ApplyDescription(WindowHandle dialog, const char* text) {
   if (!text) return;
-  // 1-2. The first line of at most 259 bytes, without a space right before its end.
-  char line[260] = {};
-  for (int i = 0; i < 259 && text[i]; ++i) line[i] = text[i];
-  int end = 0;
-  while (line[end] && line[end] != '\n' && line[end] != '\r' && line[end] != '(' &&
-         line[end] != '[')
-    ++end;
-  if (end > 0 && line[end - 1] == ' ') --end;
-  line[end] = 0;
-  // 3. Product name and version.
-  char product[128] = {};
-  char version[32] = {};
-  const char* split = std::strstr(line, " Version ");
-  if (split) {
-    int n = int(split - line);
-    AppendTextNarrow(split + 9, version, 32);
-    line[n] = 0;
-  }
-  AppendTextNarrow(line, product, 128);
-  // 4. Window title: the current title, a space, the name, a space and the version.
+  DescriptionLine line;
+  ReadDescriptionLine(text, &line);
+  const char* product = line.product;
+  const char* version = line.version;
+  // Window title: the current title, a space, the name, a space and the version.
   char16_t title[kTitleCapacity];
   WindowGetText(dialog, title, kTitleCapacity);
   AppendText(u" ", title, kTitleCapacity);
@@ -131,14 +91,14 @@ void ApplyDescription(WindowHandle dialog, const char* text) {
   AppendText(u" ", title, kTitleCapacity);
   AppendAnsiAsWide(version, title, kTitleCapacity);
   WindowSetText(dialog, title);
-  // 5. Title static in its own font: the name, a space and the version.
+  // Title static in its own font: the name, a space and the version.
   char16_t heading[kTitleCapacity] = {};
   AppendAnsiAsWide(product, heading, kTitleCapacity);
   AppendText(u" ", heading, kTitleCapacity);
   AppendAnsiAsWide(version, heading, kTitleCapacity);
   if (void* font = CreateTitleFont()) DialogSetItemFont(dialog, kTitleControl, font);
   DialogSetItemText(dialog, kTitleControl, heading);
-  // 6. The group name defaults to the product name.
+  // The group name defaults to the product name.
   if (!gSetupState->groupName[0]) {
     gSetupState->groupName[0] = 0;
     AppendTextNarrow(product, gSetupState->groupName, 32);

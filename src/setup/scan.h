@@ -5,16 +5,11 @@
 #pragma once
 #include <cstdint>
 
+#include "payload/entry_rules.h"
 #include "system/window.h"
 
-// The code the scan callback writes into the first character of an entry's name: all lie in
-// 1..31, which the extraction run treats as "decode into memory".
-enum ScanEntryKind : char16_t {
-  Description = 1,   // "FILE_ID.DIZ" (whole name): product name and version
-  SetupInfo = 2,     // "*.INF": keys ID, Group, Class, Exe
-  LanguageFile = 4,  // "*.LNG": a language list item
-  VerifyOnly = 7,    // anything else: decoded so its checksum is verified, then dropped
-};
+// ScanEntryKind, the code the scan callback writes into the first character of an entry's
+// name, is one of the payload rules (payload/entry_rules.h).
 
 // Result of a scan pass whose archive was intact but named an entry that cannot be installed
 // safely (the same code as a checksum mismatch: the payload is damaged).

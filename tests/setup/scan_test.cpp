@@ -26,6 +26,11 @@ TEST(EntryNames, UnsafeNamesAreRecognised) {
       {u"LPT", false},         {u"ACON", false},         {u"readme.txt", false},
       {u"docs\\readme.txt", false}, {u".hidden", false}, {u"a..b", false},
       {u"..\\evil.txt", false},  // the folders are never reproduced: only the base name counts
+      {u"CONIN$", true},       {u"conout$.log", true},   {u"Clock$", true},
+      {u"CON .txt", true},     {u"what?.txt", true},     {u"a<b", true},
+      {u"pipe|x", true},       {u"say\"hi\"", true},     {u"star*", true},
+      {u"tab\tx", true},       {u"name.", true},         {u"name ", true},
+      {u"CON\\readme.txt", false},  // a folder named CON is never made
   };
   for (const Case& c : cases)
     EXPECT_EQ(IsUnsafeEntryName(c.name), c.unsafe) << HostUtf8(c.name);
