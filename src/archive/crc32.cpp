@@ -1,7 +1,7 @@
 // The CRC-32 of headers and entry data.
 //
 // Every extracted byte passes through Crc32Update, so it is built for speed: besides the
-// byte-wise table of the format, BuildCrcTable derives seven further rows so that eight bytes
+// byte-wise table of the format, BuildCrcRows derives seven further rows so that eight bytes
 // are folded in per step ("slicing by eight"). Row k holds the CRC of a byte followed by k
 // zero bytes, so the eight lookups of one step together equal eight byte-wise steps; the
 // result is the same value, bit for bit.
@@ -9,8 +9,7 @@
 
 #include "archive/extract_context.h"
 
-void BuildCrcTable(ExtractContext* context) {
-  uint32_t* table = context->crcTable;
+void BuildCrcRows(uint32_t* table, uint32_t (*wideRows)[256]) {
   for (uint32_t i = 0; i < 256; ++i) {
     uint32_t x = i;
     for (int k = 0; k < 8; ++k) x = (x & 1) ? (x >> 1) ^ 0xEDB88320u : x >> 1;
@@ -18,16 +17,15 @@ void BuildCrcTable(ExtractContext* context) {
   }
   const uint32_t* previous = table;
   for (int row = 0; row < 7; ++row) {
-    uint32_t* next = context->crcTableWide[row];
+    uint32_t* next = wideRows[row];
     for (uint32_t i = 0; i < 256; ++i) next[i] = (previous[i] >> 8) ^ table[previous[i] & 0xFF];
     previous = next;
   }
 }
 
-uint32_t Crc32Update(const ExtractContext* context, uint32_t value, const uint8_t* bytes,
-                     uint32_t length) {
-  const uint32_t* t0 = context->crcTable;
-  const uint32_t(*t)[256] = context->crcTableWide;  // t[k-1]: byte followed by k zero bytes
+uint32_t Crc32UpdateRows(const uint32_t* t0, const uint32_t (*t)[256], uint32_t value,
+                         const uint8_t* bytes, uint32_t length) {
+  // t[k-1]: byte followed by k zero bytes
   while (length >= 8) {
     const uint32_t lo = value ^ (uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 |
                                  uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24);
@@ -40,4 +38,18 @@ uint32_t Crc32Update(const ExtractContext* context, uint32_t value, const uint8_
   }
   while (length--) value = (value >> 8) ^ t0[(value ^ *bytes++) & 0xFF];
   return value;
+}
+
+void BuildCrcTable(ExtractContext* context) { BuildCrcRows(context->crcTable, context->crcTableWide); }
+
+void BuildCrcTable(Crc32Table* table) { BuildCrcRows(table->byteRow, table->wideRows); }
+
+uint32_t Crc32Update(const ExtractContext* context, uint32_t value, const uint8_t* bytes,
+                     uint32_t length) {
+  return Crc32UpdateRows(context->crcTable, context->crcTableWide, value, bytes, length);
+}
+
+uint32_t Crc32Update(const Crc32Table* table, uint32_t value, const uint8_t* bytes,
+                     uint32_t length) {
+  return Crc32UpdateRows(table->byteRow, table->wideRows, value, bytes, length);
 }

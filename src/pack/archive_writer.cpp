@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "archive/crc32.h"
-#include "archive/extract_context.h"
 #include "pack/rar20_encoder.h"
 
 namespace {
@@ -61,7 +60,7 @@ int BeginArchive(ArchiveWriter& w, PackSink sink, int level, bool solid, uint64_
   w.solid = solid && w.level > 0;
   w.written = 0;
   w.entryCount = 0;
-  w.crc = new (std::nothrow) ExtractContext();
+  w.crc = new (std::nothrow) Crc32Table();
   if (!w.crc) return kPackNoMemory;
   BuildCrcTable(w.crc);
   if (w.level > 0) {

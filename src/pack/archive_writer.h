@@ -22,7 +22,7 @@
 #include "archive/rar_format.h"
 #include "pack/pack_io.h"
 
-struct ExtractContext;
+struct Crc32Table;
 struct Rar20Encoder;
 
 constexpr uint32_t kMaxEntrySize = 0x7FFFFFFF;  // sizes and offsets are signed 32-bit in the reader
@@ -59,7 +59,7 @@ struct ArchiveWriter {
   uint64_t startOffset = 0;   // file offset of the marker (size of the stub before it)
   uint64_t written = 0;       // bytes of archive written
   uint32_t entryCount = 0;
-  ExtractContext* crc = nullptr;  // holds the CRC table (the reader's own CRC-32)
+  Crc32Table* crc = nullptr;  // the CRC table, filled once; the same CRC-32 as the reader's
   Rar20Encoder* encoder = nullptr;
 };
 

@@ -1,10 +1,12 @@
 // The CRC-32 of headers and data: the standard check value, and the eight-bytes-a-step
-// update against the byte-wise rule for every length and alignment.
+// update against the byte-wise rule for every length and alignment, and the standalone
+// table against the context's.
 #include "archive/crc32.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -43,6 +45,17 @@ TEST_F(Crc, EightBytesAStepEqualsTheByteWiseRule) {
           << offset << " " << length;
     }
   }
+}
+
+// The writer checksums with a table of its own: every row must equal the context's, and so
+// must every update, or an archive the writer makes would fail the reader's checks.
+TEST_F(Crc, StandaloneTableEqualsTheContextTable) {
+  Crc32Table table;
+  BuildCrcTable(&table);
+  EXPECT_EQ(std::memcmp(table.byteRow, context_->crcTable, sizeof table.byteRow), 0);
+  EXPECT_EQ(std::memcmp(table.wideRows, context_->crcTableWide, sizeof table.wideRows), 0);
+  const uint8_t digits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  EXPECT_EQ(~Crc32Update(&table, 0xFFFFFFFFu, digits, 9), 0xCBF43926u);
 }
 
 }  // namespace
