@@ -66,8 +66,6 @@ void CloseStream(FileStream* stream) {
 bool SetFileTimeFromDos(const char16_t* path, uint32_t dosDateTime) {
   if (!path) return false;
   const std::string native = HostNativePath(path);
-  struct stat st;
-  if (stat(native.c_str(), &st) != 0) return false;
   // The DOS fields in local time, as DosDateTimeToFileTime reads them (seconds in units of
   // two); mktime turns local time into the system's time, as LocalFileTimeToFileTime does.
   const uint32_t date = dosDateTime >> 16, time = dosDateTime & 0xFFFF;
@@ -86,7 +84,8 @@ bool SetFileTimeFromDos(const char16_t* path, uint32_t dosDateTime) {
   const time_t when = mktime(&local);
   if (when == static_cast<time_t>(-1)) return false;
   struct timespec times[2];
-  times[0] = st.st_atim;  // last access kept as it was
+  times[0].tv_sec = 0;
+  times[0].tv_nsec = UTIME_OMIT;  // last access kept as it was
   times[1].tv_sec = when;
   times[1].tv_nsec = 0;
   return utimensat(AT_FDCWD, native.c_str(), times, 0) == 0;
@@ -97,12 +96,14 @@ bool SetFileAttributesTo(const char16_t* path, uint32_t attributes) {
   const std::string native = HostNativePath(path);
   struct stat st;
   if (stat(native.c_str(), &st) != 0) return false;
-  mode_t mode = st.st_mode & 07777;
+  const mode_t old = st.st_mode & 07777;
+  mode_t mode = old;
   if (attributes & 0x01)  // FILE_ATTRIBUTE_READONLY: nobody may write
     mode &= static_cast<mode_t>(~0222);
   else
     mode |= S_IWUSR;
-  return chmod(native.c_str(), mode) == 0;
+  // Most extracted files keep the mode they were created with: no call for those.
+  return mode == old || chmod(native.c_str(), mode) == 0;
 }
 
 bool DeleteOutputFile(const char16_t* path) {
