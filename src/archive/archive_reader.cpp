@@ -4,6 +4,11 @@
 // header cut off by the end of the file simply reads as zeros. The walk only ever moves
 // forward: a block whose successor would not lie beyond its own start ends the walk, which
 // is what keeps a damaged header from looping.
+//
+// The reader is written once, as templates over the record it fills: the extraction run's
+// ExtractContext, or the HeaderReader of code that only walks headers. Both records name
+// the fields the reader uses alike; the functions at the end of the file instantiate the
+// templates for the two records.
 #include "archive/archive_reader.h"
 
 #include <cstdlib>
@@ -11,6 +16,7 @@
 
 #include "archive/crc32.h"
 #include "archive/extract_context.h"
+#include "archive/header_reader.h"
 
 namespace {
 
@@ -19,7 +25,18 @@ uint32_t Get32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-bool HeaderCrcMatches(const ExtractContext* context, uint16_t stored) {
+// The CRC-32 over each record's own table.
+uint32_t RecordCrc(const ExtractContext* context, uint32_t value, const uint8_t* bytes,
+                   uint32_t length) {
+  return Crc32Update(context, value, bytes, length);
+}
+uint32_t RecordCrc(const HeaderReader* reader, uint32_t value, const uint8_t* bytes,
+                   uint32_t length) {
+  return Crc32Update(&reader->crc, value, bytes, length);
+}
+
+template <typename Record>
+bool HeaderCrcMatches(const Record* context, uint16_t stored) {
   return uint16_t(~context->headerCrc & 0xFFFF) == stored;
 }
 
@@ -42,10 +59,10 @@ Candidate CandidateAt(const uint8_t* buffer, int32_t got, int32_t at) {
 
 // Searches file offsets 7..250,005 for the first candidate marker. Returns its file
 // offset and kind, or Candidate::None.
-Candidate ScanForMarker(ExtractContext* context, int32_t* offset) {
+Candidate ScanForMarker(FileStream* file, int32_t* offset) {
   uint8_t* buffer = static_cast<uint8_t*>(std::calloc(kScanWindowBytes, 1));
   if (!buffer) return Candidate::None;
-  const int32_t got = StreamRead(context->archiveFile, buffer, kScanReadBytes);
+  const int32_t got = StreamRead(file, buffer, kScanReadBytes);
   Candidate found = Candidate::None;
   for (int32_t at = 0; at < got && found == Candidate::None;) {
     const void* r = std::memchr(buffer + at, kRarMarker[0], size_t(got - at));
@@ -62,7 +79,8 @@ Candidate ScanForMarker(ExtractContext* context, int32_t* offset) {
 // Writers that put further fields after the name, or a name longer than the 259 bytes
 // read, take the header checksum over the whole header: bytes 2 up to the header size.
 // Continues the checksum over the rest of the header and puts the file back after the name.
-bool WholeHeaderCrcMatches(ExtractContext* context) {
+template <typename Record>
+bool WholeHeaderCrcMatches(Record* context) {
   FileStream* file = context->archiveFile;
   const int32_t afterName = StreamTell(file);
   int32_t left = context->blockStart + int32_t(context->entryHeaderSize) - afterName;
@@ -73,16 +91,15 @@ bool WholeHeaderCrcMatches(ExtractContext* context) {
     const int32_t want = left < int32_t(sizeof buffer) ? left : int32_t(sizeof buffer);
     const int32_t got = StreamRead(file, buffer, want);
     if (got <= 0) break;
-    crc = Crc32Update(context, crc, buffer, uint32_t(got));
+    crc = RecordCrc(context, crc, buffer, uint32_t(got));
     left -= got;
   }
   StreamSeek(file, afterName, kSeekSet);
   return left == 0 && uint16_t(~crc & 0xFFFF) == context->entryHeaderCrc;
 }
 
-}  // namespace
-
-int ReadFixedHeader(ExtractContext* context, int kind) {
+template <typename Record>
+int ReadFixedHeaderOf(Record* context, int kind) {
   uint8_t h[kFileHeaderBytes] = {};
   const int size = kind == kBlockMain ? kMainHeaderBytes : kFileHeaderBytes;
   const int got = StreamRead(context->archiveFile, h, size);
@@ -108,21 +125,22 @@ int ReadFixedHeader(ExtractContext* context, int kind) {
     context->nameSize = Get16(h + kFieldNameSize);
     context->attributes = Get32(h + kFieldAttributes);
   }
-  context->headerCrc = Crc32Update(context, 0xFFFFFFFFu, h + 2, uint32_t(size - 2));
+  context->headerCrc = RecordCrc(context, 0xFFFFFFFFu, h + 2, uint32_t(size - 2));
   return got;
 }
 
-int LocateArchive(ExtractContext* context) {
+template <typename Record>
+int LocateArchiveOf(Record* context) {
   context->checksumMethod = 0;
   FileStream* file = context->archiveFile;
   if (!StreamSeek(file, 0, kSeekSet)) return 0;
   if (StreamRead(file, context->marker, 7) < 7) return 0;
   if (std::memcmp(context->marker, kRarMarker, 7) == 0) {
     context->checksumMethod = kChecksumCrc32;
-    if (ReadFixedHeader(context, kBlockMain) < kMainHeaderBytes) return 0;
+    if (ReadFixedHeaderOf(context, kBlockMain) < kMainHeaderBytes) return 0;
   } else {
     int32_t offset = 0;
-    const Candidate found = ScanForMarker(context, &offset);
+    const Candidate found = ScanForMarker(file, &offset);
     // The older archive format is not read: its headers are laid out differently and its
     // entries use a method this decoder does not know, so such a file holds no archive for
     // this system (the run reports result 2) rather than being misread.
@@ -130,13 +148,11 @@ int LocateArchive(ExtractContext* context) {
     context->checksumMethod = kChecksumCrc32;
     if (!StreamSeek(file, offset, kSeekSet)) return 0;
     StreamRead(file, context->marker, 7);
-    ReadFixedHeader(context, kBlockMain);
+    ReadFixedHeaderOf(context, kBlockMain);
   }
   context->mainHeaderDamaged = HeaderCrcMatches(context, context->mainHeaderCrc) ? 0 : 1;
   return 1;
 }
-
-namespace {
 
 // The fields of a file header, kept while the walk reads a sub-block and put back after it.
 struct EntryFields {
@@ -146,13 +162,15 @@ struct EntryFields {
   uint32_t fileCrc, fileTime, attributes;
 };
 
-EntryFields SaveEntryFields(const ExtractContext* c) {
+template <typename Record>
+EntryFields SaveEntryFields(const Record* c) {
   return {c->entryHeaderCrc, c->entryFlags,    c->entryHeaderSize, c->nameSize,   c->entryBlockType,
           c->hostOs,         c->unpackVersion, c->method,          c->packedSize, c->unpackedSize,
           c->fileCrc,        c->fileTime,      c->attributes};
 }
 
-void RestoreEntryFields(ExtractContext* c, const EntryFields& saved) {
+template <typename Record>
+void RestoreEntryFields(Record* c, const EntryFields& saved) {
   c->entryHeaderCrc = saved.headerCrc;
   c->entryBlockType = saved.blockType;
   c->entryFlags = saved.flags;
@@ -171,11 +189,12 @@ void RestoreEntryFields(ExtractContext* c, const EntryFields& saved) {
 // Reads block headers forward, passing over blocks of other types, until a file header, a
 // sub-block or the end. Returns the bytes of the last fixed header read (0 at the end), or
 // -1 at a block the walk cannot use.
-int ReadToEntryBlock(ExtractContext* context) {
+template <typename Record>
+int ReadToEntryBlock(Record* context) {
   FileStream* file = context->archiveFile;
   for (;;) {
     context->blockStart = StreamTell(file);
-    const int got = ReadFixedHeader(context, kBlockFile);
+    const int got = ReadFixedHeaderOf(context, kBlockFile);
     if (got == 0) return 0;
     if (context->entryHeaderSize < kBlockBaseBytes) return -1;
     int64_t next = int64_t(context->blockStart) + context->entryHeaderSize;
@@ -191,13 +210,14 @@ int ReadToEntryBlock(ExtractContext* context) {
 
 // Reads the name of the file header just read, checks the header and normalises the name
 // and attributes. `got`: bytes of its fixed part that the file held.
-void ReadEntryName(ExtractContext* context, int got) {
+template <typename Record>
+void ReadEntryName(Record* context, int got) {
   if (context->nameSize > kMaxEntryName) context->nameSize = kMaxEntryName;
   std::memset(context->name, 0, sizeof context->name);
   const int nameGot = StreamRead(context->archiveFile, context->name, context->nameSize);
-  context->headerCrc = Crc32Update(context, context->headerCrc,
-                                   reinterpret_cast<const uint8_t*>(context->name),
-                                   context->nameSize);
+  context->headerCrc = RecordCrc(context, context->headerCrc,
+                                 reinterpret_cast<const uint8_t*>(context->name),
+                                 context->nameSize);
   // A header that the end of the file cuts off is damaged whatever its checksum says.
   if (got < kFileHeaderBytes || nameGot < context->nameSize ||
       (!HeaderCrcMatches(context, context->entryHeaderCrc) && !WholeHeaderCrcMatches(context)))
@@ -212,9 +232,8 @@ void ReadEntryName(ExtractContext* context, int got) {
                               : kAttributeArchive;
 }
 
-}  // namespace
-
-int ReadNextEntry(ExtractContext* context) {
+template <typename Record>
+int ReadNextEntryOf(Record* context) {
   const EntryFields saved = SaveEntryFields(context);
   context->entryHeaderDamaged = 0;
   context->walkStoppedEarly = 0;
@@ -232,3 +251,14 @@ int ReadNextEntry(ExtractContext* context) {
   ReadEntryName(context, got);
   return got + context->nameSize;
 }
+
+}  // namespace
+
+int ReadFixedHeader(ExtractContext* context, int kind) { return ReadFixedHeaderOf(context, kind); }
+int ReadFixedHeader(HeaderReader* reader, int kind) { return ReadFixedHeaderOf(reader, kind); }
+
+int LocateArchive(ExtractContext* context) { return LocateArchiveOf(context); }
+int LocateArchive(HeaderReader* reader) { return LocateArchiveOf(reader); }
+
+int ReadNextEntry(ExtractContext* context) { return ReadNextEntryOf(context); }
+int ReadNextEntry(HeaderReader* reader) { return ReadNextEntryOf(reader); }

@@ -5,6 +5,9 @@
 // the main header's block type 0x73 follows it. After the 13-byte main header, blocks follow
 // one another to the end of the file; each begins with a 7-byte base (checksum, type, flags,
 // header size), and file headers (0x74) and sub-blocks (0x77) carry a 32-byte fixed part.
+//
+// These operations fill the extraction run's ExtractContext; header_reader.h declares the
+// same operations over a HeaderReader, for code that walks headers without extracting.
 #pragma once
 #include <cstdint>
 

@@ -1,4 +1,5 @@
-// Locating the archive and walking its headers, on archives made by the test writer.
+// Locating the archive and walking its headers, on archives made by the test writer; the
+// walk over a HeaderReader against the walk over an ExtractContext.
 #include "archive/archive_reader.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 
 #include "archive/crc32.h"
 #include "archive/extract_context.h"
+#include "archive/header_reader.h"
 #include "support/rar_writer.h"
 #include "support/temp_dir.h"
 
@@ -362,6 +364,62 @@ TEST(ReadNextEntry, FollowsALongerMainHeader) {
   ASSERT_TRUE(r.Start());
   ASSERT_GT(r.Next(), 0);
   EXPECT_STREQ(r->name, "file");
+}
+
+// The reader is written once over both records: a HeaderReader must see every header as the
+// extraction run's context does, through sub-blocks, other blocks, a cut name, a foreign
+// host's attributes, a damaged header and an unusable block at the end.
+TEST(HeaderReader, WalksLikeTheExtractionContext) {
+  RarWriter w;
+  w.AddPrefix(Bytes(3000, 0x52));
+  w.AddArchiveStart();
+  w.AddStored("first/one.txt", rartest::BytesOf("1"));
+  w.AddBlock(0x75, 0x8000, Bytes(40, 0x74));
+  w.AddSubBlock(Bytes(64, 0xEE));
+  w.AddStored(std::string(300, 'n'), rartest::BytesOf("22"));
+  RarFileEntry foreign;
+  foreign.name = "folder";
+  foreign.hostOs = 3;
+  foreign.flags = uint16_t(kBlockLong | kEntryDictionaryMask);
+  w.AddFile(foreign);
+  const rartest::RarBlock damaged = w.AddStored("damaged", rartest::BytesOf("333"));
+  w.DamageByte(damaged.start + 32);
+  w.AddBlock(0x79, 0x4000, {}, {}, uint16_t(3));
+  Reader context(w);
+  TempDir dir;
+  ASSERT_TRUE(w.WriteFile(dir.File("archive.bin")));
+  auto* reader = new HeaderReader();
+  BuildCrcTable(&reader->crc);
+  const std::u16string wide = Wide(dir.File("archive.bin"));
+  reader->archiveFile = OpenReadStream(wide.c_str());
+
+  ASSERT_TRUE(context.Start());
+  ASSERT_TRUE(LocateArchive(reader));
+  EXPECT_EQ(std::memcmp(reader->marker, context->marker, 7), 0);
+  EXPECT_EQ(reader->mainHeaderDamaged, context->mainHeaderDamaged);
+  StreamSeek(reader->archiveFile, int32_t(reader->mainHeaderSize) - kMainHeaderBytes, kSeekCurrent);
+  int steps = 0;
+  for (;; ++steps) {
+    const int n = context.Next();
+    ASSERT_EQ(ReadNextEntry(reader), n) << steps;
+    EXPECT_EQ(reader->walkStoppedEarly, context->walkStoppedEarly) << steps;
+    if (n <= 0) break;
+    StreamSeek(reader->archiveFile, reader->nextBlock, kSeekSet);
+    EXPECT_EQ(reader->lastBlockType, context->lastBlockType) << steps;
+    EXPECT_STREQ(reader->name, context->name) << steps;
+    EXPECT_EQ(reader->entryHeaderCrc, context->entryHeaderCrc) << steps;
+    EXPECT_EQ(reader->entryFlags, context->entryFlags) << steps;
+    EXPECT_EQ(reader->packedSize, context->packedSize) << steps;
+    EXPECT_EQ(reader->unpackedSize, context->unpackedSize) << steps;
+    EXPECT_EQ(reader->fileCrc, context->fileCrc) << steps;
+    EXPECT_EQ(reader->attributes, context->attributes) << steps;
+    EXPECT_EQ(reader->entryHeaderDamaged, context->entryHeaderDamaged) << steps;
+    EXPECT_EQ(reader->blockStart, context->blockStart) << steps;
+  }
+  EXPECT_EQ(steps, 5);  // four file headers and the sub-block
+  EXPECT_EQ(reader->walkStoppedEarly, 1u);
+  CloseStream(reader->archiveFile);
+  delete reader;
 }
 
 }  // namespace

@@ -6,37 +6,30 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "archive/archive_reader.h"
 #include "archive/crc32.h"
 #include "archive/extract_context.h"
+#include "archive/header_reader.h"
 #include "system/host/host_paths.h"
 #include "system/text.h"
 #include "terminal_text.h"
 
 namespace {
 
-struct ContextDeleter {
-  void operator()(ExtractContext* context) const {
-    CloseStream(context->archiveFile);
-    std::free(context);
+struct ReaderDeleter {
+  void operator()(HeaderReader* reader) const {
+    CloseStream(reader->archiveFile);
+    delete reader;
   }
 };
 
-}  // namespace
-
-std::string DisplayWide(const char16_t* text) { return HostUtf8(text); }
-
-std::string DisplayName(const char* ansiName) {
-  char16_t wide[kPathCapacity];
-  AnsiToWide(ansiName, wide, kPathCapacity);
-  return HostUtf8(wide);
-}
-
-EntryInfo EntryInfoOf(const ExtractContext* context) {
+// The ExtractContext and the HeaderReader name their header fields alike.
+template <typename Record>
+EntryInfo EntryInfoFrom(const Record* context) {
   EntryInfo e;
   e.rawName = context->name;
   e.displayName = DisplayName(context->name);
@@ -53,6 +46,19 @@ EntryInfo EntryInfoOf(const ExtractContext* context) {
   e.mainHeaderDamaged = context->mainHeaderDamaged != 0;
   return e;
 }
+
+}  // namespace
+
+std::string DisplayWide(const char16_t* text) { return HostUtf8(text); }
+
+std::string DisplayName(const char* ansiName) {
+  char16_t wide[kPathCapacity];
+  AnsiToWide(ansiName, wide, kPathCapacity);
+  return HostUtf8(wide);
+}
+
+EntryInfo EntryInfoOf(const ExtractContext* context) { return EntryInfoFrom(context); }
+EntryInfo EntryInfoOf(const HeaderReader* reader) { return EntryInfoFrom(reader); }
 
 ArchiveFile::~ArchiveFile() {
   if (fd >= 0) close(fd);
@@ -89,25 +95,25 @@ const char* ListingError(ListingStatus status) {
 ListingStatus WalkArchiveHeaders(const std::u16string& path,
                                  const std::function<bool(const EntryInfo&)>& visit,
                                  ArchiveSummary* summary) {
-  std::unique_ptr<ExtractContext, ContextDeleter> context(
-      static_cast<ExtractContext*>(std::calloc(1, sizeof(ExtractContext))));
-  if (!context) return ListingStatus::kNoMemory;
-  context->archiveFile = OpenReadStream(path.c_str());
-  if (!context->archiveFile) return ListingStatus::kNoArchive;
-  BuildCrcTable(context.get());
-  if (!LocateArchive(context.get())) return ListingStatus::kNoArchive;
-  summary->archiveOffset = StreamTell(context->archiveFile) - kMarkerBytes - kMainHeaderBytes;
-  summary->mainHeaderDamaged = context->mainHeaderDamaged != 0;
-  StreamSeek(context->archiveFile, int32_t(context->mainHeaderSize) - kMainHeaderBytes,
+  // A walk needs the header fields and the CRC table, not an extraction run's context.
+  std::unique_ptr<HeaderReader, ReaderDeleter> reader(new (std::nothrow) HeaderReader());
+  if (!reader) return ListingStatus::kNoMemory;
+  reader->archiveFile = OpenReadStream(path.c_str());
+  if (!reader->archiveFile) return ListingStatus::kNoArchive;
+  BuildCrcTable(&reader->crc);
+  if (!LocateArchive(reader.get())) return ListingStatus::kNoArchive;
+  summary->archiveOffset = StreamTell(reader->archiveFile) - kMarkerBytes - kMainHeaderBytes;
+  summary->mainHeaderDamaged = reader->mainHeaderDamaged != 0;
+  StreamSeek(reader->archiveFile, int32_t(reader->mainHeaderSize) - kMainHeaderBytes,
              kSeekCurrent);
-  while (ReadNextEntry(context.get()) > 0) {
-    if (context->lastBlockType == kBlockFile) {
+  while (ReadNextEntry(reader.get()) > 0) {
+    if (reader->lastBlockType == kBlockFile) {
       ++summary->entries;
-      if (!visit(EntryInfoOf(context.get()))) return ListingStatus::kOk;
+      if (!visit(EntryInfoOf(reader.get()))) return ListingStatus::kOk;
     }
-    StreamSeek(context->archiveFile, context->nextBlock, kSeekSet);
+    StreamSeek(reader->archiveFile, reader->nextBlock, kSeekSet);
   }
-  summary->walkStoppedEarly = context->walkStoppedEarly != 0;
+  summary->walkStoppedEarly = reader->walkStoppedEarly != 0;
   return ListingStatus::kOk;
 }
 

@@ -10,6 +10,7 @@
 #include "archive/rar_format.h"
 
 struct ExtractContext;
+struct HeaderReader;
 
 // One file header of the archive, as the header reader reports it.
 struct EntryInfo {
@@ -31,8 +32,9 @@ struct EntryInfo {
   bool IsEncrypted() const { return (flags & kEntryEncrypted) != 0; }
 };
 
-// The entry whose header the context has just read.
+// The entry whose header the context (of a run) or the reader (of a walk) has just read.
 EntryInfo EntryInfoOf(const ExtractContext* context);
+EntryInfo EntryInfoOf(const HeaderReader* reader);
 
 // An archive file opened by a command. The driver and the header walk read it through
 // `path`, a name of the handle that was checked, so the file cannot be swapped between the
