@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 
+#include "archive/header_fields.h"
 #include "archive/rar_format.h"
 #include "system/file_io.h"
 #include "unpack/decoder_state.h"
@@ -77,30 +78,8 @@ constexpr uint32_t kMemoryEntryLimit = 16u << 20;
 
 constexpr int kChecksumCrc32 = 2;                  // checksum method of RAR 2.x archives
 
-struct ExtractContext {
-  // Marker and main header, as read.
-  uint8_t marker[7];
-  uint16_t mainHeaderCrc;
-  uint8_t mainBlockType;
-  uint16_t mainFlags;
-  uint16_t mainHeaderSize;
-  uint16_t mainReserved1;
-  uint32_t mainReserved2;
-  // The block read last (file header layout).
-  uint16_t entryHeaderCrc;
-  uint8_t entryBlockType;
-  uint16_t entryFlags;
-  uint16_t entryHeaderSize;
-  int32_t packedSize;
-  int32_t unpackedSize;
-  uint8_t hostOs;
-  uint32_t fileCrc;
-  uint32_t fileTime;           // MS-DOS date (high 16 bits) and time (low 16 bits), local
-  uint8_t unpackVersion;
-  uint8_t method;
-  uint16_t nameSize;           // after clamping to 259
-  uint32_t attributes;         // after the attribute rule
-  uint8_t lastBlockType;       // kBlockFile or kBlockSub: where ReadNextEntry stopped
+// The header fields come first (ArchiveHeaderFields), then the run's own.
+struct ExtractContext : ArchiveHeaderFields {
   // The run.
   ExtractCallback callback;
   void* callbackValue;

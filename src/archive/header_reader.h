@@ -8,33 +8,11 @@
 #include <cstdint>
 
 #include "archive/crc32.h"
+#include "archive/header_fields.h"
 #include "archive/rar_format.h"
 #include "system/file_io.h"
 
-struct HeaderReader {
-  // Marker and main header, as read.
-  uint8_t marker[7];
-  uint16_t mainHeaderCrc;
-  uint8_t mainBlockType;
-  uint16_t mainFlags;
-  uint16_t mainHeaderSize;
-  uint16_t mainReserved1;
-  uint32_t mainReserved2;
-  // The block read last (file header layout).
-  uint16_t entryHeaderCrc;
-  uint8_t entryBlockType;
-  uint16_t entryFlags;
-  uint16_t entryHeaderSize;
-  int32_t packedSize;
-  int32_t unpackedSize;
-  uint8_t hostOs;
-  uint32_t fileCrc;
-  uint32_t fileTime;           // MS-DOS date (high 16 bits) and time (low 16 bits), local
-  uint8_t unpackVersion;
-  uint8_t method;
-  uint16_t nameSize;           // after clamping to 259
-  uint32_t attributes;         // after the attribute rule
-  uint8_t lastBlockType;       // kBlockFile or kBlockSub: where ReadNextEntry stopped
+struct HeaderReader : ArchiveHeaderFields {
   char name[kMaxEntryName + 1];  // entry name, NUL-terminated, separators normalised to '\'
   FileStream* archiveFile;     // opened and closed by the reader's owner
   uint32_t mainHeaderDamaged;  // 1 when the main header checksum did not match
