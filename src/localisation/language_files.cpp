@@ -5,6 +5,7 @@
 
 #include "payload/entry_rules.h"
 #include "payload/text_rules.h"
+#include "resources/resource_ids.h"
 
 #include "setup/setup_state.h"
 #include "system/text.h"
@@ -12,7 +13,7 @@
 
 namespace {
 
-constexpr int kLanguageList = 1010;
+constexpr int kLanguageList = KORV_CONTROL_LANGUAGES;
 
 char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
 

@@ -6,6 +6,7 @@
 #include "archive/extract.h"
 #include "localisation/language_files.h"
 #include "payload/text_rules.h"
+#include "resources/resource_ids.h"
 #include "setup/entry_names.h"
 #include "setup/setup_state.h"
 #include "system/text.h"
@@ -13,7 +14,7 @@
 
 namespace {
 
-constexpr int kTitleControl = 1001;
+constexpr int kTitleControl = KORV_CONTROL_TITLE;
 constexpr int kTitleCapacity = 512;
 
 }  // namespace

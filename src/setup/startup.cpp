@@ -5,13 +5,14 @@
 #include <cstring>
 
 #include "localisation/string_tables.h"
+#include "resources/resource_ids.h"
 #include "setup/setup_dialog.h"
 #include "setup/setup_state.h"
 #include "system/ui.h"
 
 namespace {
-constexpr int kIconResource = 1;
-constexpr int kDialogResource = 1000;
+constexpr int kIconResource = KORV_ICON_SETUP;
+constexpr int kDialogResource = KORV_DIALOG_SETUP;
 }  // namespace
 
 void StartUp() {

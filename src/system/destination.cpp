@@ -55,6 +55,8 @@ void DefaultDestination(char16_t* out, int capacity) {
     const uint32_t n = PlatformGetWindowsDirectory(out, capacity);
     if (n == 0 || n >= static_cast<uint32_t>(capacity)) out[0] = 0;
     // Without a Windows folder this source gives nothing rather than a relative name.
+    // "Programme" is the programs folder's name on German Windows; it is tried before
+    // "Program Files" when neither the registry nor the environment names the folder.
     if (out[0]) {
       StripToFolder(out);
       EnsureTrailingSeparator(out, capacity);
