@@ -40,6 +40,10 @@ void PrepareLanguageList(WindowHandle list) {
   int index = 0;
   for (const ListColumnDefinition* c = kLanguageListColumns; c->textId; ++c, ++index) {
     int width = c->width;
+    // A column of width -1 takes what the others leave of the list's client area, less
+    // room for a vertical scroll bar (which appears once the items outgrow the list) and
+    // 4 pixels of margin, so that no horizontal scroll bar appears with it; it never gets
+    // narrower than 100 pixels, enough for a language's name.
     if (width < 0) {
       width = ListClientWidth(list) - positive - (VerticalScrollBarWidth() + 4);
       if (width < 100) width = 100;
