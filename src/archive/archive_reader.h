@@ -1,10 +1,10 @@
 // Finding the RAR 2.x archive in a file and walking its blocks one file header at a time.
 //
 // The archive either starts the file or is appended to an executable image: its 7-byte
-// marker ("Rar!" 0x1A 0x07 0x00) begins at offset 0, or at an offset from 7 to 249,996 where
-// the main header's block type 0x73 follows it. After the 13-byte main header, blocks follow
-// one another to the end of the file; each begins with a 7-byte base (checksum, type, flags,
-// header size), and file headers (0x74) and sub-blocks (0x77) carry a 32-byte fixed part.
+// marker begins at offset 0, or at an offset from 7 to 249,996 where the main header's block
+// type follows it. After the 13-byte main header, blocks follow one another to the end of the
+// file; each begins with a 7-byte base (checksum, type, flags, header size), and file headers
+// and sub-blocks carry a 32-byte fixed part (archive/rar_format.h has the numbers).
 //
 // These operations fill the extraction run's ExtractContext; header_reader.h declares the
 // same operations over a HeaderReader, for code that walks headers without extracting.

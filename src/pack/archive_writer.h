@@ -41,7 +41,7 @@ struct PackEntryInput {
   size_t size = 0;
   PackSource source{};      // when `source.read` is set, the `size` bytes come from it, not `data`
   uint32_t fileTime = 0;    // MS-DOS date (high 16 bits) and time (low 16 bits), local time
-  uint32_t attributes = 0x20;
+  uint32_t attributes = kAttributeArchive;
 };
 
 // What was written for one entry.

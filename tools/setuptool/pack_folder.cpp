@@ -86,8 +86,8 @@ bool TakeFile(Walker& w, const std::string& path, const std::string& rel, const 
   f.relative = rel;
   f.size = uint64_t(st.st_size);
   f.dosTime = DosTimeOf(st.st_mtime);
-  f.attributes = 0x20;                                // archive
-  if (!(st.st_mode & S_IWUSR)) f.attributes |= 0x01;  // read-only
+  f.attributes = kAttributeArchive;
+  if (!(st.st_mode & S_IWUSR)) f.attributes |= kAttributeReadOnly;
   w.files.push_back(f);
   return true;
 }
