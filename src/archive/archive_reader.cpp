@@ -154,38 +154,6 @@ int LocateArchiveOf(Record* context) {
   return 1;
 }
 
-// The fields of a file header, kept while the walk reads a sub-block and put back after it.
-struct EntryFields {
-  uint16_t headerCrc, flags, headerSize, nameSize;
-  uint8_t blockType, hostOs, unpackVersion, method;
-  int32_t packedSize, unpackedSize;
-  uint32_t fileCrc, fileTime, attributes;
-};
-
-template <typename Record>
-EntryFields SaveEntryFields(const Record* c) {
-  return {c->entryHeaderCrc, c->entryFlags,    c->entryHeaderSize, c->nameSize,   c->entryBlockType,
-          c->hostOs,         c->unpackVersion, c->method,          c->packedSize, c->unpackedSize,
-          c->fileCrc,        c->fileTime,      c->attributes};
-}
-
-template <typename Record>
-void RestoreEntryFields(Record* c, const EntryFields& saved) {
-  c->entryHeaderCrc = saved.headerCrc;
-  c->entryBlockType = saved.blockType;
-  c->entryFlags = saved.flags;
-  c->entryHeaderSize = saved.headerSize;
-  c->packedSize = saved.packedSize;
-  c->unpackedSize = saved.unpackedSize;
-  c->hostOs = saved.hostOs;
-  c->fileCrc = saved.fileCrc;
-  c->fileTime = saved.fileTime;
-  c->unpackVersion = saved.unpackVersion;
-  c->method = saved.method;
-  c->nameSize = saved.nameSize;
-  c->attributes = saved.attributes;
-}
-
 // Reads block headers forward, passing over blocks of other types, until a file header, a
 // sub-block or the end. Returns the bytes of the last fixed header read (0 at the end), or
 // -1 at a block the walk cannot use.
@@ -234,7 +202,9 @@ void ReadEntryName(Record* context, int got) {
 
 template <typename Record>
 int ReadNextEntryOf(Record* context) {
-  const EntryFields saved = SaveEntryFields(context);
+  // The header fields as they were: a sub-block or the end puts them back (the marker and
+  // main header fields do not change here).
+  const ArchiveHeaderFields saved = *context;
   context->entryHeaderDamaged = 0;
   context->walkStoppedEarly = 0;
   const int got = ReadToEntryBlock(context);
@@ -244,7 +214,9 @@ int ReadNextEntryOf(Record* context) {
   }
   context->lastBlockType = context->entryBlockType;
   if (got == 0 || context->entryBlockType != kBlockFile) {
-    RestoreEntryFields(context, saved);
+    const uint8_t lastBlockType = context->lastBlockType;
+    static_cast<ArchiveHeaderFields&>(*context) = saved;
+    context->lastBlockType = lastBlockType;
     StreamSeek(context->archiveFile, context->blockStart, kSeekSet);
     return got;
   }
