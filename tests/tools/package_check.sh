@@ -8,7 +8,7 @@
 #
 # Usage: package_check.sh HOST_BUILD_DIR EXAMPLE_PRODUCT_DIR STUB...
 set -euo pipefail
-build=$1 product=$2
+build=$(cd "$1" && pwd) product=$(cd "$2" && pwd)
 shift 2
 stubs=("$@")
 work="$build/package-check"
