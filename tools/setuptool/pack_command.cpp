@@ -27,6 +27,7 @@
 #include "pack_progress.h"
 #include "pack_stub.h"
 #include "pack_uninstaller.h"
+#include "stub_location.h"
 #include "terminal_text.h"
 
 namespace {
@@ -45,7 +46,8 @@ const char kPackUsage[] =
     "                    a symbolic link, folder, device or FIFO is refused. Other hard links\n"
     "                    of OUT keep the old content (a warning says so)\n"
     "  --stub FILE       the stub to put in front of the archive (default: Setup.exe next to\n"
-    "                    setuptool): a regular file holding a complete 32-bit (x86) Windows\n"
+    "                    setuptool, else in ../share/korvane-setup/ from setuptool's folder,\n"
+    "                    as installed): a regular file holding a complete 32-bit (x86) Windows\n"
     "                    program, not signed (sign the finished setup instead), of at most\n"
     "                    249,996 bytes, with no archive of its own\n"
     "  --no-stub         write a bare archive\n"
@@ -54,7 +56,8 @@ const char kPackUsage[] =
     "  --codepage N      ANSI code page of the names in the archive; default 1252. Only\n"
     "                    single-byte code pages (e.g. 1250, 1251, 1252, 1253) are supported\n"
     "  --uninstaller FILE  the uninstaller stub that becomes the payload's UnInst.exe when\n"
-    "                    SRC_DIR has none of its own (default: UnInst.exe next to setuptool);\n"
+    "                    SRC_DIR has none of its own (default: UnInst.exe found as the\n"
+    "                    default stub is);\n"
     "                    pack appends the list of what the setup will install, which is all\n"
     "                    the uninstaller removes\n"
     "  --no-uninstaller  add no uninstaller: without an UnInst.exe of the product's own the\n"
@@ -149,16 +152,8 @@ int ParseArguments(int argc, char** argv, PackArguments& a) {
   return -1;
 }
 
-// Setup.exe in the folder of the running setuptool (both are built into the same bin folder).
-std::string DefaultStubPath() {
-  char self[4096];
-  ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return "Setup.exe";
-  self[n] = 0;
-  std::string dir(self);
-  size_t cut = dir.find_last_of('/');
-  return (cut == std::string::npos ? std::string(".") : dir.substr(0, cut)) + "/Setup.exe";
-}
+// Setup.exe where setuptool finds it by itself (stub_location.h); empty when it finds none.
+std::string DefaultStubPath() { return LocateStub("Setup.exe"); }
 
 // Reads and checks the stub; -1 when it is good (or not wanted), else the exit code.
 int LoadStub(PackArguments& args, std::vector<uint8_t>& stub, uint64_t& stubSize) {
@@ -166,11 +161,11 @@ int LoadStub(PackArguments& args, std::vector<uint8_t>& stub, uint64_t& stubSize
   if (args.noStub) return -1;
   const bool byDefault = args.stub.empty();
   if (byDefault) args.stub = DefaultStubPath();
-  if (byDefault && access(args.stub.c_str(), F_OK) != 0) {
+  if (byDefault && args.stub.empty()) {
     std::fprintf(stderr,
-                 "setuptool pack: the default stub %s does not exist; build it (scripts/build) or "
+                 "setuptool pack: no default stub: neither %s exists; build it (scripts/build) or "
                  "give --stub FILE, or --no-stub for a bare archive\n",
-                 TerminalText(args.stub).c_str());
+                 TerminalText(StubPlacesText("Setup.exe")).c_str());
     return kExitUsage;
   }
   std::string error;
@@ -244,11 +239,11 @@ int AddOurUninstaller(const PackArguments& args, Payload& p) {
   p.uninstallerSource = ChooseUninstaller(p.files, args.noUninstaller);
   if (p.uninstallerSource != UninstallerSource::kOurs) return -1;
   const bool byDefault = args.uninstaller.empty();
-  const std::string path = byDefault ? DefaultUninstallerPath() : args.uninstaller;
-  if (byDefault && access(path.c_str(), F_OK) != 0) {
+  const std::string path = byDefault ? LocateStub("UnInst.exe") : args.uninstaller;
+  if (byDefault && path.empty()) {
     p.issues.push_back({PayloadIssueLevel::kWarning, "",
-                        "the uninstaller stub " + TerminalText(path) +
-                            " does not exist, so no uninstaller is added (build it, or give --uninstaller FILE)"});
+                        "no uninstaller stub: neither " + TerminalText(StubPlacesText("UnInst.exe")) +
+                            " exists, so no uninstaller is added (build it, or give --uninstaller FILE)"});
     p.uninstallerSource = UninstallerSource::kNone;
     return -1;
   }

@@ -2,7 +2,6 @@
 #include "pack_uninstaller.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "archive/rar_format.h"
 #include "pack/removal_plan.h"
@@ -28,16 +27,6 @@ UninstallerSource ChooseUninstaller(const std::vector<FolderFile>& files, bool n
   for (const FolderFile& f : files)
     if (IsUninstallerEntry(f.archiveName)) return UninstallerSource::kProducts;
   return noUninstaller ? UninstallerSource::kNone : UninstallerSource::kOurs;
-}
-
-std::string DefaultUninstallerPath() {
-  char self[4096];
-  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (n <= 0) return kUninstallerName;
-  self[n] = 0;
-  std::string dir(self);
-  const size_t cut = dir.find_last_of('/');
-  return (cut == std::string::npos ? std::string(".") : dir.substr(0, cut)) + "/" + kUninstallerName;
 }
 
 bool LoadUninstallerStub(const std::string& path, std::vector<uint8_t>& image, FolderFile& entry, std::string& error) {

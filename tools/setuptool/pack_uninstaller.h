@@ -16,9 +16,6 @@ enum class UninstallerSource { kOurs, kProducts, kNone };
 
 UninstallerSource ChooseUninstaller(const std::vector<FolderFile>& files, bool noUninstaller);
 
-// UnInst.exe in the folder of the running setuptool (both are built into the same folder).
-std::string DefaultUninstallerPath();
-
 // Reads the uninstaller stub into `image` and makes the entry that carries it (its size is
 // the stub's until the record is appended). False with `error` set when the file is not a
 // complete 32-bit Windows program or already carries a removal record.
