@@ -149,6 +149,7 @@ int RunInstallPasses(InstallContext& context, InstallRun& run) {
   if (result != kExtractCannotCreate) return result;
   run.staged = true;
   MakeTempFolderName(context.stagingRoot, kPathCapacity);
+  if (!context.stagingRoot[0]) return result;  // no fresh folder to stage in
   char16_t staging[kPathCapacity];
   CopyText(context.stagingRoot, staging, kPathCapacity);
   char16_t last[kPathCapacity];

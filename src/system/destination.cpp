@@ -8,12 +8,13 @@
 
 namespace {
 
-const char16_t kRememberedKey[] = u"Software\\Korvane";
 const char16_t kCurrentVersionKey[] = u"Software\\Microsoft\\Windows\\CurrentVersion";
 constexpr int kProductIdCapacity = 4;
 
-// Reads a value as text into out (capacity in characters); empty when it cannot be read.
-// A value that fills the buffer without a terminator is still terminated.
+}  // namespace
+
+const char16_t kRememberedKey[] = u"Software\\Korvane";
+
 void ReadRegistryText(RegistryRoot root, const char16_t* key, const char16_t* name, char16_t* out,
                       int capacity) {
   out[0] = 0;
@@ -25,6 +26,8 @@ void ReadRegistryText(RegistryRoot root, const char16_t* key, const char16_t* na
   out[capacity - 1] = 0;
   PlatformRegCloseKey(handle);
 }
+
+namespace {
 
 void ProductIdWide(char16_t* id) {
   AnsiToWide(gSetupState ? gSetupState->productId : nullptr, id, kProductIdCapacity);

@@ -2,7 +2,15 @@
 // missing parents, and the remembered folder of the last installation in the per-user
 // registry (HKEY_CURRENT_USER\Software\Korvane, value named by the product id).
 #pragma once
+#include "system/platform.h"
 #include "system/window.h"
+
+// The per-user key of the remembered folders: one value per product id.
+extern const char16_t kRememberedKey[];
+
+// Reads a value as text into out (capacity in characters); empty when it cannot be read.
+// A value that fills the buffer without a terminator is still terminated.
+void ReadRegistryText(RegistryRoot root, const char16_t* key, const char16_t* name, char16_t* out, int capacity);
 
 // Results of CreateDirectories.
 constexpr int kCreateDone = 0;          // created, with any missing parents

@@ -11,6 +11,7 @@ struct FileStream;
 
 constexpr int kSeekSet = 0;      // offset from the start of the file
 constexpr int kSeekCurrent = 1;  // offset from the current position
+constexpr int kSeekEnd = 2;      // offset from the end of the file
 
 // Opens an existing file for reading ("rb"); others may read it but not write it.
 FileStream* OpenReadStream(const char16_t* path);

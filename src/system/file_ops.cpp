@@ -23,6 +23,7 @@ void MakeTempFolderName(char16_t* out, int capacity) {
   out[0] = 0;
   const uint32_t length = PlatformGetTempPath(capacity, out);
   if (length == 0 || length >= static_cast<uint32_t>(capacity)) out[0] = 0;
+  if (!out[0]) return;
   EnsureTrailingSeparator(out, capacity);
   const int n = TextLength(out);
   for (uint32_t i = 1; i != 0; ++i) {
@@ -31,10 +32,14 @@ void MakeTempFolderName(char16_t* out, int capacity) {
     digits[d] = 0;
     for (uint32_t v = i; v; v >>= 4) digits[--d] = u"0123456789abcdef"[v & 15];
     out[n] = 0;
-    // No room for the whole counter: stop rather than test the same cut name forever.
-    if (AppendText(digits + d, out, capacity) != kTextDone) return;
-    if (!FileExists(out)) return;
+    // No room for the whole counter: stop rather than try the same cut name forever.
+    if (AppendText(digits + d, out, capacity) != kTextDone) break;
+    // Creating is the test: a folder that exists already, whoever made it and whatever it
+    // holds, is never used, and nothing can slip in between a check and the creation.
+    if (PlatformCreateDirectory(out)) return;
+    if (PlatformGetLastError() != kErrorAlreadyExists) break;
   }
+  out[0] = 0;
 }
 
 int ShellMove(WindowHandle owner, const char16_t* source, const char16_t* target) {

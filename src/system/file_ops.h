@@ -3,8 +3,10 @@
 #pragma once
 #include "system/window.h"
 
-// The user's temporary folder, a backslash and the first counter (1, 2, ... in lower-case
-// hexadecimal) whose path does not exist yet. The folder itself is not created.
+// Creates a fresh folder under the user's temporary folder: its name is the temporary
+// folder, a backslash and the first counter (1, 2, ... in lower-case hexadecimal) whose
+// folder could be created; a name that exists already is passed over. Empty when no folder
+// could be created (no temporary folder, or a failure other than an existing name).
 void MakeTempFolderName(char16_t* out, int capacity);
 // Moves a file or folder tree with the shell, without confirmations: 0 on success, -1 when
 // the shell failed, the user cancelled, or the source is still there afterwards.

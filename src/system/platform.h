@@ -107,3 +107,40 @@ uint32_t PlatformFormatSystemMessage(uint32_t code, char16_t** text);
 void PlatformLocalFree(void* memory);
 WindowHandle PlatformGetActiveWindow();
 int PlatformMessageBox(WindowHandle owner, const char16_t* text, const char16_t* caption, unsigned type);
+
+// --- What the uninstaller needs beyond the setup's calls -------------------------------
+// RemoveDirectoryW: removes an empty folder only; false for one that holds anything.
+bool PlatformRemoveDirectory(const char16_t* path);
+// RegDeleteKeyW: a key without sub-keys. A Windows error code, 0 on success.
+long PlatformRegDeleteKey(RegistryRoot root, const char16_t* subKey);
+// RegDeleteValueW on a key opened with KEY_SET_VALUE.
+long PlatformRegDeleteValue(RegistryKey key, const char16_t* name);
+// The shell link object loaded from a link file (IPersistFile::Load, read only), its
+// target path (IShellLinkW::GetPath, raw) in a buffer of 260 characters. 0 on success;
+// the target is empty on failure.
+long PlatformReadShellLink(const char16_t* linkPath, char16_t* target);
+// Sleep.
+void PlatformSleep(uint32_t milliseconds);
+
+// --- The uninstaller's run from a copy of itself (kernel32) ----------------------------
+// The uninstaller cannot delete its own running file, so it copies itself into a folder of
+// its own under the temporary folder and lets the copy do the work. The original waits for
+// the copy's result, so that whoever started the original learns the outcome; the copy waits
+// for the original to end and then deletes the original's file.
+//
+// CopyFileW with bFailIfExists TRUE: false when `to` exists.
+bool PlatformCopyFileNew(const char16_t* from, const char16_t* to);
+// MoveFileExW(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): the file, or an empty folder, is
+// deleted when the system next starts.
+bool PlatformDeleteAtRestart(const char16_t* path);
+// Starts the copy (CreateProcessW) with the installation folder and a pipe to report on;
+// waits for the byte the copy reports and returns it, or -1 when the copy could not start
+// or ended without reporting.
+int PlatformRunCopy(const char16_t* copyPath, const char16_t* folder);
+// In the copy: true when this process was started by PlatformRunCopy, with the folder it was
+// given (capacity characters). The original process is opened at once, so that waiting for
+// it later cannot reach another process that took its number.
+bool PlatformCopyArguments(char16_t* folder, int capacity);
+// In the copy: hands the result to the original (which then ends) and waits up to 30 s for
+// the original's process to end, so that its file can be deleted.
+void PlatformReportToOriginal(int result);

@@ -518,3 +518,49 @@ TEST_F(Pack, ProgressBarOnlyOnATerminal) {
 }
 
 }  // namespace
+
+namespace {
+
+// Which uninstaller the payload gets: ours with the record of what the setup installs, the
+// product's own, or none; the summary says which, and only without one is it warned about.
+TEST_F(Pack, OurUninstallerUnlessTheProductHasOneOrItIsDeclined) {
+  const Bytes stub = packtest::PeImage(0x600, 'U');
+  std::ofstream(dir_.File("uninst-stub.exe"), std::ios::binary).write(reinterpret_cast<const char*>(stub.data()),
+                                                                      std::streamsize(stub.size()));
+  const std::string withStub = " --uninstaller '" + dir_.File("uninst-stub.exe") + "'";
+  struct Case {
+    bool productHasOne;
+    std::string options;
+    std::string summary;
+    bool ours;
+    bool warned;
+  } cases[] = {
+      {false, withStub, "our uninstaller", true, false},
+      {true, withStub, "the product's own UnInst.exe", false, false},
+      {false, " --no-uninstaller", "no uninstaller", false, true},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(dir_.File("product"));
+    MakeProduct();
+    if (!c.productHasOne) std::filesystem::remove(dir_.File("product/UnInst.exe"));
+    Outcome o = Run("pack " + Product() + " -o '" + Out() + "' --no-stub" + c.options);
+    ASSERT_EQ(o.exitCode, 0) << o.err;
+    EXPECT_NE(o.out.find(c.summary), std::string::npos) << o.out;
+    EXPECT_EQ(o.err.find("no UnInst.exe") != std::string::npos, c.warned) << o.err;
+    std::filesystem::remove_all(dir_.File("x"));
+    ASSERT_EQ(Run("extract '" + Out() + "' '" + dir_.File("x") + "'").exitCode, 0);
+    const std::string uninstaller = ReadWholeFile(dir_.File("x/UnInst.exe"));
+    EXPECT_EQ(uninstaller.compare(0, stub.size(), std::string(stub.begin(), stub.end())) == 0, c.ours);
+    if (!c.ours) continue;
+    // The record lists every file the setup writes, the uninstaller itself included, and
+    // never the .INF.
+    const std::string record = uninstaller.substr(stub.size());
+    for (const char* name : {"FILE_ID.DIZ", "APP_FR.LNG", "KTool.exe", "UnInst.exe", "readme.txt"})
+      EXPECT_NE(record.find(name), std::string::npos) << name;
+    EXPECT_EQ(record.find("TOOL.INF"), std::string::npos);
+    EXPECT_EQ(record.compare(record.size() - 16, 4, "KVRM"), 0);
+  }
+  EXPECT_EQ(Run("pack " + Product() + " -o '" + Out() + "' --no-stub --no-uninstaller" + withStub).exitCode, 2);
+}
+
+}  // namespace

@@ -27,6 +27,8 @@ TEST_F(FileOps, StagingRootCountsInHexadecimal) {
   for (const char16_t* name : {u"b", u"c", u"d", u"e", u"f"})
     MakeFolder((u"C:\\users\\user\\Temp\\" + std::u16string(name)).c_str());
   EXPECT_EQ(TempName(), u"C:\\users\\user\\Temp\\10");
+  EXPECT_TRUE(Exists(u"C:\\users\\user\\Temp\\10"));  // created, so nobody else can take it
+  EXPECT_EQ(TempName(), u"C:\\users\\user\\Temp\\11");
 }
 
 TEST_F(FileOps, StagingRootAddsAMissingSeparator) {
@@ -42,7 +44,7 @@ TEST_F(FileOps, StagingRootStopsWhenTheCounterDoesNotFit) {
   for (const char16_t* name : {u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8", u"9", u"a", u"b", u"c", u"d",
                                u"e", u"f"})
     MakeFolder((u"C:\\T\\" + std::u16string(name)).c_str());
-  EXPECT_EQ(TempName(7), u"C:\\T\\1");  // returns instead of looping for ever
+  EXPECT_EQ(TempName(7), u"");  // gives up instead of looping for ever, or using a taken folder
 }
 
 TEST_F(FileOps, MoveCarriesAWholeTreeToANewName) {

@@ -157,8 +157,13 @@ void CheckFolders(const char16_t* base) {
   MakeTempFolderName(name, kPathCapacity);
   Print("staging root", name);
   CHECK(std::memcmp(name, temp, TextLength(temp) * 2) == 0);
-  CHECK(!FileExists(name));
+  CHECK(FileExists(name));  // created fresh
   CHECK(TextLength(name) > TextLength(temp));
+  char16_t again[kPathCapacity];
+  MakeTempFolderName(again, kPathCapacity);
+  CHECK(TextLength(again) > 0 && std::memcmp(again, name, (TextLength(name) + 1) * 2) != 0);
+  ShellDeleteTree(again);
+  ShellDeleteTree(name);
 }
 
 void CheckShellOperations(const char16_t* base) {
@@ -375,7 +380,7 @@ void CheckShortcuts() {
   Under(folder, u"Korv Staged", group);
   ShellDeleteTree(group);
   MakeTempFolderName(context.stagingRoot, kPathCapacity);
-  CHECK_INT(CreateDirectories(context.stagingRoot), kCreateDone);
+  CHECK(FileExists(context.stagingRoot));
   CreateProgramGroup(nullptr, &context);
   Under(group, u"Korv Staged.lnk", link);
   CheckLink(link, target, kDestination);

@@ -8,6 +8,7 @@
 // failed or interrupted run leaves no half-written file.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -25,13 +26,14 @@
 #include "pack_output.h"
 #include "pack_progress.h"
 #include "pack_stub.h"
+#include "pack_uninstaller.h"
 #include "terminal_text.h"
 
 namespace {
 
 const char kPackUsage[] =
     "Usage: setuptool pack SRC_DIR -o OUT [--stub FILE | --no-stub] [--level N] [--no-solid]\n"
-    "                      [--codepage N] [--quiet]\n"
+    "                      [--codepage N] [--uninstaller FILE | --no-uninstaller] [--quiet]\n"
     "\n"
     "Packs the files under SRC_DIR into a setup program OUT: the stub (a Setup.exe) with the\n"
     "payload archive appended. Entries are ordered as the setup program expects them:\n"
@@ -51,6 +53,12 @@ const char kPackUsage[] =
     "  --no-solid        compress every file on its own (default: one solid stream)\n"
     "  --codepage N      ANSI code page of the names in the archive; default 1252. Only\n"
     "                    single-byte code pages (e.g. 1250, 1251, 1252, 1253) are supported\n"
+    "  --uninstaller FILE  the uninstaller stub that becomes the payload's UnInst.exe when\n"
+    "                    SRC_DIR has none of its own (default: UnInst.exe next to setuptool);\n"
+    "                    pack appends the list of what the setup will install, which is all\n"
+    "                    the uninstaller removes\n"
+    "  --no-uninstaller  add no uninstaller: without an UnInst.exe of the product's own the\n"
+    "                    setup then registers none\n"
     "  --quiet           no progress bar and no summary\n"
     "\n"
     "What is packed: the regular files under SRC_DIR, through symbolic links that stay inside\n"
@@ -70,6 +78,8 @@ struct PackArguments {
   std::string output;
   std::string stub;
   bool noStub = false;
+  std::string uninstaller;
+  bool noUninstaller = false;
   bool solid = true;
   bool quiet = false;
   int level = kDefaultPackLevel;
@@ -107,6 +117,12 @@ int ParseArguments(int argc, char** argv, PackArguments& a) {
       a.stub = v;
     } else if (arg == "--no-stub") {
       a.noStub = true;
+    } else if (arg == "--uninstaller") {
+      const char* v = value();
+      if (!v) return UsageError("--uninstaller needs a file name");
+      a.uninstaller = v;
+    } else if (arg == "--no-uninstaller") {
+      a.noUninstaller = true;
     } else if (arg == "--no-solid") {
       a.solid = false;
     } else if (arg == "--quiet" || arg == "-q") {
@@ -128,6 +144,8 @@ int ParseArguments(int argc, char** argv, PackArguments& a) {
   if (a.source.empty()) return UsageError("no source folder given");
   if (a.output.empty()) return UsageError("no output file given (-o OUT)");
   if (a.noStub && !a.stub.empty()) return UsageError("--stub and --no-stub exclude each other");
+  if (a.noUninstaller && !a.uninstaller.empty())
+    return UsageError("--uninstaller and --no-uninstaller exclude each other");
   return -1;
 }
 
@@ -196,6 +214,9 @@ struct Payload {
   std::map<std::string, std::string> display;  // archive name -> name for the terminal
   std::vector<PayloadIssue> issues;
   uint64_t total = 0;
+  std::map<std::string, std::string> texts;  // contents of the description entries
+  UninstallerSource uninstallerSource = UninstallerSource::kNone;
+  std::vector<uint8_t> uninstaller;          // our uninstaller with its record, when added
 };
 
 // Lists the folder; -1 when done, else the exit code.
@@ -213,6 +234,31 @@ int CollectFiles(const PackArguments& args, const PackOutput& output, Payload& p
     return kExitUsage;
   }
   if (!ConvertNames(p.files, args.codePage, error)) return UsageError(error);
+  return -1;
+}
+
+// Adds our uninstaller when the product has none of its own and it is wanted; -1 when done,
+// else the exit code. A missing default stub (a tree where the Windows programs were not
+// built) leaves it out with a warning; a stub given with --uninstaller must be usable.
+int AddOurUninstaller(const PackArguments& args, Payload& p) {
+  p.uninstallerSource = ChooseUninstaller(p.files, args.noUninstaller);
+  if (p.uninstallerSource != UninstallerSource::kOurs) return -1;
+  const bool byDefault = args.uninstaller.empty();
+  const std::string path = byDefault ? DefaultUninstallerPath() : args.uninstaller;
+  if (byDefault && access(path.c_str(), F_OK) != 0) {
+    p.issues.push_back({PayloadIssueLevel::kWarning, "",
+                        "the uninstaller stub " + TerminalText(path) +
+                            " does not exist, so no uninstaller is added (build it, or give --uninstaller FILE)"});
+    p.uninstallerSource = UninstallerSource::kNone;
+    return -1;
+  }
+  FolderFile entry;
+  std::string error;
+  if (!LoadUninstallerStub(path, p.uninstaller, entry, error)) {
+    std::fprintf(stderr, "setuptool pack: cannot use the uninstaller stub: %s; nothing written\n", error.c_str());
+    return kExitUsage;
+  }
+  p.files.push_back(entry);
   return -1;
 }
 
@@ -249,6 +295,7 @@ void CheckPayload(const PackArguments& args, const std::vector<uint8_t>& stub, u
       if (role == PayloadRole::kOther || (role == PayloadRole::kDescription) != (pass == 1)) continue;
       // Too large ones are reported by CheckPayloadSize, unreadable ones when packing.
       if (!ReadFolderFile(p.files[p.byName[name]].path, data, error, kMemoryEntryLimit - 1)) continue;
+      if (role != PayloadRole::kLanguageFile) p.texts[name].assign(data.begin(), data.end());
       if (role == PayloadRole::kSetupInfo) {
         CheckSetupInfo(name, data.data(), data.size(), p.names, p.issues);
         groupFromInfo = groupFromInfo || SetupInfoSetsGroup(data.data(), data.size());
@@ -268,6 +315,13 @@ struct WriteResult {
   size_t storedCount = 0;
 };
 
+int ReadMemoryPiece(void* user, uint64_t offset, uint8_t* bytes, size_t count) {
+  const std::vector<uint8_t>& content = *static_cast<const std::vector<uint8_t>*>(user);
+  if (offset > content.size() || content.size() - offset < count) return 1;
+  std::memcpy(bytes, content.data() + offset, count);
+  return 0;
+}
+
 // Packs one file, read piece by piece; -1 when done, else the exit code (with `error`).
 int PackFile(ArchiveWriter& writer, const FolderFile& f, const std::string& name, WriteResult& r, std::string& error) {
   uint64_t size = 0;
@@ -278,6 +332,21 @@ int PackFile(ArchiveWriter& writer, const FolderFile& f, const std::string& name
     return kExitUsage;
   }
   PackEntryInput entry;
+  if (f.content) {  // made by pack itself, so it cannot change while it is packed
+    entry.name = name;
+    entry.size = f.content->size();
+    entry.source = PackSource{ReadMemoryPiece, const_cast<std::vector<uint8_t>*>(f.content)};
+    entry.fileTime = f.dosTime;
+    entry.attributes = f.attributes;
+    PackEntryReport report;
+    const int result = AddArchiveEntry(writer, entry, &report);
+    if (result == kPackOk) {
+      r.storedCount += report.stored ? 1 : 0;
+      return -1;
+    }
+    error = std::string("cannot write the output: ") + (result == kPackNoMemory ? "out of memory" : std::strerror(errno));
+    return kExitFailed;
+  }
   entry.name = name;
   entry.size = size_t(f.size);
   entry.source = PackSource{ReadFolderFilePiece, &reader};
@@ -338,9 +407,33 @@ void PrintSummary(const PackArguments& args, const Payload& p, const WriteResult
   if (args.solid && args.level > 0) details += ", solid";
   if (r.storedCount) details += ", " + std::to_string(r.storedCount) + " stored";
   details += stubSize == 0 ? ", bare archive" : ", stub of " + SizeText(stubSize);
+  details += p.uninstallerSource == UninstallerSource::kOurs       ? ", our uninstaller"
+             : p.uninstallerSource == UninstallerSource::kProducts ? ", the product's own UnInst.exe"
+                                                                    : ", no uninstaller";
   std::printf("%s: %zu files, %s packed into %s (%.1f%%; %s), %.1f s\n", TerminalText(args.output).c_str(),
               p.names.size(), SizeText(p.total).c_str(), SizeText(r.archiveBytes).c_str(),
               p.total ? 100.0 * double(r.archiveBytes) / double(p.total) : 100.0, details.c_str(), seconds);
+}
+
+// Appends the removal record to our uninstaller, or leaves the uninstaller out when the setup
+// would register none (no group name); false when the installation cannot be recorded.
+bool RecordInstallation(Payload& p) {
+  const InstallPlan plan = PredictInstallation(p.names, p.texts);
+  FolderFile& ours = p.files[p.byName.at("UnInst.exe")];
+  if (plan.group.empty()) {
+    Report({PayloadIssueLevel::kWarning, "",
+            "no group name (no \"Group\" in the .INF, no product name in FILE_ID.DIZ): the setup program "
+            "registers no uninstall entry, so no uninstaller is added"},
+           p.display);
+    p.names.erase(std::find(p.names.begin(), p.names.end(), std::string("UnInst.exe")));
+    p.total -= ours.size;
+    p.uninstallerSource = UninstallerSource::kNone;
+    return true;
+  }
+  std::string error;
+  if (AppendRemovalRecord(plan, p.uninstaller, ours, p.total, error)) return true;
+  std::fprintf(stderr, "setuptool pack: error: %s\n", error.c_str());
+  return false;
 }
 
 // Everything after the output's temporary file exists; -1 when the setup is complete.
@@ -352,17 +445,20 @@ int PackInto(const PackArguments& args, const std::vector<uint8_t>& stub, uint64
     std::fprintf(stderr, "setuptool pack: error: %s holds no files; nothing written\n", TerminalText(args.source).c_str());
     return kExitFailed;
   }
+  code = AddOurUninstaller(args, p);
+  if (code >= 0) return code;
   CheckPayload(args, stub, stubSize, p);
   bool refused = p.files.empty();
   for (const PayloadIssue& issue : p.issues) {
     Report(issue, p.display);
     refused = refused || issue.level == PayloadIssueLevel::kError;
   }
+  std::string error;
+  if (!refused && p.uninstallerSource == UninstallerSource::kOurs) refused = !RecordInstallation(p);
   if (refused) {
     std::fprintf(stderr, "setuptool pack: nothing written\n");
     return kExitFailed;
   }
-  std::string error;
   code = WritePayload(args, stub, p, output, r, error);
   if (code < 0 && !FinishOutput(output, error)) code = kExitFailed;
   if (code >= 0) std::fprintf(stderr, "setuptool pack: %s; nothing written\n", error.c_str());

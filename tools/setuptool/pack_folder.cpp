@@ -19,14 +19,14 @@
 #include "pack/archive_writer.h"
 #include "terminal_text.h"
 
-namespace {
-
 uint32_t DosTimeOf(time_t t) {
   struct tm local;
   if (!localtime_r(&t, &local)) return DosDateTime(1980, 1, 1, 0, 0, 0);
   return DosDateTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
                      local.tm_sec);
 }
+
+namespace {
 
 struct Walker {
   const FolderSkips& skips;

@@ -14,10 +14,14 @@
 //     run that was killed), with a warning.
 #pragma once
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "pack/payload_rules.h"
+
+// MS-DOS date and time (local time) of a file time, as the archive stores it.
+uint32_t DosTimeOf(time_t t);
 
 struct FolderFile {
   std::string path;         // host path of the file
@@ -28,6 +32,8 @@ struct FolderFile {
   uint64_t size = 0;
   uint32_t dosTime = 0;     // MS-DOS date and time of the last modification, local time
   uint32_t attributes = 0;  // Windows attribute bits: archive, read-only
+  const std::vector<uint8_t>* content = nullptr;  // set for an entry made by pack itself:
+                                                  // its bytes, instead of the file at `path`
 };
 
 // Files the walk must not take in: pack's own output and temporary file (by device and

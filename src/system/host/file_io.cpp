@@ -13,6 +13,8 @@
 #include <string>
 
 #include "system/host/host_paths.h"
+#include "system/host/host_state.h"
+#include "system/platform.h"
 
 // A FileStream is the C runtime's FILE under another name: no allocation of its own.
 namespace {
@@ -49,7 +51,7 @@ int32_t StreamWrite(FileStream* stream, const void* source, int32_t count) {
 
 bool StreamSeek(FileStream* stream, int32_t offset, int origin) {
   if (!stream) return false;
-  return std::fseek(File(stream), offset, origin == kSeekSet ? SEEK_SET : SEEK_CUR) == 0;
+  return std::fseek(File(stream), offset, origin == kSeekSet ? SEEK_SET : origin == kSeekEnd ? SEEK_END : SEEK_CUR) == 0;
 }
 
 int32_t StreamTell(FileStream* stream) {
@@ -108,5 +110,10 @@ bool SetFileAttributesTo(const char16_t* path, uint32_t attributes) {
 
 bool DeleteOutputFile(const char16_t* path) {
   if (!path) return false;
-  return unlink(HostNativePath(path).c_str()) == 0;
+  const std::string native = HostNativePath(path);
+  if (HostFileInUse(native)) {
+    PlatformSetLastError(32);  // ERROR_SHARING_VIOLATION
+    return false;
+  }
+  return unlink(native.c_str()) == 0;
 }

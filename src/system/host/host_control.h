@@ -101,6 +101,14 @@ struct HostMessage {
 };
 const std::vector<HostMessage>& HostMessages();
 void HostClearMessages();
+// The button every following message box answers with (1 IDOK after HostReset, 6 IDYES, 7 IDNO).
+void HostSetMessageAnswer(int answer);
+
+// ---- Files in use and deletion at restart -------------------------------------------------
+// A file in use cannot be deleted (error 32, a sharing violation) until released.
+void HostSetFileInUse(const std::u16string& path, bool inUse);
+// The paths the program marked for deletion when the system next starts, in order.
+const std::vector<std::u16string>& HostDeletedAtRestart();
 
 // ---- Shell file operations --------------------------------------------------------------
 // What the next shell file operations do: carry out the work; fail without doing anything

@@ -47,5 +47,7 @@ void PlatformLocalFree(void* memory) { delete[] static_cast<char16_t*>(memory); 
 
 int PlatformMessageBox(WindowHandle owner, const char16_t* text, const char16_t* caption, unsigned type) {
   TheHostMachine().messages.push_back({owner, text ? text : u"", caption ? caption : u"", type});
-  return 1;  // IDOK
+  return TheHostMachine().messageAnswer;
 }
+
+void HostSetMessageAnswer(int answer) { TheHostMachine().messageAnswer = answer; }

@@ -285,6 +285,28 @@ long PlatformRegSetValue(RegistryKey key, const char16_t* name, uint32_t type, c
 
 void PlatformRegCloseKey(RegistryKey key) { delete static_cast<OpenKey*>(key); }
 
+long PlatformRegDeleteKey(RegistryRoot root, const char16_t* subKey) {
+  Hive h = Load(HiveOf(root));
+  const std::u16string path = ViewedKey(HiveOf(root), subKey ? subKey : u"");
+  Key* k = FindKey(h, path);
+  if (!k) return kErrorFileNotFound;
+  const std::u16string prefix = HostFoldCase(k->path) + u"\\";
+  for (const Key& other : h.keys)
+    if (HostFoldCase(other.path).compare(0, prefix.size(), prefix) == 0) return kErrorAccessDenied;  // has sub-keys
+  h.keys.erase(h.keys.begin() + (k - h.keys.data()));
+  Save(HiveOf(root), h);
+  return 0;
+}
+
+long PlatformRegDeleteValue(RegistryKey key, const char16_t* name) {
+  const OpenKey* open = static_cast<const OpenKey*>(key);
+  if (!open) return 6;
+  if ((open->access & 0x0002) == 0) return kErrorAccessDenied;  // KEY_SET_VALUE
+  if (!HostRegistryRead(open->hive, open->path, name ? name : u"", nullptr)) return kErrorFileNotFound;
+  HostRegistryDeleteValue(open->hive, open->path, name ? name : u"");
+  return 0;
+}
+
 // ---- Test controls ----------------------------------------------------------------------
 
 bool HostRegistryRead(HostHive hive, const std::u16string& key, const std::u16string& value,

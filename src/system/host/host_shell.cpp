@@ -154,6 +154,16 @@ bool HostReadShortcut(const std::u16string& linkPath, HostShortcut* shortcut) {
   return true;
 }
 
+long PlatformReadShellLink(const char16_t* linkPath, char16_t* target) {
+  target[0] = 0;
+  HostShortcut shortcut;
+  if (!linkPath || !HostReadShortcut(linkPath, &shortcut)) return static_cast<long>(0x80004005);  // E_FAIL
+  if (shortcut.target.size() >= 260) return static_cast<long>(0x8007007A);  // buffer too small
+  shortcut.target.copy(target, shortcut.target.size());
+  target[shortcut.target.size()] = 0;
+  return 0;
+}
+
 // ---- Shell file operation -------------------------------------------------------------------
 
 int PlatformShellFileOperation(WindowHandle owner, unsigned function, const char16_t* from,

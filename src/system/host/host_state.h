@@ -22,6 +22,9 @@ struct HostMachine {
   long shellLinkFailure = 0;            // nonzero: creating the link object fails with it
   bool browseAnswerSet = false;
   std::u16string browseAnswer;          // empty with browseAnswerSet = the user cancelled
+  int messageAnswer = 1;                // what every message box answers (IDOK)
+  std::vector<std::string> filesInUse;  // native paths that cannot be deleted now
+  std::vector<std::u16string> deletedAtRestart;  // paths marked for deletion at restart
   std::vector<HostMessage> messages;
   std::vector<HostShellOperation> shellOperations;
   std::vector<HostBrowseRequest> browseRequests;
@@ -34,6 +37,9 @@ void HostFillDefaults(HostMachine& machine);
 // Copies a setting out as the Windows calls that report a text do: its length when it fits
 // with its terminator, else the size it needs (terminator included) and nothing written.
 uint32_t HostCopyOut(const std::u16string& text, char16_t* out, int capacity);
+
+// Whether a test has marked the file (native path) as in use.
+bool HostFileInUse(const std::string& nativePath);
 
 // Folding used for names that Windows compares without regard to case (environment
 // variables, registry keys and values): ASCII letters and the Latin-1 capitals.

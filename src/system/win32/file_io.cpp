@@ -42,7 +42,7 @@ int32_t StreamWrite(FileStream* stream, const void* source, int32_t count) {
 
 bool StreamSeek(FileStream* stream, int32_t offset, int origin) {
   if (!stream) return false;
-  return fseek(File(stream), offset, origin == kSeekSet ? SEEK_SET : SEEK_CUR) == 0;
+  return fseek(File(stream), offset, origin == kSeekSet ? SEEK_SET : origin == kSeekEnd ? SEEK_END : SEEK_CUR) == 0;
 }
 
 int32_t StreamTell(FileStream* stream) {

@@ -1,0 +1,15 @@
+// The removal record at the end of an uninstaller's file: read into memory and checked.
+#pragma once
+#include "uninstall/removal_record.h"
+
+struct RecordFile {
+  uint8_t* body;  // owned; the record's names point into it
+  uint32_t size;
+  RemovalRecord record;
+};
+
+// False (and nothing held) when the file cannot be read or ends in no sound record.
+bool LoadRecordFile(const char16_t* path, RecordFile* file);
+void ReleaseRecordFile(RecordFile* file);
+// Whether two loaded records are the same bytes.
+bool SameRecord(const RecordFile& a, const RecordFile& b);

@@ -1,0 +1,137 @@
+// The uninstaller's run (see uninstall_main.h).
+#include "uninstall/uninstall_main.h"
+
+#include "system/file_io.h"
+#include "system/file_ops.h"
+#include "system/platform.h"
+#include "system/text.h"
+#include "system/ui.h"
+#include "uninstall/record_file.h"
+#include "uninstall/removal.h"
+#include "uninstall/uninstall_texts.h"
+
+namespace {
+
+constexpr unsigned kMbYesNo = 0x04;
+constexpr unsigned kMbIconHand = 0x10;
+constexpr unsigned kMbIconQuestion = 0x20;
+constexpr unsigned kMbIconInformation = 0x40;
+constexpr int kIdYes = 6;
+constexpr int kMessageCapacity = kFailedNamesCapacity + 2 * kLinkCapacity;
+
+struct UninstallRun {
+  const LanguageTable* texts;
+  RecordFile own;                  // the record at the end of this program's file
+  char16_t self[kPathCapacity];    // this program's file
+  char16_t baseName[kPathCapacity];  // its name, the same for the original and the copy
+  char16_t caption[kLinkCapacity];
+};
+
+int Show(const UninstallRun& run, const char16_t* text, unsigned type) {
+  return PlatformMessageBox(nullptr, text, run.caption, type);
+}
+
+int ShowText(const UninstallRun& run, int id, unsigned type) {
+  char16_t text[kLinkCapacity] = {};
+  AppendUninstallText(run.texts, id, run.own.record.group, text, kLinkCapacity);
+  return Show(run, text, type);
+}
+
+void ShowOutcome(const UninstallRun& run, int result, const RemovalOutcome& outcome) {
+  if (result == kRemovalDone) {
+    ShowText(run, kUninstallTextDone, kMbIconInformation);
+    return;
+  }
+  char16_t text[kMessageCapacity] = {};
+  AppendUninstallText(run.texts, kUninstallTextInUse, run.own.record.group, text, kMessageCapacity);
+  AppendText(u"\n\n", text, kMessageCapacity);
+  AppendText(outcome.failedNames, text, kMessageCapacity);
+  AppendText(u"\n", text, kMessageCapacity);
+  AppendUninstallText(run.texts, kUninstallTextRetry, run.own.record.group, text, kMessageCapacity);
+  Show(run, text, kMbIconHand);
+}
+
+int ExitCodeOf(int removal) { return removal == kRemovalDone ? kUninstallSucceeded : kUninstallIncomplete; }
+
+// The copy's work: only for a folder whose uninstaller carries the very same record, so the
+// copy started by hand on another folder removes nothing.
+int RunAsCopy(UninstallRun& run, const char16_t* folder) {
+  char16_t original[kPathCapacity];
+  CopyText(folder, original, kPathCapacity);
+  RecordFile twin;
+  if (JoinPath(run.baseName, original, kPathCapacity) != kTextDone || !LoadRecordFile(original, &twin)) {
+    PlatformReportToOriginal(kUninstallDamaged);
+    return kUninstallDamaged;
+  }
+  const bool same = SameRecord(twin, run.own);
+  ReleaseRecordFile(&twin);
+  if (!same) {
+    PlatformReportToOriginal(kUninstallDamaged);
+    return kUninstallDamaged;
+  }
+  RemovalOutcome outcome;
+  const int removal = RemoveInstallation(run.own.record, folder, run.baseName, &outcome);
+  ShowOutcome(run, removal, outcome);
+  PlatformReportToOriginal(ExitCodeOf(removal));  // returns once the original has ended
+  if (removal == kRemovalDone) {
+    if (!DeleteOutputFile(original)) PlatformDeleteAtRestart(original);
+    PlatformRemoveDirectory(folder);  // only when nothing of the user's is left in it
+  }
+  PlatformDeleteAtRestart(run.self);
+  char16_t ownFolder[kPathCapacity];
+  CopyText(run.self, ownFolder, kPathCapacity);
+  StripToFolder(ownFolder);
+  PlatformDeleteAtRestart(ownFolder);
+  return ExitCodeOf(removal);
+}
+
+// The original: the copy in a fresh folder does the work; without one, the work is done here.
+int RunAsOriginal(UninstallRun& run) {
+  char16_t folder[kPathCapacity];
+  CopyText(run.self, folder, kPathCapacity);
+  StripToFolder(folder);
+  char16_t copy[kPathCapacity];
+  MakeTempFolderName(copy, kPathCapacity);  // created afresh, or empty
+  if (copy[0] && JoinPath(run.baseName, copy, kPathCapacity) == kTextDone && PlatformCopyFileNew(run.self, copy)) {
+    const int result = PlatformRunCopy(copy, folder);
+    if (result >= 0) return result;
+    DeleteOutputFile(copy);
+  }
+  if (copy[0]) {
+    StripToFolder(copy);
+    PlatformRemoveDirectory(copy);
+  }
+  RemovalOutcome outcome;
+  const int removal = RemoveInstallation(run.own.record, folder, run.baseName, &outcome);
+  ShowOutcome(run, removal, outcome);
+  if (removal == kRemovalDone) PlatformDeleteAtRestart(run.self);
+  return ExitCodeOf(removal);
+}
+
+}  // namespace
+
+int UninstallMain() {
+  UninstallRun run = {};
+  run.texts = ChooseUninstallTable();
+  ModuleFilePath(run.self, kPathCapacity);
+  CopyText(run.self + FileNameOffset(run.self), run.baseName, kPathCapacity);
+  const bool sound = LoadRecordFile(run.self, &run.own);
+  AppendUninstallText(run.texts, kUninstallTextCaption, run.own.record.group, run.caption, kLinkCapacity);
+  if (!sound) {
+    ShowText(run, kUninstallTextDamaged, kMbIconHand);
+    return kUninstallDamaged;
+  }
+  ComInitialize();  // the shell link object reads the shortcuts
+  char16_t folder[kPathCapacity];
+  int result;
+  if (PlatformCopyArguments(folder, kPathCapacity)) {
+    result = RunAsCopy(run, folder);
+  } else if (ShowText(run, kUninstallTextQuestion, kMbYesNo | kMbIconQuestion) != kIdYes) {
+    result = kUninstallDeclined;
+  } else {
+    result = RunAsOriginal(run);
+  }
+  ComUninitialize();
+  ReleaseRecordFile(&run.own);
+  return result;
+}

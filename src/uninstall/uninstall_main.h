@@ -1,0 +1,20 @@
+// The uninstaller's run, from its start by the registered "UninstallString" to its exit code.
+//
+// Started without arguments from the installation folder, it asks first, then copies itself
+// into a fresh folder of its own under the temporary folder, starts the copy and waits for
+// its result. The copy removes the installation, shows the outcome, hands the result to the
+// original and, once the original has ended, deletes the original's file and the folder
+// when empty. Its own file and folder cannot go while it runs: both are marked for deletion
+// at the next restart. Only the copy's own path and the folder it created itself are so
+// marked (a folder is removed at restart only when empty), so no file of the user's can
+// be reached. When no copy can be made, the original removes everything but itself and
+// marks its own file for deletion at restart.
+#pragma once
+
+// Exit codes.
+constexpr int kUninstallSucceeded = 0;
+constexpr int kUninstallDeclined = 1;   // the user said No
+constexpr int kUninstallDamaged = 2;    // no sound removal record: nothing removed
+constexpr int kUninstallIncomplete = 3; // files in use stayed; so did the uninstall entry
+
+int UninstallMain();

@@ -1,0 +1,209 @@
+// The uninstaller on the stand-in: what it removes and what it must leave, the file in use,
+// a second run, the question's answer and a damaged record; and the record's own checks.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "system/destination.h"
+#include "system/host/host_control.h"
+#include "system/host/host_dialog.h"
+#include "system/platform.h"
+#include "system/text.h"
+#include "uninstall/removal_record.h"
+#include "uninstall/uninstall_main.h"
+
+namespace {
+
+const std::u16string kFolder = u"C:\\Program Files\\Tool";
+const std::u16string kUninstallKey = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool";
+const std::u16string kGroupFolder = u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Tool";
+const std::u16string kDesktop = u"C:\\users\\user\\Desktop";
+const std::u16string kQuickLaunch = u"C:\\users\\user\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch";
+const char* const kRecorded[] = {"KTool.exe", "readme.txt", "APP_FR.LNG", "UnInst.exe"};
+
+std::vector<uint8_t> Record(const char* const* names, int count, const char* group = "Tool") {
+  RemovalRecordFields fields = {"TL", group, "ToolWindow", "KTool.exe", names, count};
+  std::vector<uint8_t> record(RemovalRecordSize(fields));
+  record.resize(WriteRemovalRecord(fields, record.data(), uint32_t(record.size())));
+  return record;
+}
+
+bool ReadBack(const std::vector<uint8_t>& bytes, RemovalRecord* record) {
+  const uint32_t body = uint32_t(bytes.size()) - kRemovalTrailerBytes;
+  return ReadRemovalRecord(bytes.data(), body, bytes.data() + body, record);
+}
+
+class UninstallTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = HostMakeTempRoot();
+    HostReset(root_);
+    HostClearMessages();
+    HostClearForeignWindows();
+    HostSetModulePath((kFolder + u"\\UnInst.exe").c_str());
+    HostSetMessageAnswer(6);  // Yes
+    Install();
+  }
+  void TearDown() override { HostRemoveTree(root_); }
+
+  static std::string Native(const std::u16string& path) { return HostNativePath(path.c_str()); }
+  static bool Exists(const std::u16string& path) { return FileExists(path.c_str()); }
+  static void Write(const std::u16string& path, const std::string& content) {
+    std::ofstream(Native(path), std::ios::binary) << content;
+  }
+  static std::string Read(const std::u16string& path) {
+    std::ifstream in(Native(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  static void Link(const std::u16string& link, const std::u16string& target) {
+    PlatformCreateShellLink(link.c_str(), target.c_str(), kFolder.c_str(), 5);
+  }
+  // What the setup made: the files, the group's links, desktop and Quick Launch links, the
+  // uninstall key and the remembered folder; and one file the user saved there.
+  void Install() {
+    CreateDirectories(kFolder.c_str());
+    for (const char* name : kRecorded) Write(kFolder + u"\\" + HostUtf16(name), "installed");
+    const std::vector<uint8_t> record = Record(kRecorded, 4);
+    Write(kFolder + u"\\UnInst.exe", "MZ uninstaller" + std::string(record.begin(), record.end()));
+    Write(kFolder + u"\\notes.txt", "the user's own");
+    CreateDirectories(kGroupFolder.c_str());
+    CreateDirectories(kQuickLaunch.c_str());
+    Link(kGroupFolder + u"\\Tool.lnk", kFolder + u"\\KTool.exe");
+    Link(kGroupFolder + u"\\Uninstall.lnk", kFolder + u"\\UnInst.exe");
+    Link(kDesktop + u"\\Tool.lnk", kFolder + u"\\KTool.exe");
+    Link(kQuickLaunch + u"\\Tool.lnk", kFolder + u"\\KTool.exe");
+    HostRegistryWrite(HostHive::LocalMachine, kUninstallKey, u"UninstallString", u"\"" + kFolder + u"\\UnInst.exe\"");
+    HostRegistryWrite(HostHive::CurrentUser, u"Software\\Korvane", u"TL", kFolder + u"\\");
+  }
+  std::u16string LastMessage() { return HostMessages().empty() ? u"" : HostMessages().back().text; }
+
+  std::string root_;
+};
+
+TEST_F(UninstallTest, RemovesWhatTheSetupMadeAndNothingElse) {
+  // Another installation's links and keys under the same names, and one of the user's.
+  Link(kGroupFolder + u"\\Mine.lnk", u"C:\\Other\\Mine.exe");
+  Link(kQuickLaunch + u"\\Tool.lnk", u"D:\\Tool\\KTool.exe");
+  HostRegistryWrite(HostHive::CurrentUser, u"Software\\Korvane", u"XY", u"C:\\Program Files\\Other");
+  EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
+
+  for (const char* name : {"KTool.exe", "readme.txt", "APP_FR.LNG"})
+    EXPECT_FALSE(Exists(kFolder + u"\\" + HostUtf16(name))) << name;
+  EXPECT_EQ(Read(kFolder + u"\\notes.txt"), "the user's own");
+  EXPECT_FALSE(Exists(kGroupFolder + u"\\Tool.lnk"));
+  EXPECT_FALSE(Exists(kGroupFolder + u"\\Uninstall.lnk"));
+  EXPECT_TRUE(Exists(kGroupFolder + u"\\Mine.lnk"));  // so the group folder stays too
+  EXPECT_FALSE(Exists(kDesktop + u"\\Tool.lnk"));
+  EXPECT_TRUE(Exists(kQuickLaunch + u"\\Tool.lnk"));  // it points into another installation
+  EXPECT_FALSE(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey));
+  EXPECT_FALSE(HostRegistryRead(HostHive::CurrentUser, u"Software\\Korvane", u"TL", nullptr));
+  EXPECT_TRUE(HostRegistryRead(HostHive::CurrentUser, u"Software\\Korvane", u"XY", nullptr));
+  // Without a copy to run from (the stand-in starts no processes) the running uninstaller
+  // stays, marked for deletion at the next restart; the folder keeps the user's file.
+  EXPECT_TRUE(Exists(kFolder + u"\\UnInst.exe"));
+  ASSERT_EQ(HostDeletedAtRestart().size(), 1u);
+  EXPECT_EQ(HostDeletedAtRestart()[0], kFolder + u"\\UnInst.exe");
+  EXPECT_EQ(LastMessage(), u"Tool has been removed.");
+  ASSERT_EQ(HostMessages().size(), 2u);
+  EXPECT_EQ(HostMessages()[0].text, u"Remove Tool and all of its components?");
+  EXPECT_EQ(HostMessages()[0].caption, u"Tool Uninstall");
+}
+
+TEST_F(UninstallTest, KeysOfAnotherFolderStay) {
+  HostRegistryWrite(HostHive::LocalMachine, kUninstallKey, u"UninstallString", u"C:\\Elsewhere\\UnInst.exe");
+  HostRegistryWrite(HostHive::CurrentUser, u"Software\\Korvane", u"TL", u"C:\\Elsewhere");
+  EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
+  EXPECT_TRUE(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey));
+  EXPECT_TRUE(HostRegistryRead(HostHive::CurrentUser, u"Software\\Korvane", u"TL", nullptr));
+  EXPECT_FALSE(Exists(kFolder + u"\\KTool.exe"));
+}
+
+TEST_F(UninstallTest, AFileInUseIsNamedAndTheEntryStaysForASecondRun) {
+  HostSetFileInUse(kFolder + u"\\readme.txt", true);
+  EXPECT_EQ(UninstallMain(), kUninstallIncomplete);
+  EXPECT_TRUE(Exists(kFolder + u"\\readme.txt"));
+  EXPECT_FALSE(Exists(kFolder + u"\\KTool.exe"));
+  EXPECT_TRUE(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey));
+  EXPECT_NE(LastMessage().find(u"These files are in use:\n\nreadme.txt\n"), std::u16string::npos) << HostUtf8(LastMessage().c_str());
+  EXPECT_TRUE(HostDeletedAtRestart().empty());  // the uninstaller stays for the retry
+
+  HostSetFileInUse(kFolder + u"\\readme.txt", false);
+  EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
+  EXPECT_FALSE(Exists(kFolder + u"\\readme.txt"));
+  EXPECT_FALSE(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey));
+  // A further run finds nothing of its own left and touches nothing else.
+  Link(kDesktop + u"\\Tool.lnk", u"D:\\Tool\\KTool.exe");
+  EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
+  EXPECT_TRUE(Exists(kFolder + u"\\notes.txt"));
+  EXPECT_TRUE(Exists(kDesktop + u"\\Tool.lnk"));
+}
+
+TEST_F(UninstallTest, NoOrADamagedRecordChangesNothing) {
+  struct Case {
+    int answer;
+    bool damage;
+    int exitCode;
+    const char16_t* message;
+  } cases[] = {
+      {7, false, kUninstallDeclined, u"Remove Tool and all of its components?"},
+      {6, true, kUninstallDamaged, u"The uninstall information of this program is damaged. Nothing has been removed."},
+  };
+  for (const Case& c : cases) {
+    HostClearMessages();
+    HostSetMessageAnswer(c.answer);
+    if (c.damage) {
+      std::fstream f(Native(kFolder + u"\\UnInst.exe"), std::ios::in | std::ios::out | std::ios::binary);
+      f.seekp(20);
+      f.put('x');  // inside the record's body: its checksum no longer holds
+    }
+    EXPECT_EQ(UninstallMain(), c.exitCode);
+    EXPECT_TRUE(Exists(kFolder + u"\\KTool.exe"));
+    EXPECT_TRUE(Exists(kDesktop + u"\\Tool.lnk"));
+    EXPECT_TRUE(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey));
+    EXPECT_EQ(LastMessage(), c.message);
+  }
+}
+
+TEST_F(UninstallTest, GermanAndItalianSystemsAskInTheirLanguage) {
+  struct Case {
+    uint16_t language;
+    const char* question;
+  } cases[] = {{1031, "Tool und alle zugeh\xC3\xB6rigen Komponenten entfernen?"},
+               {1040, "Rimuovere Tool e tutti i suoi componenti?"}};
+  for (const Case& c : cases) {
+    HostClearMessages();
+    HostSetSystemLanguage(c.language);
+    HostSetMessageAnswer(7);
+    EXPECT_EQ(UninstallMain(), kUninstallDeclined);
+    EXPECT_EQ(HostUtf8(LastMessage().c_str()), c.question);
+  }
+}
+
+TEST(RemovalRecord, NamesThatCouldReachAnotherFileAreRefused) {
+  const char* const hostile[] = {"..", "sub\\KTool.exe", "C:x", "CON", "a.txt ", "bad\x01name", ""};
+  for (const char* name : hostile) {
+    const char* names[] = {"KTool.exe", name};
+    RemovalRecord record;
+    EXPECT_FALSE(ReadBack(Record(names, 2), &record)) << name;
+  }
+  const std::vector<uint8_t> sound = Record(kRecorded, 4);
+  RemovalRecord record;
+  ASSERT_TRUE(ReadBack(sound, &record));
+  EXPECT_STREQ(record.group, "Tool");
+  EXPECT_EQ(record.nameCount, 4);
+  char name[kRemovalFileNameWidth + 1];
+  uint32_t offset = 0;
+  for (const char* expected : kRecorded) {
+    ASSERT_TRUE(NextRemovalName(record, &offset, name));
+    EXPECT_STREQ(name, expected);
+  }
+  EXPECT_FALSE(NextRemovalName(record, &offset, name));
+  // A record without a group cannot find its entry or links; one cut short is refused.
+  EXPECT_FALSE(ReadBack(Record(kRecorded, 4, ""), &record));
+  EXPECT_FALSE(ReadRemovalRecord(sound.data() + 1, uint32_t(sound.size()) - 1 - kRemovalTrailerBytes,
+                                 sound.data() + sound.size() - kRemovalTrailerBytes, &record));
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+// Our uninstaller in the payload (see pack_uninstaller.h).
+#include "pack_uninstaller.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "archive/rar_format.h"
+#include "pack/removal_plan.h"
+#include "pack_stub.h"
+#include "payload/entry_rules.h"
+#include "terminal_text.h"
+#include "uninstall/removal_record.h"
+
+namespace {
+
+const char kUninstallerName[] = "UnInst.exe";
+
+bool IsUninstallerEntry(const std::string& archiveName) {
+  const std::string base = PayloadBaseName(archiveName);
+  std::u16string wide;
+  for (unsigned char c : base) wide += char16_t(c);
+  return IsUninstallerName(wide.c_str());
+}
+
+}  // namespace
+
+UninstallerSource ChooseUninstaller(const std::vector<FolderFile>& files, bool noUninstaller) {
+  for (const FolderFile& f : files)
+    if (IsUninstallerEntry(f.archiveName)) return UninstallerSource::kProducts;
+  return noUninstaller ? UninstallerSource::kNone : UninstallerSource::kOurs;
+}
+
+std::string DefaultUninstallerPath() {
+  char self[4096];
+  const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n <= 0) return kUninstallerName;
+  self[n] = 0;
+  std::string dir(self);
+  const size_t cut = dir.find_last_of('/');
+  return (cut == std::string::npos ? std::string(".") : dir.substr(0, cut)) + "/" + kUninstallerName;
+}
+
+bool LoadUninstallerStub(const std::string& path, std::vector<uint8_t>& image, FolderFile& entry, std::string& error) {
+  uint64_t size = 0;
+  if (!ReadStub(path, image, size, error)) return false;
+  if (image.empty()) {
+    error = TerminalText(path) + " is too large for an uninstaller stub";
+    return false;
+  }
+  if (image.size() >= size_t(kRemovalTrailerBytes) &&
+      RemovalBodySize(image.data() + image.size() - kRemovalTrailerBytes) != 0) {
+    error = TerminalText(path) + " already carries a removal record: give the bare uninstaller stub";
+    return false;
+  }
+  struct stat st;
+  entry = FolderFile();
+  entry.path = path;
+  entry.relative = kUninstallerName;
+  entry.archiveName = kUninstallerName;
+  entry.nameConverted = true;
+  entry.size = image.size();
+  entry.dosTime = DosTimeOf(stat(path.c_str(), &st) == 0 ? st.st_mtime : 0);
+  entry.attributes = kAttributeArchive;
+  entry.content = &image;
+  return true;
+}
+
+bool AppendRemovalRecord(const InstallPlan& plan, std::vector<uint8_t>& image, FolderFile& entry, uint64_t& total,
+                         std::string& error) {
+  const std::vector<uint8_t> record = RemovalRecordOf(plan);
+  if (record.empty()) {
+    error = "the payload has more files than our uninstaller's record holds (" + std::to_string(kRemovalNameLimit) +
+            " names, " + std::to_string(kRemovalBodyLimit >> 20) +
+            " MB); give --no-uninstaller or an UnInst.exe of your own";
+    return false;
+  }
+  image.insert(image.end(), record.begin(), record.end());
+  total += record.size();
+  entry.size = image.size();
+  return true;
+}

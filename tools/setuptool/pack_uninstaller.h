@@ -1,0 +1,30 @@
+// Our uninstaller in the payload. When the product folder has no "UnInst.exe" of its own
+// (in any of its folders: the setup program takes that base name as the uninstaller
+// wherever it lies), setuptool pack adds the uninstaller stub as the entry "UnInst.exe",
+// with the removal record appended that lists what the setup will install from this
+// payload. The product's own uninstaller wins; --no-uninstaller leaves ours out.
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "pack/removal_plan.h"
+#include "pack_folder.h"
+
+enum class UninstallerSource { kOurs, kProducts, kNone };
+
+UninstallerSource ChooseUninstaller(const std::vector<FolderFile>& files, bool noUninstaller);
+
+// UnInst.exe in the folder of the running setuptool (both are built into the same folder).
+std::string DefaultUninstallerPath();
+
+// Reads the uninstaller stub into `image` and makes the entry that carries it (its size is
+// the stub's until the record is appended). False with `error` set when the file is not a
+// complete 32-bit Windows program or already carries a removal record.
+bool LoadUninstallerStub(const std::string& path, std::vector<uint8_t>& image, FolderFile& entry, std::string& error);
+
+// Appends the removal record of the plan; the entry's size and the payload's total follow.
+// False with `error` set when the installation cannot be recorded (too many files).
+bool AppendRemovalRecord(const InstallPlan& plan, std::vector<uint8_t>& image, FolderFile& entry, uint64_t& total,
+                         std::string& error);
