@@ -6,8 +6,9 @@
 # that list runs it. No changes nothing (exit code 1) and leaves the running main program
 # alone. Yes closes the running main program first, removes what the setup made and shows the
 # final message from the uninstaller's copy in the temporary folder (exit code 0). The prefix
-# is then as before the install, but for a file the user added to the installation folder,
-# which stays with its folders. The copy in the temporary folder remains until the next restart
+# is then as before the install, but for the empty key HKCU\Software\Korvane (shared by all
+# our products) and a file the user added to the installation folder, which stays with its
+# folders. The copy in the temporary folder remains until the next restart
 # (it is marked for deletion then); the snapshots leave the temporary folder out, and a restart
 # of the prefix at the end shows that it goes.
 source "$(dirname "$0")/../lib/harness.sh"
@@ -50,11 +51,13 @@ ex_start_uninstall US
 ex_answer_yes US
 e2e_check "the running main program was closed" e2e_drive wait-no-window "$EX_CLASS" 1000
 for i in $(seq 1 100); do kill -0 "$notes" 2>/dev/null || break; sleep 0.1; done
-e2e_check_not "the main program's process has ended" kill -0 "$notes"
+e2e_check_not "the main program's process has ended" kill -0 "$notes" 2>/dev/null
 ex_check_removed "$dest"
-# Only the user's note and the folders that hold it remain of the installation.
+# Only the user's note and the folders that hold it remain of the installation, and the empty
+# key HKCU\Software\Korvane (ex_shared_key_left).
 kept=$(printf '%s\n' "$installed" |
-  grep -E "^\./Program Files/$EX_GROUP/(My Notes/(todo\.txt .*)?)?\$" | sed 's/^/> /')
+  grep -E "^\./Program Files/$EX_GROUP/(My Notes/(todo\.txt .*)?)?\$" | sed 's/^/> /'
+  ex_shared_key_left)
 e2e_check_snapshot_diff "the prefix after the uninstall: as before, and the user's note" \
   "$before" "$(ex_snapshot)" "$kept"
 e2e_check "the user's note is intact" grep -q 'buy milk' "$(e2e_unix "$dest\\My Notes\\todo.txt")"
@@ -64,4 +67,5 @@ e2e_log "left in the temporary folder: $(cd "$(e2e_unix "$(e2e_temp)")" && find 
 wine wineboot -r >/dev/null 2>&1
 wineserver -w
 e2e_check "after a restart the uninstaller's copy is gone" test ! -e "$copy"
+e2e_log "left in the temporary folder after the restart: $(cd "$(e2e_unix "$(e2e_temp)")" && find . -mindepth 1 | tr '\n' ' ')"
 e2e_finish
