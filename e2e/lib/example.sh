@@ -1,17 +1,21 @@
-# What the example product (example/product plus its two programs) must look like in the setup
-# and after an installation. Sourced after harness.sh.
+# What the example product (example/product plus its main program; pack adds our uninstaller)
+# must look like in the setup and after an installation. Sourced after harness.sh.
 
 EX_GROUP="Sample Notepad"
 EX_ID="SNP"
 EX_CLASS="SampleNotepadWindow"
 EX_EXE="KNotes.exe"
 EX_PRODUCT_LINE="Sample Notepad 1.4"
+EX_VERSION="1.4"
+EX_PUBLISHER="Korvane Samples"
+# The uninstaller stub that pack puts into the payload as UnInst.exe, its removal record behind.
+EX_UNINSTALLER_STUB="$KORV_WIN32_BIN_DIR/UnInst.exe"
 EX_SUCCESS="Sample Notepad has been successfully installed."
 
 # Installed file name -> file in the product folder. Every file lands flat in the destination;
-# SAMPLE.INF never lands.
+# SAMPLE.INF never lands; UnInst.exe (not in the product folder) lands beside them.
 declare -A EX_SOURCE=(
-  [FILE_ID.DIZ]=FILE_ID.DIZ [KNotes.exe]=KNotes.exe [UnInst.exe]=UnInst.exe
+  [FILE_ID.DIZ]=FILE_ID.DIZ [KNotes.exe]=KNotes.exe
   [LICENSE.TXT]=LICENSE.TXT [README.TXT]=docs/README.TXT
   [KNotes_FR.LNG]=KNotes_FR.LNG [KNotes_FR.TXT]=KNotes_FR.TXT
   [KNotes_IT.LNG]=KNotes_IT.LNG [KNotes_RU.LNG]=KNotes_RU.LNG
@@ -127,7 +131,31 @@ ex_check_installed() {
     expected+=("$name")
     e2e_check_same "$dest\\$name" "$KORV_EXAMPLE_DIR/${EX_SOURCE[$name]}"
   done
-  e2e_check_listing "$(e2e_unix "$dest")" "${expected[@]}" ${EX_OTHER_FILES[@]+"${EX_OTHER_FILES[@]}"}
+  ex_check_uninstaller "$dest\\UnInst.exe"
+  e2e_check_listing "$(e2e_unix "$dest")" "${expected[@]}" UnInst.exe ${EX_OTHER_FILES[@]+"${EX_OTHER_FILES[@]}"}
+}
+
+# ex_check_uninstaller WINPATH: the installed UnInst.exe is our uninstaller stub with a record
+# behind it.
+ex_check_uninstaller() {
+  local file stub
+  file=$(e2e_unix "$1")
+  stub=$(stat -c %s "$EX_UNINSTALLER_STUB" 2>/dev/null) || stub=0
+  e2e_check "$1 is the uninstaller stub with a removal record" \
+    test -f "$file" -a "$stub" -gt 0 -a "$(stat -c %s "$file" 2>/dev/null || echo 0)" -gt "$stub"
+  e2e_check "$1 begins with the uninstaller stub" cmp -s -n "$stub" "$file" "$EX_UNINSTALLER_STUB"
+}
+
+# ex_estimated_kb DEST: the kilobytes (rounded up) of the product's files in DEST, as the
+# uninstall entry should give them: every file the setup wrote (with EX_EXTRA_FILES, files a
+# scenario added to the product), nothing a user added.
+ex_estimated_kb() {
+  local dir name bytes=0
+  dir=$(e2e_unix "$1")
+  for name in "${!EX_SOURCE[@]}" UnInst.exe ${EX_EXTRA_FILES[@]+"${EX_EXTRA_FILES[@]}"}; do
+    [ -f "$dir/$name" ] && bytes=$((bytes + $(stat -c %s "$dir/$name")))
+  done
+  echo $(((bytes + 1023) / 1024))
 }
 
 ex_uninstall_key() {
@@ -136,14 +164,21 @@ ex_uninstall_key() {
   echo "$software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$EX_GROUP"
 }
 
-# ex_check_registry DEST: the remembered folder and the uninstall entry.
+# ex_check_registry DEST: the remembered folder and the uninstall entry with everything the
+# list of installed programs shows (the size: of the product's files now in DEST).
 ex_check_registry() {
   local dest=$1 key
   key=$(ex_uninstall_key)
   e2e_check_reg 'HKCU\Software\Korvane' "$EX_ID" "$dest"
   e2e_check_reg "$key" DisplayName "$EX_GROUP"
-  e2e_check_reg "$key" UninstallString "$dest\\UnInst.exe"
-  e2e_check_reg "$key" Publisher "Korvane"
+  e2e_check_reg "$key" UninstallString "\"$dest\\UnInst.exe\""
+  e2e_check_reg "$key" Publisher "$EX_PUBLISHER"
+  e2e_check_reg "$key" DisplayVersion "$EX_VERSION"
+  e2e_check_reg "$key" DisplayIcon "$dest\\$EX_EXE"
+  e2e_check_reg "$key" InstallLocation "$dest"
+  e2e_check_reg "$key" EstimatedSize "$(printf '0x%x' "$(ex_estimated_kb "$dest")")"
+  e2e_check_reg "$key" NoModify 0x1
+  e2e_check_reg "$key" NoRepair 0x1
 }
 
 ex_check_no_registry() {
@@ -206,4 +241,84 @@ ex_check_shortcut_starts_program() {
   e2e_check "opening $1 starts $EX_EXE" e2e_drive wait-window "$EX_CLASS" 30000
   e2e_shot "$E2E_NAME-program"
   wineserver -k >/dev/null 2>&1
+}
+
+# --- uninstalling ------------------------------------------------------------------------------
+
+# The uninstaller's texts by the system language (the setup's tables choose alike).
+EX_UNINSTALL_CAPTION="$EX_GROUP Uninstall"
+declare -A EX_UNINSTALL_QUESTION=(
+  [US]="Remove $EX_GROUP and all of its components?"
+  [DE]="$EX_GROUP und alle zugehörigen Komponenten entfernen?"
+  [IT]="Rimuovere $EX_GROUP e tutti i suoi componenti?"
+)
+declare -A EX_UNINSTALL_DONE=(
+  [US]="$EX_GROUP has been removed." [DE]="$EX_GROUP wurde entfernt." [IT]="$EX_GROUP è stato rimosso."
+)
+
+# ex_snapshot: the prefix as an installation of the example touches it (files and folders of
+# drive_c, the uninstall key, HKCU\Software\Korvane).
+ex_snapshot() { e2e_prefix_snapshot "$(ex_uninstall_key)" 'HKCU\Software\Korvane'; }
+
+# How ex_snapshot after an uninstall differs in the registry from one before the first install
+# (as diff prints it): HKCU\Software\Korvane, which the setup created for the remembered
+# folder, stays, empty. The uninstaller removes this product's value, not the key that all our
+# products share.
+ex_shared_key_left() { printf '%s\n' '< absent' '> ' '> [HKEY_CURRENT_USER\Software\Korvane]'; }
+
+# ex_start_uninstall LANG: runs the registered UninstallString as the list of installed programs
+# does, and checks its Yes/No question; the question stays open for ex_answer_*.
+ex_start_uninstall() {
+  local lang=$1 command out
+  if ! command=$(e2e_reg_value "$(ex_uninstall_key)" UninstallString); then
+    e2e_abort "no UninstallString registered"
+  fi
+  e2e_run_command_line "$command" "$E2E_DIR/uninstall.out"
+  out=$(e2e_drive wait-msgbox 60000 msgbox-caption msgbox-text msgbox-buttons) ||
+    e2e_abort "the uninstaller asks nothing: $(cat "$E2E_DIR/uninstall.out")"
+  e2e_shot "$E2E_NAME-question"
+  mapfile -t got <<<"$out"
+  e2e_check_eq "question caption" "$EX_UNINSTALL_CAPTION" "${got[0]}"
+  e2e_check_eq "question" "${EX_UNINSTALL_QUESTION[$lang]}" "${got[1]:-}"
+  e2e_check_eq "the question's buttons (Yes, No)" "6 7" "${got[2]:-}"
+}
+
+# ex_answer_no: No ends the uninstaller with exit code 1.
+ex_answer_no() {
+  e2e_drive_or_abort answer no >/dev/null
+  e2e_wait_command_line 60 "$E2E_DIR/uninstall.out"
+  e2e_check_eq "uninstaller exit code after No" 1 "$E2E_RUN_EXIT"
+}
+
+# ex_answer_yes LANG: Yes; the final message comes from the uninstaller's copy in the user's
+# temporary folder (its program path is kept in EX_UNINSTALL_COPY); dismissed, the uninstaller
+# ends with exit code 0. EX_UNINSTALL_SECONDS: from Yes to the final message.
+ex_answer_yes() {
+  local lang=$1 out temp copy
+  out=$(e2e_drive mark answer yes wait-msgbox 120000 elapsed msgbox-caption msgbox-text msgbox-process) ||
+    e2e_abort "no final message after Yes: $(cat "$E2E_DIR/uninstall.out")"
+  e2e_shot "$E2E_NAME-removed"
+  mapfile -t got <<<"$out"
+  EX_UNINSTALL_SECONDS=$(awk -v ms="${got[0]}" 'BEGIN { printf "%.2f", ms / 1000 }')
+  e2e_check_eq "final message caption" "$EX_UNINSTALL_CAPTION" "${got[1]:-}"
+  e2e_check_eq "final message" "${EX_UNINSTALL_DONE[$lang]}" "${got[2]:-}"
+  EX_UNINSTALL_COPY=${got[3]:-}
+  copy=${EX_UNINSTALL_COPY,,}
+  temp="$(e2e_temp)\\"
+  temp=${temp,,}
+  e2e_check "the final message comes from a copy in the temporary folder ($EX_UNINSTALL_COPY)" \
+    test "${copy#"$temp"}" != "$copy"
+  e2e_drive_or_abort dismiss >/dev/null
+  e2e_wait_command_line 60 "$E2E_DIR/uninstall.out"
+  e2e_check_eq "uninstaller exit code after Yes" 0 "$E2E_RUN_EXIT"
+  e2e_log "uninstall took $EX_UNINSTALL_SECONDS s (Yes to the final message)"
+}
+
+# ex_check_removed DEST: no product file in DEST, no uninstall entry, no remembered folder, no
+# shortcut.
+ex_check_removed() {
+  local name
+  for name in "${!EX_SOURCE[@]}" UnInst.exe; do e2e_check_absent "$1\\$name"; done
+  ex_check_no_registry
+  ex_check_no_shortcuts
 }

@@ -419,3 +419,61 @@ e2e_check_snapshot() {
   fi
   return 0
 }
+
+# --- whole-prefix snapshots (install and uninstall cycles) ------------------------------------
+
+# e2e_prefix_snapshot KEY...: what an installation can touch: every folder and file under drive_c
+# outside the Windows folder (e2e_disk_snapshot), less what the prefix itself rewrites whenever
+# a program runs (the temporary folder, Wine's per-user caches), followed by a registry export
+# of each KEY ("absent" for a key that does not exist). HKLM keys are exported in the view the
+# 32-bit setup uses.
+e2e_prefix_snapshot() {
+  local key file="$E2E_DIR/reg-export.reg"
+  e2e_disk_snapshot | grep -Ev "^\./users/[^/]+/(Temp|AppData/Local)/."
+  for key in "$@"; do
+    echo "== $key"
+    rm -f "$file"
+    if wine reg export "$key" "$(winepath -w "$file" 2>/dev/null)" /y "$(e2e_reg_view)" >/dev/null 2>&1 &&
+      [ -f "$file" ]; then
+      iconv -f UTF-16LE -t UTF-8 "$file" 2>/dev/null | tr -d '\r' | sed '1s/^\xEF\xBB\xBF//' |
+        grep -v '^Windows Registry Editor'
+    else
+      echo absent
+    fi
+  done
+}
+
+# e2e_check_snapshot_diff WHAT BEFORE AFTER ALLOWED: the two snapshots differ in exactly the
+# lines of ALLOWED (one "<" or ">" line of diff each, as `diff` prints them), no more, no less.
+e2e_check_snapshot_diff() {
+  local actual
+  actual=$(diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | grep '^[<>]')
+  e2e_check_eq "$1" "$4" "$actual"
+}
+
+# e2e_run_command_line CMDLINE OUTFILE: starts a Windows command line in the background as the
+# system's list of installed programs would (uidriver run: CreateProcessW parses it, so a
+# quoted path stays one path); "exit CODE" lands in OUTFILE when the program has ended.
+# (Handed to "wine cmd /c" instead, the quotes would arrive escaped as \" , which cmd does
+# not read as quotes.)
+e2e_run_command_line() {
+  env LC_ALL="$E2E_LOCALE" wine "$E2E_UIDRIVER" run "$1" 300000 2>>"$E2E_DIR/uidriver.log" | tr -d '\r' >"$2" &
+  E2E_RUN_PID=$!
+}
+
+# e2e_wait_command_line SECONDS OUTFILE: waits for it; its exit code lands in E2E_RUN_EXIT
+# ("none" when it did not end).
+e2e_wait_command_line() {
+  local i
+  for i in $(seq 1 $(($1 * 10))); do
+    kill -0 "$E2E_RUN_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$E2E_RUN_PID" 2>/dev/null; then
+    E2E_RUN_EXIT=none
+    return 1
+  fi
+  wait "$E2E_RUN_PID"
+  E2E_RUN_EXIT=$(sed -n 's/^exit //p' "$2")
+  [ -n "$E2E_RUN_EXIT" ] || E2E_RUN_EXIT=none
+}

@@ -41,12 +41,15 @@ e2e_check_not "a missing message box is an error" e2e_drive wait-msgbox 300
 # Changing: the destination, check boxes (set and click), list items; OK and the message box.
 e2e_drive_or_abort set-text destination 'C:\Program Files\New Target' check desktop-icon 1 click program-group \
   set-item RU 1 set-item de 0 >/dev/null
-out=$(e2e_drive mark press ok wait-msgbox 10000 elapsed msgbox-caption msgbox-text dismiss \
-  wait-gone 10000)
+out=$(e2e_drive mark press ok wait-msgbox 10000 elapsed msgbox-caption msgbox-text msgbox-buttons)
 mapfile -t got <<<"$out"
 e2e_check "a stopwatch reading in milliseconds" test "${got[0]}" -ge 0 -a "${got[0]}" -lt 10000
-e2e_check_eq "message box caption and text" "C:\\report.txt|Report written.\\r\\nSecond line" \
-  "${got[1]}|${got[2]}"
+e2e_check_eq "message box caption, text and buttons" "C:\\report.txt|Report written.\\r\\nSecond line|1" \
+  "${got[1]}|${got[2]}|${got[3]:-}"
+e2e_check_not "answer yes finds no Yes button on an OK box" e2e_drive answer yes
+e2e_check_eq "the box belongs to the dialog's program" "$(basename "$E2E_TEST_DIALOG")" \
+  "$(e2e_drive msgbox-process | sed 's/.*\\//')"
+e2e_drive_or_abort dismiss wait-gone 10000 >/dev/null
 e2e_wait_setup_exit 20 && e2e_check_eq "exit code after OK" 0 "$E2E_SETUP_EXIT"
 e2e_check_eq "what the dialog held at OK" \
   "$(printf '%s\n' 'end=ok' 'dest=C:\Program Files\New Target' box1041=0 box1042=1 box1043=0 \

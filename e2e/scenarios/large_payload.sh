@@ -33,6 +33,7 @@ dest=$(ex_destination)
 for name in MEDIA.BIN MANUAL.TXT; do
   e2e_check_same "$dest\\$name" "$product/$name"
 done
+EX_EXTRA_FILES=(MEDIA.BIN MANUAL.TXT)
 ex_check_registry "$dest"
 e2e_log "payload $payload_bytes bytes, setup $(stat -c %s "$E2E_DIR/LargeSetup.exe") bytes"
 e2e_log "TIMES: install (OK to message) $EX_INSTALL_SECONDS s | setuptool test $test_seconds s | setup start to dialog (scan pass) $scan_seconds s"

@@ -3,7 +3,8 @@
 
 #include <cstring>
 
-const SetupInfoKey kSetupInfoKeys[kSetupInfoKeyCount] = {{"ID", 3}, {"Group", 31}, {"Class", 31}, {"Exe", 31}};
+const SetupInfoKey kSetupInfoKeys[kSetupInfoKeyCount] = {
+    {"ID", 3}, {"Group", 31}, {"Class", 31}, {"Exe", 31}, {"Publisher", 63}};
 
 const char* FindSetupInfoValue(const char* text, const char* key, int* length) {
   *length = 0;

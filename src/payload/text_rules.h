@@ -11,8 +11,10 @@ struct SetupInfoKey {
   const char* key;
   int width;
 };
-constexpr int kSetupInfoKeyCount = 4;
-extern const SetupInfoKey kSetupInfoKeys[kSetupInfoKeyCount];  // ID 3, Group 31, Class 31, Exe 31
+constexpr int kSetupInfoKeyCount = 5;
+// ID 3, Group 31, Class 31, Exe 31, Publisher 63 (optional: the publisher the list of
+// installed programs shows).
+extern const SetupInfoKey kSetupInfoKeys[kSetupInfoKeyCount];
 
 // The value of a key in an installation description: only the first occurrence of the key's
 // text counts (case-sensitive, even inside a longer word), and only when "=" follows it at

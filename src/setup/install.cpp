@@ -29,6 +29,7 @@ void Skip(char16_t* name) { name[0] = 0; }
 // run with result 0) becomes the run's result.
 int InstallPass(InstallContext* context) {
   context->refusal = 0;
+  context->installedBytes = 0;
   int result = ExtractArchive(gSetupState->modulePath, InstallCallback, context);
   if (result == 0 && context->refusal != 0) result = context->refusal;
   return result;
@@ -72,7 +73,7 @@ LanguageCode EntryLanguageCode(const char16_t* name, int prefixLength) {
   return LanguageCodeOf(letters);
 }
 
-int InstallCallback(char16_t* name, const uint8_t*, uint32_t, void* value) {
+int InstallCallback(char16_t* name, const uint8_t*, uint32_t size, void* value) {
   auto* context = static_cast<InstallContext*>(value);
   // A name that cannot become a file safely ends the pass; the scan pass refuses such
   // payloads already, so this only meets an archive that changed since.
@@ -114,6 +115,7 @@ int InstallCallback(char16_t* name, const uint8_t*, uint32_t, void* value) {
   // An existing file of that name goes first; a failure shows up when it is created.
   if (FileExists(target)) DeleteOutputFile(target);
   // The target path, also shown in the status line.
+  context->installedBytes += size;
   CopyText(target, name, kPathCapacity);
   DialogSetItemText(context->dialog, kControlStatus, target);
   return 0;
@@ -191,21 +193,25 @@ int MoveStagedIntoPlace(WindowHandle dialog, InstallContext& context) {
   return result;
 }
 
+// A file in the destination folder: its full path.
+void InstalledPath(const InstallContext& context, const char16_t* file, char16_t* path) {
+  CopyText(context.destination, path, kLinkTargetCapacity);
+  JoinPath(file, path, kLinkTargetCapacity);
+}
+
 // The remembered folder, the uninstall entry and the chosen shortcuts; their failures are
 // silent. Without a main program no check box is read.
 void RegisterInstallation(WindowHandle dialog, InstallContext& context, const char16_t* group) {
   SaveDestination(context.destination);
+  char16_t program[kLinkTargetCapacity] = {};
+  if (context.mainProgram[0]) InstalledPath(context, context.mainProgram, program);
   if (context.uninstaller[0]) {
     char16_t path[kLinkTargetCapacity];
-    CopyText(context.destination, path, kLinkTargetCapacity);
-    JoinPath(context.uninstaller, path, kLinkTargetCapacity);
-    RegisterUninstall(path);
+    InstalledPath(context, context.uninstaller, path);
+    RegisterUninstall({path, context.destination, program, context.installedBytes});
   }
   if (!context.mainProgram[0]) return;
   if (DialogIsChecked(dialog, kControlProgramGroup)) CreateProgramGroup(dialog, &context);
-  char16_t program[kLinkTargetCapacity];
-  CopyText(context.destination, program, kLinkTargetCapacity);
-  JoinPath(context.mainProgram, program, kLinkTargetCapacity);
   if (DialogIsChecked(dialog, kControlDesktopIcon)) CreateDesktopLink(program, group);
   if (DialogIsChecked(dialog, kControlQuickLaunch)) CreateQuickLaunchLink(program, group);
 }

@@ -2,6 +2,8 @@
 // the install sequence, zero-filled at its start. The program-group operation reads the
 // destination folder, main program, uninstaller and staging root from it.
 #pragma once
+#include <cstdint>
+
 #include "system/window.h"
 
 struct InstallContext {
@@ -13,4 +15,6 @@ struct InstallContext {
   char16_t realDestination[260];  // the user's destination, kept while staging runs
   int refusal;                    // why the callback ended the pass: 0 none, -5 a target path
                                   // that does not fit, 3 an entry name that is unsafe
+  uint64_t installedBytes;        // unpacked sizes of the entries this pass writes (the
+                                  // uninstall entry's estimated size)
 };

@@ -67,7 +67,8 @@ int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialo
 void ParseSetupInfo(const char* text) {
   if (!text) return;
   char* const fields[kSetupInfoKeyCount] = {gSetupState->productId, gSetupState->groupName,
-                                            gSetupState->windowClass, gSetupState->mainProgram};
+                                            gSetupState->windowClass, gSetupState->mainProgram,
+                                            gSetupState->publisher};
   for (int k = 0; k < kSetupInfoKeyCount; ++k) {
     int length = 0;
     const char* value = FindSetupInfoValue(text, kSetupInfoKeys[k].key, &length);
@@ -99,7 +100,9 @@ void ApplyDescription(WindowHandle dialog, const char* text) {
   AppendAnsiAsWide(version, heading, kTitleCapacity);
   if (void* font = CreateTitleFont()) DialogSetItemFont(dialog, kTitleControl, font);
   DialogSetItemText(dialog, kTitleControl, heading);
-  // The group name defaults to the product name.
+  // The version is kept for the uninstall entry; the group name defaults to the product name.
+  gSetupState->version[0] = 0;
+  AppendTextNarrow(version, gSetupState->version, int(sizeof gSetupState->version));
   if (!gSetupState->groupName[0]) {
     gSetupState->groupName[0] = 0;
     AppendTextNarrow(product, gSetupState->groupName, 32);

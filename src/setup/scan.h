@@ -21,8 +21,9 @@ constexpr int kScanUnsafeName = 3;
 int ScanPayload(WindowHandle dialog);
 // The scan pass's ExtractCallback; always 0.
 int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialog);
-// Fills product id, group name, window class and main program from an installation description.
+// Fills product id, group name, window class, main program and publisher from an installation
+// description.
 void ParseSetupInfo(const char* text);
 // Product name and version from a product description: window title, control 1001 with its
-// font, and the group name when still empty.
+// font, the state's version, and the group name when still empty.
 void ApplyDescription(WindowHandle dialog, const char* text);

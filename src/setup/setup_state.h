@@ -14,6 +14,8 @@ struct SetupState {
   char groupName[32];                // "Group", else the product name from FILE_ID.DIZ
   char windowClass[32];              // "Class", else a copy of the group name
   char mainProgram[32];              // "Exe": file name the shortcuts start
+  char publisher[64];                // "Publisher": the uninstall entry's publisher; empty = ours
+  char version[32];                  // the version of FILE_ID.DIZ's first line, or empty
   char16_t languageFilePrefix[32];   // from the first .LNG entry (its base name less 7 characters)
   char16_t modulePath[260];          // the program's own file, which is also the payload archive
   int unsafeEntries;                 // entries seen by the scan pass whose names cannot be

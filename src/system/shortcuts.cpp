@@ -17,6 +17,8 @@ const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Unin
 const char16_t kQuickLaunchTail[] = u"\\Microsoft\\Internet Explorer\\Quick Launch";
 constexpr int kGroupNameCapacity = 32;
 constexpr int kStagedGroupCapacity = 256;
+constexpr int kPublisherCapacity = 64;
+constexpr uint32_t kRegDword = 4;  // REG_DWORD: four bytes, little-endian
 
 void GroupNameWide(char16_t* group) {
   AnsiToWide(gSetupState ? gSetupState->groupName : nullptr, group, kGroupNameCapacity);
@@ -24,6 +26,24 @@ void GroupNameWide(char16_t* group) {
 
 void SetText(RegistryKey key, const char16_t* name, const char16_t* text) {
   PlatformRegSetValue(key, name, kRegSz, text, static_cast<uint32_t>(TextLength(text)) * 2 + 2);
+}
+
+void SetNumber(RegistryKey key, const char16_t* name, uint32_t number) {
+  const uint8_t bytes[4] = {uint8_t(number), uint8_t(number >> 8), uint8_t(number >> 16), uint8_t(number >> 24)};
+  PlatformRegSetValue(key, name, kRegDword, bytes, 4);
+}
+
+// The values beyond the name, command and publisher: what the list of installed programs
+// displays, each only when the setup knows it.
+void SetDisplayedValues(RegistryKey key, const UninstallRecord& record) {
+  char16_t text[kLinkCapacity];
+  AnsiToWide(gSetupState->version, text, kNameCapacity);
+  if (text[0]) SetText(key, u"DisplayVersion", text);
+  if (record.mainProgramPath && record.mainProgramPath[0]) SetText(key, u"DisplayIcon", record.mainProgramPath);
+  if (record.installFolder && record.installFolder[0]) SetText(key, u"InstallLocation", record.installFolder);
+  SetNumber(key, u"EstimatedSize", EstimatedSizeKb(record.installedBytes));
+  SetNumber(key, u"NoModify", 1);
+  SetNumber(key, u"NoRepair", 1);
 }
 
 // <folder>\<name>.lnk to the target, working in the target's folder; folder may be empty
@@ -42,18 +62,29 @@ void CreateLinkInFolder(const char16_t* folder, const char16_t* target, const ch
 
 }  // namespace
 
-void RegisterUninstall(const char16_t* uninstallerPath) {
+uint32_t EstimatedSizeKb(uint64_t bytes) {
+  const uint64_t kb = bytes / 1024 + (bytes % 1024 != 0);
+  return kb > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(kb);
+}
+
+void RegisterUninstall(const UninstallRecord& record) {
   char16_t group[kGroupNameCapacity];
   GroupNameWide(group);
-  if (!group[0] || !uninstallerPath) return;
+  if (!gSetupState || !group[0] || !record.uninstallerPath) return;
   char16_t keyPath[kLinkCapacity];
   AnsiToWide(kUninstallKey, keyPath, kLinkCapacity);
   AppendText(group, keyPath, kLinkCapacity);
   RegistryKey key = nullptr;
   if (PlatformRegCreateKey(RegistryRoot::LocalMachine, keyPath, kKeyWrite, &key) != 0) return;
   SetText(key, u"DisplayName", group);
-  SetText(key, u"UninstallString", uninstallerPath);
-  SetText(key, u"Publisher", u"Korvane");
+  char16_t command[kLinkCapacity] = u"\"";
+  AppendText(record.uninstallerPath, command, kLinkCapacity);
+  AppendText(u"\"", command, kLinkCapacity);
+  SetText(key, u"UninstallString", command);
+  char16_t publisher[kPublisherCapacity];
+  AnsiToWide(gSetupState->publisher, publisher, kPublisherCapacity);
+  SetText(key, u"Publisher", publisher[0] ? publisher : u"Korvane");
+  SetDisplayedValues(key, record);
   PlatformRegCloseKey(key);
 }
 

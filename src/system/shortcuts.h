@@ -1,6 +1,8 @@
 // The uninstall entry in the system's list of installed programs, the shell's special
 // folders, shortcut files, and the program group with its entries.
 #pragma once
+#include <cstdint>
+
 #include "setup/install_context.h"
 #include "system/window.h"
 
@@ -11,9 +13,26 @@ constexpr int kFolderCommonPrograms = 23;  // CSIDL_COMMON_PROGRAMS: all users' 
 constexpr int kFolderAppData = 26;         // CSIDL_APPDATA
 constexpr int kShowCommand = 5;            // SW_SHOW
 
-// HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<group name> with DisplayName,
-// UninstallString (the path as given) and Publisher.
-void RegisterUninstall(const char16_t* uninstallerPath);
+// What the uninstall entry records of one installation; the group name, version and
+// publisher come from the setup state.
+struct UninstallRecord {
+  const char16_t* uninstallerPath;  // full path of the installed uninstaller
+  const char16_t* installFolder;    // the installation folder
+  const char16_t* mainProgramPath;  // full path of the main program; null or empty when none is known
+  uint64_t installedBytes;          // unpacked sizes of the entries the install pass wrote
+};
+
+// HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<group name>: what the list of
+// installed programs shows and runs. "DisplayName" the group name; "UninstallString" the
+// uninstaller's path in quotes (unquoted, a path with spaces is tried as C:\Program.exe
+// first); "Publisher" the .INF's "Publisher", else "Korvane"; "DisplayVersion" the product
+// version when there is one; "DisplayIcon" the main program when known; "InstallLocation";
+// "EstimatedSize" in KB rounded up; "NoModify" and "NoRepair" 1, as the uninstaller offers
+// neither.
+void RegisterUninstall(const UninstallRecord& record);
+// Kilobytes the list of installed programs shows for so many bytes: rounded up, at most
+// the largest REG_DWORD.
+uint32_t EstimatedSizeKb(uint64_t bytes);
 // The path of a special folder into a buffer of 260 characters; empty when unknown.
 void SpecialFolderPath(int csidl, char16_t* out);
 // <application data>\Microsoft\Internet Explorer\Quick Launch, or empty.

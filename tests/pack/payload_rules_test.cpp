@@ -136,6 +136,8 @@ TEST(PayloadRules, SetupInfoValuesLongerThanTheirFieldsAreRefused) {
       {"Class=" + g32, 1},
       {"ID=ABCD\nGroup=" + g32 + "\nClass=" + g32 + "\n", 3},
       {"Exe=" + g32 + ".exe\n", 1},
+      {"Publisher=" + std::string(63, 'p') + "\r\n", 0},
+      {"Publisher=" + std::string(64, 'p') + "\r\n", 1},
   };
   for (const Case& c : cases) {
     auto issues = InfIssues(c.text);
@@ -357,12 +359,14 @@ TEST_F(SetupAgreement, EntryNamesAreJudgedAlikeOrMoreStrictlyByPack) {
 // meant to be given).
 struct SetupInfoRow {
   const char* text;
-  const char* meant[kSetupInfoKeyCount];  // ID, Group, Class, Exe
+  const char* meant[kSetupInfoKeyCount];  // ID, Group, Class, Exe, Publisher
 };
 
 TEST_F(SetupAgreement, WhenPackIsSilentTheSetupReadsTheSetupInfoAsMeant) {
   const std::string long32(32, 'g');
   const std::string longGroup = "Group=" + long32 + "\r\n";
+  const std::string long64(64, 'p');
+  const std::string longPublisher = "Publisher=" + long64 + "\r\n";
   const SetupInfoRow rows[] = {
       {"ID=KNO\r\nGroup=Korvane Notes\r\nClass=KNotesWnd\r\nExe=KNotes.exe\r\n",
        {"KNO", "Korvane Notes", "KNotesWnd", "KNotes.exe"}},
@@ -378,12 +382,16 @@ TEST_F(SetupAgreement, WhenPackIsSilentTheSetupReadsTheSetupInfoAsMeant) {
       {"Exe=\r\n", {nullptr, nullptr, nullptr, ""}},
       {"Exe=Other.exe\r\n", {nullptr, nullptr, nullptr, "Other.exe"}},
       {"", {nullptr, nullptr, nullptr, nullptr}},
+      {"Group=Tools\r\nPublisher=Korvane Labs\r\n", {nullptr, "Tools", nullptr, nullptr, "Korvane Labs"}},
+      {longPublisher.c_str(), {nullptr, nullptr, nullptr, nullptr, long64.c_str()}},
   };
   const std::vector<std::string> names = {"SETUP.INF", "KNotes.exe", "UnInst.exe"};
   for (const SetupInfoRow& row : rows) {
     SCOPED_TRACE(row.text);
     // Fields marked "?" show which keys the setup took.
-    char* const fields[] = {state_.productId, state_.groupName, state_.windowClass, state_.mainProgram};
+    char* const fields[] = {state_.productId, state_.groupName, state_.windowClass, state_.mainProgram,
+                            state_.publisher};
+    static_assert(sizeof fields / sizeof fields[0] == kSetupInfoKeyCount, "one field per key");
     for (char* f : fields) std::strcpy(f, "?");
     ParseSetupInfo(row.text);
     const std::string text = row.text;

@@ -11,6 +11,7 @@
 #include "setup/language_list.h"
 #include "setup/scan.h"
 #include "system/messages.h"
+#include "system/platform.h"
 #include "setup_test_support.h"
 
 namespace setuptest {
@@ -195,7 +196,15 @@ TEST_F(RunInstallTest, InstallsFilesRegistryUninstallEntryAndShortcuts) {
   EXPECT_EQ(value, u"C:\\Program Files\\Tool");
   const std::u16string uninstallKey = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool";
   ASSERT_TRUE(HostRegistryRead(HostHive::LocalMachine, uninstallKey, u"UninstallString", &value));
-  EXPECT_EQ(value, u"C:\\Program Files\\Tool\\UnInst.exe");
+  EXPECT_EQ(value, u"\"C:\\Program Files\\Tool\\UnInst.exe\"");
+  ASSERT_TRUE(HostRegistryRead(HostHive::LocalMachine, uninstallKey, u"DisplayVersion", &value));
+  EXPECT_EQ(value, u"2.1");
+  ASSERT_TRUE(HostRegistryRead(HostHive::LocalMachine, uninstallKey, u"DisplayIcon", &value));
+  EXPECT_EQ(value, u"C:\\Program Files\\Tool\\KTool.exe");
+  ASSERT_TRUE(HostRegistryRead(HostHive::LocalMachine, uninstallKey, u"InstallLocation", &value));
+  EXPECT_EQ(value, u"C:\\Program Files\\Tool");
+  ASSERT_TRUE(HostRegistryRead(HostHive::LocalMachine, uninstallKey, u"Publisher", &value));
+  EXPECT_EQ(value, u"Korvane");
 
   HostShortcut link;
   ASSERT_TRUE(HostReadShortcut(u"C:\\users\\user\\Desktop\\Tool.lnk", &link));
@@ -359,6 +368,47 @@ TEST_F(RunInstallTest, CancelledMoveFromStagingRegistersNothing) {
   EXPECT_FALSE(HostReadShortcut(u"C:\\users\\user\\Desktop\\Tool.lnk", nullptr));
   EXPECT_TRUE(HostMessages().empty());
   EXPECT_STREQ(HostCurrentCursor(), "arrow");
+}
+
+// The uninstall entry's size counts what the last pass wrote: not the installation
+// description, not an unchecked language, and not the first attempt of a staged install.
+TEST_F(RunInstallTest, EstimatedSizeCountsEachWrittenEntryOnce) {
+  RarWriter w = StartPayload();
+  w.AddStored("TOOL.INF", BytesOf("ID=TL\r\nGroup=Tool\r\nPublisher=Tool Makers\r\n" + std::string(1000, ';')));
+  w.AddStored("KTool.exe", Bytes(1500, 0x4B));
+  w.AddStored("UnInst.exe", Bytes(600, 0x55));
+  w.AddStored("APP_FR.LNG", BytesOf("[Info]\r\nLanguage=Fran\xE7" "ais\r\n"));  // 27 bytes
+  w.AddStored("APP_FR.CHM", Bytes(5000, 0x46));
+  w.AddStored(std::string(60, 'f') + ".txt", Bytes(100, 0x66));  // too long for a deep destination
+  WritePayload(w);
+  Open();
+  const std::u16string deep = u"C:\\" + std::u16string(200, u'd') + u"\\Tool";
+  const struct {
+    const char16_t* destination;
+    bool french;
+    int64_t kb;
+  } rows[] = {
+      {u"C:\\Program Files\\Tool", true, 8},  // 7227 bytes
+      {u"C:\\Program Files\\Tool", false, 3},  // 2200 bytes
+      {deep.c_str(), true, 8},                  // the first attempt wrote 7127 before it failed
+  };
+  const char16_t key[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool";
+  for (const auto& row : rows) {
+    SCOPED_TRACE(HostUtf8(row.destination));
+    ListSetStateImage(List(), FindLanguageItem(List(), 0x5246), row.french ? kStateChecked : kStateUnchecked);
+    SetDestination(row.destination);
+    ASSERT_EQ(RunInstall(dialog_), 0);
+    RegistryKey handle = nullptr;
+    ASSERT_EQ(PlatformRegOpenKey(RegistryRoot::LocalMachine, key, kKeyRead, &handle), 0);
+    uint32_t type = 0, size = 4, kb = 0;
+    EXPECT_EQ(PlatformRegQueryValue(handle, u"EstimatedSize", &type, &kb, &size), 0);
+    PlatformRegCloseKey(handle);
+    EXPECT_EQ(type, 4u);
+    EXPECT_EQ(int64_t(kb), row.kb);
+    std::u16string publisher;
+    ASSERT_TRUE(HostRegistryRead(HostHive::LocalMachine, key, u"Publisher", &publisher));
+    EXPECT_EQ(publisher, u"Tool Makers");
+  }
 }
 
 // A write that fails for lack of room is not reported as a damaged download.

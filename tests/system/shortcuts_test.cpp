@@ -7,6 +7,7 @@
 
 #include "machine_fixture.h"
 #include "system/destination.h"
+#include "system/platform.h"
 #include "system/text.h"
 
 namespace {
@@ -38,22 +39,81 @@ class Shortcuts : public MachineTest {
   }
 };
 
-TEST_F(Shortcuts, UninstallEntryHoldsItsThreeValuesUnquoted) {
-  RegisterUninstall(u"C:\\Program Files\\Example\\UnInst.exe");
-  EXPECT_EQ(HostRegistryValueNames(HostHive::LocalMachine, kUninstallKey),
-            (std::vector<std::u16string>{u"DisplayName", u"UninstallString", u"Publisher"}));
+// A REG_DWORD value as the platform reads it back, or -1 when missing or of another type.
+int64_t ReadNumber(const char16_t* key, const char16_t* name) {
+  RegistryKey handle = nullptr;
+  if (PlatformRegOpenKey(RegistryRoot::LocalMachine, key, kKeyRead, &handle) != 0) return -1;
+  uint32_t type = 0, size = 4, number = 0;
+  long result = PlatformRegQueryValue(handle, name, &type, &number, &size);
+  PlatformRegCloseKey(handle);
+  return result == 0 && type == 4 && size == 4 ? int64_t(number) : -1;
+}
+
+std::u16string ReadText(const char16_t* name) {
   std::u16string value;
-  ASSERT_TRUE(HostRegistryRead(HostHive::LocalMachine, kUninstallKey, u"DisplayName", &value));
-  EXPECT_EQ(value, u"Example Product");
-  ASSERT_TRUE(HostRegistryRead(HostHive::LocalMachine, kUninstallKey, u"UninstallString", &value));
-  EXPECT_EQ(value, u"C:\\Program Files\\Example\\UnInst.exe");
-  ASSERT_TRUE(HostRegistryRead(HostHive::LocalMachine, kUninstallKey, u"Publisher", &value));
-  EXPECT_EQ(value, u"Korvane");
+  uint32_t type = 0;
+  if (!HostRegistryRead(HostHive::LocalMachine, kUninstallKey, name, &value, &type)) return u"<missing>";
+  return type == kRegSz ? value : u"<not REG_SZ>";
+}
+
+TEST_F(Shortcuts, UninstallEntryHoldsWhatTheListOfInstalledProgramsShows) {
+  snprintf(state_.version, sizeof state_.version, "2.1");
+  RegisterUninstall({u"C:\\Program Files\\Example\\UnInst.exe", u"C:\\Program Files\\Example",
+                     u"C:\\Program Files\\Example\\Example.exe", 5000});
+  EXPECT_EQ(HostRegistryValueNames(HostHive::LocalMachine, kUninstallKey),
+            (std::vector<std::u16string>{u"DisplayName", u"UninstallString", u"Publisher", u"DisplayVersion",
+                                         u"DisplayIcon", u"InstallLocation", u"EstimatedSize", u"NoModify",
+                                         u"NoRepair"}));
+  EXPECT_EQ(ReadText(u"DisplayName"), u"Example Product");
+  // Quoted, so that Windows does not try C:\Program.exe first.
+  EXPECT_EQ(ReadText(u"UninstallString"), u"\"C:\\Program Files\\Example\\UnInst.exe\"");
+  EXPECT_EQ(ReadText(u"DisplayVersion"), u"2.1");
+  EXPECT_EQ(ReadText(u"DisplayIcon"), u"C:\\Program Files\\Example\\Example.exe");
+  EXPECT_EQ(ReadText(u"InstallLocation"), u"C:\\Program Files\\Example");
+  EXPECT_EQ(ReadNumber(kUninstallKey, u"EstimatedSize"), 5);
+  EXPECT_EQ(ReadNumber(kUninstallKey, u"NoModify"), 1);
+  EXPECT_EQ(ReadNumber(kUninstallKey, u"NoRepair"), 1);
+}
+
+TEST_F(Shortcuts, UninstallEntryLeavesOutWhatTheSetupDoesNotKnow) {
+  struct Row {
+    const char* publisher;  // the .INF's "Publisher"
+    const char* version;    // from FILE_ID.DIZ
+    const char16_t* mainProgram;
+    const char16_t* shownPublisher;
+    const char16_t* shownVersion;
+    const char16_t* shownIcon;
+  } rows[] = {
+      {"", "", nullptr, u"Korvane", u"<missing>", u"<missing>"},
+      {"Example Labs", "", u"", u"Example Labs", u"<missing>", u"<missing>"},
+      {"", "1.0 beta", u"D:\\Ex\\Ex.exe", u"Korvane", u"1.0 beta", u"D:\\Ex\\Ex.exe"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.publisher);
+    for (const char16_t* name : {u"DisplayVersion", u"DisplayIcon"})  // left by the row before
+      HostRegistryDeleteValue(HostHive::LocalMachine, kUninstallKey, name);
+    snprintf(state_.publisher, sizeof state_.publisher, "%s", row.publisher);
+    snprintf(state_.version, sizeof state_.version, "%s", row.version);
+    RegisterUninstall({u"D:\\Ex\\UnInst.exe", u"D:\\Ex", row.mainProgram, 0});
+    EXPECT_EQ(ReadText(u"Publisher"), row.shownPublisher);
+    EXPECT_EQ(ReadText(u"DisplayVersion"), row.shownVersion);
+    EXPECT_EQ(ReadText(u"DisplayIcon"), row.shownIcon);
+    EXPECT_EQ(ReadText(u"UninstallString"), u"\"D:\\Ex\\UnInst.exe\"");
+  }
+}
+
+TEST(EstimatedSize, KilobytesAreRoundedUpAndCappedAtADword) {
+  const struct {
+    uint64_t bytes;
+    uint32_t kb;
+  } rows[] = {{0, 0}, {1, 1}, {1023, 1}, {1024, 1}, {1025, 2}, {0x3FFFFFFFC00ull, 0xFFFFFFFFu},
+              {0x3FFFFFFFC01ull, 0xFFFFFFFFu}, {~0ull, 0xFFFFFFFFu}};
+  for (const auto& row : rows) EXPECT_EQ(EstimatedSizeKb(row.bytes), row.kb) << row.bytes;
 }
 
 TEST_F(Shortcuts, NothingIsRegisteredOrLinkedWithoutAGroupName) {
   SetGroup("");
-  RegisterUninstall(u"C:\\Program Files\\Example\\UnInst.exe");
+  RegisterUninstall({u"C:\\Program Files\\Example\\UnInst.exe", u"C:\\Program Files\\Example", nullptr, 0});
   EXPECT_TRUE(HostRegistryValueNames(HostHive::LocalMachine,
                                      u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall").empty());
   InstallContext context = Context(u"UnInst.exe");
@@ -183,12 +243,12 @@ namespace {
 TEST_F(Shortcuts, OnA64BitSystemMachineKeysLandInThe32BitView) {
   HostSetWow64(true);
   SetProductId("ABC");
-  RegisterUninstall(u"C:\\Program Files (x86)\\Example\\UnInst.exe");
+  RegisterUninstall({u"C:\\Program Files (x86)\\Example\\UnInst.exe", u"C:\\Program Files (x86)\\Example", nullptr, 0});
   std::u16string value;
   EXPECT_TRUE(HostRegistryRead(HostHive::LocalMachine,
                                u"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Example Product",
                                u"UninstallString", &value));
-  EXPECT_EQ(value, u"C:\\Program Files (x86)\\Example\\UnInst.exe");
+  EXPECT_EQ(value, u"\"C:\\Program Files (x86)\\Example\\UnInst.exe\"");
   EXPECT_FALSE(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey));
   // The program-files folder the setup sees is the 32-bit one; per-user keys are not redirected.
   char16_t proposal[kPathCapacity];

@@ -25,7 +25,7 @@ expect_value() {  # key, value name, expected data
 expect_value 'HKCU\Software\Korvane' KWT 'C:\Program Files\Korv Wine Test'
 uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Korv Wine Test'
 expect_value "$uninstall" DisplayName 'Korv Wine Test'
-expect_value "$uninstall" UninstallString 'C:\Program Files\Korv Wine Test\UnInst.exe'
+expect_value "$uninstall" UninstallString '"C:\Program Files\Korv Wine Test\UnInst.exe"'
 expect_value "$uninstall" Publisher 'Korvane'
 
 # The interface language follows the system locale.

@@ -306,13 +306,16 @@ void CheckRegistry() {
 
   char16_t uninstaller[kPathCapacity];
   Under(kDestination, u"UnInst.exe", uninstaller);
-  RegisterUninstall(uninstaller);
+  RegisterUninstall({uninstaller, kDestination, nullptr, 2048});
+  char16_t quoted[kPathCapacity] = u"\"";
+  AppendText(uninstaller, quoted, kPathCapacity);
+  AppendText(u"\"", quoted, kPathCapacity);
   const wchar_t* keyPath = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korv Wine Test";
   CHECK_INT(RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key), ERROR_SUCCESS);
   const struct {
     const wchar_t* name;
     const char16_t* value;
-  } values[] = {{L"DisplayName", kGroup}, {L"UninstallString", uninstaller}, {L"Publisher", u"Korvane"}};
+  } values[] = {{L"DisplayName", kGroup}, {L"UninstallString", quoted}, {L"Publisher", u"Korvane"}};
   for (const auto& v : values) {
     char16_t data[kPathCapacity] = {};
     DWORD size = sizeof data, type = 0;
@@ -321,6 +324,10 @@ void CheckRegistry() {
     CHECK_INT(size, TextLength(v.value) * 2 + 2);
     CHECK_TEXT(data, v.value);
   }
+  DWORD kb = 0, size = sizeof kb, type = 0;
+  CHECK_INT(RegQueryValueExW(key, L"EstimatedSize", nullptr, &type, reinterpret_cast<BYTE*>(&kb), &size), ERROR_SUCCESS);
+  CHECK_INT(type, REG_DWORD);
+  CHECK_INT(kb, 2);
   RegCloseKey(key);
 }
 

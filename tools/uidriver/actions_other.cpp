@@ -2,6 +2,10 @@
 // (shortcuts, a file held open) and on time.
 #include <windows.h>
 
+#include <psapi.h>
+
+#include <vector>
+
 #include "actions.h"
 #include "output.h"
 #include "remote_treeview.h"
@@ -46,6 +50,52 @@ bool Dismiss(Session& s, const Args&) {
   bool closed = PressAndWaitGone(s.box, IDOK, L"the message box");
   s.box = nullptr;
   return closed;
+}
+
+bool Answer(Session& s, const Args& a) {
+  if (a[0] != L"yes" && a[0] != L"no") {
+    WriteError(L"answer yes or no, not: " + a[0]);
+    return false;
+  }
+  if (!NeedBox(s)) return false;
+  const int id = a[0] == L"yes" ? IDYES : IDNO;
+  if (!GetDlgItem(s.box, id)) {
+    WriteError(L"the message box has no " + a[0] + L" button");
+    return false;
+  }
+  bool closed = PressAndWaitGone(s.box, id, L"the message box");
+  s.box = nullptr;
+  return closed;
+}
+
+bool MsgboxButtons(Session& s, const Args&) {
+  if (!NeedBox(s)) return false;
+  std::wstring line;
+  for (HWND child = GetWindow(s.box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(child) || ClassName(child) != L"Button") continue;
+    if (!line.empty()) line += L' ';
+    line += std::to_wstring(GetDlgCtrlID(child));
+  }
+  WriteLine(line);
+  return true;
+}
+
+// The program file of the process that shows the box: tells the uninstaller's copy in the
+// temporary folder from the original.
+bool MsgboxProcess(Session& s, const Args&) {
+  if (!NeedBox(s)) return false;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(s.box, &pid);
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  wchar_t path[MAX_PATH] = {};
+  DWORD length = process ? GetModuleFileNameExW(process, nullptr, path, MAX_PATH) : 0;
+  if (process) CloseHandle(process);
+  if (!length) {
+    WriteError(L"cannot read the program of process " + std::to_wstring(pid));
+    return false;
+  }
+  WriteLine(Escaped(path));
+  return true;
 }
 
 bool WaitBrowser(Session& s, const Args& a) {
@@ -169,6 +219,34 @@ bool HoldUntil(Session&, const Args& a) {
   }
   CloseHandle(file);
   WriteLine(L"released");
+  return true;
+}
+
+// Starts a command line as the shell's list of installed programs starts an "UninstallString"
+// (CreateProcessW, the line parsed by the system: a quoted path stays one path), waits for the
+// program to end and prints its exit code.
+bool Run(Session&, const Args& a) {
+  DWORD ms;
+  if (!NeedMs(a[1], ms)) return false;
+  std::vector<wchar_t> line(a[0].begin(), a[0].end());
+  line.push_back(L'\0');
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    WriteError(L"cannot start " + a[0] + L" (error " + std::to_wstring(GetLastError()) + L")");
+    return false;
+  }
+  CloseHandle(process.hThread);
+  DWORD code = STILL_ACTIVE;
+  bool ended = WaitForSingleObject(process.hProcess, ms) == WAIT_OBJECT_0;
+  if (ended) GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  if (!ended) {
+    WriteError(a[0] + L" still runs after " + a[1] + L" ms");
+    return false;
+  }
+  WriteLine(L"exit " + std::to_wstring(code));
   return true;
 }
 

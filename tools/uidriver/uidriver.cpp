@@ -61,6 +61,11 @@ void PrintUsage() {
       L"  msgbox-caption      prints its caption\n"
       L"  msgbox-text         prints its text\n"
       L"  dismiss             presses its OK button and waits until it is gone\n"
+      L"  answer yes|no       presses its Yes or No button and waits until it is gone\n"
+      L"  msgbox-buttons      prints the ids of its buttons (1 OK, 2 Cancel, 6 Yes, 7 No)\n"
+      L"  msgbox-process      prints the program file of the process that shows it\n"
+      L"A message box of any process counts: wait-msgbox after an answer finds the next one,\n"
+      L"also when another program (a copy the first started) shows it.\n"
       L"The shell's folder browser (a dialog with a tree view, opened by the \"...\" button):\n"
       L"  wait-browser MS     wait up to MS ms for it\n"
       L"  browser-selection   prints the selected folder's item and its parents, root first,\n"
@@ -78,6 +83,9 @@ void PrintUsage() {
       L"  hold-until PATH WATCH MS  holds PATH as above until WATCH exists (checked every\n"
       L"                      millisecond), then closes it and prints \"released\"; fails\n"
       L"                      after MS ms\n"
+      L"  run CMDLINE MS      starts the command line (CreateProcessW, as the system's list of\n"
+      L"                      installed programs starts an UninstallString), waits up to MS ms\n"
+      L"                      for the program to end, prints \"exit CODE\"\n"
       L"  sleep MS            waits MS ms\n"
       L"  mark                starts a stopwatch\n"
       L"  elapsed             prints the milliseconds since mark (e.g. mark press 99\n"
@@ -105,12 +113,15 @@ const Action kActions[] = {
     {L"escape", 0, Escape},          {L"close", 0, Close},
     {L"wait-msgbox", 1, WaitMsgbox}, {L"no-msgbox", 1, NoMsgbox},
     {L"msgbox-caption", 0, MsgboxCaption}, {L"msgbox-text", 0, MsgboxText},
-    {L"dismiss", 0, Dismiss},        {L"wait-browser", 1, WaitBrowser},
+    {L"dismiss", 0, Dismiss},        {L"answer", 1, Answer},
+    {L"msgbox-buttons", 0, MsgboxButtons}, {L"msgbox-process", 0, MsgboxProcess},
+    {L"wait-browser", 1, WaitBrowser},
     {L"browser-selection", 0, BrowserSelection}, {L"browser-ok", 0, BrowserOk},
     {L"browser-cancel", 0, BrowserCancel},        {L"lnk", 1, Lnk},
     {L"windows", 1, Windows},        {L"wait-window", 2, WaitWindow},
     {L"wait-no-window", 2, WaitNoWindow},
     {L"hold", 2, Hold},              {L"hold-until", 3, HoldUntil},              {L"sleep", 1, SleepAction},
+    {L"run", 2, Run},
     {L"mark", 0, Mark},              {L"elapsed", 0, Elapsed},
 };
 
