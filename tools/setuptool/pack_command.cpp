@@ -328,6 +328,10 @@ int WritePayload(const PackArguments& args, const std::vector<uint8_t>& stub, co
     bar.done += f.size;
   }
   EndProgress(bar);
+  if (code < 0 && WriteArchiveEnd(writer) != kPackOk) {
+    error = "cannot write " + TerminalText(output.temp) + ": " + std::strerror(errno);
+    code = kExitFailed;
+  }
   r.archiveBytes = writer.written;
   EndArchive(writer);
   return code;
