@@ -164,7 +164,12 @@ bool BrandStub(const BrandingOptions& options, const std::vector<FolderFile>& fi
   replace.icon = options.icon.empty() ? nullptr : &icon;
   replace.versionRecord = &record;
   std::string problem;
-  if (ReplaceStubResources(stub, replace, &problem)) return true;
+  if (ReplaceStubResources(stub, replace, &problem)) {
+    if (options.icon.empty() || stub.size() <= kLastArchiveOffset) return true;
+    error = "with the icon " + TerminalText(options.icon) + " the stub has " + std::to_string(stub.size()) +
+            " bytes, and the archive must start by offset 249,996: give fewer or smaller images, or PNG ones";
+    return false;
+  }
   // A stub of another make keeps its own resources unless the publisher asked for others.
   if (options.icon.empty() && options.versionInfo.empty()) {
     std::fprintf(stderr, "setuptool pack: warning: the stub keeps its own version record: it %s\n", problem.c_str());
