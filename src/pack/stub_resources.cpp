@@ -81,6 +81,12 @@ int ResourceSectionIndex(const std::vector<uint8_t>& image, const PeLayout& layo
     return -1;
   }
   const PeSection& rsrc = layout.sections[size_t(index)];
+  for (const PeSection& s : layout.sections) {
+    if (s.rawSize > 0 && uint64_t(s.rawOffset) + s.rawSize > image.size()) {
+      *error = "has sections that end beyond the end of the file";
+      return -1;
+    }
+  }
   for (size_t i = 0; i < layout.sections.size(); ++i) {
     const PeSection& s = layout.sections[i];
     const bool before = i < size_t(index);

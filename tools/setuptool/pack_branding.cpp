@@ -152,6 +152,11 @@ int ParseBrandingOption(int argc, char** argv, int& i, BrandingOptions& options,
 
 bool BrandStub(const BrandingOptions& options, const std::vector<FolderFile>& files, int codePage,
                const std::string& output, std::vector<uint8_t>& stub, std::string& error) {
+  if (stub.empty()) {
+    if (options.icon.empty() && options.versionInfo.empty()) return true;
+    error = "--icon and --version-info go into a stub, and there is none to read (--no-stub, or too large)";
+    return false;
+  }
   std::vector<IconImage> icon;
   if (!options.icon.empty() && !ReadIcon(options.icon, icon, error)) return false;
   ProductFacts facts;

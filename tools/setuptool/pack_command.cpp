@@ -363,7 +363,7 @@ int PackInto(const PackArguments& args, std::vector<uint8_t>& stub, uint64_t stu
   int code = CollectFiles(args, output, p);
   if (code >= 0) return code;
   std::string error;
-  if (!stub.empty() && !BrandStub(args.branding, p.files, args.codePage, args.output, stub, error)) {
+  if (!BrandStub(args.branding, p.files, args.codePage, args.output, stub, error)) {
     std::fprintf(stderr, "setuptool pack: error: %s; nothing written\n", error.c_str());
     return kExitFailed;
   }
