@@ -76,26 +76,48 @@ Candidate ScanForMarker(FileStream* file, int32_t* offset) {
   return found;
 }
 
+// Continues the CRC-32 `crc` over `count` bytes of the archive file from `offset` on. False
+// when the file ends first. Leaves the file wherever the reading stopped.
+template <typename Record>
+bool FileBytesCrc(Record* context, int32_t offset, int32_t count, uint32_t* crc) {
+  FileStream* file = context->archiveFile;
+  if (offset < 0 || count < 0 || !StreamSeek(file, offset, kSeekSet)) return false;
+  uint8_t buffer[4096];
+  while (count > 0) {
+    const int32_t want = count < int32_t(sizeof buffer) ? count : int32_t(sizeof buffer);
+    const int32_t got = StreamRead(file, buffer, want);
+    if (got <= 0) break;
+    *crc = RecordCrc(context, *crc, buffer, uint32_t(got));
+    count -= got;
+  }
+  return count == 0;
+}
+
 // Writers that put further fields after the name, or a name longer than the 259 bytes
 // read, take the header checksum over the whole header: bytes 2 up to the header size.
 // Continues the checksum over the rest of the header and puts the file back after the name.
 template <typename Record>
 bool WholeHeaderCrcMatches(Record* context) {
-  FileStream* file = context->archiveFile;
-  const int32_t afterName = StreamTell(file);
-  int32_t left = context->blockStart + int32_t(context->entryHeaderSize) - afterName;
+  const int32_t afterName = StreamTell(context->archiveFile);
+  const int32_t left = context->blockStart + int32_t(context->entryHeaderSize) - afterName;
   if (afterName < 0 || left <= 0) return false;
   uint32_t crc = context->headerCrc;
-  uint8_t buffer[4096];
-  while (left > 0) {
-    const int32_t want = left < int32_t(sizeof buffer) ? left : int32_t(sizeof buffer);
-    const int32_t got = StreamRead(file, buffer, want);
-    if (got <= 0) break;
-    crc = RecordCrc(context, crc, buffer, uint32_t(got));
-    left -= got;
-  }
-  StreamSeek(file, afterName, kSeekSet);
-  return left == 0 && uint16_t(~crc & 0xFFFF) == context->entryHeaderCrc;
+  const bool whole = FileBytesCrc(context, afterName, left, &crc);
+  StreamSeek(context->archiveFile, afterName, kSeekSet);
+  return whole && uint16_t(~crc & 0xFFFF) == context->entryHeaderCrc;
+}
+
+// Whether the block just read is a sound end-of-archive block: its type, and its header
+// checksum over bytes 2 up to its header size. Only a sound one ends the archive; one whose
+// checksum does not match may be a damaged header of another block, and is passed over like
+// any block of another type, so that damage never hides the entries behind it.
+template <typename Record>
+bool IsEndOfArchive(Record* context) {
+  if (context->entryBlockType != kBlockEnd) return false;
+  uint32_t crc = 0xFFFFFFFFu;
+  const int32_t checked = int32_t(context->entryHeaderSize) - kFieldBlockType;
+  return FileBytesCrc(context, context->blockStart + kFieldBlockType, checked, &crc) &&
+         uint16_t(~crc & 0xFFFF) == context->entryHeaderCrc;
 }
 
 template <typename Record>
@@ -155,8 +177,9 @@ int LocateArchiveOf(Record* context) {
 }
 
 // Reads block headers forward, passing over blocks of other types, until a file header, a
-// sub-block or the end. Returns the bytes of the last fixed header read (0 at the end), or
-// -1 at a block the walk cannot use.
+// sub-block, an end-of-archive block or the end of the file. Returns the bytes of the last
+// fixed header read (0 at either end; entryBlockType is kBlockEnd at the end block), or -1
+// at a block the walk cannot use.
 template <typename Record>
 int ReadToEntryBlock(Record* context) {
   FileStream* file = context->archiveFile;
@@ -172,6 +195,8 @@ int ReadToEntryBlock(Record* context) {
     if (next <= context->blockStart || next > 0x7FFFFFFF) return -1;
     context->nextBlock = int32_t(next);
     if (context->entryBlockType == kBlockFile || context->entryBlockType == kBlockSub) return got;
+    // Whatever follows the end block (a signature, padding) is no part of the archive.
+    if (IsEndOfArchive(context)) return 0;
     if (!StreamSeek(file, context->nextBlock, kSeekSet)) return -1;
   }
 }

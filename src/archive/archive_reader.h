@@ -2,8 +2,9 @@
 //
 // The archive either starts the file or is appended to an executable image: its 7-byte
 // marker begins at offset 0, or at an offset from 7 to 249,996 where the main header's block
-// type follows it. After the 13-byte main header, blocks follow one another to the end of the
-// file; each begins with a 7-byte base (checksum, type, flags, header size), and file headers
+// type follows it. After the 13-byte main header, blocks follow one another up to an
+// end-of-archive block or the end of the file (whatever follows the end block, such as a
+// signature, is not read); each begins with a 7-byte base (checksum, type, flags, header size), and file headers
 // and sub-blocks carry a 32-byte fixed part (archive/rar_format.h has the numbers).
 //
 // These operations fill the extraction run's ExtractContext; header_reader.h declares the
@@ -32,4 +33,6 @@ int ReadFixedHeader(ExtractContext* context, int kind);
 // (32 + name size for a file header, 32 for a sub-block), or 0 at the end of the archive or
 // at a malformed block. After a file header the file stands after the name; after a
 // sub-block (fields of the previous file header kept) it stands at the sub-block's start.
+// At a sound end-of-archive block it returns 0 with lastBlockType kBlockEnd, blockStart at
+// that block and nextBlock just behind it: the archive's last byte is nextBlock - 1.
 int ReadNextEntry(ExtractContext* context);

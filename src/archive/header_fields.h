@@ -28,5 +28,5 @@ struct ArchiveHeaderFields {
   uint8_t method;
   uint16_t nameSize;           // after clamping to 259
   uint32_t attributes;         // after the attribute rule
-  uint8_t lastBlockType;       // kBlockFile or kBlockSub: where ReadNextEntry stopped
+  uint8_t lastBlockType;       // kBlockFile, kBlockSub or kBlockEnd: where ReadNextEntry stopped
 };

@@ -3,8 +3,8 @@
 // the reader (archive/), the writer (pack/), setuptool and the tests alike; the compressed
 // stream inside an entry's data area has its own header, unpack/rar20_tables.h.
 //
-// An archive is the 7-byte marker, a 13-byte main header, then blocks up to the end of the
-// file. Every block begins with a 7-byte base (checksum, type, flags, header size); file
+// An archive is the 7-byte marker, a 13-byte main header, then blocks up to an end-of-archive
+// block or, in archives written without one, the end of the file. Every block begins with a 7-byte base (checksum, type, flags, header size); file
 // headers and sub-blocks carry a 32-byte fixed part, file headers then the name. A block's
 // successor begins at block start + header size, plus the packed size when the block has
 // a data area (flag kBlockLong). All fields are little-endian.
@@ -30,6 +30,13 @@ constexpr uint16_t kMaxEntryName = 259;    // name bytes read; longer names are 
 constexpr uint8_t kBlockMain = 0x73;       // the main header, right after the marker
 constexpr uint8_t kBlockFile = 0x74;       // a file header: one entry
 constexpr uint8_t kBlockSub = 0x77;        // a sub-block: skipped, the file header fields kept
+constexpr uint8_t kBlockEnd = 0x7B;        // end of the archive: nothing after it belongs to it
+
+// The end-of-archive block as this system writes it: the 7-byte base alone, with the flag
+// that tells a reader not knowing the block type to pass over it. Its header checksum is
+// taken over bytes 2 to 6, like any header's.
+constexpr uint16_t kBlockSkipIfUnknown = 0x4000;
+constexpr uint16_t kEndBlockBytes = kBlockBaseBytes;
 
 // Main header flags.
 constexpr uint16_t kMainFlagSolid = 0x0008;  // the entries form one solid stream

@@ -260,6 +260,15 @@ int AddArchiveEntry(ArchiveWriter& w, const PackEntryInput& entry, PackEntryRepo
   return kPackOk;
 }
 
+int WriteArchiveEnd(ArchiveWriter& w) {
+  uint8_t end[kEndBlockBytes] = {0};
+  end[kFieldBlockType] = kBlockEnd;
+  Put16(end + kFieldFlags, kBlockSkipIfUnknown);
+  Put16(end + kFieldHeaderSize, kEndBlockBytes);
+  Put16(end + kFieldHeaderCrc, HeaderChecksum(w, end, kEndBlockBytes));
+  return Emit(w, end, sizeof end);
+}
+
 void EndArchive(ArchiveWriter& w) {
   delete w.crc;
   w.crc = nullptr;

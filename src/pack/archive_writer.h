@@ -10,6 +10,8 @@
 // from its source over the packed bytes. Memory then stays bounded whatever the entries'
 // sizes. Other sinks get each entry's packed bytes collected in memory first.
 //
+// The archive ends with an end-of-archive block (WriteArchiveEnd).
+//
 // Each file header: flags kBlockLong | kEntryWindow1M, plus kEntrySolid on entries that
 // continue a solid stream; host Windows; unpack version 20; method kMethodStore for stored
 // entries, else kMethodStore + level; the header checksum over the fixed part and the name
@@ -74,7 +76,12 @@ void SetPackProgress(ArchiveWriter& writer, void (*progress)(void* user, uint64_
 // Packs and writes one entry. After a failure the archive is incomplete.
 int AddArchiveEntry(ArchiveWriter& writer, const PackEntryInput& entry, PackEntryReport* report);
 
-// Releases the writer's memory; the archive needs no trailer.
+// Ends the archive with the end-of-archive block, after the last entry: the setup's reader
+// stops there, so bytes appended to the finished setup later (a signature) are never taken
+// for blocks of the archive.
+int WriteArchiveEnd(ArchiveWriter& writer);
+
+// Releases the writer's memory (after WriteArchiveEnd, or after a failure).
 void EndArchive(ArchiveWriter& writer);
 
 // The standard CRC-32 of a buffer (through the reader's table-driven CRC).

@@ -215,7 +215,6 @@ TEST(ReadNextEntry, SkipsOtherBlockTypesWithAndWithoutData) {
   w.AddBlock(0x75, 0x8000, Bytes(40, 0x74));  // data full of bytes that look like file headers
   w.AddBlock(0x76, 0x0000, {}, Bytes(30, 0x74));
   w.AddBlock(0x79, 0x8000, Bytes(3, 1));
-  w.AddBlock(0x7B, 0x0000);
   w.AddStored("second", rartest::BytesOf("22"));
   w.AddBlock(0x79, 0x4000, {}, {}, uint16_t(199));  // header size 199 runs past the end
   Reader r(w);
@@ -225,6 +224,34 @@ TEST(ReadNextEntry, SkipsOtherBlockTypesWithAndWithoutData) {
   ASSERT_EQ(r.Next(), 32 + 6);
   EXPECT_STREQ(r->name, "second");
   EXPECT_EQ(r.Next(), 0);
+}
+
+// The walk ends at a sound end-of-archive block, whatever follows it: here a file header
+// that the reader would otherwise take for an entry. An end block whose checksum does not
+// match is passed over like any other block, so that a damaged header hides no entries.
+TEST(ReadNextEntry, StopsAtTheEndOfArchiveBlock) {
+  for (bool damaged : {false, true}) {
+    RarWriter w;
+    w.AddArchiveStart();
+    w.AddStored("inside", rartest::BytesOf("1"));
+    const rartest::RarBlock end = w.AddBlock(kBlockEnd, kBlockSkipIfUnknown);
+    w.AddStored("after-the-end", rartest::BytesOf("22"));
+    if (damaged) w.DamageByte(end.start, 0x01);
+    Reader r(w);
+    ASSERT_TRUE(r.Start());
+    ASSERT_GT(r.Next(), 0);
+    EXPECT_STREQ(r->name, "inside");
+    if (damaged) {
+      ASSERT_GT(r.Next(), 0);
+      EXPECT_STREQ(r->name, "after-the-end");
+      continue;
+    }
+    EXPECT_EQ(r.Next(), 0);
+    EXPECT_EQ(r->lastBlockType, kBlockEnd);
+    EXPECT_EQ(r->walkStoppedEarly, 0u);
+    EXPECT_EQ(r->nextBlock, int32_t(end.end));
+    EXPECT_STREQ(r->name, "inside");  // the entry fields are those of the last file header
+  }
 }
 
 TEST(ReadNextEntry, ReportsASubBlockAndKeepsTheFileHeaderFields) {

@@ -282,7 +282,7 @@ TEST_F(Extract, FindsTheArchiveBehindAnImageAndSkipsOtherBlocks) {
   w.AddBlock(0x7A, 0x8000, Bytes(10, 0));
   w.AddStored("a", BytesOf("A"));
   w.AddSubBlock(Bytes(100, 0x74));
-  w.AddBlock(0x7B, 0);
+  w.AddBlock(0x79, 0);
   w.AddStored("b", BytesOf("B"));
   Script s;
   EXPECT_EQ(Run(w, &s), 0);

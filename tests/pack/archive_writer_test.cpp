@@ -42,6 +42,7 @@ void AddInputs(ArchiveWriter& w, const std::vector<Input>& inputs, std::vector<P
     EXPECT_EQ(AddArchiveEntry(w, e, &r), kPackOk) << in.name;
     if (reports) reports->push_back(r);
   }
+  EXPECT_EQ(WriteArchiveEnd(w), kPackOk);
   EndArchive(w);
 }
 
@@ -127,7 +128,10 @@ TEST(ArchiveWriter, HeadersCarryEveryFieldWithValidChecksums) {
     EXPECT_EQ(Get16(a, at), rartest::Crc32(a.data() + at + 2, headerSize - 2) & 0xFFFF) << in.name;
     at += headerSize + packed;
   }
-  EXPECT_EQ(at, a.size());
+  // The end-of-archive block: checksum, type 0x7B, flags 0x4000, header size 7.
+  const Bytes end = {0xC4, 0x3D, 0x7B, 0x00, 0x40, 0x07, 0x00};
+  ASSERT_EQ(at + end.size(), a.size());
+  EXPECT_TRUE(std::equal(end.begin(), end.end(), a.begin() + ptrdiff_t(at)));
   EXPECT_TRUE(reports[3].stored);   // empty
   EXPECT_TRUE(reports[4].stored);   // incompressible
   EXPECT_FALSE(reports[2].stored);
@@ -150,13 +154,28 @@ TEST(ArchiveWriter, ExtractionReadsBackEveryEntryAtEveryLevel) {
           EXPECT_TRUE(got.contents[i] == inputs[i].data) << inputs[i].name << " level " << level;
         }
         if (level == 0) {  // everything stored
-          size_t n = 20;
+          size_t n = 20 + kEndBlockBytes;
           for (const Input& in : inputs) n += 32 + in.name.size() + in.data.size();
           EXPECT_EQ(archive.size(), n);
         }
       }
     }
   }
+}
+
+// Bytes appended to a finished setup (a signature, or anything else) are no part of its
+// archive, even when they read as a sound file header: the walk ends at the end block.
+TEST(ArchiveWriter, NothingAfterTheEndBlockIsExtracted) {
+  TempDir dir;
+  const std::vector<Input> inputs = SampleInputs();
+  Bytes file = BuildArchive(inputs, 3, true);
+  rartest::RarWriter trailer;
+  trailer.AddStored("appended.txt", rartest::BytesOf("not part of the archive"));
+  file.insert(file.end(), trailer.bytes().begin(), trailer.bytes().end());
+  Extracted got;
+  ASSERT_EQ(Extract(dir, file, got), 0);
+  EXPECT_EQ(got.names.size(), inputs.size());
+  EXPECT_EQ(got.names.back(), inputs.back().name);
 }
 
 TEST(ArchiveWriter, DamagedDataIsCaughtByTheChecksum) {

@@ -40,11 +40,17 @@ dpkg-deb -x "$package" "$root"
 tool="$root/usr/bin/setuptool"
 [ -x "$tool" ] || { echo "FAIL: no executable $tool" >&2; exit 1; }
 
-# The stub found by itself: the setup begins with the unpacked Setup.exe, byte for byte.
+# The stubs found by themselves: the setup is byte for byte the one packed with the unpacked
+# Setup.exe and UnInst.exe named explicitly (pack rewrites the stub's resources, so the setup
+# does not begin with the stub's own bytes), and it carries our uninstaller.
 setup="$work/Setup.exe"
-if "$tool" pack "$product" -o "$setup" --quiet 2>"$work/pack.err"; then
-  stub="$root/usr/share/korvane-setup/Setup.exe"
-  cmp -s -n "$(stat -c %s "$stub")" "$stub" "$setup" || fail "the setup does not begin with $stub"
+share="$root/usr/share/korvane-setup"
+if "$tool" pack "$product" -o "$setup" 2>"$work/pack.err" >"$work/pack.out"; then
+  mkdir -p "$work/named"
+  "$tool" pack "$product" -o "$work/named/Setup.exe" --quiet --stub "$share/Setup.exe" --uninstaller "$share/UnInst.exe" ||
+    fail "the unpacked setuptool could not pack with the stubs named"
+  cmp -s "$setup" "$work/named/Setup.exe" || fail "the setup was not made from the unpacked stubs"
+  grep -q "our uninstaller" "$work/pack.out" || fail "the setup carries no uninstaller: $(cat "$work/pack.out")"
   "$tool" test "$setup" >"$work/test.out" || fail "setuptool test rejects the setup: $(tail -n 3 "$work/test.out")"
   tail -n 1 "$work/test.out"
 else

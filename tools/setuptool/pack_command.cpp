@@ -22,6 +22,8 @@
 #include "pack/archive_writer.h"
 #include "pack/payload_rules.h"
 #include "pack/rar20_encoder.h"
+#include "pack_branding.h"
+#include "pack_checksum.h"
 #include "pack_folder.h"
 #include "pack_output.h"
 #include "pack_progress.h"
@@ -34,7 +36,8 @@ namespace {
 
 const char kPackUsage[] =
     "Usage: setuptool pack SRC_DIR -o OUT [--stub FILE | --no-stub] [--level N] [--no-solid]\n"
-    "                      [--codepage N] [--uninstaller FILE | --no-uninstaller] [--quiet]\n"
+    "                      [--codepage N] [--icon FILE.ico] [--version-info KEY=VALUE]...\n"
+    "                      [--uninstaller FILE | --no-uninstaller] [--quiet]\n"
     "\n"
     "Packs the files under SRC_DIR into a setup program OUT: the stub (a Setup.exe) with the\n"
     "payload archive appended. Entries are ordered as the setup program expects them:\n"
@@ -63,6 +66,7 @@ const char kPackUsage[] =
     "  --no-uninstaller  add no uninstaller: without an UnInst.exe of the product's own the\n"
     "                    setup then registers none\n"
     "  --quiet           no progress bar and no summary\n"
+    "%s"
     "\n"
     "What is packed: the regular files under SRC_DIR, through symbolic links that stay inside\n"
     "SRC_DIR (to files and folders). Refused: a symbolic link leading outside SRC_DIR, a file\n"
@@ -87,6 +91,7 @@ struct PackArguments {
   bool quiet = false;
   int level = kDefaultPackLevel;
   int codePage = 1252;
+  BrandingOptions branding;
 };
 
 bool ParseNumber(const char* text, int low, int high, int& value) {
@@ -106,9 +111,14 @@ int UsageError(const std::string& message) {
 int ParseArguments(int argc, char** argv, PackArguments& a) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    std::string error;
+    if (int taken = ParseBrandingOption(argc, argv, i, a.branding, error)) {
+      if (taken < 0) return UsageError(error);
+      continue;
+    }
     auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
     if (IsHelpArgument(argv[i])) {
-      std::fputs(kPackUsage, stdout);
+      std::printf(kPackUsage, kBrandingUsage);
       return kExitOk;
     } else if (arg == "-o" || arg == "--output") {
       const char* v = value();
@@ -392,6 +402,10 @@ int WritePayload(const PackArguments& args, const std::vector<uint8_t>& stub, co
     bar.done += f.size;
   }
   EndProgress(bar);
+  if (code < 0 && WriteArchiveEnd(writer) != kPackOk) {
+    error = "cannot write " + TerminalText(output.temp) + ": " + std::strerror(errno);
+    code = kExitFailed;
+  }
   r.archiveBytes = writer.written;
   EndArchive(writer);
   return code;
@@ -432,10 +446,15 @@ bool RecordInstallation(Payload& p) {
 }
 
 // Everything after the output's temporary file exists; -1 when the setup is complete.
-int PackInto(const PackArguments& args, const std::vector<uint8_t>& stub, uint64_t stubSize, PackOutput& output,
+int PackInto(const PackArguments& args, std::vector<uint8_t>& stub, uint64_t stubSize, PackOutput& output,
              Payload& p, WriteResult& r) {
   int code = CollectFiles(args, output, p);
   if (code >= 0) return code;
+  std::string error;
+  if (!BrandStub(args.branding, p.files, args.codePage, args.output, stub, error)) {
+    std::fprintf(stderr, "setuptool pack: error: %s; nothing written\n", error.c_str());
+    return kExitFailed;
+  }
   if (p.files.empty() && p.issues.empty()) {
     std::fprintf(stderr, "setuptool pack: error: %s holds no files; nothing written\n", TerminalText(args.source).c_str());
     return kExitFailed;
@@ -448,13 +467,13 @@ int PackInto(const PackArguments& args, const std::vector<uint8_t>& stub, uint64
     Report(issue, p.display);
     refused = refused || issue.level == PayloadIssueLevel::kError;
   }
-  std::string error;
   if (!refused && p.uninstallerSource == UninstallerSource::kOurs) refused = !RecordInstallation(p);
   if (refused) {
     std::fprintf(stderr, "setuptool pack: nothing written\n");
     return kExitFailed;
   }
   code = WritePayload(args, stub, p, output, r, error);
+  if (code < 0 && !stub.empty() && !WriteSetupChecksum(output, stub, error)) code = kExitFailed;
   if (code < 0 && !FinishOutput(output, error)) code = kExitFailed;
   if (code >= 0) std::fprintf(stderr, "setuptool pack: %s; nothing written\n", error.c_str());
   return code;

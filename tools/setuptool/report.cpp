@@ -114,6 +114,8 @@ ListingStatus WalkArchiveHeaders(const std::u16string& path,
     StreamSeek(reader->archiveFile, reader->nextBlock, kSeekSet);
   }
   summary->walkStoppedEarly = reader->walkStoppedEarly != 0;
+  summary->endBlock = reader->lastBlockType == kBlockEnd;
+  summary->archiveEnd = summary->endBlock ? reader->nextBlock : reader->blockStart;
   return ListingStatus::kOk;
 }
 

@@ -58,6 +58,8 @@ struct ArchiveSummary {
   bool mainHeaderDamaged = false;
   bool walkStoppedEarly = false;  // the walk ended at an unusable block
   uint64_t entries = 0;           // file headers met
+  bool endBlock = false;          // the walk ended at an end-of-archive block
+  int64_t archiveEnd = 0;         // file offset just past the archive's last block
 };
 
 enum class ListingStatus { kOk, kNoArchive, kNoMemory };

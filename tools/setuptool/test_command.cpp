@@ -8,6 +8,7 @@
 #include "commands.h"
 #include "entry_verdict.h"
 #include "report.h"
+#include "signature_report.h"
 #include "terminal_text.h"
 
 namespace {
@@ -20,7 +21,10 @@ const char kHelp[] =
     "header checksums, that each entry yields as many bytes as its header states, that no\n"
     "entry belongs to another volume, and that the archive ends cleanly. Prints one line per\n"
     "verified entry. Exit status 0 when everything is correct; 1 with a message naming the\n"
-    "failing entry and the reason; 2 when FILE cannot be read or is not a regular file.\n";
+    "failing entry and the reason; 2 when FILE cannot be read or is not a regular file.\n"
+    "For a setup it then prints \"signed\" (an Authenticode certificate table follows the\n"
+    "archive) or \"unsigned\", and warns about bytes after the archive that are neither the\n"
+    "signature nor zero padding, and about an image checksum that is not that of the file.\n";
 
 // The name the callback leaves for a memory entry. U+FFFF never comes out of the archive's
 // 8-bit names, so the second call of an entry cannot be mistaken for the first of another.
@@ -84,5 +88,6 @@ int RunTestCommand(int argc, char** argv) {
   const int result = ExtractArchiveObserved(archive.path.c_str(), TestCallback, &run, &observer);
   if (ReportRunFailure("test", run.problem, run.where, observer, result, TerminalText(file))) return kExitFailed;
   std::printf("%zu entries verified\n", run.verified);
+  ReportSignature(archive, TerminalText(file));
   return kExitOk;
 }

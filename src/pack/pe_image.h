@@ -1,0 +1,72 @@
+// The headers of a 32-bit Windows executable (PE32) as the setup's tools need them: where
+// the checksum field, the data directories and the section table are, and what the
+// sections and the certificate table say. Read from the file's first bytes only, so the
+// setup's tools can look at a finished setup without reading its archive.
+//
+// The layout, from the PE format:
+//   0x00 "MZ"; 0x3C e_lfanew (32 bits): file offset of "PE\0\0"
+//   PE+4  the COFF header (20 bytes): Machine, NumberOfSections at +2,
+//         PointerToSymbolTable at +8, SizeOfOptionalHeader at +16, Characteristics at +18
+//   PE+24 the optional header: Magic 0x10B; SizeOfInitializedData at +8;
+//         SectionAlignment at +32, FileAlignment at +36, SizeOfImage at +56,
+//         SizeOfHeaders at +60, CheckSum at +64, NumberOfRvaAndSizes at +92, then the data
+//         directories, 8 bytes each (an address and a size): the resource table is entry 2,
+//         the certificate table entry 4 (its address a file offset, not an RVA), the base
+//         relocation table entry 5
+//   then the section table: 40 bytes per section: Name (8), VirtualSize at +8,
+//         VirtualAddress at +12, SizeOfRawData at +16, PointerToRawData at +20,
+//         Characteristics at +36
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+constexpr uint32_t kPeDirectoryResources = 2;
+constexpr uint32_t kPeDirectoryCertificates = 4;
+constexpr uint32_t kPeDirectoryRelocations = 5;
+constexpr size_t kPeSectionHeaderBytes = 40;
+
+struct PeSection {
+  size_t headerOffset;      // file offset of its row in the section table
+  uint32_t virtualSize;
+  uint32_t virtualAddress;
+  uint32_t rawSize;         // SizeOfRawData
+  uint32_t rawOffset;       // PointerToRawData
+  uint32_t characteristics;
+};
+
+struct PeLayout {
+  size_t optionalHeader;    // file offset of the optional header
+  size_t checksumField;     // file offset of CheckSum (4 bytes)
+  size_t directories;       // file offset of the first data directory
+  uint32_t directoryCount;
+  uint32_t sectionAlignment;
+  uint32_t fileAlignment;
+  uint32_t headersSize;     // SizeOfHeaders
+  uint32_t symbolTable;     // PointerToSymbolTable (0 in a stripped image)
+  std::vector<PeSection> sections;
+};
+
+// Reads the headers from the first `size` bytes of a file. False when they are not those
+// of a PE32 image, or the headers and section table do not lie within those bytes.
+bool ReadPeLayout(const uint8_t* image, size_t size, PeLayout* layout);
+
+// A data directory's address and size; both 0 when the image has no such entry.
+struct PeDirectory {
+  uint32_t address;
+  uint32_t size;
+};
+PeDirectory GetPeDirectory(const uint8_t* image, const PeLayout& layout, uint32_t index);
+// Sets a data directory entry the image has; false when it has none of that index.
+bool SetPeDirectory(uint8_t* image, const PeLayout& layout, uint32_t index, PeDirectory value);
+
+// Little-endian fields of the headers.
+uint32_t PeGet16(const uint8_t* p);
+uint32_t PeGet32(const uint8_t* p);
+void PePut16(uint8_t* p, uint32_t value);
+void PePut32(uint8_t* p, uint32_t value);
+
+// Whether a section or file alignment is a power of two, as PeAlign needs.
+bool PeAlignmentUsable(uint32_t alignment);
+// `value` rounded up to a multiple of `alignment` (a power of two, or 0 for none).
+uint32_t PeAlign(uint32_t value, uint32_t alignment);

@@ -1,0 +1,185 @@
+// The publisher's icon and version record in the stub (see pack_branding.h).
+#include "pack_branding.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "archive/extract_context.h"
+#include "pack/payload_rules.h"
+#include "pack/stub_resources.h"
+#include "pack/version_record.h"
+#include "payload/text_rules.h"
+#include "terminal_text.h"
+
+namespace {
+
+constexpr int kPublisherWidth = 63;               // characters of "Publisher" kept
+const char kDefaultPublisher[] = "Korvane";
+constexpr uint64_t kLargestIconFile = 256 * 1024;  // more than the stub can carry anyway
+
+// A text of the given encoding ("CP1252", "UTF-8") as UTF-16; characters that do not
+// convert are left out.
+std::u16string ToUtf16(const std::string& text, const std::string& encoding) {
+  std::u16string out;
+  iconv_t cd = iconv_open("UTF-16LE", encoding.c_str());
+  if (cd == iconv_t(-1)) return out;
+  std::string in = text;
+  char* src = &in[0];
+  size_t left = in.size();
+  while (left > 0) {
+    char16_t buffer[256];
+    char* dst = reinterpret_cast<char*>(buffer);
+    size_t room = sizeof buffer;
+    const size_t done = iconv(cd, &src, &left, &dst, &room);
+    out.append(buffer, size_t(reinterpret_cast<char16_t*>(dst) - buffer));
+    if (done == size_t(-1) && errno != E2BIG) ++src, --left;  // an unconvertible byte
+  }
+  iconv_close(cd);
+  return out;
+}
+
+// The contents of the payload's description files, as the setup program reads them: the
+// product line of FILE_ID.DIZ, and "Publisher" from the last .INF (in archive order) that
+// has it.
+struct ProductFacts {
+  std::string product, version;
+  std::string publisher = kDefaultPublisher;
+};
+
+bool ReadFacts(const std::vector<FolderFile>& files, ProductFacts& facts, std::string& error) {
+  std::vector<std::string> names;
+  for (const FolderFile& f : files) names.push_back(f.archiveName);
+  SortPayloadNames(names);
+  for (const std::string& name : names) {
+    const PayloadRole role = PayloadRoleOf(name);
+    if (role != PayloadRole::kDescription && role != PayloadRole::kSetupInfo) continue;
+    const auto file = std::find_if(files.begin(), files.end(), [&](const FolderFile& f) { return f.archiveName == name; });
+    std::vector<uint8_t> data;
+    if (!ReadFolderFile(file->path, data, error, kMemoryEntryLimit - 1)) return false;
+    data.push_back(0);
+    const char* text = reinterpret_cast<const char*>(data.data());
+    if (role == PayloadRole::kDescription) {
+      DescriptionLine line;
+      ReadDescriptionLine(text, &line);
+      facts.product = line.product;
+      facts.version = line.version;
+    } else {
+      int length = 0;
+      if (const char* value = FindSetupInfoValue(text, "Publisher", &length))
+        facts.publisher.assign(value, size_t(std::min(length, kPublisherWidth)));
+    }
+  }
+  return true;
+}
+
+void SetField(std::vector<VersionField>& fields, const std::string& key, const std::u16string& value) {
+  for (VersionField& field : fields)
+    if (field.key == key) {
+      field.value = value;
+      return;
+    }
+  fields.push_back({key, value});
+}
+
+std::vector<VersionField> VersionFields(const BrandingOptions& options, const ProductFacts& facts, int codePage,
+                                        const std::string& output) {
+  const std::string ansi = "CP" + std::to_string(codePage);
+  const std::u16string product = ToUtf16(facts.product, ansi), version = ToUtf16(facts.version, ansi);
+  std::vector<VersionField> fields;
+  SetField(fields, "ProductName", product);
+  SetField(fields, "ProductVersion", version);
+  SetField(fields, "FileVersion", version);
+  SetField(fields, "FileDescription", product.empty() ? u"Setup" : product + u" Setup");
+  SetField(fields, "CompanyName", ToUtf16(facts.publisher, ansi));
+  SetField(fields, "OriginalFilename", ToUtf16(output.substr(output.find_last_of('/') + 1), "UTF-8"));
+  for (const auto& [key, value] : options.versionInfo) SetField(fields, key, ToUtf16(value, "UTF-8"));
+  return fields;
+}
+
+bool ReadIcon(const std::string& path, std::vector<IconImage>& icon, std::string& error) {
+  std::vector<uint8_t> bytes;
+  std::string problem;
+  if (!ReadFolderFile(path, bytes, problem, kLargestIconFile)) {
+    error = "cannot use the icon " + TerminalText(path) + ": " + problem;
+    return false;
+  }
+  if (!ReadIconFile(bytes.data(), bytes.size(), &icon, &problem)) {
+    error = "the icon " + TerminalText(path) + " " + problem;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const char kBrandingUsage[] =
+    "  --icon FILE.ico   the setup's icon (in Explorer, the dialog and its caption): all the\n"
+    "                    images of FILE.ico; default: the stub's own icon\n"
+    "  --version-info KEY=VALUE\n"
+    "                    sets one field of the setup's version record (KEY one of ProductName,\n"
+    "                    ProductVersion, FileVersion, FileDescription, CompanyName,\n"
+    "                    LegalCopyright, LegalTrademarks, Comments, InternalName,\n"
+    "                    OriginalFilename, PrivateBuild, SpecialBuild); an empty VALUE removes\n"
+    "                    it. By default the record names the product and version of the\n"
+    "                    FILE_ID.DIZ's first line, \"<product> Setup\", and the publisher of\n"
+    "                    the .INF's \"Publisher\" key (else Korvane) as CompanyName\n";
+
+int ParseBrandingOption(int argc, char** argv, int& i, BrandingOptions& options, std::string& error) {
+  const std::string arg = argv[i];
+  if (arg != "--icon" && arg != "--version-info") return 0;
+  if (i + 1 >= argc) {
+    error = arg + " needs a value";
+    return -1;
+  }
+  const std::string value = argv[++i];
+  if (arg == "--icon") {
+    options.icon = value;
+    return 1;
+  }
+  const size_t equals = value.find('=');
+  const std::string key = value.substr(0, equals);
+  if (equals == std::string::npos || !IsVersionFieldKey(key)) {
+    error = "--version-info takes KEY=VALUE with a version record field as KEY, not '" + TerminalText(value) + "'";
+    return -1;
+  }
+  options.versionInfo.push_back({key, value.substr(equals + 1)});
+  return 1;
+}
+
+bool BrandStub(const BrandingOptions& options, const std::vector<FolderFile>& files, int codePage,
+               const std::string& output, std::vector<uint8_t>& stub, std::string& error) {
+  if (stub.empty()) {
+    if (options.icon.empty() && options.versionInfo.empty()) return true;
+    error = "--icon and --version-info go into a stub, and there is none to read (--no-stub, or too large)";
+    return false;
+  }
+  std::vector<IconImage> icon;
+  if (!options.icon.empty() && !ReadIcon(options.icon, icon, error)) return false;
+  ProductFacts facts;
+  if (!ReadFacts(files, facts, error)) {
+    error = "cannot read " + error;
+    return false;
+  }
+  const std::vector<uint8_t> record = VersionRecordResource(VersionFields(options, facts, codePage, output));
+  StubResources replace;
+  replace.icon = options.icon.empty() ? nullptr : &icon;
+  replace.versionRecord = &record;
+  std::string problem;
+  if (ReplaceStubResources(stub, replace, &problem)) {
+    if (options.icon.empty() || stub.size() <= kLastArchiveOffset) return true;
+    error = "with the icon " + TerminalText(options.icon) + " the stub has " + std::to_string(stub.size()) +
+            " bytes, and the archive must start by offset 249,996: give fewer or smaller images, or PNG ones";
+    return false;
+  }
+  // A stub of another make keeps its own resources unless the publisher asked for others.
+  if (options.icon.empty() && options.versionInfo.empty()) {
+    std::fprintf(stderr, "setuptool pack: warning: the stub keeps its own version record: it %s\n", problem.c_str());
+    return true;
+  }
+  error = "cannot put the icon and version record into the stub: it " + problem;
+  return false;
+}
