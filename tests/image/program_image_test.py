@@ -4,6 +4,10 @@ from a download or temporary folder, with administrator rights.
 
 - ASLR and DEP: DYNAMIC_BASE and NX_COMPAT in DllCharacteristics, and base relocations kept
   (without them the loader cannot move the image, whatever the flag says).
+- The DLLs the loader maps before the program's entry runs: only kernel32 and the C runtime.
+  Both are on the system's list of known DLLs, which are never taken from the program's folder;
+  every other system DLL is delay-loaded, after the entry has restricted DLL loading to the
+  system folder.
 - The manifest: the requested execution level (which also turns file and registry
   virtualisation off), every Windows version from 7 on as supported (no compatibility shims),
   DPI awareness (no bitmap-stretched dialog), and the version 6 common controls.
@@ -19,6 +23,9 @@ import pefile
 PROGRAMS = [
     ("Setup.exe", "requireAdministrator"),
 ]
+
+# DLLs the loader may map before the entry; compared without case.
+IMPLICIT_IMPORTS_ALLOWED = {"kernel32.dll", "msvcrt.dll"}
 
 SUPPORTED_OS = {
     "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "Windows 7",
@@ -52,6 +59,14 @@ def check_hardening(pe):
     if pe.FILE_HEADER.Characteristics & RELOCS_STRIPPED or relocs.Size == 0:
         problems.append("base relocations stripped: the image cannot be moved")
     return problems
+
+
+def check_implicit_imports(pe):
+    names = [entry.dll.decode().lower() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])]
+    extra = sorted(set(names) - IMPLICIT_IMPORTS_ALLOWED)
+    if extra:
+        return ["loaded before the entry (implicit imports): " + ", ".join(extra)]
+    return []
 
 
 def manifest_text(pe):
@@ -101,7 +116,7 @@ def main(bin_dir):
             print(f"FAIL {name}: {error}")
             failed += 1
             continue
-        problems = check_hardening(pe) + check_manifest(pe, level)
+        problems = check_hardening(pe) + check_implicit_imports(pe) + check_manifest(pe, level)
         for problem in problems:
             print(f"FAIL {name}: {problem}")
         if problems:
