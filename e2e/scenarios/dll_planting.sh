@@ -18,12 +18,12 @@ overrides=$WINEDLLOVERRIDES
 for dll in "${planted[@]}"; do overrides="$overrides;${dll%.dll}=n,b"; done
 e2e_log "planted: ${planted[*]}"
 
-# The markers in a folder, one "DLL: program that loaded it" line each.
+# The markers in a folder, as "DLL: program that loaded it; " for each.
 markers() {
   local marker
   for marker in "$1"/*.dll.loaded; do
     [ -f "$marker" ] || continue
-    printf '%s: %s\n' "$(basename "$marker" .loaded)" "$(iconv -f UTF-16LE -t UTF-8 "$marker" | tr '\n' ' ')"
+    printf '%s: %s; ' "$(basename "$marker" .loaded)" "$(iconv -f UTF-16LE -t UTF-8 "$marker" | tr '\n' ' ')"
   done
 }
 
@@ -34,7 +34,8 @@ cp "$planted_dir"/*.dll "$control/"
 control_paths=()
 for dll in "${planted[@]}"; do control_paths+=("C:\\planted-control\\$dll"); done
 env WINEDLLOVERRIDES="$overrides" wine regsvr32 /s "${control_paths[@]}" >>"$E2E_DIR/control.log" 2>&1
-e2e_check_eq "planted DLLs loaded on purpose leave their markers" "${#planted[@]}" "$(markers "$control" | wc -l)"
+e2e_check_eq "planted DLLs loaded on purpose leave their markers" "${#planted[@]}" \
+  "$(find "$control" -name '*.dll.loaded' | wc -l)"
 
 # The setup in the download folder, among the planted DLLs, started from there.
 dest=$(ex_destination)
@@ -46,7 +47,11 @@ cp "$planted_dir"/*.dll "$downloads/"
 cd "$downloads" || e2e_abort "no download folder"
 e2e_start_setup "$setup" WINEDLLOVERRIDES="$overrides"
 cd "$E2E_DIR" || exit 1
-e2e_drive_or_abort wait-dialog 60000 >/dev/null
+# A planted DLL loaded in place of a system DLL usually makes the setup fail: say which.
+if ! e2e_drive wait-dialog 60000 >/dev/null; then
+  e2e_check_eq "planted DLLs loaded before the dialog" "" "$(markers "$downloads")"
+  e2e_abort "no setup dialog"
+fi
 e2e_shot "$E2E_NAME"
 ex_check_items "$(ex_all_items 2)"
 e2e_check_eq "folder browser opens" "Desktop > My Computer >  (C:) > Program Files" \
