@@ -144,3 +144,16 @@ bool PlatformCopyArguments(char16_t* folder, int capacity);
 // In the copy: hands the result to the original (which then ends) and waits up to 30 s for
 // the original's process to end, so that its file can be deleted.
 void PlatformReportToOriginal(int result);
+
+// --- Where DLLs are loaded from (kernel32) -----------------------------------------------
+// SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32), looked up at run time, and
+// SetDllDirectoryW(L""); then LoadLibraryExW by full path from the system folder for the few
+// DLLs that system DLLs load by name later (theming and the like). Called first by each
+// program's entry, before anything that may load a DLL: from then on, DLLs loaded by name, and
+// the DLLs they import, come from the system folder (or from the side-by-side assemblies the
+// manifest names), never from the program's own folder or the current folder, where a hostile
+// DLL may have been planted. Returns false where the system lacks SetDefaultDllDirectories
+// (Windows before 8, and 7 or Vista without update KB2533623): there the current folder is
+// out of the search and the DLLs loaded from the system folder are safe, but the program's
+// folder still comes first for any other DLL that is not on the known-DLL list.
+bool PlatformRestrictLibrarySearch();
