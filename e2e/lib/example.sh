@@ -260,11 +260,6 @@ declare -A EX_UNINSTALL_DONE=(
 # drive_c, the uninstall key, HKCU\Software\Korvane).
 ex_snapshot() { e2e_prefix_snapshot "$(ex_uninstall_key)" 'HKCU\Software\Korvane'; }
 
-# How ex_snapshot after an uninstall differs in the registry from one before the first install
-# (as diff prints it): HKCU\Software\Korvane, which the setup created for the remembered
-# folder, stays, empty. The uninstaller removes this product's value, not the key that all our
-# products share.
-ex_shared_key_left() { printf '%s\n' '< absent' '> ' '> [HKEY_CURRENT_USER\Software\Korvane]'; }
 
 # ex_start_uninstall LANG: runs the registered UninstallString as the list of installed programs
 # does, and checks its Yes/No question; the question stays open for ex_answer_*.

@@ -53,11 +53,9 @@ e2e_check "the running main program was closed" e2e_drive wait-no-window "$EX_CL
 for i in $(seq 1 100); do kill -0 "$notes" 2>/dev/null || break; sleep 0.1; done
 e2e_check_not "the main program's process has ended" kill -0 "$notes" 2>/dev/null
 ex_check_removed "$dest"
-# Only the user's note and the folders that hold it remain of the installation, and the empty
-# key HKCU\Software\Korvane (ex_shared_key_left).
+# Only the user's note and the folders that hold it remain of the installation.
 kept=$(printf '%s\n' "$installed" |
-  grep -E "^\./Program Files/$EX_GROUP/(My Notes/(todo\.txt .*)?)?\$" | sed 's/^/> /'
-  ex_shared_key_left)
+  grep -E "^\./Program Files/$EX_GROUP/(My Notes/(todo\.txt .*)?)?\$" | sed 's/^/> /')
 e2e_check_snapshot_diff "the prefix after the uninstall: as before, and the user's note" \
   "$before" "$(ex_snapshot)" "$kept"
 e2e_check "the user's note is intact" grep -q 'buy milk' "$(e2e_unix "$dest\\My Notes\\todo.txt")"

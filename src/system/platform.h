@@ -115,6 +115,8 @@ bool PlatformRemoveDirectory(const char16_t* path);
 long PlatformRegDeleteKey(RegistryRoot root, const char16_t* subKey);
 // RegDeleteValueW on a key opened with KEY_SET_VALUE.
 long PlatformRegDeleteValue(RegistryKey key, const char16_t* name);
+// RegQueryInfoKeyW: true when the key exists and holds neither values nor sub-keys.
+bool PlatformRegKeyIsEmpty(RegistryRoot root, const char16_t* subKey);
 // The shell link object loaded from a link file (IPersistFile::Load, read only), its
 // target path (IShellLinkW::GetPath, raw) in a buffer of 260 characters. 0 on success;
 // the target is empty on failure.

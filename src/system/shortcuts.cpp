@@ -38,8 +38,11 @@ void SetNumber(RegistryKey key, const char16_t* name, uint32_t number) {
 void SetDisplayedValues(RegistryKey key, const UninstallRecord& record) {
   char16_t text[kLinkCapacity];
   AnsiToWide(gSetupState->version, text, kNameCapacity);
+  // An update over an older installation must not keep what the older one displayed.
   if (text[0]) SetText(key, u"DisplayVersion", text);
+  else PlatformRegDeleteValue(key, u"DisplayVersion");
   if (record.mainProgramPath && record.mainProgramPath[0]) SetText(key, u"DisplayIcon", record.mainProgramPath);
+  else PlatformRegDeleteValue(key, u"DisplayIcon");
   if (record.installFolder && record.installFolder[0]) SetText(key, u"InstallLocation", record.installFolder);
   SetNumber(key, u"EstimatedSize", EstimatedSizeKb(record.installedBytes));
   SetNumber(key, u"NoModify", 1);

@@ -128,6 +128,10 @@ void RemoveRememberedDestination(const char* productId, const char16_t* folder) 
   if (PlatformRegOpenKey(RegistryRoot::CurrentUser, kRememberedKey, kKeyWrite, &key) != 0) return;
   PlatformRegDeleteValue(key, id);
   PlatformRegCloseKey(key);
+  // The key is shared by all our products: it goes only when this was its last value, so
+  // that an uninstall leaves the registry as it was before the first installation.
+  if (PlatformRegKeyIsEmpty(RegistryRoot::CurrentUser, kRememberedKey))
+    PlatformRegDeleteKey(RegistryRoot::CurrentUser, kRememberedKey);
 }
 
 }  // namespace

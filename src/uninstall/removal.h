@@ -5,8 +5,9 @@
 //     programs folder, and the desktop and Quick Launch links named by the group, each
 //     only when it points into this installation folder; the group folder when then empty;
 //   - the uninstall key, only when its "UninstallString" names this folder, and the
-//     remembered destination value, only when it holds this folder; both only when every
-//     file went, so that the user can run the uninstaller again to finish.
+//     remembered destination value, only when it holds this folder (and their shared key
+//     when no other product's value is left in it); both only when every file went, so that
+//     the user can run the uninstaller again to finish.
 // Running copies of the main program are closed first, as the setup's watcher closes them.
 // Everything goes through the platform calls, so the stand-in runs it in tests.
 #pragma once

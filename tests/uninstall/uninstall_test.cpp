@@ -133,6 +133,7 @@ TEST_F(UninstallTest, AFileInUseIsNamedAndTheEntryStaysForASecondRun) {
   EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
   EXPECT_FALSE(Exists(kFolder + u"\\readme.txt"));
   EXPECT_FALSE(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey));
+  EXPECT_FALSE(HostRegistryKeyExists(HostHive::CurrentUser, u"Software\\Korvane"));  // its last value went
   // A further run finds nothing of its own left and touches nothing else.
   Link(kDesktop + u"\\Tool.lnk", u"D:\\Tool\\KTool.exe");
   EXPECT_EQ(UninstallMain(), kUninstallSucceeded);

@@ -298,6 +298,16 @@ long PlatformRegDeleteKey(RegistryRoot root, const char16_t* subKey) {
   return 0;
 }
 
+bool PlatformRegKeyIsEmpty(RegistryRoot root, const char16_t* subKey) {
+  Hive h = Load(HiveOf(root));
+  const Key* k = FindKey(h, ViewedKey(HiveOf(root), subKey ? subKey : u""));
+  if (!k || !k->values.empty()) return false;
+  const std::u16string prefix = HostFoldCase(k->path) + u"\\";
+  for (const Key& other : h.keys)
+    if (HostFoldCase(other.path).compare(0, prefix.size(), prefix) == 0) return false;
+  return true;
+}
+
 long PlatformRegDeleteValue(RegistryKey key, const char16_t* name) {
   const OpenKey* open = static_cast<const OpenKey*>(key);
   if (!open) return 6;

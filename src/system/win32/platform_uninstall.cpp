@@ -76,6 +76,16 @@ long PlatformRegDeleteValue(RegistryKey key, const char16_t* name) {
   return RegDeleteValueW(static_cast<HKEY>(key), W(name));
 }
 
+bool PlatformRegKeyIsEmpty(RegistryRoot root, const char16_t* subKey) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(RootKey(root), W(subKey), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  DWORD subKeys = 1, values = 1;
+  const LONG result = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                                       nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  return result == ERROR_SUCCESS && subKeys == 0 && values == 0;
+}
+
 long PlatformReadShellLink(const char16_t* linkPath, char16_t* target) {
   target[0] = 0;
   IShellLinkW* link = nullptr;
