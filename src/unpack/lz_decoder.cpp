@@ -43,7 +43,13 @@ constexpr uint32_t kCopyChunk = 16;
 inline void CopyByChunks(uint8_t* out, const uint8_t* in, uint32_t length) {
   uint8_t tail[kCopyChunk];
   std::memcpy(tail, out + length, kCopyChunk);
-  for (uint32_t i = 0; i < length; i += kCopyChunk) std::memcpy(out + i, in + i, kCopyChunk);
+  for (uint32_t i = 0; i < length; i += kCopyChunk) {
+    uint64_t low, high;  // both halves are read before either is written
+    std::memcpy(&low, in + i, 8);
+    std::memcpy(&high, in + i + 8, 8);
+    std::memcpy(out + i, &low, 8);
+    std::memcpy(out + i + 8, &high, 8);
+  }
   std::memcpy(out + length, tail, kCopyChunk);
 }
 
