@@ -34,6 +34,25 @@ int32_t ClampLeft(int64_t left) {
   return left < INT32_MIN ? INT32_MIN : left > INT32_MAX ? INT32_MAX : int32_t(left);
 }
 
+constexpr uint32_t kCopyChunk = 16;
+
+// Copies length bytes from in to out, 16 at a time, where in lies 16 or more bytes before
+// out: each chunk reads bytes already final, so the result equals the byte-at-a-time copy.
+// The last chunk may run up to 15 bytes past the match; those window bytes (still history a
+// far match may read) are saved before and put back after.
+inline void CopyByChunks(uint8_t* out, const uint8_t* in, uint32_t length) {
+  uint8_t tail[kCopyChunk];
+  std::memcpy(tail, out + length, kCopyChunk);
+  for (uint32_t i = 0; i < length; i += kCopyChunk) {
+    uint64_t low, high;  // both halves are read before either is written
+    std::memcpy(&low, in + i, 8);
+    std::memcpy(&high, in + i + 8, 8);
+    std::memcpy(out + i, &low, 8);
+    std::memcpy(out + i + 8, &high, 8);
+  }
+  std::memcpy(out + length, tail, kCopyChunk);
+}
+
 // Copies length bytes from distance back, oldest first, as the byte-at-a-time copy would:
 // an overlapping match re-reads the bytes it has just written. Returns the new position.
 inline uint32_t CopyWithinWindow(uint8_t* window, uint32_t pos, uint32_t length,
@@ -42,7 +61,9 @@ inline uint32_t CopyWithinWindow(uint8_t* window, uint32_t pos, uint32_t length,
   if (pos + length <= kWindowSize && src + length <= kWindowSize) {
     uint8_t* out = window + pos;
     const uint8_t* in = window + src;
-    if (src == pos) {
+    if (src < pos && distance >= kCopyChunk && pos + length + kCopyChunk <= kWindowSize) {
+      CopyByChunks(out, in, length);
+    } else if (src == pos) {
       // distance 0 or 2^20: every byte is copied onto itself.
     } else if (src > pos || distance >= length) {
       // Source ahead of the target, or no overlap: a forward byte copy equals a move.
