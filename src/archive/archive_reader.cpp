@@ -14,16 +14,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "archive/byte_order.h"
 #include "archive/crc32.h"
 #include "archive/extract_context.h"
 #include "archive/header_reader.h"
 
 namespace {
-
-uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-uint32_t Get32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 // The CRC-32 over each record's own table.
 uint32_t RecordCrc(const ExtractContext* context, uint32_t value, const uint8_t* bytes,

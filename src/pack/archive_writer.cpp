@@ -5,20 +5,12 @@
 #include <new>
 #include <vector>
 
+#include "archive/byte_order.h"
 #include "archive/crc32.h"
 #include "pack/rar20_encoder.h"
 
 namespace {
 
-
-void Put16(uint8_t* p, uint32_t v) {
-  p[0] = uint8_t(v);
-  p[1] = uint8_t(v >> 8);
-}
-void Put32(uint8_t* p, uint32_t v) {
-  Put16(p, v & 0xFFFF);
-  Put16(p + 2, v >> 16);
-}
 
 int Emit(ArchiveWriter& w, const uint8_t* bytes, size_t count) {
   if (w.startOffset + w.written + count > kMaxEntrySize) return kPackTooLarge;

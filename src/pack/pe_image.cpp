@@ -1,6 +1,8 @@
 // The headers of a PE32 image (see pe_image.h).
 #include "pack/pe_image.h"
 
+#include "archive/byte_order.h"
+
 namespace {
 
 constexpr uint32_t kPeSignature = 0x00004550u;  // "PE\0\0"
@@ -10,16 +12,10 @@ constexpr size_t kOptionalFixedBytes = 96;      // PE32 fields before the data d
 
 }  // namespace
 
-uint32_t PeGet16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t PeGet32(const uint8_t* p) { return PeGet16(p) | PeGet16(p + 2) << 16; }
-void PePut16(uint8_t* p, uint32_t value) {
-  p[0] = uint8_t(value);
-  p[1] = uint8_t(value >> 8);
-}
-void PePut32(uint8_t* p, uint32_t value) {
-  PePut16(p, value & 0xFFFF);
-  PePut16(p + 2, value >> 16);
-}
+uint32_t PeGet16(const uint8_t* p) { return Get16(p); }
+uint32_t PeGet32(const uint8_t* p) { return Get32(p); }
+void PePut16(uint8_t* p, uint32_t value) { Put16(p, value); }
+void PePut32(uint8_t* p, uint32_t value) { Put32(p, value); }
 
 bool PeAlignmentUsable(uint32_t alignment) { return alignment != 0 && (alignment & (alignment - 1)) == 0; }
 

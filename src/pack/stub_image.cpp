@@ -1,10 +1,9 @@
 // The checks of a stub's executable image (see stub_image.h).
 #include "pack/stub_image.h"
 
-namespace {
+#include "archive/byte_order.h"
 
-uint32_t Get16(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
-uint32_t Get32(const uint8_t* p) { return Get16(p) | Get16(p + 2) << 16; }
+namespace {
 
 constexpr uint32_t kMachineX86 = 0x014C;
 constexpr uint32_t kMagicPe32 = 0x10B;

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "archive/byte_order.h"
 #include "archive/crc32.h"
 #include "payload/entry_rules.h"
 
@@ -10,10 +11,6 @@ namespace {
 
 const uint8_t kTrailerMagic[4] = {'K', 'V', 'R', 'M'};
 
-uint16_t Get16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
-uint32_t Get32(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
-void Put16(uint8_t* p, uint32_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
-void Put32(uint8_t* p, uint32_t v) { Put16(p, v); Put16(p + 2, v >> 16); }
 
 uint32_t BodyChecksum(const uint8_t* body, uint32_t size) {
   Crc32Table table;
