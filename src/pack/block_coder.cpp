@@ -88,6 +88,12 @@ constexpr size_t kMaxSegmentSymbols = 1 << 18;  // bounds the memory of pending 
 
 }  // namespace
 
+uint64_t FittedSymbolBits(const BlockStats& stats) {
+  EncoderCodes fitted;
+  FitCodes(stats, fitted);
+  return BlockCost(stats, fitted.lengths);
+}
+
 // Ends the block being parsed. Pending symbols form a segment that will share one set of
 // codes; the new block joins it when one set of codes for both costs less than two, and
 // otherwise the segment is written and the block starts the next one. `entryEnd` writes

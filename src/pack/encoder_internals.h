@@ -110,6 +110,10 @@ void EmitMatch(Rar20Encoder& enc, const Choice& c);
 // stream's opening table block is written; `entryEnd` writes every pending symbol.
 void FinishBlock(Rar20Encoder& enc, BitWriter& w, bool& startOfStream, bool entryEnd);
 
+// Bits of the symbols counted in `stats` under codes fitted to them (extra bits and the
+// table block not included).
+uint64_t FittedSymbolBits(const BlockStats& stats);
+
 // ---- History and output of an entry (rar20_encoder.cpp) ----------------------------------
 
 // Reads the entry on until the history holds its positions below `upTo` (at most its end);

@@ -1,6 +1,7 @@
 // Parsing an entry into symbols (see encoder_internals.h): the greedy and lazy parse of
 // levels 1 and 2, and the optimal parse of levels 3 to 5.
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "pack/encoder_internals.h"
@@ -14,20 +15,23 @@ struct Parser {
   uint32_t end;             // one past the entry's last position
   uint32_t lowest;          // lowest position the decoder's window holds
   uint32_t inserted;        // positions below this are in the match finder
+  uint32_t blockStart;      // later passes go back to this position
+
 
   const uint8_t* At(uint32_t pos) const { return base + (pos - enc.historyStart); }
 
   // Makes sure the bytes from pos up to `ahead` further on are in the history (as far as
   // the entry goes). Every step of the parse reads at most that far ahead of where it
-  // starts, and back at most one window (matches) or to the positions not yet inserted.
+  // starts, and back at most one window (matches) from it or from the block's start, or to
+  // the positions not yet inserted.
   void Load(uint32_t pos, uint32_t ahead) {
     if (enc.loaded >= std::min(end, pos + ahead)) return;
-    LoadHistory(enc, std::min(pos, inserted) - kWindowSize, pos + ahead);
+    LoadHistory(enc, std::min({pos, inserted, blockStart}) - kWindowSize, pos + ahead);
     base = enc.history.data();
   }
 
   void InsertUpTo(uint32_t pos) {
-    for (; inserted < pos; ++inserted) InsertPosition(enc.finder, At(inserted), inserted, end - inserted);
+    for (; inserted < pos; ++inserted) InsertPosition(enc.finder, At(inserted), inserted, end - inserted, lowest);
   }
 
   // Valid source of a match at pos with this distance?
@@ -95,13 +99,17 @@ constexpr uint32_t kLazyReach = 2 + kMaxMatchLength + 4;
 
 // Ends the block once it is full, reports progress, and gives the entry up (returning
 // true) when it shows no sign of compressing.
-bool AtBlockEnd(Rar20Encoder& enc, BitWriter& w, bool& firstBlock, uint32_t parsed) {
-  if (enc.tokens.size() - enc.segmentSymbols < enc.level.blockSymbols) return false;
+bool EndBlock(Rar20Encoder& enc, BitWriter& w, bool& firstBlock, uint32_t parsed) {
   FinishBlock(enc, w, firstBlock, false);
   if (w.bytes.size() >= kPassBytes) PassPackedBytes(enc, w);
   if (enc.progress) enc.progress(enc.progressUser, parsed);
   enc.gaveUp = ShouldGiveUp(enc, parsed);
   return enc.gaveUp || enc.readFailed || enc.writeFailed;
+}
+
+bool AtBlockEnd(Rar20Encoder& enc, BitWriter& w, bool& firstBlock, uint32_t parsed) {
+  if (enc.tokens.size() - enc.segmentSymbols < enc.level.blockSymbols) return false;
+  return EndBlock(enc, w, firstBlock, parsed);
 }
 
 // ---- Optimal parsing ----------------------------------------------------------------------
@@ -120,23 +128,40 @@ constexpr uint32_t kOptimalSpan = 2048;
 constexpr uint32_t kInfiniteCost = 0xFFFFFFFFu;
 constexpr uint32_t kOptimalReach = kOptimalSpan + kMaxMatchLength + 4;  // bytes a stretch reads from its start
 
-struct Node {
-  uint32_t cost;
+// The lattice of a stretch: for node i (the stretch's first i bytes coded), its cheapest
+// cost, the step into it and the match history that path leaves. The costs, which every
+// step compares, are kept apart from the rest so that they lie close together.
+struct Step {
   uint32_t from;      // node the step came from
-  Choice step;        // the step into this node
-  MatchHistory history;
+  uint32_t distance;
+  uint16_t length;
+  uint8_t kind;       // ChoiceKind
+  uint8_t recentIndex;
+};
+
+struct Lattice {
+  std::vector<uint32_t> cost;
+  std::vector<Step> step;
+  std::vector<MatchHistory> history;
+
+  explicit Lattice(size_t n) : cost(n), step(n), history(n) {}
+
+  // The match history of the cheapest path to node i (i > 0), from its predecessor's.
+  void Follow(uint32_t i) {
+    const Step& s = step[i];
+    history[i] = history[s.from];
+    if (s.kind != kLiteral) PushMatch(history[i], s.length, s.distance);
+  }
 };
 
 // Offers the step of `length` bytes from node i at `price`: it wins when it reaches its node
 // more cheaply than any step before.
-inline void Relax(std::vector<Node>& nodes, uint32_t i, uint32_t length, uint32_t price, ChoiceKind kind,
-                  uint32_t distance, uint32_t k) {
-  Node& next = nodes[i + length];
-  const uint32_t cost = nodes[i].cost + price;
-  if (cost < next.cost) {
-    next.cost = cost;
-    next.from = i;
-    next.step = Choice{kind, length, distance, k, 0};
+inline void Relax(Lattice& g, uint32_t i, uint32_t length, uint32_t price, ChoiceKind kind, uint32_t distance,
+                  uint32_t k) {
+  const uint32_t cost = g.cost[i] + price;
+  if (cost < g.cost[i + length]) {
+    g.cost[i + length] = cost;
+    g.step[i + length] = Step{i, distance, uint16_t(length), uint8_t(kind), uint8_t(k)};
   }
 }
 
@@ -188,10 +213,10 @@ Choice ClosingMatch(const MatchHistory& h, const MatchCandidate* found, uint32_t
 // distance at every length it allows, the short match and the finder's matches at every
 // length (each length from the nearest candidate that reaches it). `reach`: bytes to the
 // stretch's end, which no step may pass.
-void RelaxMatches(const Rar20Encoder& enc, const Parser& p, std::vector<Node>& nodes, uint32_t i, uint32_t at,
+void RelaxMatches(const Rar20Encoder& enc, const Parser& p, Lattice& nodes, uint32_t i, uint32_t at,
                   uint32_t maxLength, uint32_t reach, const MatchCandidate* found, uint32_t n,
                   const uint32_t* recentLength) {
-  const MatchHistory& h = nodes[i].history;
+  const MatchHistory& h = nodes.history[i];
   const uint8_t* cur = p.At(at);
   if (h.lastLength >= 2 && h.lastLength <= std::min(maxLength, reach) && p.Reaches(at, h.lastDistance) &&
       MatchLength(cur - h.lastDistance, cur, h.lastLength) == h.lastLength)
@@ -224,10 +249,13 @@ void RelaxMatches(const Rar20Encoder& enc, const Parser& p, std::vector<Node>& n
 
 // Codes the cheapest path to node `last`, then the closing match if there is one; returns
 // the position after them.
-uint32_t EmitStretch(Rar20Encoder& enc, const Parser& p, const std::vector<Node>& nodes, std::vector<Choice>& path,
+uint32_t EmitStretch(Rar20Encoder& enc, const Parser& p, const Lattice& nodes, std::vector<Choice>& path,
                      uint32_t pos, uint32_t last, const Choice& tail) {
   path.clear();
-  for (uint32_t i = last; i > 0; i = nodes[i].from) path.push_back(nodes[i].step);
+  for (uint32_t i = last; i > 0; i = nodes.step[i].from) {
+    const Step& s = nodes.step[i];
+    path.push_back(Choice{ChoiceKind(s.kind), s.length, s.distance, s.recentIndex, 0});
+  }
   for (size_t k = path.size(); k-- > 0;) {
     const Choice& c = path[k];
     if (c.kind == kLiteral) {
@@ -244,71 +272,221 @@ uint32_t EmitStretch(Rar20Encoder& enc, const Parser& p, const std::vector<Node>
   return pos;
 }
 
-void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, BitWriter& w, bool& firstBlock) {
-  std::vector<Node> nodes(kOptimalSpan + kMaxMatchLength + 1);
+// The finder's matches at each position a block's first pass searched, so that later passes
+// over the block see the same matches without the finder (which by then holds the whole
+// block).
+struct MatchCache {
+  uint32_t start = 0;                  // the block's first position
+  std::vector<uint32_t> first;         // per position from start: index into found + 1 (0: not searched)
+  std::vector<uint8_t> count;          // candidates found there
+  std::vector<MatchCandidate> found;
+
+  void Reset(uint32_t blockStart) {
+    start = blockStart;
+    first.clear();
+    count.clear();
+    found.clear();
+  }
+  void Record(uint32_t at, const MatchCandidate* candidates, uint32_t n) {
+    const uint32_t i = at - start;
+    if (first.size() <= i) {
+      first.resize(i + 1, 0);
+      count.resize(i + 1, 0);
+    }
+    first[i] = uint32_t(found.size()) + 1;
+    count[i] = uint8_t(n);
+    found.insert(found.end(), candidates, candidates + n);
+  }
+  // The candidates recorded at `at` (n = 0 and false when it was not searched).
+  bool Lookup(uint32_t at, const MatchCandidate*& candidates, uint32_t& n) const {
+    const uint32_t i = at - start;
+    n = 0;
+    if (i >= first.size() || first[i] == 0) return false;
+    candidates = found.data() + (first[i] - 1);
+    n = count[i];
+    return true;
+  }
+};
+
+struct OptimalState {
+  Lattice nodes = Lattice(kOptimalSpan + kMaxMatchLength + 1);
   std::vector<Choice> path;
+  MatchCache cache;
+};
+
+// The first pass over a stretch from pos: searches the finder at every position it does not
+// pass over, records what it found in the cache, and codes the cheapest path. Returns the
+// position after the stretch.
+uint32_t SearchStretch(Rar20Encoder& enc, Parser& p, OptimalState& o, uint32_t pos, uint32_t end) {
+  Lattice& nodes = o.nodes;
   MatchCandidate found[kMaxCandidates];
+  p.Load(pos, kOptimalReach);
+  const uint32_t span = std::min<uint32_t>(kOptimalSpan, end - pos);
+  // Nodes are cleared only as far as steps can reach: a stretch that a long match ends
+  // early costs no more than the positions it covered.
+  uint32_t cleared = 0;
+  nodes.cost[0] = 0;
+  nodes.history[0] = enc.matches;
+  uint32_t last = span;     // the node the stretch ends at
+  Choice tail;              // a long match taken after `last`, if any
+  tail.kind = kLiteral;
+  tail.length = 0;
+  // Positions inside a long match (two thirds of `niceLength` or more) are passed over:
+  // paths through them rarely win, and skipping them saves most of the work there.
+  const uint32_t skipLength = enc.level.niceLength * 2 / 3;
+  uint32_t skipTo = 0;
+  for (uint32_t i = 0; i < span; ++i) {
+    if (i < skipTo) continue;
+    if (i > 0) nodes.Follow(i);
+    const MatchHistory& history = nodes.history[i];
+    const uint32_t at = pos + i;
+    const uint32_t maxLength = std::min<uint32_t>(end - at, kMaxMatchLength);
+    const uint8_t* cur = p.At(at);
+    for (const uint32_t far = std::min(span, i + maxLength); cleared < far;) nodes.cost[++cleared] = kInfiniteCost;
+    p.InsertUpTo(at);
+    if (maxLength > 8) PrefetchPosition(enc.finder, cur + 1);  // the next position's turn comes soon
+    uint32_t n = 0;
+    const uint32_t lowestSource = std::max(p.lowest, at - kMaxDistance);
+    if (enc.finder.treeDepth) {
+      n = SearchAndInsert(enc.finder, p.base, enc.historyStart, at, lowestSource, maxLength, found);
+      p.inserted = at + 1;
+    } else if (maxLength >= 2) {
+      n = FindMatches(enc.finder, p.base, enc.historyStart, at, lowestSource, maxLength, enc.level.chainDepth,
+                      enc.level.niceLength, found);
+    }
+    if (enc.level.passes > 1) o.cache.Record(at, found, n);
+    uint32_t recentLength[kRecentDistanceCount + 1] = {0};
+    const uint32_t longestRecent = RecentMatchLengths(p, nodes.history[i], at, cur, maxLength, recentLength);
+    const uint32_t finderLength = n > 0 ? found[n - 1].length : 0;
+    if (std::max(finderLength, recentLength[longestRecent]) >= enc.level.niceLength) {
+      tail = ClosingMatch(history, found, n, recentLength, longestRecent);
+      if (tail.kind != kLiteral) {
+        last = i;
+        break;
+      }
+      tail.length = 0;
+    }
+    if (finderLength >= skipLength && i + finderLength < span) skipTo = i + finderLength - 1;
+    Relax(nodes, i, 1, enc.prices[*cur], kLiteral, 0, 0);
+    if (maxLength >= 2) RelaxMatches(enc, p, nodes, i, at, maxLength, span - i, found, n, recentLength);
+  }
+  return EmitStretch(enc, p, nodes, o.path, pos, last, tail);
+}
+
+// A later pass over the stretch pos..stretchEnd-1 that the first pass coded: the cheapest
+// path under the prices in force, from the matches in the cache. A position the first pass
+// did not search offers only a literal and the repeat of the latest match, so every node
+// stays reachable.
+void ReplayStretch(Rar20Encoder& enc, Parser& p, OptimalState& o, uint32_t pos, uint32_t stretchEnd, uint32_t end) {
+  Lattice& nodes = o.nodes;
+  const uint32_t span = stretchEnd - pos;
+  uint32_t cleared = 0;
+  nodes.cost[0] = 0;
+  nodes.history[0] = enc.matches;
+  for (uint32_t i = 0; i < span; ++i) {
+    if (i > 0) nodes.Follow(i);
+    const uint32_t at = pos + i;
+    const uint32_t maxLength = std::min<uint32_t>(end - at, kMaxMatchLength);
+    const uint8_t* cur = p.At(at);
+    for (const uint32_t far = std::min(span, i + maxLength); cleared < far;) nodes.cost[++cleared] = kInfiniteCost;
+    const MatchCandidate* found = nullptr;
+    uint32_t n = 0;
+    uint32_t recentLength[kRecentDistanceCount + 1] = {0};
+    if (o.cache.Lookup(at, found, n)) RecentMatchLengths(p, nodes.history[i], at, cur, maxLength, recentLength);
+    Relax(nodes, i, 1, enc.prices[*cur], kLiteral, 0, 0);
+    if (maxLength >= 2) RelaxMatches(enc, p, nodes, i, at, maxLength, span - i, found, n, recentLength);
+  }
+  Choice none;
+  none.kind = kLiteral;
+  EmitStretch(enc, p, nodes, o.path, pos, span, none);
+}
+
+// What a pass over a block leaves: its symbols, their counts and the match history after it.
+struct PassResult {
+  std::vector<PackToken> tokens;
+  BlockStats stats;
+  MatchHistory matches;
+  uint64_t matchedBytes;
+};
+
+// Bits of the block's symbols from blockFirst on under codes fitted to them, extra bits
+// included.
+uint64_t PassBits(const Rar20Encoder& enc, size_t blockFirst) {
+  uint64_t bits = FittedSymbolBits(enc.blockStats);
+  for (size_t i = blockFirst; i < enc.tokens.size(); ++i) bits += enc.tokens[i].extraBits + enc.tokens[i].secondBits;
+  return bits;
+}
+
+void KeepPass(const Rar20Encoder& enc, size_t blockFirst, PassResult& r) {
+  r.tokens.assign(enc.tokens.begin() + ptrdiff_t(blockFirst), enc.tokens.end());
+  r.stats = enc.blockStats;
+  r.matches = enc.matches;
+  r.matchedBytes = enc.entryMatchedBytes;
+}
+
+void RestorePass(Rar20Encoder& enc, size_t blockFirst, const PassResult& r) {
+  enc.tokens.resize(blockFirst);
+  enc.tokens.insert(enc.tokens.end(), r.tokens.begin(), r.tokens.end());
+  enc.blockStats = r.stats;
+  enc.matches = r.matches;
+  enc.entryMatchedBytes = r.matchedBytes;
+}
+
+// Parses one block from pos: a first pass of stretches until the block holds its symbols,
+// then each further pass over the same stretches priced by the symbols of the pass before;
+// the pass whose symbols cost least under codes fitted to them is kept. Returns the
+// position after the block.
+uint32_t OptimalBlock(Rar20Encoder& enc, Parser& p, OptimalState& o, uint32_t pos, uint32_t end) {
+  const uint32_t blockStart = pos;
+  p.blockStart = pos;
+  const size_t blockFirst = enc.tokens.size();
+  const MatchHistory startMatches = enc.matches;
+  const uint64_t startMatched = enc.entryMatchedBytes;
+  std::vector<uint32_t> stretchEnds;
+  if (enc.level.passes > 1) o.cache.Reset(blockStart);
+  while (pos < end) {
+    pos = SearchStretch(enc, p, o, pos, end);
+    stretchEnds.push_back(pos);
+    if (enc.tokens.size() - enc.segmentSymbols >= enc.level.blockSymbols) break;
+  }
+  if (enc.level.passes <= 1) return pos;
+  PassResult best;
+  KeepPass(enc, blockFirst, best);
+  uint64_t bestCost = PassBits(enc, blockFirst);
+  for (uint32_t pass = 1; pass < enc.level.passes; ++pass) {
+    UpdatePrices(enc, enc.blockStats);
+    enc.tokens.resize(blockFirst);
+    std::memset(&enc.blockStats, 0, sizeof enc.blockStats);
+    enc.matches = startMatches;
+    enc.entryMatchedBytes = startMatched;
+    uint32_t at = blockStart;
+    for (uint32_t stretchEnd : stretchEnds) {
+      ReplayStretch(enc, p, o, at, stretchEnd, end);
+      at = stretchEnd;
+    }
+    const uint64_t cost = PassBits(enc, blockFirst);
+    if (cost < bestCost) {
+      bestCost = cost;
+      KeepPass(enc, blockFirst, best);
+    }
+  }
+  RestorePass(enc, blockFirst, best);
+  return pos;
+}
+
+void OptimalParse(Rar20Encoder& enc, Parser& p, uint32_t start, uint32_t end, BitWriter& w, bool& firstBlock) {
+  OptimalState o;
   uint32_t pos = start;
   while (pos < end) {
-    p.Load(pos, kOptimalReach);
-    const uint32_t span = std::min<uint32_t>(kOptimalSpan, end - pos);
-    // Nodes are cleared only as far as steps can reach: a stretch that a long match ends
-    // early costs no more than the positions it covered.
-    uint32_t cleared = 0;
-    nodes[0].cost = 0;
-    nodes[0].history = enc.matches;
-    uint32_t last = span;     // the node the stretch ends at
-    Choice tail;              // a long match taken after `last`, if any
-    tail.kind = kLiteral;
-    tail.length = 0;
-    // Positions inside a long match (two thirds of `niceLength` or more) are passed over:
-    // paths through them rarely win, and skipping them saves most of the work there.
-    const uint32_t skipLength = enc.level.niceLength * 2 / 3;
-    uint32_t skipTo = 0;
-    for (uint32_t i = 0; i < span; ++i) {
-      if (i < skipTo) continue;
-      Node& node = nodes[i];
-      // The match history of the cheapest path to this node, from its predecessor's.
-      if (i > 0) {
-        node.history = nodes[node.from].history;
-        if (node.step.kind != kLiteral) PushMatch(node.history, node.step.length, node.step.distance);
-      }
-      const uint32_t at = pos + i;
-      const uint32_t maxLength = std::min<uint32_t>(end - at, kMaxMatchLength);
-      const uint8_t* cur = p.At(at);
-      for (const uint32_t far = std::min(span, i + maxLength); cleared < far;) nodes[++cleared].cost = kInfiniteCost;
-      p.InsertUpTo(at);
-      if (maxLength > 8) PrefetchPosition(enc.finder, cur + 1);  // the next position's turn comes soon
-      uint32_t n = 0;
-      if (maxLength >= 2) {
-        const uint32_t lowestSource = std::max(p.lowest, at - kMaxDistance);
-        n = FindMatches(enc.finder, p.base, enc.historyStart, at, lowestSource, maxLength, enc.level.chainDepth,
-                        enc.level.niceLength, found);
-      }
-      uint32_t recentLength[kRecentDistanceCount + 1] = {0};
-      const uint32_t longestRecent = RecentMatchLengths(p, node.history, at, cur, maxLength, recentLength);
-      const uint32_t finderLength = n > 0 ? found[n - 1].length : 0;
-      if (std::max(finderLength, recentLength[longestRecent]) >= enc.level.niceLength) {
-        tail = ClosingMatch(node.history, found, n, recentLength, longestRecent);
-        if (tail.kind != kLiteral) {
-          last = i;
-          break;
-        }
-        tail.length = 0;
-      }
-      if (finderLength >= skipLength && i + finderLength < span) skipTo = i + finderLength - 1;
-      Relax(nodes, i, 1, enc.prices[*cur], kLiteral, 0, 0);
-      if (maxLength >= 2) RelaxMatches(enc, p, nodes, i, at, maxLength, span - i, found, n, recentLength);
-    }
-    pos = EmitStretch(enc, p, nodes, path, pos, last, tail);
-    if (AtBlockEnd(enc, w, firstBlock, pos - start)) return;
+    pos = OptimalBlock(enc, p, o, pos, end);
+    if (EndBlock(enc, w, firstBlock, pos - start)) return;
   }
 }
 
 }  // namespace
 
 void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, bool startOfStream) {
-  Parser p{enc, enc.history.data(), end, enc.streamStart, start};
+  Parser p{enc, enc.history.data(), end, enc.streamStart, start, start};
   if (enc.level.optimal) {
     bool firstBlock = startOfStream;
     OptimalParse(enc, p, start, end, w, firstBlock);

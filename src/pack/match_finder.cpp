@@ -25,22 +25,23 @@ inline uint32_t Key2(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) 
 
 }  // namespace
 
-void InitMatchFinder(MatchFinder& mf) {
+void InitMatchFinder(MatchFinder& mf, uint32_t treeDepth, uint32_t treeNice) {
+  mf.treeDepth = treeDepth;
+  mf.treeNice = treeNice;
   mf.head4.assign(size_t(1) << kHash4Bits, 0);
   mf.head3.assign(size_t(1) << kHash3Bits, 0);
   mf.head2.assign(size_t(1) << 16, 0);
-  mf.chain.assign(kWindowSize, 0);
+  mf.chain.assign(treeDepth ? 0 : kWindowSize, 0);
+  mf.tree.assign(treeDepth ? 2 * kWindowSize : 0, 0);
 }
 
 void ClearMatchFinder(MatchFinder& mf) {
-  std::fill(mf.head4.begin(), mf.head4.end(), 0);
-  std::fill(mf.head3.begin(), mf.head3.end(), 0);
-  std::fill(mf.head2.begin(), mf.head2.end(), 0);
-  std::fill(mf.chain.begin(), mf.chain.end(), 0);
+  for (std::vector<uint32_t>* table : {&mf.head4, &mf.head3, &mf.head2, &mf.chain, &mf.tree})
+    std::fill(table->begin(), table->end(), 0);
 }
 
 void RebaseMatchFinder(MatchFinder& mf, uint32_t delta) {
-  for (std::vector<uint32_t>* table : {&mf.head4, &mf.head3, &mf.head2, &mf.chain})
+  for (std::vector<uint32_t>* table : {&mf.head4, &mf.head3, &mf.head2, &mf.chain, &mf.tree})
     for (uint32_t& v : *table) v = v > delta ? v - delta : 0;
 }
 
@@ -53,7 +54,7 @@ void RestoreMatchFinder(MatchFinder& mf, const uint8_t* bytes, uint32_t first, u
   for (std::vector<uint32_t>* table : {&mf.head4, &mf.head3, &mf.head2})
     for (uint32_t& v : *table)
       if (v >= end) v = 0;
-  for (uint32_t pos = first; pos < end; ++pos) InsertPosition(mf, bytes + (pos - first), pos, end - pos);
+  for (uint32_t pos = first; pos < end; ++pos) InsertPosition(mf, bytes + (pos - first), pos, end - pos, first);
 }
 
 uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
@@ -69,9 +70,76 @@ uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
   return n;
 }
 
-void InsertPosition(MatchFinder& mf, const uint8_t* bytes, uint32_t pos, uint32_t avail) {
+namespace {
+
+// Tree mode: walks the tree of cur's 4-byte hash from its root and makes pos (whose bytes
+// are cur, maxLength of them usable) the new root. Each position met is compared with cur
+// and hung, with the subtree on its far side, under the growing subtree of positions
+// smaller or larger than cur; the common length of cur with the nearest smaller and larger
+// position met so far is known, so each comparison starts at the lesser of the two. The
+// walk ends at a position below `lowest`, after treeDepth positions, or at a match of
+// treeNice bytes, whose position pos replaces. With `out`, each match longer than every
+// one before (and than `best`) is added after the `count` there; returns the count.
+uint32_t TreeInsert(MatchFinder& mf, const uint8_t* cur, uint32_t pos, uint32_t lowest, uint32_t maxLength,
+                    uint32_t maxDepth, MatchCandidate* out, uint32_t count, uint32_t best) {
+  uint32_t* smallerSlot = &mf.tree[2 * (pos & kWindowMask)];
+  uint32_t* largerSlot = smallerSlot + 1;
+  const uint32_t h = Hash4(cur);
+  uint32_t cand = mf.head4[h];
+  mf.head4[h] = pos;
+  uint32_t smallerLength = 0, largerLength = 0;
+  uint32_t previous = pos;
+  const uint32_t nice = std::min(mf.treeNice, maxLength);
+  for (uint32_t depth = maxDepth;; --depth) {
+    // Positions only grow older down the tree; anything else is a stale link.
+    if (depth == 0 || cand >= previous || cand < lowest) {
+      *smallerSlot = *largerSlot = 0;
+      break;
+    }
+    const uint8_t* src = cur - (pos - cand);
+    uint32_t length = std::min(smallerLength, largerLength);
+    length += MatchLength(src + length, cur + length, maxLength - length);
+    if (out && length > best && MatchLength(src, cur, length) == length) {
+      if (count == kMaxCandidates) --count;  // the list is full: the longer match replaces the last
+      out[count++] = {length, pos - cand};
+      best = length;
+    }
+    if (length >= nice) {
+      // cand's bytes equal cur's as far as the tree tells them apart: pos takes its place.
+      *smallerSlot = mf.tree[2 * (cand & kWindowMask)];
+      *largerSlot = mf.tree[2 * (cand & kWindowMask) + 1];
+      break;
+    }
+    previous = cand;
+    if (src[length] < cur[length]) {
+      *smallerSlot = cand;
+      smallerSlot = &mf.tree[2 * (cand & kWindowMask) + 1];
+      cand = *smallerSlot;
+      smallerLength = length;
+    } else {
+      *largerSlot = cand;
+      largerSlot = &mf.tree[2 * (cand & kWindowMask)];
+      cand = *largerSlot;
+      largerLength = length;
+    }
+  }
+  return count;
+}
+
+}  // namespace
+
+void InsertPosition(MatchFinder& mf, const uint8_t* bytes, uint32_t pos, uint32_t avail, uint32_t lowest) {
   if (avail >= 2) mf.head2[Key2(bytes)] = pos;
   if (avail >= 3) mf.head3[Hash3(bytes)] = pos;
+  if (mf.treeDepth) {
+    if (avail >= 4) {
+      TreeInsert(mf, bytes, pos, std::max(lowest, pos - std::min(pos, kWindowSize - 1)),
+                 std::min<uint32_t>(avail, kMaxMatchLength), mf.treeDepth, nullptr, 0, 0);
+    } else {
+      mf.tree[2 * (pos & kWindowMask)] = mf.tree[2 * (pos & kWindowMask) + 1] = 0;
+    }
+    return;
+  }
   if (avail >= 4) {
     uint32_t h = Hash4(bytes);
     mf.chain[pos & kWindowMask] = mf.head4[h];
@@ -87,7 +155,8 @@ uint32_t FindMatches(const MatchFinder& mf, const uint8_t* base, uint32_t baseG,
   uint32_t best = 1;
   if (maxLength < 2) return 0;
   auto consider = [&](uint32_t cand, uint32_t length) {
-    if (length > best && count < kMaxCandidates) {
+    if (length > best) {
+      if (count == kMaxCandidates) --count;  // the list is full: the longer match replaces the last
       out[count++] = {length, pos - cand};
       best = length;
     }
@@ -122,5 +191,37 @@ uint32_t FindMatches(const MatchFinder& mf, const uint8_t* base, uint32_t baseG,
     previous = cand;
     cand = mf.chain[cand & kWindowMask];
   }
+  return count;
+}
+
+uint32_t SearchAndInsert(MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos, uint32_t lowest,
+                         uint32_t maxLength, MatchCandidate* out) {
+  const uint8_t* cur = base + (pos - baseG);
+  uint32_t count = 0;
+  uint32_t best = 1;
+  auto consider = [&](uint32_t cand, uint32_t length) {
+    if (length > best) {
+      out[count++] = {length, pos - cand};
+      best = length;
+    }
+  };
+  if (maxLength >= 2) {
+    const uint32_t cand = mf.head2[Key2(cur)];
+    if (cand >= lowest && cand < pos && pos - cand <= 256) {
+      const uint8_t* src = base + (cand - baseG);
+      if (src[0] == cur[0] && src[1] == cur[1]) consider(cand, 2);
+    }
+    mf.head2[Key2(cur)] = pos;
+  }
+  if (maxLength >= 3) {
+    const uint32_t cand = mf.head3[Hash3(cur)];
+    if (cand >= lowest && cand < pos && pos - cand < kBonusDistanceMid) {
+      const uint8_t* src = base + (cand - baseG);
+      if (src[0] == cur[0] && src[1] == cur[1] && src[2] == cur[2]) consider(cand, MatchLength(src, cur, maxLength));
+    }
+    mf.head3[Hash3(cur)] = pos;
+  }
+  if (maxLength >= 4) return TreeInsert(mf, cur, pos, lowest, maxLength, mf.treeDepth, out, count, best);
+  mf.tree[2 * (pos & kWindowMask)] = mf.tree[2 * (pos & kWindowMask) + 1] = 0;
   return count;
 }

@@ -1,16 +1,18 @@
-// Match finder of the compressor: hash chains over the 1 MB window.
+// Match finder of the compressor: hash chains or binary trees over the 1 MB window.
 //
 // Positions are "global" 32-bit numbers that grow with every byte the compressor has seen
 // (the caller maps them to its history buffer). Three tables lead into the history:
 //   - chains of 4-byte hashes, one link per position (ring of kWindowSize links), walked up
-//     to a depth limit for long matches;
+//     to a depth limit for long matches; or, in tree mode, a binary tree per 4-byte hash
+//     (two links per position);
 //   - the latest position of each 3-byte hash, for length-3 matches, which only pay at
 //     distances below 0x2000 (beyond that the shortest long match is 4 bytes);
 //   - the latest position of each 2-byte value, for the length-2 matches of the short
 //     distance slots (distances up to 256).
 // Links are never cleared: a stale link (from data the caller has since thrown away) is
 // harmless because every candidate is checked against the bytes themselves and must lie
-// strictly below the previous one, inside the allowed distance.
+// strictly below the previous one, inside the allowed distance. A stale tree may lead a
+// search astray (fewer or shorter matches), never to a match that is not one.
 #pragma once
 #include <cstdint>
 #include <vector>
@@ -27,10 +29,19 @@ struct MatchFinder {
   std::vector<uint32_t> head3;  // latest position per 3-byte hash
   std::vector<uint32_t> head2;  // latest position per 2-byte value
   std::vector<uint32_t> chain;  // previous position with the same 4-byte hash, by position mod window
+  // Tree mode: the positions of each 4-byte hash form a binary search tree ordered by the
+  // bytes that follow them, rooted at the latest (head4) and with older positions below;
+  // `tree` holds the two subtrees of each position, smaller then larger, side by side (a
+  // walk reads one and later writes the other), by position mod window.
+  // A search walks from the root towards the bytes searched for, meets the longest matches
+  // on the way, and makes the searched position the new root.
+  uint32_t treeDepth = 0;       // 0: hash chains; else the nodes a tree search visits at most
+  uint32_t treeNice = 0;        // a tree search stops at a match this long
+  std::vector<uint32_t> tree;
 };
 
-// Allocates and clears the tables.
-void InitMatchFinder(MatchFinder& mf);
+// Allocates and clears the tables; `treeDepth` 0 chooses hash chains.
+void InitMatchFinder(MatchFinder& mf, uint32_t treeDepth = 0, uint32_t treeNice = 0);
 
 // Forgets every position (all tables zero).
 void ClearMatchFinder(MatchFinder& mf);
@@ -43,13 +54,21 @@ void RebaseMatchFinder(MatchFinder& mf, uint32_t delta);
 // dropped, and the kept positions are recorded again in order.
 void RestoreMatchFinder(MatchFinder& mf, const uint8_t* bytes, uint32_t first, uint32_t end);
 
-// Records position `pos`, whose bytes start at `bytes`; `avail` bytes are readable there.
-void InsertPosition(MatchFinder& mf, const uint8_t* bytes, uint32_t pos, uint32_t avail);
+// Records position `pos`, whose bytes start at `bytes`; `avail` bytes are readable there,
+// and the bytes of every position from `lowest` up to it.
+void InsertPosition(MatchFinder& mf, const uint8_t* bytes, uint32_t pos, uint32_t avail, uint32_t lowest);
+
+// Tree mode: finds matches for position `pos` as FindMatches does (the tree's own depth and
+// nice length apply) and records the position, which must be the next one not recorded.
+uint32_t SearchAndInsert(MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos, uint32_t lowest,
+                         uint32_t maxLength, MatchCandidate* out);
 
 // Finds matches for position `pos` (bytes at `bytes`, of which `maxLength` may be matched)
 // with sources at positions >= `lowest`; `base` is the address of position `baseG`'s byte.
 // Writes candidates of strictly increasing length (each the nearest found of its length)
-// and returns their number. Stops after `depth` chain links or at a match of `nice` bytes.
+// and returns their number; beyond kMaxCandidates a longer match replaces the last, so the
+// longest found is always there. Stops after `depth` chain links or at a match of `nice`
+// bytes.
 uint32_t FindMatches(const MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos,
                      uint32_t lowest, uint32_t maxLength, uint32_t depth, uint32_t nice,
                      MatchCandidate* out);

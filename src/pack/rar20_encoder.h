@@ -9,12 +9,14 @@
 // How an entry's stream is built:
 //   - The data is parsed into symbols: literals, long matches (length and distance slots
 //     with extra bits, the distance bonuses included), short length-2 matches, matches at
-//     one of the four recent distances, and the repeat of the latest match. A hash-chain
-//     match finder supplies candidates. Levels 1 and 2 parse greedily or lazily: at each
-//     position the candidate that saves the most bits against coding literals, deferred
-//     by a byte when a better one starts there. Levels 3 (the default) to 5 find the
-//     cheapest path through stretches of the entry (optimal parsing), with deeper searches
-//     as the level rises. Prices come from the statistics of the previous block.
+//     one of the four recent distances, and the repeat of the latest match. Levels 1 and 2
+//     take candidates from hash chains and parse greedily or lazily: at each position the
+//     candidate that saves the most bits against coding literals, deferred by a byte when
+//     a better one starts there. Levels 3 (the default) to 5 take them from binary trees,
+//     which meet the longest matches in few steps, and find the cheapest path through
+//     stretches of the entry (optimal parsing), with deeper searches as the level rises.
+//     Prices come from the statistics of the previous block; levels 4 and 5 then parse
+//     each block again, priced by its own first parse, and keep the cheaper parse.
 //   - Symbols are grouped in blocks; neighbouring blocks share one set of codes while that
 //     is cheaper than a new table. A segment of blocks either continues with the codes in
 //     force or switches to codes fitted to it (symbol 269 and a table block), whichever is
@@ -50,11 +52,13 @@ constexpr int kDefaultPackLevel = 3;
 
 // Search effort of a compression level.
 struct PackLevel {
-  uint32_t chainDepth;   // hash-chain links followed per position
+  uint32_t chainDepth;   // hash-chain links (or tree nodes) visited per position
   uint32_t niceLength;   // a match this long is taken at once
   uint32_t lazySteps;    // 0: greedy; 1: look one byte ahead; 2: two bytes
   uint32_t blockSymbols; // symbols per block before the codes are reconsidered
   bool optimal;          // cheapest path over the symbol prices instead of the lazy parse
+  uint32_t passes = 1;   // optimal parse: passes over each block, each priced by the one before
+  bool tree = false;     // match finder: binary trees (chainDepth nodes per search) instead of chains
 };
 PackLevel PackLevelParameters(int level);
 

@@ -1,0 +1,95 @@
+// The binary-tree match finder: every candidate is a real match inside the window, lengths
+// grow, and with no depth limit the longest candidate is the longest match there is (as a
+// search of every earlier position finds it). Bytes changed under a tree (history the
+// caller replaced) may cost matches but never yield a false one.
+#include "pack/match_finder.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "unpack/rar20_tables.h"
+
+namespace {
+
+constexpr uint32_t kFirst = 1u << 21;  // global position of the buffer's first byte
+
+std::vector<uint8_t> MakeData(const std::string& kind, size_t size) {
+  std::mt19937 rng(7);
+  std::vector<uint8_t> d;
+  if (kind == "words") {
+    const char* words[] = {"alpha ", "beta ", "gamma ", "alphabet ", "bet ", "\n", "gamma-ray "};
+    while (d.size() < size) {
+      const char* w = words[rng() % 7];
+      d.insert(d.end(), w, w + std::char_traits<char>::length(w));
+    }
+    d.resize(size);
+  } else if (kind == "runs") {
+    while (d.size() < size) d.insert(d.end(), 1 + rng() % 300, uint8_t(rng() % 3));
+    d.resize(size);
+  } else {
+    const uint32_t alphabet = kind == "binary" ? 2 : 4;
+    for (size_t i = 0; i < size; ++i) d.push_back(uint8_t('a' + rng() % alphabet));
+  }
+  return d;
+}
+
+uint32_t LongestEarlierMatch(const std::vector<uint8_t>& d, size_t pos, uint32_t maxLength) {
+  uint32_t best = 0;
+  for (size_t src = 0; src < pos; ++src) best = std::max(best, MatchLength(&d[src], &d[pos], maxLength));
+  return best;
+}
+
+// Searches every position from `from` on, in order, and checks each candidate against the
+// bytes; with `checkLongest`, also that the longest is the longest match there is.
+void SearchAll(MatchFinder& mf, const std::vector<uint8_t>& d, size_t from, bool checkLongest) {
+  MatchCandidate out[kMaxCandidates];
+  for (size_t i = from; i < d.size(); ++i) {
+    const uint32_t pos = kFirst + uint32_t(i);
+    const uint32_t maxLength = uint32_t(std::min<size_t>(d.size() - i, kMaxMatchLength));
+    const uint32_t n = SearchAndInsert(mf, d.data(), kFirst, pos, kFirst, maxLength, out);
+    uint32_t previous = 0;
+    for (uint32_t c = 0; c < n; ++c) {
+      ASSERT_GT(out[c].length, previous) << "at " << i;
+      ASSERT_GE(out[c].distance, 1u);
+      ASSERT_LE(out[c].distance, i) << "at " << i;
+      ASSERT_GE(MatchLength(&d[i - out[c].distance], &d[i], maxLength), out[c].length) << "at " << i;
+      previous = out[c].length;
+    }
+    if (checkLongest) {
+      const uint32_t longest = LongestEarlierMatch(d, i, maxLength);
+      if (longest >= 4) {
+        ASSERT_EQ(previous, longest) << "at " << i;
+      }
+    }
+  }
+}
+
+class TreeFinder : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(TreeFinder, FindsTheLongestMatchWhenNotLimited) {
+  const std::vector<uint8_t> d = MakeData(GetParam(), 5000);
+  MatchFinder mf;
+  InitMatchFinder(mf, 1u << 30, kMaxMatchLength);
+  SearchAll(mf, d, 0, true);
+}
+
+TEST_P(TreeFinder, ReplacedBytesNeverYieldFalseMatches) {
+  std::vector<uint8_t> d = MakeData(GetParam(), 20000);
+  for (uint32_t depth : {4u, 64u}) {
+    MatchFinder mf;
+    InitMatchFinder(mf, depth, 48);
+    SearchAll(mf, std::vector<uint8_t>(d.begin(), d.begin() + 10000), 0, false);
+    // The bytes under the tree change, as when the caller drops history and reads other
+    // data into it; the search goes on from there.
+    std::mt19937 rng(depth);
+    for (size_t i = 0; i < 10000; i += 1 + rng() % 7) d[i] = uint8_t(rng());
+    SearchAll(mf, d, 10000, false);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Data, TreeFinder, ::testing::Values("binary", "quaternary", "words", "runs"));
+
+}  // namespace
