@@ -10,13 +10,14 @@
 //   - The data is parsed into symbols: literals, long matches (length and distance slots
 //     with extra bits, the distance bonuses included), short length-2 matches, matches at
 //     one of the four recent distances, and the repeat of the latest match. Levels 1 and 2
-//     take candidates from hash chains and parse greedily or lazily: at each position the
-//     candidate that saves the most bits against coding literals, deferred by a byte when
-//     a better one starts there. Levels 3 (the default) to 5 take them from binary trees,
-//     which meet the longest matches in few steps, and find the cheapest path through
-//     stretches of the entry (optimal parsing), with deeper searches as the level rises.
-//     Prices come from the statistics of the previous block; levels 4 and 5 then parse
-//     each block again, priced by its own first parse, and keep the cheaper parse.
+//     parse greedily or lazily: at each position the candidate that saves the most bits
+//     against coding literals, deferred by a byte when a better one starts there. Levels 3
+//     (the default) to 5 find the cheapest path through stretches of the entry (optimal
+//     parsing). Levels 1 to 3 take candidates from hash chains; levels 4 and 5 from binary
+//     trees, which meet the longest matches in fewer steps than deep chains, at more cost
+//     per position than shallow ones. Prices come from the statistics of the previous
+//     block; levels 4 and 5 then parse each block again, priced by its own first parse,
+//     and keep the cheaper parse.
 //   - Symbols are grouped in blocks; neighbouring blocks share one set of codes while that
 //     is cheaper than a new table. A segment of blocks either continues with the codes in
 //     force or switches to codes fitted to it (symbol 269 and a table block), whichever is
