@@ -132,9 +132,11 @@ struct Cursor {
     bits <<= n;
     count -= n;
   }
+  // n = 0..16. Shifting by 1 and then by 63 - n gives 0 for n = 0 without a branch: the
+  // count of extra bits varies from symbol to symbol, and a test of it would often be
+  // mispredicted.
   uint32_t Read(uint32_t n) {
-    if (n == 0) return 0;
-    const uint32_t value = uint32_t(bits >> (64 - n));
+    const uint32_t value = uint32_t((bits >> 1) >> (63 - n));
     Skip(n);
     return value;
   }
@@ -153,24 +155,32 @@ struct Cursor {
   }
 };
 
-// The main loop's hot fields: the bit reader, the window position and the few fields the
-// loop tests per symbol, held in locals between the steps that need the record itself
-// (refill, flush, table block), which Store before and Load after. Window writes could
-// otherwise alias every one of them.
+// The main loop's hot fields: the bit reader, the window position and two bounds that stand
+// for the tests the loop makes before each symbol, held in locals between the steps that
+// need the record itself (refill, flush, table block), which Store before and Load after.
+// Window writes could otherwise alias every one of them.
+//
+// guardBits: the loop must look at the record before decoding at or past this input bit: a
+// refill is due beyond byte kRefillMainLoop, no packed byte lies at or past inputDataEnd, and
+// multimedia data (guard 0) ends the entry. One comparison covers the three.
+// room: bytes that may still be produced before the unwritten bytes ahead of the write
+// position come closer than kFlushMargin; below 0 a flush is due. A flush leaves the whole
+// window free (flushedPos = windowPos counts as nothing unwritten). Between two Loads room
+// goes down by the bytes produced, as the distance it stands for does: no symbol produces
+// more than kMaxMatchLength bytes, so that distance never wraps past 0 while room >= 0.
 struct LoopRegisters {
   Cursor in;
   uint32_t pos;
-  uint32_t flushed;
-  uint32_t dataEnd;
-  int32_t multimedia;
+  uint32_t guardBits;
+  int32_t room;
 
   void Load(DecoderState& d) {
     in.input = d.inputBuffer;
     in.Start(d.inputPos, d.inputBitPos);
     pos = d.windowPos;
-    flushed = d.flushedPos;
-    dataEnd = d.inputDataEnd;
-    multimedia = d.multimediaMode;
+    const uint32_t end = d.inputDataEnd < kRefillMainLoop + 1 ? d.inputDataEnd : kRefillMainLoop + 1;
+    guardBits = d.multimediaMode != 0 ? 0 : end * 8;
+    room = int32_t((d.flushedPos - pos - 1) & kWindowMask) - int32_t(kFlushMargin - 1);
   }
   void Store(DecoderState& d) const {
     d.inputPos = in.InputPos();
@@ -194,8 +204,7 @@ inline Match DecodeMatch(Cursor& in, const DecoderState& d, uint32_t s) {
     m.length = kLengthBase[slot] + kLongMatchMinLength + in.Read(kLengthBits[slot]);
     const uint32_t t = in.Decode(d.distanceTable);
     m.distance = kDistanceBase[t] + 1 + in.Read(kDistanceBits[t]);
-    if (m.distance >= kBonusDistanceFar) ++m.length;
-    if (m.distance >= kBonusDistanceMid) ++m.length;
+    m.length += uint32_t(m.distance >= kBonusDistanceFar) + uint32_t(m.distance >= kBonusDistanceMid);
   } else if (s == kSymbolRepeatLast) {
     m.length = d.lastLength;
     m.distance = d.lastDistance;
@@ -203,9 +212,8 @@ inline Match DecodeMatch(Cursor& in, const DecoderState& d, uint32_t s) {
     m.distance = d.recentDistances[(d.recentDistanceCount - (s - kSymbolRepeatLast)) % kRecentDistanceCount];
     const uint32_t r = in.Decode(d.repeatLengthTable);
     m.length = kLengthBase[r] + kRecentMatchMinLength + in.Read(kLengthBits[r]);
-    if (m.distance >= kBonusDistanceFar) ++m.length;
-    if (m.distance >= kBonusDistanceMid) ++m.length;
-    if (m.distance >= kBonusDistanceNear) ++m.length;
+    m.length += uint32_t(m.distance >= kBonusDistanceFar) + uint32_t(m.distance >= kBonusDistanceMid) +
+                uint32_t(m.distance >= kBonusDistanceNear);
   } else {
     const uint32_t slot = s - kSymbolShortFirst;
     m.distance = kShortBase[slot] + 1 + in.Read(kShortBits[slot]);
@@ -228,16 +236,18 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
   bool whole = true;
   while (n >= 0) {
     r.pos &= kWindowMask;
-    if (r.in.InputPos() > kRefillMainLoop) {
-      r.Store(d);
-      RefillInput(state, false);
-      r.Load(d);
+    if (r.in.Consumed() >= r.guardBits) {
+      if (r.in.InputPos() > kRefillMainLoop) {
+        r.Store(d);
+        RefillInput(state, false);
+        r.Load(d);
+      }
+      if (r.in.InputPos() >= d.inputDataEnd || d.multimediaMode != 0) {
+        whole = false;
+        break;
+      }
     }
-    if (r.in.InputPos() >= r.dataEnd || r.multimedia != 0) {
-      whole = false;
-      break;
-    }
-    if (r.flushed != r.pos && ((r.flushed - r.pos) & kWindowMask) < kFlushMargin) {
+    if (r.room < 0) {
       r.Store(d);
       FlushWindow(state);
       r.Load(d);
@@ -247,6 +257,7 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
     if (s < kLiteralCount) {
       window[r.pos++] = uint8_t(s);
       --n;
+      --r.room;
       continue;
     }
     if (s == kSymbolTableBlock) {
@@ -258,6 +269,7 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
     const Match m = DecodeMatch(r.in, d, s);
     RecordMatch(d, m.length, m.distance);
     n -= m.length;
+    r.room -= int32_t(m.length);
     r.pos = CopyWithinWindow(window, r.pos, m.length, m.distance);
   }
   r.Store(d);
