@@ -94,6 +94,12 @@ inline void RecordMatch(DecoderState& d, uint32_t length, uint32_t distance) {
   d.lastLength = length;
 }
 
+// A symbol and the value of the raw bits behind its code (0 when it has none).
+struct Slot {
+  uint32_t symbol;
+  uint32_t extra;
+};
+
 // The bit reader of the main loop: the same bits at the same input positions as
 // PeekBits16/SkipBits, held in a 64-bit register so that a symbol costs a shift, one table
 // lookup and a shift. bits holds the upcoming input bits, most significant first, of which
@@ -140,18 +146,24 @@ struct Cursor {
     Skip(n);
     return value;
   }
-  uint32_t Decode(const HuffmanTable& table) {
+  // Decodes one symbol with table, built with slots, and reads the raw bits behind its code.
+  // The quick entry gives both counts at once, so the bits are consumed with one shift and
+  // the next lookup does not wait for a second table.
+  Slot Decode(const HuffmanTable& table, const SlotBits& slots) {
     const uint32_t peek = Peek();
-    const uint32_t quick = table.quick[peek >> (16 - kQuickBits)];
-    uint32_t length, symbol;
-    if (quick) {
-      length = quick >> 12;
-      symbol = quick & 0xFFF;
-    } else {
-      symbol = SearchSymbol(&table, peek, &length);
+    uint32_t entry = table.quick[peek >> (16 - kQuickBits)];
+    if (!entry) {
+      uint32_t length;
+      const uint32_t symbol = SearchSymbol(&table, peek, &length);
+      entry = QuickEntry(symbol, length, slots);
     }
-    Skip(length);
-    return symbol;
+    const uint32_t length = (entry >> kQuickLengthShift) & 15;
+    const uint32_t total = entry & kQuickTotalMask;
+    Slot slot;
+    slot.symbol = entry >> kQuickSymbolShift;
+    slot.extra = uint32_t(((bits << length) >> 1) >> (63 - (total - length)));
+    Skip(total);
+    return slot;
   }
 };
 
@@ -195,27 +207,26 @@ struct Match {
 };
 
 // The length and distance that a match symbol (256-268, 270-297) and the bits behind it
-// code. Matches at far distances are one or two bytes longer than their slots say; a
+// code; a long match's length bits come with its symbol. Matches at far distances are one or two bytes longer than their slots say; a
 // recent-distance match beyond 256 one more.
-inline Match DecodeMatch(Cursor& in, const DecoderState& d, uint32_t s) {
+inline Match DecodeMatch(Cursor& in, const DecoderState& d, Slot s) {
   Match m;
-  if (s >= kSymbolLongFirst) {
-    const uint32_t slot = s - kSymbolLongFirst;
-    m.length = kLengthBase[slot] + kLongMatchMinLength + in.Read(kLengthBits[slot]);
-    const uint32_t t = in.Decode(d.distanceTable);
-    m.distance = kDistanceBase[t] + 1 + in.Read(kDistanceBits[t]);
+  if (s.symbol >= kSymbolLongFirst) {
+    m.length = kLengthBase[s.symbol - kSymbolLongFirst] + kLongMatchMinLength + s.extra;
+    const Slot t = in.Decode(d.distanceTable, kDistanceSlotBits);
+    m.distance = kDistanceBase[t.symbol] + 1 + t.extra;
     m.length += uint32_t(m.distance >= kBonusDistanceFar) + uint32_t(m.distance >= kBonusDistanceMid);
-  } else if (s == kSymbolRepeatLast) {
+  } else if (s.symbol == kSymbolRepeatLast) {
     m.length = d.lastLength;
     m.distance = d.lastDistance;
-  } else if (s <= kSymbolRecentLast) {
-    m.distance = d.recentDistances[(d.recentDistanceCount - (s - kSymbolRepeatLast)) % kRecentDistanceCount];
-    const uint32_t r = in.Decode(d.repeatLengthTable);
-    m.length = kLengthBase[r] + kRecentMatchMinLength + in.Read(kLengthBits[r]);
+  } else if (s.symbol <= kSymbolRecentLast) {
+    m.distance = d.recentDistances[(d.recentDistanceCount - (s.symbol - kSymbolRepeatLast)) % kRecentDistanceCount];
+    const Slot r = in.Decode(d.repeatLengthTable, kRepeatLengthSlotBits);
+    m.length = kLengthBase[r.symbol] + kRecentMatchMinLength + r.extra;
     m.length += uint32_t(m.distance >= kBonusDistanceFar) + uint32_t(m.distance >= kBonusDistanceMid) +
                 uint32_t(m.distance >= kBonusDistanceNear);
   } else {
-    const uint32_t slot = s - kSymbolShortFirst;
+    const uint32_t slot = s.symbol - kSymbolShortFirst;
     m.distance = kShortBase[slot] + 1 + in.Read(kShortBits[slot]);
     m.length = kShortMatchLength;
   }
@@ -253,14 +264,14 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
       r.Load(d);
     }
     r.in.Fill();  // enough bits for the symbol and all its extra bits
-    const uint32_t s = r.in.Decode(d.literalTable);
-    if (s < kLiteralCount) {
-      window[r.pos++] = uint8_t(s);
+    const Slot s = r.in.Decode(d.literalTable, kLongMatchSlotBits);
+    if (s.symbol < kLiteralCount) {
+      window[r.pos++] = uint8_t(s.symbol);
       --n;
       --r.room;
       continue;
     }
-    if (s == kSymbolTableBlock) {
+    if (s.symbol == kSymbolTableBlock) {
       r.Store(d);
       ReadTableBlock(state);
       r.Load(d);
