@@ -149,14 +149,18 @@ struct Cursor {
   // Decodes one symbol with table, built with slots, and reads the raw bits behind its code.
   // The quick entry gives both counts at once, so the bits are consumed with one shift and
   // the next lookup does not wait for a second table.
-  Slot Decode(const HuffmanTable& table, const SlotBits& slots) {
+  Slot Decode(const HuffmanTable& table, const SlotBits& slots) { return Take(Look(table, slots)); }
+  // The two halves of Decode. Look needs the next 16 bits counted and consumes nothing; Take
+  // consumes the entry's bits, which must be counted by then.
+  uint32_t Look(const HuffmanTable& table, const SlotBits& slots) const {
     const uint32_t peek = Peek();
-    uint32_t entry = table.quick[peek >> (16 - kQuickBits)];
-    if (!entry) {
-      uint32_t length;
-      const uint32_t symbol = SearchSymbol(&table, peek, &length);
-      entry = QuickEntry(symbol, length, slots);
-    }
+    const uint32_t entry = table.quick[peek >> (16 - kQuickBits)];
+    if (entry) return entry;
+    uint32_t length;
+    const uint32_t symbol = SearchSymbol(&table, peek, &length);
+    return QuickEntry(symbol, length, slots);
+  }
+  Slot Take(uint32_t entry) {
     const uint32_t length = (entry >> kQuickLengthShift) & 15;
     const uint32_t total = entry & kQuickTotalMask;
     Slot slot;
@@ -263,8 +267,12 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
       FlushWindow(state);
       r.Load(d);
     }
-    r.in.Fill();  // enough bits for the symbol and all its extra bits
-    const Slot s = r.in.Decode(d.literalTable, kLongMatchSlotBits);
+    // The symbol is looked up in the bits at hand (16 or more are counted at the top of the
+    // loop), so the lookup need not wait for the fill, which then gives enough bits for the
+    // symbol and all its extra bits.
+    const uint32_t entry = r.in.Look(d.literalTable, kLongMatchSlotBits);
+    r.in.Fill();
+    const Slot s = r.in.Take(entry);
     if (s.symbol < kLiteralCount) {
       window[r.pos++] = uint8_t(s.symbol);
       --n;
@@ -282,6 +290,7 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
     n -= m.length;
     r.room -= int32_t(m.length);
     r.pos = CopyWithinWindow(window, r.pos, m.length, m.distance);
+    if (r.in.count < 16) r.in.Fill();  // a literal leaves 41 or more
   }
   r.Store(d);
   *left = n;
