@@ -11,8 +11,10 @@
 // (the longest match is 260 bytes), and at the end of the entry.
 //
 // Speed: the main loop keeps the window position, the bit position and the count of bytes
-// left in locals, decodes most symbols with one quick-table lookup, and copies matches with
-// block moves where the byte-at-a-time copy would give the same bytes. The bytes produced,
+// left in locals, decodes most symbols with one quick-table lookup that also counts the raw
+// bits of the symbol's slot, looks each symbol up in the bits it holds before refilling
+// them, and copies matches with block moves where the byte-at-a-time copy would give the
+// same bytes. The bytes produced,
 // the order of output calls and the state left for the next entry are exactly those of
 // the byte-at-a-time decoder.
 //
@@ -211,8 +213,8 @@ struct Match {
 };
 
 // The length and distance that a match symbol (256-268, 270-297) and the bits behind it
-// code; a long match's length bits come with its symbol. Matches at far distances are one or two bytes longer than their slots say; a
-// recent-distance match beyond 256 one more.
+// code; a long match's length bits come with its symbol. Matches at far distances are one
+// or two bytes longer than their slots say; a recent-distance match beyond 256 one more.
 inline Match DecodeMatch(Cursor& in, const DecoderState& d, Slot s) {
   Match m;
   if (s.symbol >= kSymbolLongFirst) {
