@@ -5,7 +5,8 @@
 // kMemoryEntryLimit bytes: the scan pass decodes every entry it keeps in memory, and a huge
 // entry must not take the machine's memory with it. An entry that would pass the limit
 // makes Append fail; the driver still checksums every byte, and the entry's second callback
-// call then gets no data.
+// call then gets no data. Storage past the bytes held is never read, so it is not cleared:
+// clearing it would write every byte of a large entry twice.
 #include "archive/memory_buffer.h"
 
 #include <cstdlib>
@@ -36,7 +37,7 @@ bool Append(MemoryBuffer* buffer, const uint8_t* bytes, uint32_t count) {
   const uint32_t needed = buffer->used + count;
   if (!buffer->data) {
     buffer->capacity = count > kMinimumGrowth ? count : kMinimumGrowth;
-    buffer->data = static_cast<uint8_t*>(std::calloc(buffer->capacity, 1));
+    buffer->data = static_cast<uint8_t*>(std::malloc(buffer->capacity));
     if (!buffer->data) {
       buffer->capacity = 0;
       buffer->failed = 1;
@@ -54,7 +55,6 @@ bool Append(MemoryBuffer* buffer, const uint8_t* bytes, uint32_t count) {
       Fail(buffer);
       return true;
     }
-    std::memset(storage + buffer->capacity, 0, grown - buffer->capacity);
     buffer->data = storage;
     buffer->capacity = grown;
   }

@@ -22,6 +22,11 @@ constexpr uint32_t kInputPadding = 8;
 // Codes of up to this many bits are decoded with one lookup in HuffmanTable::quick.
 constexpr uint32_t kQuickBits = 10;
 
+// Fields of a quick entry.
+constexpr uint32_t kQuickTotalMask = 0x3F;   // bits 0-5: code length + extra bits (at most 10 + 16)
+constexpr uint32_t kQuickLengthShift = 8;    // bits 8-11: code length, 1..kQuickBits
+constexpr uint32_t kQuickSymbolShift = 16;   // bits 16-31: the symbol
+
 // The decode table of one canonical prefix code. Codes are compared left-justified in 16
 // bits: every code of length <= L lies below limit[L].
 struct HuffmanTable {
@@ -30,9 +35,11 @@ struct HuffmanTable {
   uint32_t firstIndex[16];              // index in symbols of the first symbol of code length L
   uint32_t symbols[kLiteralTableSize];  // symbols by code length, then by symbol number
   // Derived from the fields above whenever the table is built, for speed: for each value of
-  // the next kQuickBits bits, the symbol (low 12 bits) and its code length (high 4 bits), or
-  // 0 when the code is longer than kQuickBits and the limits must be searched.
-  uint16_t quick[1u << kQuickBits];
+  // the next kQuickBits bits, an entry (kQuick* below) with the symbol, its code length and
+  // the code length plus the count of extra bits that follow the symbol's code (the slot's
+  // raw bits, for the tables that code slots), or 0 when the code is longer than kQuickBits
+  // and the limits must be searched. One lookup so gives all the bits a slot consumes.
+  uint32_t quick[1u << kQuickBits];
 };
 
 // Where the decoder's bytes come from and where they go, with the caller's own value handed

@@ -4,7 +4,8 @@
 // all codes of length <= L lie. Decoding finds the smallest L whose limit lies above the
 // next 16 bits; the code's offset among codes of that length then indexes symbols. To be
 // fast, every build also fills quick[]: for each value of the next kQuickBits bits, the
-// symbol and length that the limit search would find. For L <= kQuickBits every limit is a
+// symbol and length that the limit search would find, and for the codes of slots the count
+// of raw bits behind the symbol. For L <= kQuickBits every limit is a
 // multiple of 2^(16-kQuickBits) (or capped at 0xFFFF, which an even value never reaches),
 // so the next kQuickBits bits decide the search alone and quick[] agrees with it exactly.
 //
@@ -24,7 +25,7 @@ namespace {
 // A limit as a bound on even 16-bit values: the cap 0xFFFF lies above all of them.
 uint32_t Bound(uint32_t limit) { return limit == 0xFFFF ? 0x10000 : limit; }
 
-void BuildQuickTable(HuffmanTable* t) {
+void BuildQuickTable(HuffmanTable* t, const SlotBits& slots) {
   constexpr uint32_t kShift = 16 - kQuickBits;
   uint32_t p = 0;
   for (uint32_t l = 1; l <= kQuickBits; ++l) {
@@ -32,7 +33,7 @@ void BuildQuickTable(HuffmanTable* t) {
     for (; p < end; ++p) {
       uint32_t index = t->firstIndex[l] + (((p << kShift) - t->limit[l - 1]) >> (16 - l));
       if (index >= t->symbolCount) index = 0;
-      t->quick[p] = uint16_t(t->symbols[index] | l << 12);
+      t->quick[p] = QuickEntry(t->symbols[index], l, slots);
     }
   }
   for (; p < (1u << kQuickBits); ++p) t->quick[p] = 0;  // longer codes: search the limits
@@ -40,7 +41,8 @@ void BuildQuickTable(HuffmanTable* t) {
 
 }  // namespace
 
-void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable* table, uint32_t count) {
+void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable* table, uint32_t count,
+                       const SlotBits& slots) {
   uint32_t lengthCount[16] = {};
   for (uint32_t i = 0; i < count; ++i) lengthCount[lengths[i] & 15] += 1;
   lengthCount[0] = 0;
@@ -61,7 +63,7 @@ void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable* table, uint32_t cou
     if (l != 0) table->symbols[nextIndex[l]++] = i;
   }
   table->symbolCount = count;
-  BuildQuickTable(table);
+  BuildQuickTable(table, slots);
 }
 
 uint32_t DecodeSymbol(DecoderState* state, const HuffmanTable* table) {
@@ -69,8 +71,8 @@ uint32_t DecodeSymbol(DecoderState* state, const HuffmanTable* table) {
   const uint32_t quick = table->quick[peek >> (16 - kQuickBits)];
   uint32_t length, symbol;
   if (quick) {
-    length = quick >> 12;
-    symbol = quick & 0xFFF;
+    length = (quick >> kQuickLengthShift) & 15;
+    symbol = quick >> kQuickSymbolShift;
   } else {
     symbol = SearchSymbol(table, peek, &length);
   }
@@ -126,10 +128,11 @@ void ReadTableBlock(DecoderState* state) {
       BuildHuffmanTable(lengths + kChannelTableSize * uint32_t(k), d.channelTableRefs[k],
                         kChannelTableSize);
   } else {
-    BuildHuffmanTable(lengths, &d.literalTable, kLiteralTableSize);
-    BuildHuffmanTable(lengths + kLiteralTableSize, &d.distanceTable, kDistanceTableSize);
+    BuildHuffmanTable(lengths, &d.literalTable, kLiteralTableSize, kLongMatchSlotBits);
+    BuildHuffmanTable(lengths + kLiteralTableSize, &d.distanceTable, kDistanceTableSize,
+                      kDistanceSlotBits);
     BuildHuffmanTable(lengths + kLiteralTableSize + kDistanceTableSize, &d.repeatLengthTable,
-                      kRepeatLengthTableSize);
+                      kRepeatLengthTableSize, kRepeatLengthSlotBits);
   }
   std::memcpy(d.previousLengths, lengths, kAllLengthsSize);
 }

@@ -5,10 +5,31 @@
 
 #include "unpack/decoder_state.h"
 
+// The raw bits that follow the codes of a code of slots: the code of symbol first + i is
+// followed by bits[i] bits, for i below count; other symbols' codes by none.
+struct SlotBits {
+  const uint8_t* bits;
+  uint32_t first;
+  uint32_t count;
+};
+constexpr SlotBits kNoSlotBits = {nullptr, 0, 0};
+constexpr SlotBits kLongMatchSlotBits = {kLengthBits, kSymbolLongFirst, kLengthSlotCount};
+constexpr SlotBits kDistanceSlotBits = {kDistanceBits, 0, kDistanceSlotCount};
+constexpr SlotBits kRepeatLengthSlotBits = {kLengthBits, 0, kLengthSlotCount};
+
 // Builds table from count code lengths (only their low four bits count; 0 = absent).
 // Neither an over-full nor an incomplete set of lengths is rejected, and positions of
-// symbols that this build does not write keep their earlier contents.
-void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable* table, uint32_t count);
+// symbols that this build does not write keep their earlier contents. slots: the raw bits
+// behind each symbol's code, entered into the quick entries.
+void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable* table, uint32_t count,
+                       const SlotBits& slots = kNoSlotBits);
+
+// The quick entry of a symbol whose code has length bits.
+inline uint32_t QuickEntry(uint32_t symbol, uint32_t length, const SlotBits& slots) {
+  const uint32_t slot = symbol - slots.first;  // below first it wraps above count
+  const uint32_t extra = slot < slots.count ? slots.bits[slot] : 0;
+  return symbol << kQuickSymbolShift | length << kQuickLengthShift | (length + extra);
+}
 
 // Decodes one symbol with table, consuming its code. Every symbol returned is below the
 // table's symbol count (or 0).

@@ -11,8 +11,10 @@
 // (the longest match is 260 bytes), and at the end of the entry.
 //
 // Speed: the main loop keeps the window position, the bit position and the count of bytes
-// left in locals, decodes most symbols with one quick-table lookup, and copies matches with
-// block moves where the byte-at-a-time copy would give the same bytes. The bytes produced,
+// left in locals, decodes most symbols with one quick-table lookup that also counts the raw
+// bits of the symbol's slot, looks each symbol up in the bits it holds before refilling
+// them, and copies matches with block moves where the byte-at-a-time copy would give the
+// same bytes. The bytes produced,
 // the order of output calls and the state left for the next entry are exactly those of
 // the byte-at-a-time decoder.
 //
@@ -94,6 +96,12 @@ inline void RecordMatch(DecoderState& d, uint32_t length, uint32_t distance) {
   d.lastLength = length;
 }
 
+// A symbol and the value of the raw bits behind its code (0 when it has none).
+struct Slot {
+  uint32_t symbol;
+  uint32_t extra;
+};
+
 // The bit reader of the main loop: the same bits at the same input positions as
 // PeekBits16/SkipBits, held in a 64-bit register so that a symbol costs a shift, one table
 // lookup and a shift. bits holds the upcoming input bits, most significant first, of which
@@ -132,45 +140,65 @@ struct Cursor {
     bits <<= n;
     count -= n;
   }
+  // n = 0..16. Shifting by 1 and then by 63 - n gives 0 for n = 0 without a branch: the
+  // count of extra bits varies from symbol to symbol, and a test of it would often be
+  // mispredicted.
   uint32_t Read(uint32_t n) {
-    if (n == 0) return 0;
-    const uint32_t value = uint32_t(bits >> (64 - n));
+    const uint32_t value = uint32_t((bits >> 1) >> (63 - n));
     Skip(n);
     return value;
   }
-  uint32_t Decode(const HuffmanTable& table) {
+  // Decodes one symbol with table, built with slots, and reads the raw bits behind its code.
+  // The quick entry gives both counts at once, so the bits are consumed with one shift and
+  // the next lookup does not wait for a second table.
+  Slot Decode(const HuffmanTable& table, const SlotBits& slots) { return Take(Look(table, slots)); }
+  // The two halves of Decode. Look needs the next 16 bits counted and consumes nothing; Take
+  // consumes the entry's bits, which must be counted by then.
+  uint32_t Look(const HuffmanTable& table, const SlotBits& slots) const {
     const uint32_t peek = Peek();
-    const uint32_t quick = table.quick[peek >> (16 - kQuickBits)];
-    uint32_t length, symbol;
-    if (quick) {
-      length = quick >> 12;
-      symbol = quick & 0xFFF;
-    } else {
-      symbol = SearchSymbol(&table, peek, &length);
-    }
-    Skip(length);
-    return symbol;
+    const uint32_t entry = table.quick[peek >> (16 - kQuickBits)];
+    if (entry) return entry;
+    uint32_t length;
+    const uint32_t symbol = SearchSymbol(&table, peek, &length);
+    return QuickEntry(symbol, length, slots);
+  }
+  Slot Take(uint32_t entry) {
+    const uint32_t length = (entry >> kQuickLengthShift) & 15;
+    const uint32_t total = entry & kQuickTotalMask;
+    Slot slot;
+    slot.symbol = entry >> kQuickSymbolShift;
+    slot.extra = uint32_t(((bits << length) >> 1) >> (63 - (total - length)));
+    Skip(total);
+    return slot;
   }
 };
 
-// The main loop's hot fields: the bit reader, the window position and the few fields the
-// loop tests per symbol, held in locals between the steps that need the record itself
-// (refill, flush, table block), which Store before and Load after. Window writes could
-// otherwise alias every one of them.
+// The main loop's hot fields: the bit reader, the window position and two bounds that stand
+// for the tests the loop makes before each symbol, held in locals between the steps that
+// need the record itself (refill, flush, table block), which Store before and Load after.
+// Window writes could otherwise alias every one of them.
+//
+// guardBits: the loop must look at the record before decoding at or past this input bit: a
+// refill is due beyond byte kRefillMainLoop, no packed byte lies at or past inputDataEnd, and
+// multimedia data (guard 0) ends the entry. One comparison covers the three.
+// room: bytes that may still be produced before the unwritten bytes ahead of the write
+// position come closer than kFlushMargin; below 0 a flush is due. A flush leaves the whole
+// window free (flushedPos = windowPos counts as nothing unwritten). Between two Loads room
+// goes down by the bytes produced, as the distance it stands for does: no symbol produces
+// more than kMaxMatchLength bytes, so that distance never wraps past 0 while room >= 0.
 struct LoopRegisters {
   Cursor in;
   uint32_t pos;
-  uint32_t flushed;
-  uint32_t dataEnd;
-  int32_t multimedia;
+  uint32_t guardBits;
+  int32_t room;
 
   void Load(DecoderState& d) {
     in.input = d.inputBuffer;
     in.Start(d.inputPos, d.inputBitPos);
     pos = d.windowPos;
-    flushed = d.flushedPos;
-    dataEnd = d.inputDataEnd;
-    multimedia = d.multimediaMode;
+    const uint32_t end = d.inputDataEnd < kRefillMainLoop + 1 ? d.inputDataEnd : kRefillMainLoop + 1;
+    guardBits = d.multimediaMode != 0 ? 0 : end * 8;
+    room = int32_t((d.flushedPos - pos - 1) & kWindowMask) - int32_t(kFlushMargin - 1);
   }
   void Store(DecoderState& d) const {
     d.inputPos = in.InputPos();
@@ -185,29 +213,26 @@ struct Match {
 };
 
 // The length and distance that a match symbol (256-268, 270-297) and the bits behind it
-// code. Matches at far distances are one or two bytes longer than their slots say; a
-// recent-distance match beyond 256 one more.
-inline Match DecodeMatch(Cursor& in, const DecoderState& d, uint32_t s) {
+// code; a long match's length bits come with its symbol. Matches at far distances are one
+// or two bytes longer than their slots say; a recent-distance match beyond 256 one more.
+inline Match DecodeMatch(Cursor& in, const DecoderState& d, Slot s) {
   Match m;
-  if (s >= kSymbolLongFirst) {
-    const uint32_t slot = s - kSymbolLongFirst;
-    m.length = kLengthBase[slot] + kLongMatchMinLength + in.Read(kLengthBits[slot]);
-    const uint32_t t = in.Decode(d.distanceTable);
-    m.distance = kDistanceBase[t] + 1 + in.Read(kDistanceBits[t]);
-    if (m.distance >= kBonusDistanceFar) ++m.length;
-    if (m.distance >= kBonusDistanceMid) ++m.length;
-  } else if (s == kSymbolRepeatLast) {
+  if (s.symbol >= kSymbolLongFirst) {
+    m.length = kLengthBase[s.symbol - kSymbolLongFirst] + kLongMatchMinLength + s.extra;
+    const Slot t = in.Decode(d.distanceTable, kDistanceSlotBits);
+    m.distance = kDistanceBase[t.symbol] + 1 + t.extra;
+    m.length += uint32_t(m.distance >= kBonusDistanceFar) + uint32_t(m.distance >= kBonusDistanceMid);
+  } else if (s.symbol == kSymbolRepeatLast) {
     m.length = d.lastLength;
     m.distance = d.lastDistance;
-  } else if (s <= kSymbolRecentLast) {
-    m.distance = d.recentDistances[(d.recentDistanceCount - (s - kSymbolRepeatLast)) % kRecentDistanceCount];
-    const uint32_t r = in.Decode(d.repeatLengthTable);
-    m.length = kLengthBase[r] + kRecentMatchMinLength + in.Read(kLengthBits[r]);
-    if (m.distance >= kBonusDistanceFar) ++m.length;
-    if (m.distance >= kBonusDistanceMid) ++m.length;
-    if (m.distance >= kBonusDistanceNear) ++m.length;
+  } else if (s.symbol <= kSymbolRecentLast) {
+    m.distance = d.recentDistances[(d.recentDistanceCount - (s.symbol - kSymbolRepeatLast)) % kRecentDistanceCount];
+    const Slot r = in.Decode(d.repeatLengthTable, kRepeatLengthSlotBits);
+    m.length = kLengthBase[r.symbol] + kRecentMatchMinLength + r.extra;
+    m.length += uint32_t(m.distance >= kBonusDistanceFar) + uint32_t(m.distance >= kBonusDistanceMid) +
+                uint32_t(m.distance >= kBonusDistanceNear);
   } else {
-    const uint32_t slot = s - kSymbolShortFirst;
+    const uint32_t slot = s.symbol - kSymbolShortFirst;
     m.distance = kShortBase[slot] + 1 + in.Read(kShortBits[slot]);
     m.length = kShortMatchLength;
   }
@@ -228,28 +253,35 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
   bool whole = true;
   while (n >= 0) {
     r.pos &= kWindowMask;
-    if (r.in.InputPos() > kRefillMainLoop) {
-      r.Store(d);
-      RefillInput(state, false);
-      r.Load(d);
+    if (r.in.Consumed() >= r.guardBits) {
+      if (r.in.InputPos() > kRefillMainLoop) {
+        r.Store(d);
+        RefillInput(state, false);
+        r.Load(d);
+      }
+      if (r.in.InputPos() >= d.inputDataEnd || d.multimediaMode != 0) {
+        whole = false;
+        break;
+      }
     }
-    if (r.in.InputPos() >= r.dataEnd || r.multimedia != 0) {
-      whole = false;
-      break;
-    }
-    if (r.flushed != r.pos && ((r.flushed - r.pos) & kWindowMask) < kFlushMargin) {
+    if (r.room < 0) {
       r.Store(d);
       FlushWindow(state);
       r.Load(d);
     }
-    r.in.Fill();  // enough bits for the symbol and all its extra bits
-    const uint32_t s = r.in.Decode(d.literalTable);
-    if (s < kLiteralCount) {
-      window[r.pos++] = uint8_t(s);
+    // The symbol is looked up in the bits at hand (16 or more are counted at the top of the
+    // loop), so the lookup need not wait for the fill, which then gives enough bits for the
+    // symbol and all its extra bits.
+    const uint32_t entry = r.in.Look(d.literalTable, kLongMatchSlotBits);
+    r.in.Fill();
+    const Slot s = r.in.Take(entry);
+    if (s.symbol < kLiteralCount) {
+      window[r.pos++] = uint8_t(s.symbol);
       --n;
+      --r.room;
       continue;
     }
-    if (s == kSymbolTableBlock) {
+    if (s.symbol == kSymbolTableBlock) {
       r.Store(d);
       ReadTableBlock(state);
       r.Load(d);
@@ -258,7 +290,9 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
     const Match m = DecodeMatch(r.in, d, s);
     RecordMatch(d, m.length, m.distance);
     n -= m.length;
+    r.room -= int32_t(m.length);
     r.pos = CopyWithinWindow(window, r.pos, m.length, m.distance);
+    if (r.in.count < 16) r.in.Fill();  // a literal leaves 41 or more
   }
   r.Store(d);
   *left = n;

@@ -7,6 +7,8 @@
 // literal bytes, matches of several kinds and the "table block follows" escape; matches
 // are described by a slot (coded) plus a number of extra bits (read raw, MSB first) added
 // to the slot's base.
+// The tables are inline: every file that reads them shares one copy, and the setup program
+// counts its bytes.
 #pragma once
 #include <cstdint>
 
@@ -67,7 +69,7 @@ constexpr uint32_t kRecentDistanceCount = 4;     // ring of the four latest matc
 
 // ---- Length slots (28): base + extra bits; base[i+1] = base[i] + 2^bits[i] ---------------
 constexpr uint32_t kLengthSlotCount = 28;
-constexpr uint8_t kLengthBase[kLengthSlotCount] = {
+inline constexpr uint8_t kLengthBase[kLengthSlotCount] = {
     0,   1,   2,   3,   4,   5,   6,   7,    // slots 0-7: 0 extra bits
     8,   10,  12,  14,                       // slots 8-11: 1 extra bit
     16,  20,  24,  28,                       // slots 12-15: 2 extra bits
@@ -75,7 +77,7 @@ constexpr uint8_t kLengthBase[kLengthSlotCount] = {
     64,  80,  96,  112,                      // slots 20-23: 4 extra bits
     128, 160, 192, 224,                      // slots 24-27: 5 extra bits
 };
-constexpr uint8_t kLengthBits[kLengthSlotCount] = {
+inline constexpr uint8_t kLengthBits[kLengthSlotCount] = {
     0, 0, 0, 0, 0, 0, 0, 0,                  // slots 0-7
     1, 1, 1, 1,                              // slots 8-11
     2, 2, 2, 2,                              // slots 12-15
@@ -86,7 +88,7 @@ constexpr uint8_t kLengthBits[kLengthSlotCount] = {
 
 // ---- Distance slots (48) of long matches; the distance is base + 1 + extra ----------------
 constexpr uint32_t kDistanceSlotCount = 48;
-constexpr uint32_t kDistanceBase[kDistanceSlotCount] = {
+inline constexpr uint32_t kDistanceBase[kDistanceSlotCount] = {
     0x0, 0x1, 0x2, 0x3,                      // slots 0-3: 0 extra bits
     0x4, 0x6,                                // slots 4-5: 1
     0x8, 0xC,                                // slots 6-7: 2
@@ -108,7 +110,7 @@ constexpr uint32_t kDistanceBase[kDistanceSlotCount] = {
     0xA0000, 0xB0000, 0xC0000, 0xD0000,      // slots 42-45: 16
     0xE0000, 0xF0000,                        // slots 46-47: 16
 };
-constexpr uint8_t kDistanceBits[kDistanceSlotCount] = {
+inline constexpr uint8_t kDistanceBits[kDistanceSlotCount] = {
     0, 0, 0, 0,                              // slots 0-3
     1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6, 6,      // slots 4-15: n for slots 2n+2, 2n+3
     7, 7, 8, 8, 9, 9, 10, 10, 11, 11,        // slots 16-25
@@ -119,10 +121,10 @@ constexpr uint8_t kDistanceBits[kDistanceSlotCount] = {
 
 // ---- Short-distance slots (8) of length-2 matches; the distance is base + 1 + extra -------
 constexpr uint32_t kShortSlotCount = 8;
-constexpr uint8_t kShortBase[kShortSlotCount] = {
+inline constexpr uint8_t kShortBase[kShortSlotCount] = {
     0, 4, 8, 16, 32, 64, 128, 192,           // distances 1..256
 };
-constexpr uint8_t kShortBits[kShortSlotCount] = {
+inline constexpr uint8_t kShortBits[kShortSlotCount] = {
     2, 2, 3, 4, 5, 6, 6, 6,
 };
 

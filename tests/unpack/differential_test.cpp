@@ -174,4 +174,40 @@ TEST_P(Differential, FastAndReferenceDecodersAgree) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, Differential, testing::Range(0, 30));
 
+// Code lengths 1..14 for first..first+13 and 15 for the two given symbols: a complete code
+// in which those two take the longest codes there are.
+std::vector<uint8_t> ChainLengths(size_t count, uint32_t first, uint32_t a, uint32_t b) {
+  std::vector<uint8_t> lengths(count, 0);
+  for (uint32_t l = 1; l <= 14; ++l) lengths[first + l - 1] = uint8_t(l);
+  lengths[a] = lengths[b] = 15;
+  return lengths;
+}
+
+// The widest symbols there are, back to back: long matches of the top length slot at
+// distances of the top slot, each code 15 bits long (51 bits with the raw bits), between
+// literals of 15-bit codes. The bit reader must hold a whole match and have the next
+// symbol's bits at hand after it.
+TEST(WidestSymbols, BackToBackDecodeAsTheReferenceDoes) {
+  std::vector<uint8_t> lengths = ChainLengths(kLiteralTableSize, 'a', 'z', kSymbolLongLast);
+  const std::vector<uint8_t> distance = ChainLengths(kDistanceTableSize, 0, 46, 47);
+  const std::vector<uint8_t> repeat = rartest::CodeLengthsFor(std::vector<uint64_t>(28, 1));
+  lengths.insert(lengths.end(), distance.begin(), distance.end());
+  lengths.insert(lengths.end(), repeat.begin(), repeat.end());
+  StreamBuilder builder;
+  builder.TableBlock(lengths, false);
+  std::mt19937 rng(5);
+  for (int i = 0; i < 3000; ++i) {
+    builder.LongCoded(224 + rng() % 32, 0xF0001 + rng() % 0x10000);
+    if (rng() % 3 == 0) builder.Literal('z');
+  }
+  const Bytes packed = builder.Finish();
+  DecoderHarness fast;
+  DecoderHarness slow(ReferenceUnpackEntry);
+  const int32_t size = int32_t(builder.produced());
+  const Bytes a = fast.Run(packed, size, false);
+  EXPECT_TRUE(a == slow.Run(packed, size, false));
+  EXPECT_TRUE(a == builder.output());
+  ExpectSameState(fast, slow);
+}
+
 }  // namespace
