@@ -16,8 +16,8 @@
 //     parsing). Levels 1 to 3 take candidates from hash chains; levels 4 and 5 from binary
 //     trees, which meet the longest matches in fewer steps than deep chains, at more cost
 //     per position than shallow ones. Prices come from the statistics of the previous
-//     block; levels 4 and 5 then parse each block again, priced by its own first parse,
-//     and keep the cheaper parse.
+//     block; level 5 then parses each block again, priced by its own first parse, and
+//     keeps the cheaper parse.
 //   - Symbols are grouped in blocks; neighbouring blocks share one set of codes while that
 //     is cheaper than a new table. A segment of blocks either continues with the codes in
 //     force or switches to codes fitted to it (symbol 269 and a table block), whichever is
