@@ -356,7 +356,7 @@ uint32_t SearchStretch(Rar20Encoder& enc, Parser& p, OptimalState& o, uint32_t p
     }
     if (enc.level.passes > 1) o.cache.Record(at, found, n);
     uint32_t recentLength[kRecentDistanceCount + 1] = {0};
-    const uint32_t longestRecent = RecentMatchLengths(p, nodes.history[i], at, cur, maxLength, recentLength);
+    const uint32_t longestRecent = RecentMatchLengths(p, history, at, cur, maxLength, recentLength);
     const uint32_t finderLength = n > 0 ? found[n - 1].length : 0;
     if (std::max(finderLength, recentLength[longestRecent]) >= enc.level.niceLength) {
       tail = ClosingMatch(history, found, n, recentLength, longestRecent);
@@ -396,9 +396,7 @@ void ReplayStretch(Rar20Encoder& enc, Parser& p, OptimalState& o, uint32_t pos, 
     Relax(nodes, i, 1, enc.prices[*cur], kLiteral, 0, 0);
     if (maxLength >= 2) RelaxMatches(enc, p, nodes, i, at, maxLength, span - i, found, n, recentLength);
   }
-  Choice none;
-  none.kind = kLiteral;
-  EmitStretch(enc, p, nodes, o.path, pos, span, none);
+  EmitStretch(enc, p, nodes, o.path, pos, span, Choice{});
 }
 
 // What a pass over a block leaves: its symbols, their counts and the match history after it.

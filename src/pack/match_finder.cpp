@@ -23,6 +23,39 @@ inline uint32_t Hash3(const uint8_t* p) {
 }
 inline uint32_t Key2(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 
+// Adds a match longer than every one before; once the list is full, the longer match
+// replaces the last, so the longest found is always there.
+inline void AddCandidate(MatchCandidate* out, uint32_t& count, uint32_t& best, uint32_t length, uint32_t distance) {
+  if (length <= best) return;
+  if (count == kMaxCandidates) --count;
+  out[count++] = {length, distance};
+  best = length;
+}
+
+// The matches the 2- and 3-byte tables lead to: length 2 (and longer) at the nearest
+// position with the same two bytes, if it is near enough for a short-distance slot, and the
+// match at the latest position with the same 3-byte hash, if it is near enough for a
+// length-3 match to pay.
+uint32_t NearCandidates(const MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos, uint32_t lowest,
+                        uint32_t maxLength, MatchCandidate* out, uint32_t& best) {
+  const uint8_t* cur = base + (pos - baseG);
+  uint32_t count = 0;
+  if (maxLength < 2) return 0;
+  uint32_t cand = mf.head2[Key2(cur)];
+  if (cand >= lowest && cand < pos && pos - cand <= 256) {
+    const uint8_t* src = base + (cand - baseG);
+    if (src[0] == cur[0] && src[1] == cur[1]) AddCandidate(out, count, best, 2, pos - cand);
+  }
+  if (maxLength < 3) return count;
+  cand = mf.head3[Hash3(cur)];
+  if (cand >= lowest && cand < pos && pos - cand < kBonusDistanceMid) {
+    const uint8_t* src = base + (cand - baseG);
+    if (src[0] == cur[0] && src[1] == cur[1] && src[2] == cur[2])
+      AddCandidate(out, count, best, MatchLength(src, cur, maxLength), pos - cand);
+  }
+  return count;
+}
+
 }  // namespace
 
 void InitMatchFinder(MatchFinder& mf, uint32_t treeDepth, uint32_t treeNice) {
@@ -99,11 +132,7 @@ uint32_t TreeInsert(MatchFinder& mf, const uint8_t* cur, uint32_t pos, uint32_t 
     const uint8_t* src = cur - (pos - cand);
     uint32_t length = std::min(smallerLength, largerLength);
     length += MatchLength(src + length, cur + length, maxLength - length);
-    if (out && length > best && MatchLength(src, cur, length) == length) {
-      if (count == kMaxCandidates) --count;  // the list is full: the longer match replaces the last
-      out[count++] = {length, pos - cand};
-      best = length;
-    }
+    if (out && length > best && MatchLength(src, cur, length) == length) AddCandidate(out, count, best, length, pos - cand);
     if (length >= nice) {
       // cand's bytes equal cur's as far as the tree tells them apart: pos takes its place.
       *smallerSlot = mf.tree[2 * (cand & kWindowMask)];
@@ -151,32 +180,10 @@ uint32_t FindMatches(const MatchFinder& mf, const uint8_t* base, uint32_t baseG,
                      uint32_t lowest, uint32_t maxLength, uint32_t depth, uint32_t nice,
                      MatchCandidate* out) {
   const uint8_t* cur = base + (pos - baseG);
-  uint32_t count = 0;
   uint32_t best = 1;
-  if (maxLength < 2) return 0;
-  auto consider = [&](uint32_t cand, uint32_t length) {
-    if (length > best) {
-      if (count == kMaxCandidates) --count;  // the list is full: the longer match replaces the last
-      out[count++] = {length, pos - cand};
-      best = length;
-    }
-  };
-  // Length 2 (and longer) at the nearest position with the same two bytes, if it is near
-  // enough for a short-distance slot.
-  uint32_t cand = mf.head2[Key2(cur)];
-  if (cand >= lowest && cand < pos && pos - cand <= 256) {
-    const uint8_t* src = base + (cand - baseG);
-    if (src[0] == cur[0] && src[1] == cur[1]) consider(cand, 2);
-  }
-  if (maxLength < 3) return count;
-  cand = mf.head3[Hash3(cur)];
-  if (cand >= lowest && cand < pos && pos - cand < kBonusDistanceMid) {
-    const uint8_t* src = base + (cand - baseG);
-    if (src[0] == cur[0] && src[1] == cur[1] && src[2] == cur[2])
-      consider(cand, MatchLength(src, cur, maxLength));
-  }
+  uint32_t count = NearCandidates(mf, base, baseG, pos, lowest, maxLength, out, best);
   if (maxLength < 4 || best >= nice || best >= maxLength) return count;
-  cand = mf.head4[Hash4(cur)];
+  uint32_t cand = mf.head4[Hash4(cur)];
   uint32_t previous = pos;
   while (depth-- > 0) {
     if (cand >= previous || cand < lowest) break;
@@ -184,7 +191,7 @@ uint32_t FindMatches(const MatchFinder& mf, const uint8_t* base, uint32_t baseG,
     if (src[best] == cur[best] && Read32(src) == Read32(cur)) {
       uint32_t length = MatchLength(src, cur, maxLength);
       if (length > best) {
-        consider(cand, length);
+        AddCandidate(out, count, best, length, pos - cand);
         if (length >= nice || length >= maxLength) break;
       }
     }
@@ -197,30 +204,10 @@ uint32_t FindMatches(const MatchFinder& mf, const uint8_t* base, uint32_t baseG,
 uint32_t SearchAndInsert(MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos, uint32_t lowest,
                          uint32_t maxLength, MatchCandidate* out) {
   const uint8_t* cur = base + (pos - baseG);
-  uint32_t count = 0;
   uint32_t best = 1;
-  auto consider = [&](uint32_t cand, uint32_t length) {
-    if (length > best) {
-      out[count++] = {length, pos - cand};
-      best = length;
-    }
-  };
-  if (maxLength >= 2) {
-    const uint32_t cand = mf.head2[Key2(cur)];
-    if (cand >= lowest && cand < pos && pos - cand <= 256) {
-      const uint8_t* src = base + (cand - baseG);
-      if (src[0] == cur[0] && src[1] == cur[1]) consider(cand, 2);
-    }
-    mf.head2[Key2(cur)] = pos;
-  }
-  if (maxLength >= 3) {
-    const uint32_t cand = mf.head3[Hash3(cur)];
-    if (cand >= lowest && cand < pos && pos - cand < kBonusDistanceMid) {
-      const uint8_t* src = base + (cand - baseG);
-      if (src[0] == cur[0] && src[1] == cur[1] && src[2] == cur[2]) consider(cand, MatchLength(src, cur, maxLength));
-    }
-    mf.head3[Hash3(cur)] = pos;
-  }
+  const uint32_t count = NearCandidates(mf, base, baseG, pos, lowest, maxLength, out, best);
+  if (maxLength >= 2) mf.head2[Key2(cur)] = pos;
+  if (maxLength >= 3) mf.head3[Hash3(cur)] = pos;
   if (maxLength >= 4) return TreeInsert(mf, cur, pos, lowest, maxLength, mf.treeDepth, out, count, best);
   mf.tree[2 * (pos & kWindowMask)] = mf.tree[2 * (pos & kWindowMask) + 1] = 0;
   return count;
