@@ -91,7 +91,7 @@ PackLevel PackLevelParameters(int level) {
     case 2: return PackLevel{16, 48, 1, 4096, false};
     case 4: return PackLevel{16, 96, 0, 2048, true, 1, true};
     case 5: return PackLevel{48, 258, 0, 2048, true, 2, true};
-    default: return PackLevel{8, 48, 0, 4096, true, 1, false};
+    default: return PackLevel{16, 48, 0, 2048, true, 1, false};
   }
 }
 
