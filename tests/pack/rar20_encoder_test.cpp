@@ -257,9 +257,9 @@ TEST(Rar20Encoder, StreamsGoOnWhenPositionsAreMovedDown) {
   Bytes b = a;
   for (size_t i = 0; i < b.size(); i += 9973) b[i] ^= 0x33;
   const std::vector<Bytes> contents = {a, b, TextBytes(20000, 62), b};
-  for (bool solid : {true, false}) {
+  for (bool solid : {true, false}) for (int level : {kDefaultPackLevel, kMaxPackLevel}) {
     std::unique_ptr<Rar20Encoder> enc(new Rar20Encoder);
-    InitEncoder(*enc, kDefaultPackLevel, solid);
+    InitEncoder(*enc, level, solid);
     // The first entry opens its stream 2 MB further on and ends beyond 0x70000000.
     enc->nextPos = enc->historyStart = enc->streamStart = 0x70000000u - 2 * kWindowSize - 100000;
     Packed p;
@@ -323,7 +323,7 @@ TEST(Rar20Encoder, EntriesReadInPiecesGiveTheSameStream) {
     int level;
     bool solid;
   };
-  for (const Case c : {Case{1, true}, Case{3, true}, Case{2, false}}) {
+  for (const Case c : {Case{1, true}, Case{3, true}, Case{2, false}, Case{5, true}}) {
     std::vector<Packed> results;
     for (uint32_t piece : {1u << 30, 1u}) {
       std::unique_ptr<Rar20Encoder> enc(new Rar20Encoder);
@@ -349,6 +349,28 @@ TEST(Rar20Encoder, EntriesReadInPiecesGiveTheSameStream) {
     }
     ExpectRoundTrip(contents, results[1]);
   }
+}
+
+// A block parsed twice is read again from its start, whose matches reach a whole window
+// back, after the parse has gone on far enough for the history to be cut: an entry of a
+// megabyte twice over, whose second half matches the first at almost the window's length.
+TEST(Rar20Encoder, ABlockParsedAgainStillHasItsWindow) {
+  Bytes data(1000000);
+  std::mt19937 rng(76);
+  for (uint8_t& b : data) b = uint8_t('a' + rng() % 16);  // compresses a little, so it is not given up
+  data.insert(data.end(), data.begin(), data.end());
+  std::unique_ptr<Rar20Encoder> enc(new Rar20Encoder);
+  InitEncoder(*enc, kMaxPackLevel, true);
+  enc->readPiece = 1;
+  PieceSource source{&data};
+  PackedEntry e;
+  ASSERT_EQ(PackEntryFrom(*enc, PackSource{ReadPiece, &source}, data.size(), true, PackSink{Append, &e.packed}, e),
+            kEncodeOk);
+  ASSERT_FALSE(e.stored);
+  EXPECT_LT(e.packed.size(), data.size() * 3 / 8);  // the second half is matched
+  Packed p;
+  p.entries.push_back(std::move(e));
+  ExpectRoundTrip({data}, p);
 }
 
 // A source that cannot give all its bytes (a file that became shorter) fails the entry.
