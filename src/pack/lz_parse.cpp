@@ -314,6 +314,25 @@ struct OptimalState {
   MatchCache cache;
 };
 
+// Where a stretch of `span` positions ends: steps from its last positions may go on past
+// it (up to node `cleared`), so that no match is cut short at the boundary. Of the nodes
+// from span on, the one that is cheapest once the bytes it covers beyond span are credited
+// at the stretch's average cost per byte.
+uint32_t StretchEnd(const Lattice& g, uint32_t span, uint32_t cleared) {
+  const int64_t rate = g.cost[span] / span;
+  uint32_t best = span;
+  int64_t bestScore = g.cost[span];
+  for (uint32_t e = span + 1; e <= cleared; ++e) {
+    if (g.cost[e] == kInfiniteCost) continue;
+    const int64_t score = int64_t(g.cost[e]) - int64_t(e - span) * rate;
+    if (score < bestScore) {
+      bestScore = score;
+      best = e;
+    }
+  }
+  return best;
+}
+
 // The first pass over a stretch from pos: searches the finder at every position it does not
 // pass over, records what it found in the cache, and codes the cheapest path. Returns the
 // position after the stretch.
@@ -342,7 +361,7 @@ uint32_t SearchStretch(Rar20Encoder& enc, Parser& p, OptimalState& o, uint32_t p
     const uint32_t at = pos + i;
     const uint32_t maxLength = std::min<uint32_t>(end - at, kMaxMatchLength);
     const uint8_t* cur = p.At(at);
-    for (const uint32_t far = std::min(span, i + maxLength); cleared < far;) nodes.cost[++cleared] = kInfiniteCost;
+    for (const uint32_t far = i + maxLength; cleared < far;) nodes.cost[++cleared] = kInfiniteCost;
     p.InsertUpTo(at);
     if (maxLength > 8) PrefetchPosition(enc.finder, cur + 1);  // the next position's turn comes soon
     uint32_t n = 0;
@@ -368,8 +387,9 @@ uint32_t SearchStretch(Rar20Encoder& enc, Parser& p, OptimalState& o, uint32_t p
     }
     if (finderLength >= skipLength && i + finderLength < span) skipTo = i + finderLength - 1;
     Relax(nodes, i, 1, enc.prices[*cur], kLiteral, 0, 0);
-    if (maxLength >= 2) RelaxMatches(enc, p, nodes, i, at, maxLength, span - i, found, n, recentLength);
+    if (maxLength >= 2) RelaxMatches(enc, p, nodes, i, at, maxLength, maxLength, found, n, recentLength);
   }
+  if (tail.kind == kLiteral) last = StretchEnd(nodes, span, cleared);
   return EmitStretch(enc, p, nodes, o.path, pos, last, tail);
 }
 
