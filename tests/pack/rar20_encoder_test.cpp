@@ -301,6 +301,15 @@ int Append(void* user, const uint8_t* bytes, size_t count) {
   return 0;
 }
 
+// Packs an entry of `size` bytes read in pieces from `data`; `inOrder` tells whether every
+// read followed the one before.
+int PackFromPieces(Rar20Encoder& enc, const Bytes& data, size_t size, PackedEntry& e, bool* inOrder = nullptr) {
+  PieceSource source{&data};
+  const int result = PackEntryFrom(enc, PackSource{ReadPiece, &source}, size, true, PackSink{Append, &e.packed}, e);
+  if (inOrder) *inOrder = source.inOrder;
+  return result;
+}
+
 // The encoder reads an entry a little ahead of its parse and drops the history behind the
 // window: the pieces it reads in must not change a byte of what it writes. Whole entries
 // (one read each) against the smallest pieces (each read just as far as the parse needs,
@@ -331,11 +340,10 @@ TEST(Rar20Encoder, EntriesReadInPiecesGiveTheSameStream) {
       enc->readPiece = piece;
       Packed p;
       for (const Bytes& data : contents) {
-        PieceSource source{&data};
         PackedEntry e;
-        ASSERT_EQ(PackEntryFrom(*enc, PackSource{ReadPiece, &source}, data.size(), true, PackSink{Append, &e.packed}, e),
-                  kEncodeOk);
-        EXPECT_TRUE(source.inOrder);
+        bool inOrder = false;
+        ASSERT_EQ(PackFromPieces(*enc, data, data.size(), e, &inOrder), kEncodeOk);
+        EXPECT_TRUE(inOrder);
         EXPECT_EQ(e.packedSize, e.stored ? 0 : e.packed.size());
         if (e.stored) e.packed.clear();
         p.entries.push_back(std::move(e));
@@ -362,10 +370,8 @@ TEST(Rar20Encoder, ABlockParsedAgainStillHasItsWindow) {
   std::unique_ptr<Rar20Encoder> enc(new Rar20Encoder);
   InitEncoder(*enc, kMaxPackLevel, true);
   enc->readPiece = 1;
-  PieceSource source{&data};
   PackedEntry e;
-  ASSERT_EQ(PackEntryFrom(*enc, PackSource{ReadPiece, &source}, data.size(), true, PackSink{Append, &e.packed}, e),
-            kEncodeOk);
+  ASSERT_EQ(PackFromPieces(*enc, data, data.size(), e), kEncodeOk);
   ASSERT_FALSE(e.stored);
   EXPECT_LT(e.packed.size(), data.size() * 3 / 8);  // the second half is matched
   Packed p;
@@ -380,10 +386,8 @@ TEST(Rar20Encoder, ASourceThatFailsFailsTheEntry) {
   std::unique_ptr<Rar20Encoder> enc(new Rar20Encoder);
   InitEncoder(*enc, kDefaultPackLevel, true);
   enc->readPiece = 4096;
-  PieceSource source{&shorter};
   PackedEntry e;
-  EXPECT_EQ(PackEntryFrom(*enc, PackSource{ReadPiece, &source}, data.size(), true, PackSink{Append, &e.packed}, e),
-            kEncodeReadFailed);
+  EXPECT_EQ(PackFromPieces(*enc, shorter, data.size(), e), kEncodeReadFailed);
 }
 
 }  // namespace
