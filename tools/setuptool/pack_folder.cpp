@@ -135,12 +135,22 @@ bool Walk(Walker& w, const std::string& folder, const std::string& relative) {
     if (dir) closedir(dir);
     return false;
   }
+  // readdir answers null both at the end and on a failure: only errno tells them apart. A
+  // folder that cannot be read to its end must stop the pack, or the setup would lack files.
   std::vector<std::string> names;
-  while (dirent* e = readdir(dir)) {
+  for (;;) {
+    errno = 0;
+    dirent* e = readdir(dir);
+    if (!e) break;
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
     names.push_back(e->d_name);
   }
+  const int readError = errno;
   closedir(dir);
+  if (readError != 0) {
+    w.error = TerminalText(folder) + ": " + std::strerror(readError);
+    return false;
+  }
   std::sort(names.begin(), names.end());
   w.folders.emplace_back(uint64_t(folderStat.st_dev), uint64_t(folderStat.st_ino));
   bool ok = true;
