@@ -16,12 +16,17 @@ constexpr uint32_t kDataAlignment = 8;
 
 // ---- Reading ----
 
+// A crafted section can let directories share their children, so that one data entry is
+// reached a great many times and each time copied: every directory may be reached once,
+// and the bytes copied may not add up to more than the section holds.
 struct TreeReader {
   const uint8_t* section;
   size_t size;
   uint32_t rva;
   std::vector<Resource>* resources;
   std::string* error;
+  std::vector<bool> reached;          // by offset: a directory starts there and was reached
+  uint64_t copied;                    // bytes of resources copied so far
 };
 
 bool Fail(TreeReader& t, const char* what) {
@@ -51,6 +56,8 @@ bool ReadLeaf(TreeReader& t, uint32_t offset, Resource& path) {
   if (rva < t.rva || rva - t.rva + size > t.size)
     return Fail(t, "a resource's bytes lie outside the resource section");
   if (t.resources->size() >= kMostResources) return Fail(t, "the resource section holds too many resources");
+  t.copied += size;
+  if (t.copied > t.size) return Fail(t, "the resources' bytes add up to more than the resource section holds");
   path.codePage = PeGet32(entry + 8);
   const uint8_t* data = t.section + (rva - t.rva);
   path.data.assign(data, data + size);
@@ -61,6 +68,8 @@ bool ReadLeaf(TreeReader& t, uint32_t offset, Resource& path) {
 // Level 0 holds types, 1 names, 2 languages; the entries of level 2 lead to data entries.
 bool ReadDirectory(TreeReader& t, uint64_t offset, int level, Resource& path) {
   if (offset + kDirectoryBytes > t.size) return Fail(t, "a resource directory lies outside the section");
+  if (t.reached[size_t(offset)]) return Fail(t, "a resource directory is reached twice");
+  t.reached[size_t(offset)] = true;
   const uint8_t* directory = t.section + offset;
   const uint64_t count = uint64_t(PeGet16(directory + 12)) + PeGet16(directory + 14);
   if (offset + kDirectoryBytes + count * kEntryBytes > t.size)
@@ -169,7 +178,7 @@ bool operator==(const ResourceKey& a, const ResourceKey& b) { return a.id == b.i
 bool ReadResourceSection(const uint8_t* section, size_t size, uint32_t rva,
                          std::vector<Resource>* resources, std::string* error) {
   resources->clear();
-  TreeReader t{section, size, rva, resources, error};
+  TreeReader t{section, size, rva, resources, error, std::vector<bool>(size), 0};
   Resource path;
   return ReadDirectory(t, 0, 0, path);
 }

@@ -7,18 +7,8 @@
 // the file once the archive follows it (the certificate table must be the file's end): the
 // finished setup is what gets signed.
 //
-// The fields read, from the PE format:
-//   0x00 "MZ"                        the MS-DOS header's signature
-//   0x3C e_lfanew (32 bits)          file offset of the "PE\0\0" signature
-//   PE+4  Machine (16)               0x014C: x86
-//   PE+6  NumberOfSections (16)
-//   PE+20 SizeOfOptionalHeader (16)
-//   PE+22 Characteristics (16)       0x0002: an executable image; 0x2000: a DLL
-//   PE+24 the optional header: Magic (16) 0x10B for PE32; SizeOfHeaders at +60;
-//         NumberOfRvaAndSizes at +92; the data directories (8 bytes each) from +96, the
-//         certificate table being entry 4 (a file offset and a size)
-//   then the section table: 40 bytes per section, SizeOfRawData at +16 and
-//         PointerToRawData at +20 (where the section's bytes are in the file)
+// The image's layout is read and checked by the one PE reader (pe_image.h); this adds what
+// a stub must be beyond a sound image.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -31,6 +21,7 @@ enum class StubImageProblem {
   kNotPe32,           // no PE32 optional header (e.g. PE32+), or one too short
   kNotExecutable,     // a DLL, or not marked as an executable image
   kTruncated,         // the section table, the headers or a section end beyond the file
+  kMalformed,         // sections that overlap the headers or one another, or a bad alignment
   kSigned,            // the certificate table is present
 };
 

@@ -68,45 +68,93 @@ void ReplaceVersion(std::vector<Resource>& resources, const std::vector<uint8_t>
 }
 
 // The resource section's index, when the layout is one the rewriting knows: the resource
-// table begins a section, every section before it ends in the file before it, and after it
-// come only the relocations. Else -1 with `error` set.
+// table begins a section, the bytes of the sections before it lie before its own, and after
+// it come only the relocations, whose bytes lie after its own. The reader has checked that
+// no section overlaps the headers or another one.
+// Else -1 with `error` set.
 int ResourceSectionIndex(const std::vector<uint8_t>& image, const PeLayout& layout, std::string* error) {
   const PeDirectory resources = GetPeDirectory(image.data(), layout, kPeDirectoryResources);
   const PeDirectory relocations = GetPeDirectory(image.data(), layout, kPeDirectoryRelocations);
   int index = -1;
   for (size_t i = 0; i < layout.sections.size(); ++i)
     if (resources.size > 0 && layout.sections[i].virtualAddress == resources.address) index = int(i);
-  if (index < 0) {
+  if (index < 0 || layout.sections[size_t(index)].rawSize == 0) {
     *error = "has no resource section of its own";
     return -1;
   }
   const PeSection& rsrc = layout.sections[size_t(index)];
-  for (const PeSection& s : layout.sections) {
-    if (s.rawSize > 0 && uint64_t(s.rawOffset) + s.rawSize > image.size()) {
-      *error = "has sections that end beyond the end of the file";
+  for (size_t i = 0; i < size_t(index); ++i) {
+    const PeSection& s = layout.sections[i];
+    if (s.rawSize > 0 && s.rawOffset > rsrc.rawOffset) {
+      *error = "has sections whose bytes lie after its resource section but come before it in the table";
       return -1;
     }
   }
-  for (size_t i = 0; i < layout.sections.size(); ++i) {
+  for (size_t i = size_t(index) + 1; i < layout.sections.size(); ++i) {
     const PeSection& s = layout.sections[i];
-    const bool before = i < size_t(index);
-    if (before && s.rawSize > 0 && s.rawOffset + uint64_t(s.rawSize) > rsrc.rawOffset) index = -1;
-    if (i > size_t(index) && index >= 0 && (s.virtualAddress != relocations.address || s.rawOffset < rsrc.rawOffset)) index = -1;
+    if (s.virtualAddress != relocations.address || (s.rawSize > 0 && s.rawOffset < rsrc.rawOffset)) {
+      *error = "has sections other than the relocations after its resource section";
+      return -1;
+    }
   }
-  if (index < 0) *error = "has sections other than the relocations after its resource section";
   return index;
+}
+
+// The new file: everything up to the resource section, the new section, then the sections
+// behind it and whatever followed the last of them, each moved as a block; the section
+// table, the data directories and the sizes in the optional header follow. Every field is
+// written through a bounded store: false when one would not lie within the new file.
+bool Rebuild(const std::vector<uint8_t>& image, const PeLayout& layout, size_t index,
+             const std::vector<uint8_t>& section, std::vector<uint8_t>& out) {
+  const PeSection rsrc = layout.sections[index];
+  out.assign(image.begin(), image.begin() + rsrc.rawOffset);
+  out.insert(out.end(), section.begin(), section.end());
+  out.resize(PeAlign(uint32_t(out.size()), layout.fileAlignment), 0);
+  const uint32_t newRawSize = uint32_t(out.size()) - rsrc.rawOffset;
+  bool ok = PePutChecked(out, rsrc.headerOffset + 8, uint32_t(section.size())) &&
+            PePutChecked(out, rsrc.headerOffset + 16, newRawSize);
+  uint32_t nextRva = PeAlign(rsrc.virtualAddress + uint32_t(section.size()), layout.sectionAlignment);
+  uint64_t oldEnd = uint64_t(rsrc.rawOffset) + rsrc.rawSize;
+  const PeDirectory relocations = GetPeDirectory(image.data(), layout, kPeDirectoryRelocations);
+  for (size_t i = index + 1; i < layout.sections.size() && ok; ++i) {
+    const PeSection& s = layout.sections[i];
+    ok = PePutChecked(out, s.headerOffset + 12, nextRva) &&
+         PePutChecked(out, s.headerOffset + 20, s.rawSize ? uint32_t(out.size()) : 0) &&
+         SetPeDirectory(out.data(), out.size(), layout, kPeDirectoryRelocations, {nextRva, relocations.size});
+    out.insert(out.end(), image.begin() + s.rawOffset, image.begin() + s.rawOffset + s.rawSize);
+    oldEnd = std::max<uint64_t>(oldEnd, uint64_t(s.rawOffset) + s.rawSize);
+    nextRva = PeAlign(nextRva + std::max(s.virtualSize, s.rawSize), layout.sectionAlignment);
+  }
+  if (oldEnd < image.size()) out.insert(out.end(), image.begin() + ptrdiff_t(oldEnd), image.end());
+  const size_t optional = layout.optionalHeader;
+  const uint32_t initialised = ok ? PeGet32(out.data() + optional + 8) : 0;
+  return ok && SetPeDirectory(out.data(), out.size(), layout, kPeDirectoryResources,
+                              {rsrc.virtualAddress, uint32_t(section.size())}) &&
+         PePutChecked(out, optional + 8, initialised + newRawSize - rsrc.rawSize) &&  // SizeOfInitializedData
+         PePutChecked(out, optional + 56, nextRva);                                   // SizeOfImage
+}
+
+// The rewritten image is read again as any stub is: a sound image whose resource section
+// holds what was written.
+bool RewrittenImageSound(const std::vector<uint8_t>& out, size_t index, const std::vector<uint8_t>& section) {
+  PeLayout layout;
+  if (!ReadPeLayout(out.data(), out.size(), &layout) || index >= layout.sections.size()) return false;
+  const PeSection& rsrc = layout.sections[index];
+  const PeDirectory resources = GetPeDirectory(out.data(), layout, kPeDirectoryResources);
+  if (resources.address != rsrc.virtualAddress || resources.size != section.size() || rsrc.rawSize < section.size())
+    return false;
+  std::vector<Resource> again;
+  std::string problem;
+  return ReadResourceSection(out.data() + rsrc.rawOffset, section.size(), rsrc.virtualAddress, &again, &problem);
 }
 
 }  // namespace
 
 bool ReplaceStubResources(std::vector<uint8_t>& image, const StubResources& replace, std::string* error) {
   PeLayout layout;
-  if (!ReadPeLayout(image.data(), image.size(), &layout)) {
-    *error = "is not a 32-bit Windows program";
-    return false;
-  }
-  if (!PeAlignmentUsable(layout.sectionAlignment) || !PeAlignmentUsable(layout.fileAlignment)) {
-    *error = "has no usable section and file alignment";
+  const PeProblem problem = ReadPeImage(image.data(), image.size(), &layout);
+  if (problem != PeProblem::kNone) {
+    *error = PeProblemText(problem);
     return false;
   }
   if (layout.symbolTable != 0) {
@@ -118,40 +166,19 @@ bool ReplaceStubResources(std::vector<uint8_t>& image, const StubResources& repl
   const PeSection rsrc = layout.sections[size_t(index)];
   const uint32_t used = rsrc.virtualSize > 0 ? std::min(rsrc.virtualSize, rsrc.rawSize) : rsrc.rawSize;
   std::vector<Resource> resources;
-  std::string problem;
-  if (!ReadResourceSection(image.data() + rsrc.rawOffset, used, rsrc.virtualAddress, &resources, &problem)) {
-    *error = "has resources this rewriting cannot read: " + problem;
+  std::string reason;
+  if (!ReadResourceSection(image.data() + rsrc.rawOffset, used, rsrc.virtualAddress, &resources, &reason)) {
+    *error = "has resources this rewriting cannot read: " + reason;
     return false;
   }
   if (replace.icon) ReplaceIcon(resources, *replace.icon);
   if (replace.versionRecord) ReplaceVersion(resources, *replace.versionRecord);
   const std::vector<uint8_t> section = WriteResourceSection(resources, rsrc.virtualAddress);
-
-  // The new file: everything up to the resource section, the new section, then the sections
-  // behind it and whatever followed the last of them, each moved as a block.
-  std::vector<uint8_t> out(image.begin(), image.begin() + rsrc.rawOffset);
-  out.insert(out.end(), section.begin(), section.end());
-  out.resize(PeAlign(uint32_t(out.size()), layout.fileAlignment), 0);
-  const uint32_t newRawSize = uint32_t(out.size()) - rsrc.rawOffset;
-  PePut32(out.data() + rsrc.headerOffset + 8, uint32_t(section.size()));
-  PePut32(out.data() + rsrc.headerOffset + 16, newRawSize);
-  uint32_t nextRva = PeAlign(rsrc.virtualAddress + uint32_t(section.size()), layout.sectionAlignment);
-  uint64_t oldEnd = uint64_t(rsrc.rawOffset) + rsrc.rawSize;
-  for (size_t i = size_t(index) + 1; i < layout.sections.size(); ++i) {
-    const PeSection& s = layout.sections[i];
-    PePut32(out.data() + s.headerOffset + 12, nextRva);
-    PePut32(out.data() + s.headerOffset + 20, s.rawSize ? uint32_t(out.size()) : 0);
-    out.insert(out.end(), image.begin() + s.rawOffset, image.begin() + s.rawOffset + s.rawSize);
-    const PeDirectory relocations = GetPeDirectory(image.data(), layout, kPeDirectoryRelocations);
-    SetPeDirectory(out.data(), layout, kPeDirectoryRelocations, {nextRva, relocations.size});
-    oldEnd = std::max<uint64_t>(oldEnd, uint64_t(s.rawOffset) + s.rawSize);
-    nextRva = PeAlign(nextRva + std::max(s.virtualSize, s.rawSize), layout.sectionAlignment);
+  std::vector<uint8_t> out;
+  if (!Rebuild(image, layout, size_t(index), section, out) || !RewrittenImageSound(out, size_t(index), section)) {
+    *error = "cannot be rewritten into a sound image";
+    return false;
   }
-  if (oldEnd < image.size()) out.insert(out.end(), image.begin() + ptrdiff_t(oldEnd), image.end());
-  SetPeDirectory(out.data(), layout, kPeDirectoryResources, {rsrc.virtualAddress, uint32_t(section.size())});
-  uint8_t* optional = out.data() + layout.optionalHeader;
-  PePut32(optional + 8, PeGet32(optional + 8) + newRawSize - rsrc.rawSize);  // SizeOfInitializedData
-  PePut32(optional + 56, nextRva);                                             // SizeOfImage
   image.swap(out);
   return true;
 }

@@ -71,7 +71,8 @@ inline Bytes LzMixBytes(size_t size, uint32_t seed) {
 
 // The smallest kind of 32-bit Windows program image, `size` bytes (at least 0x400): MS-DOS
 // header, "PE\0\0" at 0x40, an x86 COFF header with one section, a PE32 optional header with
-// 16 data directories (none set), the section from 0x200 to the end, filled with `fill`.
+// 16 data directories (none set), the section from 0x200 to the end, filled with `fill`,
+// loaded at 0x1000 (sections aligned to 0x1000 in memory, 0x200 in the file).
 inline Bytes PeImage(size_t size = 0x400, uint8_t fill = 0x90) {
   Bytes b(size < 0x400 ? 0x400 : size, fill);
   auto put16 = [&](size_t at, uint32_t v) { b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8); };
@@ -85,12 +86,18 @@ inline Bytes PeImage(size_t size = 0x400, uint8_t fill = 0x90) {
   put16(0x54, 224);       // SizeOfOptionalHeader
   put16(0x56, 0x0102);    // Characteristics: executable, 32-bit
   put16(0x58, 0x10B);     // Magic: PE32
+  const uint32_t raw = uint32_t(b.size() - 0x200);
+  put32(0x58 + 32, 0x1000);  // SectionAlignment
+  put32(0x58 + 36, 0x200);   // FileAlignment
+  put32(0x58 + 56, 0x1000 + ((raw + 0xFFF) & ~0xFFFu));  // SizeOfImage
   put32(0x58 + 60, 0x200);  // SizeOfHeaders
   put32(0x58 + 92, 16);     // NumberOfRvaAndSizes
   const size_t section = 0x58 + 224;
   std::copy_n(".text", 5, b.begin() + ptrdiff_t(section));
-  put32(section + 16, uint32_t(b.size() - 0x200));  // SizeOfRawData
-  put32(section + 20, 0x200);                       // PointerToRawData
+  put32(section + 8, raw);      // VirtualSize
+  put32(section + 12, 0x1000);  // VirtualAddress
+  put32(section + 16, raw);     // SizeOfRawData
+  put32(section + 20, 0x200);   // PointerToRawData
   return b;
 }
 

@@ -44,7 +44,7 @@ TEST(StubImage, EachFaultIsNamed) {
       {"more data directories than fit", [](Bytes& b) { Put32(b, kOptional + 92, 17); }, StubImageProblem::kNotPe32},
       {"a DLL", [](Bytes& b) { Put16(b, 0x56, 0x2102); }, StubImageProblem::kNotExecutable},
       {"not an executable image", [](Bytes& b) { Put16(b, 0x56, 0x0100); }, StubImageProblem::kNotExecutable},
-      {"no sections", [](Bytes& b) { Put16(b, 0x46, 0); }, StubImageProblem::kTruncated},
+      {"no sections", [](Bytes& b) { Put16(b, 0x46, 0); }, StubImageProblem::kMalformed},
       {"section table beyond the end", [](Bytes& b) { Put16(b, 0x46, 40); }, StubImageProblem::kTruncated},
       {"cut inside its section", [](Bytes& b) { b.resize(0x3FF); }, StubImageProblem::kTruncated},
       {"section at an offset near 4 GiB", [](Bytes& b) { Put32(b, kSection + 20, 0xFFFFFF00u); },
@@ -56,6 +56,16 @@ TEST(StubImage, EachFaultIsNamed) {
       {"no certificate entry at all", [](Bytes& b) { Put32(b, kOptional + 92, 4), Put32(b, kOptional + 96 + 32, 1); },
        StubImageProblem::kNone},
       {"something after its sections", [](Bytes& b) { b.resize(0x1000, 0x55); }, StubImageProblem::kNone},
+      {"its section over the headers", [](Bytes& b) { Put32(b, kSection + 20, 0); }, StubImageProblem::kMalformed},
+      {"its section over the PE header", [](Bytes& b) { Put32(b, kSection + 20, 0x40); }, StubImageProblem::kMalformed},
+      {"headers ending inside the section table", [](Bytes& b) { Put32(b, kOptional + 60, 0x100); },
+       StubImageProblem::kMalformed},
+      {"a section loaded over the headers", [](Bytes& b) { Put32(b, kSection + 12, 0x100); },
+       StubImageProblem::kMalformed},
+      {"a section beyond the image's size", [](Bytes& b) { Put32(b, kOptional + 56, 0x1100); },
+       StubImageProblem::kMalformed},
+      {"an alignment that is no power of two", [](Bytes& b) { Put32(b, kOptional + 36, 0x300); },
+       StubImageProblem::kMalformed},
   };
   for (const Case& c : cases) {
     Bytes image = PeImage();
