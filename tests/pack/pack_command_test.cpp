@@ -440,6 +440,36 @@ TEST_F(Pack, TheBuildsOwnStubServes) {
   EXPECT_EQ(Run("test '" + Out() + "'").exitCode, 0);
 }
 
+// Every length in the version record is 16 bits: a value that would make one wrap is
+// refused, named with its length and the limit, and nothing is written. The length counts
+// UTF-16 units, as the record holds them, not the bytes of the UTF-8 argument.
+TEST_F(Pack, AVersionInfoValueBeyondTheLimitIsRefused) {
+  const std::string stub = packtest::BuiltStubPath();
+  if (stub.empty()) GTEST_SKIP() << "no build/bin/Setup.exe";
+  MakeProduct();
+  struct Case {
+    const char* character;  // UTF-8
+    size_t count;
+    int exitCode;
+  };
+  const Case cases[] = {{"\xC3\xA9", 2700, 0}, {"x", 2701, 1}, {"x", 33000, 1}};
+  for (const Case& c : cases) {
+    std::string value;
+    for (size_t i = 0; i < c.count; ++i) value += c.character;
+    const std::string out = Out("setup-" + std::to_string(c.count) + ".exe");
+    const Outcome o = Run("pack " + Product() + " -o '" + out + "' --stub '" + stub + "' --quiet --version-info 'Comments=" +
+                          value + "'");
+    EXPECT_EQ(o.exitCode, c.exitCode) << c.count << ": " << o.err;
+    if (c.exitCode == 0) {
+      EXPECT_EQ(Run("test '" + out + "'").exitCode, 0) << c.count;
+      continue;
+    }
+    EXPECT_NE(o.err.find("Comments has " + std::to_string(c.count) + " characters"), std::string::npos) << o.err;
+    EXPECT_NE(o.err.find("at most 2700; nothing written"), std::string::npos) << o.err;
+    EXPECT_FALSE(std::filesystem::exists(out)) << c.count;
+  }
+}
+
 // What the folder holds besides plain files and folders: followed when it stays inside,
 // refused when the setup would carry something unexpected, left out with a word otherwise.
 TEST_F(Pack, LinksSpecialFilesAndOddNamesAreNeverPassedOverSilently) {

@@ -116,6 +116,7 @@ bool ReadIcon(const std::string& path, std::vector<IconImage>& icon, std::string
 
 }  // namespace
 
+static_assert(kVersionValueLimit == 2700, "kBrandingUsage states the limit");
 const char kBrandingUsage[] =
     "  --icon FILE.ico   the setup's icon (in Explorer, the dialog and its caption): all the\n"
     "                    images of FILE.ico; default: the stub's own icon\n"
@@ -124,7 +125,8 @@ const char kBrandingUsage[] =
     "                    ProductVersion, FileVersion, FileDescription, CompanyName,\n"
     "                    LegalCopyright, LegalTrademarks, Comments, InternalName,\n"
     "                    OriginalFilename, PrivateBuild, SpecialBuild); an empty VALUE removes\n"
-    "                    it. By default the record names the product and version of the\n"
+    "                    it, and a VALUE holds at most 2700 characters (UTF-16 units). By\n"
+    "                    default the record names the product and version of the\n"
     "                    FILE_ID.DIZ's first line, \"<product> Setup\", and the publisher of\n"
     "                    the .INF's \"Publisher\" key (else Korvane) as CompanyName\n";
 
@@ -164,7 +166,19 @@ bool BrandStub(const BrandingOptions& options, const std::vector<FolderFile>& fi
     error = "cannot read " + error;
     return false;
   }
-  const std::vector<uint8_t> record = VersionRecordResource(VersionFields(options, facts, codePage, output));
+  const std::vector<VersionField> fields = VersionFields(options, facts, codePage, output);
+  if (const VersionField* field = OverlongVersionField(fields)) {
+    error = "the version record's " + field->key + " has " + std::to_string(field->value.size()) +
+            " characters, and a version record field holds at most " + std::to_string(kVersionValueLimit);
+    return false;
+  }
+  // Read back by our own reader before it goes into the stub: a record that does not say
+  // what it was given is a fault of the writer, never to be shipped.
+  const std::vector<uint8_t> record = VersionRecordResource(fields);
+  if (!VersionRecordReadsAs(record, fields)) {
+    error = "the version record written does not read back as its fields (a fault in setuptool)";
+    return false;
+  }
   StubResources replace;
   replace.icon = options.icon.empty() ? nullptr : &icon;
   replace.versionRecord = &record;
