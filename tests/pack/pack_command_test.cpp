@@ -532,6 +532,76 @@ TEST_F(Pack, LinksSpecialFilesAndOddNamesAreNeverPassedOverSilently) {
   }
 }
 
+// Between the listing and the reading, a file is swapped for a link that leads outside, or
+// its folder for a link to a folder outside, with content of the same size: the setup must
+// not carry it. pack stops as for an unreadable file, and leaves nothing behind.
+TEST_F(Pack, AFileSwappedForALinkWhilePackingStopsThePack) {
+  const Bytes image = packtest::PeImage(0x1E400);
+  std::ofstream(dir_.File("stub.exe"), std::ios::binary) << std::string(image.begin(), image.end());
+  const std::string outside = dir_.File("outside"), secret = dir_.File("secret.txt");
+  std::filesystem::create_directories(outside);
+  std::ofstream(outside + "/readme.txt") << "not for the setup";
+  std::ofstream(secret) << "not for the setup";
+  ASSERT_EQ(chmod(secret.c_str(), 0600), 0);
+  struct Case {
+    const char* what;
+    std::function<void(const std::string& docs)> swap;
+  };
+  const Case cases[] = {
+      {"file for a link to a file outside",
+       [&](const std::string& docs) {
+         std::filesystem::remove(docs + "/readme.txt");
+         std::filesystem::create_symlink("../../secret.txt", docs + "/readme.txt");
+       }},
+      {"folder for a link to a folder outside",
+       [&](const std::string& docs) {
+         std::filesystem::remove_all(docs);
+         std::filesystem::create_directory_symlink("../outside", docs);
+       }},
+  };
+  const std::string tool = BinDir() + "/setuptool", product = dir_.File("product"), out = Out();
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(product);
+    MakeProduct();
+    Put("docs/readme.txt", "read me, it's ok!");             // the secret's size
+    Put("big.bin", packtest::LzMixBytes(1500000, 9));  // packed before docs/, long enough to swap
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      freopen(dir_.File("stderr").c_str(), "w", stderr);
+      execl(tool.c_str(), tool.c_str(), "pack", product.c_str(), "-o", out.c_str(), "--stub",
+            dir_.File("stub.exe").c_str(), "--quiet", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    // The stub is written first, once the folder has been listed and checked.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    bool writing = false, ended = false;
+    int status = 0;
+    while (!writing && !ended && std::chrono::steady_clock::now() < deadline) {
+      for (auto& e : std::filesystem::directory_iterator(dir_.path())) {
+        if (e.path().filename().string().rfind("setup.exe.", 0) != 0) continue;
+        std::error_code gone;  // pack removes its temporary file when it fails
+        const uintmax_t size = std::filesystem::file_size(e.path(), gone);
+        writing = writing || (!gone && size > 0);
+      }
+      ended = waitpid(pid, &status, WNOHANG) == pid;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(writing) << c.what << ": " << ReadWholeFile(dir_.File("stderr"));
+    c.swap(product + "/docs");
+    if (!ended) {
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    }
+    const std::string err = ReadWholeFile(dir_.File("stderr"));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << c.what << ": " << status << " " << err;
+    EXPECT_NE(err.find("docs/readme.txt: changed while it was packed (it is no longer the file that was listed)"),
+              std::string::npos) << c.what << ": " << err;
+    EXPECT_NE(err.find("nothing written"), std::string::npos) << c.what << ": " << err;
+    EXPECT_FALSE(std::filesystem::exists(out)) << c.what;
+    EXPECT_EQ(CountNamesStartingWith(dir_.path(), "setup.exe"), 0u) << c.what;
+  }
+}
+
 // On a terminal a bar appears once the work takes more than half a second; in a pipe never.
 TEST_F(Pack, ProgressBarOnlyOnATerminal) {
   Put("FILE_ID.DIZ", "Tool\r\n");

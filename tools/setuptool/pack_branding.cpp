@@ -50,7 +50,7 @@ struct ProductFacts {
   std::string publisher = kDefaultPublisher;
 };
 
-bool ReadFacts(const std::vector<FolderFile>& files, ProductFacts& facts, std::string& error) {
+bool ReadFacts(const ListedFolder& folder, const std::vector<FolderFile>& files, ProductFacts& facts, std::string& error) {
   std::vector<std::string> names;
   for (const FolderFile& f : files) names.push_back(f.archiveName);
   SortPayloadNames(names);
@@ -59,7 +59,7 @@ bool ReadFacts(const std::vector<FolderFile>& files, ProductFacts& facts, std::s
     if (role != PayloadRole::kDescription && role != PayloadRole::kSetupInfo) continue;
     const auto file = std::find_if(files.begin(), files.end(), [&](const FolderFile& f) { return f.archiveName == name; });
     std::vector<uint8_t> data;
-    if (!ReadFolderFile(file->path, data, error, kMemoryEntryLimit - 1)) return false;
+    if (!ReadListedFile(folder, *file, data, error, kMemoryEntryLimit - 1)) return false;
     data.push_back(0);
     const char* text = reinterpret_cast<const char*>(data.data());
     if (role == PayloadRole::kDescription) {
@@ -152,8 +152,8 @@ int ParseBrandingOption(int argc, char** argv, int& i, BrandingOptions& options,
   return 1;
 }
 
-bool BrandStub(const BrandingOptions& options, const std::vector<FolderFile>& files, int codePage,
-               const std::string& output, std::vector<uint8_t>& stub, std::string& error) {
+bool BrandStub(const BrandingOptions& options, const ListedFolder& folder, const std::vector<FolderFile>& files,
+               int codePage, const std::string& output, std::vector<uint8_t>& stub, std::string& error) {
   if (stub.empty()) {
     if (options.icon.empty() && options.versionInfo.empty()) return true;
     error = "--icon and --version-info go into a stub, and there is none to read (--no-stub, or too large)";
@@ -162,7 +162,7 @@ bool BrandStub(const BrandingOptions& options, const std::vector<FolderFile>& fi
   std::vector<IconImage> icon;
   if (!options.icon.empty() && !ReadIcon(options.icon, icon, error)) return false;
   ProductFacts facts;
-  if (!ReadFacts(files, facts, error)) {
+  if (!ReadFacts(folder, files, facts, error)) {
     error = "cannot read " + error;
     return false;
   }

@@ -28,7 +28,7 @@ extern const char kBrandingUsage[];
 int ParseBrandingOption(int argc, char** argv, int& i, BrandingOptions& options, std::string& error);
 
 // Rewrites the stub's icon (when one is given) and version record from the payload's files
-// (`files`, names in code page `codePage`). False with `error` set; without a stub, false
-// only when the options ask for something.
-bool BrandStub(const BrandingOptions& options, const std::vector<FolderFile>& files, int codePage,
-               const std::string& output, std::vector<uint8_t>& stub, std::string& error);
+// (`files`, listed in `folder`, names in code page `codePage`). False with `error` set;
+// without a stub, false only when the options ask for something.
+bool BrandStub(const BrandingOptions& options, const ListedFolder& folder, const std::vector<FolderFile>& files,
+               int codePage, const std::string& output, std::vector<uint8_t>& stub, std::string& error);

@@ -72,6 +72,8 @@ const char kPackUsage[] =
     "SRC_DIR (to files and folders). Refused: a symbolic link leading outside SRC_DIR, a file\n"
     "name holding '\\' or not in UTF-8. Left out with a warning: FIFOs, sockets, devices, a\n"
     "link to a folder that holds it, and leftover temporary files of OUT (OUT.XXXXXX).\n"
+    "Links are resolved once, when SRC_DIR is listed: a file or folder replaced, or swapped\n"
+    "for a link, before it is read stops the pack, and nothing is written.\n"
     "OUT itself and the temporary file being written are never packed. Files are read piece\n"
     "by piece, so memory use does not grow with their size. An interrupt (SIGINT, SIGTERM,\n"
     "SIGHUP) removes the temporary file.\n"
@@ -213,6 +215,7 @@ void OnEntryProgress(void* user, uint64_t done) { UpdateProgress(*static_cast<Pr
 
 // The files to pack, in the setup program's order, and what was found about them.
 struct Payload {
+  ListedFolder folder;  // the product folder's handle, open while packing: files are opened below it
   std::vector<FolderFile> files;
   std::vector<std::string> names;              // archive names in archive order
   std::map<std::string, size_t> byName;        // archive name -> index in files
@@ -234,7 +237,7 @@ int CollectFiles(const PackArguments& args, const PackOutput& output, Payload& p
   skips.outputFolderInode = output.folderInode;
   skips.outputBase = output.baseName;
   std::string error;
-  if (!ListFolder(args.source, skips, p.files, p.issues, error)) {
+  if (!ListFolder(args.source, skips, p.folder, p.files, p.issues, error)) {
     std::fprintf(stderr, "setuptool pack: cannot read the folder %s\n", error.c_str());
     return kExitUsage;
   }
@@ -299,7 +302,7 @@ void CheckPayload(const PackArguments& args, const std::vector<uint8_t>& stub, u
       const PayloadRole role = PayloadRoleOf(name);
       if (role == PayloadRole::kOther || (role == PayloadRole::kDescription) != (pass == 1)) continue;
       // Too large ones are reported by CheckPayloadSize, unreadable ones when packing.
-      if (!ReadFolderFile(p.files[p.byName[name]].path, data, error, kMemoryEntryLimit - 1)) continue;
+      if (!ReadListedFile(p.folder, p.files[p.byName[name]], data, error, kMemoryEntryLimit - 1)) continue;
       if (role != PayloadRole::kLanguageFile) p.texts[name].assign(data.begin(), data.end());
       if (role == PayloadRole::kSetupInfo) {
         CheckSetupInfo(name, data.data(), data.size(), p.names, p.issues);
@@ -328,14 +331,8 @@ int ReadMemoryPiece(void* user, uint64_t offset, uint8_t* bytes, size_t count) {
 }
 
 // Packs one file, read piece by piece; -1 when done, else the exit code (with `error`).
-int PackFile(ArchiveWriter& writer, const FolderFile& f, const std::string& name, WriteResult& r, std::string& error) {
-  uint64_t size = 0;
-  FolderFileReader reader;
-  reader.fd = OpenRegularFile(f.path, size, error);
-  if (reader.fd < 0) {
-    error = "cannot read " + error;
-    return kExitUsage;
-  }
+int PackFile(ArchiveWriter& writer, const ListedFolder& folder, const FolderFile& f, const std::string& name,
+             WriteResult& r, std::string& error) {
   PackEntryInput entry;
   if (f.content) {  // made by pack itself, so it cannot change while it is packed
     entry.name = name;
@@ -351,6 +348,13 @@ int PackFile(ArchiveWriter& writer, const FolderFile& f, const std::string& name
     }
     error = std::string("cannot write the output: ") + (result == kPackNoMemory ? "out of memory" : std::strerror(errno));
     return kExitFailed;
+  }
+  uint64_t size = 0;
+  FolderFileReader reader;
+  reader.fd = OpenListedFile(folder, f, size, error);
+  if (reader.fd < 0) {
+    error = "cannot read " + error;
+    return kExitUsage;
   }
   entry.name = name;
   entry.size = size_t(f.size);
@@ -398,7 +402,7 @@ int WritePayload(const PackArguments& args, const std::vector<uint8_t>& stub, co
     const FolderFile& f = p.files[p.byName.at(p.names[k])];
     bar.current = TerminalText(f.relative);
     UpdateProgress(bar, 0);
-    code = PackFile(writer, f, p.names[k], r, error);
+    code = PackFile(writer, p.folder, f, p.names[k], r, error);
     bar.done += f.size;
   }
   EndProgress(bar);
@@ -451,7 +455,7 @@ int PackInto(const PackArguments& args, std::vector<uint8_t>& stub, uint64_t stu
   int code = CollectFiles(args, output, p);
   if (code >= 0) return code;
   std::string error;
-  if (!BrandStub(args.branding, p.files, args.codePage, args.output, stub, error)) {
+  if (!BrandStub(args.branding, p.folder, p.files, args.codePage, args.output, stub, error)) {
     std::fprintf(stderr, "setuptool pack: error: %s; nothing written\n", error.c_str());
     return kExitFailed;
   }

@@ -1,4 +1,5 @@
-// The product folder (see pack_folder.h): POSIX directory walk, iconv for the code page.
+// The product folder (see pack_folder.h): a POSIX walk below one folder handle (openat,
+// fdopendir, fstatat, O_NOFOLLOW), iconv for the code page.
 #include "pack_folder.h"
 
 #include <dirent.h>
@@ -28,9 +29,56 @@ uint32_t DosTimeOf(time_t t) {
 
 namespace {
 
+// A place the walk reaches: the host path (for messages), the name below the folder as the
+// walk reached it (through links), and the same with every link resolved (what is opened).
+struct Place {
+  std::string path, relative, resolved;
+};
+
+std::string Below(const std::string& parent, const std::string& name) { return parent.empty() ? name : parent + "/" + name; }
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// Opens `resolved` ('/' separated, no "." or "..", empty for the root itself) below the
+// handle `root` one name at a time: each folder with O_DIRECTORY, the last name with
+// `flags`, all with O_NOFOLLOW, so a symbolic link anywhere on the way fails the open (ELOOP
+// or ENOTDIR) instead of leading elsewhere. Holds at most two descriptors at once.
+int OpenBelow(int root, const std::string& resolved, int flags) {
+  flags |= O_NOFOLLOW | O_CLOEXEC;
+  if (resolved.empty()) return openat(root, ".", flags);
+  int at = root;
+  for (size_t start = 0;;) {
+    const size_t slash = resolved.find('/', start);
+    const bool last = slash == std::string::npos;
+    const std::string name = resolved.substr(start, last ? std::string::npos : slash - start);
+    const int fd = openat(at, name.c_str(), last ? flags : O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int saved = errno;
+    if (at != root) close(at);
+    errno = saved;
+    if (fd < 0 || last) return fd;
+    at = fd;
+    start = slash + 1;
+  }
+}
+
+// What `resolved` below `root` is, not following a link at its end nor on the way.
+bool StatBelow(int root, const std::string& resolved, struct stat& st) {
+  if (resolved.empty()) return fstat(root, &st) == 0;
+  const size_t slash = resolved.rfind('/');
+  const bool top = slash == std::string::npos;
+  const int parent = top ? root : OpenBelow(root, resolved.substr(0, slash), O_RDONLY | O_DIRECTORY);
+  if (parent < 0) return false;
+  const bool ok = fstatat(parent, resolved.c_str() + (top ? 0 : slash + 1), &st, AT_SYMLINK_NOFOLLOW) == 0;
+  const int saved = errno;
+  if (parent != root) close(parent);
+  errno = saved;
+  return ok;
+}
+
 struct Walker {
   const FolderSkips& skips;
-  std::string root;  // the folder with every link resolved
+  int root;          // handle on the folder: everything is opened below it
+  std::string rootPath;  // the folder with every link resolved, to tell where links lead
   std::vector<FolderFile>& files;
   std::vector<PayloadIssue>& notes;
   std::string& error;
@@ -39,9 +87,17 @@ struct Walker {
   void Note(PayloadIssueLevel level, const std::string& relative, const std::string& text) {
     notes.push_back({level, "", TerminalText(relative) + ": " + text});
   }
+  bool Fail(const std::string& path, int code) {
+    error = TerminalText(path) + ": " + std::strerror(code);
+    return false;
+  }
+  bool Changed(const std::string& path) {
+    error = TerminalText(path) + ": changed while the folder was listed";
+    return false;
+  }
 };
 
-bool Walk(Walker& w, const std::string& folder, const std::string& relative);
+bool Walk(Walker& w, int fd, const Place& folder);
 
 const char* KindOf(mode_t mode) {
   if (S_ISFIFO(mode)) return "a FIFO";
@@ -50,20 +106,25 @@ const char* KindOf(mode_t mode) {
   return "not a regular file";
 }
 
-// Where a symbolic link leads, when it stays inside the folder; else a note and false.
-bool LinkStaysInside(Walker& w, const std::string& path, const std::string& rel) {
+// Resolves a symbolic link once, here: when it stays inside the folder, `place.resolved`
+// becomes where it leads; else a note and false.
+bool ResolveLink(Walker& w, Place& place) {
   char resolved[PATH_MAX];
-  if (!realpath(path.c_str(), resolved)) {
-    w.Note(PayloadIssueLevel::kError, rel, std::string("a symbolic link that leads nowhere (") + std::strerror(errno) + ")");
+  if (!realpath((w.rootPath + "/" + place.resolved).c_str(), resolved)) {
+    w.Note(PayloadIssueLevel::kError, place.relative, std::string("a symbolic link that leads nowhere (") + std::strerror(errno) + ")");
     return false;
   }
   const std::string target = resolved;
-  const bool inside = w.root == "/" || target == w.root || target.compare(0, w.root.size() + 1, w.root + "/") == 0;
-  if (!inside)
-    w.Note(PayloadIssueLevel::kError, rel,
+  const std::string& root = w.rootPath;
+  const bool inside = root == "/" || target == root || target.compare(0, root.size() + 1, root + "/") == 0;
+  if (!inside) {
+    w.Note(PayloadIssueLevel::kError, place.relative,
            "a symbolic link to " + TerminalText(target) +
                ", outside the product folder; copy what it leads to into the folder or remove the link");
-  return inside;
+    return false;
+  }
+  place.resolved = target == root ? "" : target.substr(root == "/" ? 1 : root.size() + 1);
+  return true;
 }
 
 // Whether a regular file is pack's own output or temporary file, or looks like one.
@@ -80,10 +141,13 @@ bool IsPacksOwn(Walker& w, const struct stat& st, const struct stat& folder, con
   return false;
 }
 
-bool TakeFile(Walker& w, const std::string& path, const std::string& rel, const struct stat& st) {
+bool TakeFile(Walker& w, const Place& place, const struct stat& st) {
   FolderFile f;
-  f.path = path;
-  f.relative = rel;
+  f.path = place.path;
+  f.relative = place.relative;
+  f.resolved = place.resolved;
+  f.device = uint64_t(st.st_dev);
+  f.inode = uint64_t(st.st_ino);
   f.size = uint64_t(st.st_size);
   f.dosTime = DosTimeOf(st.st_mtime);
   f.attributes = kAttributeArchive;
@@ -92,69 +156,94 @@ bool TakeFile(Walker& w, const std::string& path, const std::string& rel, const 
   return true;
 }
 
-// One name in a folder: a file taken, a folder walked, or a note why not.
-bool TakeName(Walker& w, const std::string& folder, const struct stat& folderStat, const std::string& relative,
-              const std::string& name) {
-  const std::string path = folder + "/" + name;
-  const std::string rel = relative.empty() ? name : relative + "/" + name;
-  struct stat link, st;
-  if (lstat(path.c_str(), &link) != 0) {
-    w.error = TerminalText(path) + ": " + std::strerror(errno);
-    return false;
+// Opens a folder the walk found, again from the root, and walks it when it is still the
+// folder found there: not a link, nor another folder, swapped in meanwhile.
+bool WalkInto(Walker& w, const Place& place, const struct stat& found) {
+  const int fd = OpenBelow(w.root, place.resolved, O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return errno == ELOOP || errno == ENOTDIR ? w.Changed(place.path) : w.Fail(place.path, errno);
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !SameFile(st, found)) {
+    close(fd);
+    return w.Changed(place.path);
   }
-  if (name.find('\\') != std::string::npos) {
-    w.Note(PayloadIssueLevel::kError, rel, "the name holds '\\', which the setup program takes for a folder separator");
+  return Walk(w, fd, place);
+}
+
+// A name in a folder, with what the folder says it is (a link not followed).
+struct Name {
+  std::string name;
+  struct stat st;
+};
+
+// One name in a folder: a file taken, a folder walked, or a note why not.
+bool TakeName(Walker& w, const Place& folder, const struct stat& folderStat, const Name& n) {
+  Place place{folder.path + "/" + n.name, Below(folder.relative, n.name), Below(folder.resolved, n.name)};
+  if (n.name.find('\\') != std::string::npos) {
+    w.Note(PayloadIssueLevel::kError, place.relative, "the name holds '\\', which the setup program takes for a folder separator");
     return true;
   }
-  if (S_ISLNK(link.st_mode) && !LinkStaysInside(w, path, rel)) return true;
-  if (stat(path.c_str(), &st) != 0) {
-    w.error = TerminalText(path) + ": " + std::strerror(errno);
-    return false;
+  struct stat st = n.st;
+  if (S_ISLNK(st.st_mode)) {
+    if (!ResolveLink(w, place)) return true;
+    if (!StatBelow(w.root, place.resolved, st)) return w.Fail(place.path, errno);
+    if (S_ISLNK(st.st_mode)) return w.Changed(place.path);  // resolved to no link a moment ago
   }
   if (S_ISDIR(st.st_mode)) {
     const std::pair<uint64_t, uint64_t> id(uint64_t(st.st_dev), uint64_t(st.st_ino));
     if (std::find(w.folders.begin(), w.folders.end(), id) != w.folders.end()) {
-      w.Note(PayloadIssueLevel::kWarning, rel, "left out: a symbolic link to a folder that holds it");
+      w.Note(PayloadIssueLevel::kWarning, place.relative, "left out: a symbolic link to a folder that holds it");
       return true;
     }
-    return Walk(w, path, rel);
+    return WalkInto(w, place, st);
   }
   if (!S_ISREG(st.st_mode)) {
-    w.Note(PayloadIssueLevel::kWarning, rel, std::string("left out: ") + KindOf(st.st_mode) + ", not a regular file");
+    w.Note(PayloadIssueLevel::kWarning, place.relative, std::string("left out: ") + KindOf(st.st_mode) + ", not a regular file");
     return true;
   }
-  if (IsPacksOwn(w, st, folderStat, name, rel)) return true;
-  return TakeFile(w, path, rel, st);
+  if (IsPacksOwn(w, st, folderStat, n.name, place.relative)) return true;
+  return TakeFile(w, place, st);
 }
 
-bool Walk(Walker& w, const std::string& folder, const std::string& relative) {
-  struct stat folderStat;
-  DIR* dir = opendir(folder.c_str());
-  if (!dir || fstat(dirfd(dir), &folderStat) != 0) {
-    w.error = TerminalText(folder) + ": " + std::strerror(errno);
-    if (dir) closedir(dir);
-    return false;
+// The names in an open folder (`fd`, closed here), sorted, with what each is. The folder is
+// closed before anything below it is opened, so the walk holds one descriptor at a time.
+bool ReadNames(Walker& w, int fd, const Place& folder, std::vector<Name>& names) {
+  DIR* dir = fdopendir(fd);
+  if (!dir) {
+    const int code = errno;
+    close(fd);
+    return w.Fail(folder.path, code);
   }
   // readdir answers null both at the end and on a failure: only errno tells them apart. A
   // folder that cannot be read to its end must stop the pack, or the setup would lack files.
-  std::vector<std::string> names;
   for (;;) {
     errno = 0;
     dirent* e = readdir(dir);
     if (!e) break;
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
-    names.push_back(e->d_name);
+    names.push_back({e->d_name, {}});
   }
-  const int readError = errno;
+  int code = errno;
+  std::sort(names.begin(), names.end(), [](const Name& a, const Name& b) { return a.name < b.name; });
+  std::string failed = folder.path;
+  for (size_t i = 0; i < names.size() && code == 0; ++i)
+    if (fstatat(dirfd(dir), names[i].name.c_str(), &names[i].st, AT_SYMLINK_NOFOLLOW) != 0)
+      code = errno, failed = folder.path + "/" + names[i].name;
   closedir(dir);
-  if (readError != 0) {
-    w.error = TerminalText(folder) + ": " + std::strerror(readError);
-    return false;
+  return code == 0 || w.Fail(failed, code);
+}
+
+bool Walk(Walker& w, int fd, const Place& folder) {
+  struct stat folderStat;
+  if (fstat(fd, &folderStat) != 0) {
+    const int code = errno;
+    close(fd);
+    return w.Fail(folder.path, code);
   }
-  std::sort(names.begin(), names.end());
+  std::vector<Name> names;
+  if (!ReadNames(w, fd, folder, names)) return false;
   w.folders.emplace_back(uint64_t(folderStat.st_dev), uint64_t(folderStat.st_ino));
   bool ok = true;
-  for (size_t i = 0; i < names.size() && ok; ++i) ok = TakeName(w, folder, folderStat, relative, names[i]);
+  for (size_t i = 0; i < names.size() && ok; ++i) ok = TakeName(w, folder, folderStat, names[i]);
   w.folders.pop_back();
   return ok;
 }
@@ -193,16 +282,26 @@ bool IsUtf8(const std::string& text) {
 
 }  // namespace
 
-bool ListFolder(const std::string& folder, const FolderSkips& skips, std::vector<FolderFile>& files,
-                std::vector<PayloadIssue>& notes, std::string& error) {
+ListedFolder::~ListedFolder() {
+  if (root >= 0) close(root);
+}
+
+bool ListFolder(const std::string& folder, const FolderSkips& skips, ListedFolder& listed,
+                std::vector<FolderFile>& files, std::vector<PayloadIssue>& notes, std::string& error) {
   files.clear();
+  if (listed.root >= 0) close(listed.root);
+  listed.root = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   char resolved[PATH_MAX];
-  if (!realpath(folder.c_str(), resolved)) {
+  struct stat held, named;
+  if (listed.root < 0 || fstat(listed.root, &held) != 0 || !realpath(folder.c_str(), resolved) || stat(resolved, &named) != 0) {
     error = TerminalText(folder) + ": " + std::strerror(errno);
     return false;
   }
-  Walker w{skips, resolved, files, notes, error, {}};
-  return Walk(w, folder, "");
+  Walker w{skips, listed.root, resolved, files, notes, error, {}};
+  if (!SameFile(held, named)) return w.Changed(folder);
+  const int fd = OpenBelow(listed.root, "", O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return w.Fail(folder, errno);
+  return Walk(w, fd, Place{folder, "", ""});
 }
 
 bool IsTemporaryNameOf(const std::string& name, const std::string& base) {
@@ -262,20 +361,58 @@ int OpenRegularFile(const std::string& path, uint64_t& size, std::string& error)
   return fd;
 }
 
-bool ReadFolderFile(const std::string& path, std::vector<uint8_t>& data, std::string& error, uint64_t limit) {
-  uint64_t size = 0;
+namespace {
+
+// Reads the whole of an open file of `size` bytes (at most `limit`) and closes it; `shown`
+// names it in `error`.
+bool ReadOpenFile(int fd, uint64_t size, const std::string& shown, std::vector<uint8_t>& data, std::string& error,
+                  uint64_t limit) {
   FolderFileReader reader;
-  reader.fd = OpenRegularFile(path, size, error);
-  if (reader.fd < 0) return false;
+  reader.fd = fd;
   const bool fits = size <= limit;
   data.resize(fits ? size_t(size) : 0);
   const bool read = fits && ReadFolderFilePiece(&reader, 0, data.data(), data.size()) == 0;
   close(reader.fd);
   if (!read) {
-    error = TerminalText(path) + ": " + (!fits ? "too large" : reader.error ? std::strerror(reader.error) : "it became shorter while it was read");
+    error = shown + ": " + (!fits ? "too large" : reader.error ? std::strerror(reader.error) : "it became shorter while it was read");
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool ReadFolderFile(const std::string& path, std::vector<uint8_t>& data, std::string& error, uint64_t limit) {
+  uint64_t size = 0;
+  const int fd = OpenRegularFile(path, size, error);
+  return fd >= 0 && ReadOpenFile(fd, size, TerminalText(path), data, error, limit);
+}
+
+int OpenListedFile(const ListedFolder& listed, const FolderFile& file, uint64_t& size, std::string& error) {
+  const std::string shown = TerminalText(file.relative);
+  const int fd = OpenBelow(listed.root, file.resolved, O_RDONLY | O_NONBLOCK);
+  // A link where a folder or the file was listed fails the open with ELOOP or ENOTDIR.
+  const bool replaced = fd < 0 && (errno == ELOOP || errno == ENOTDIR);
+  struct stat st;
+  if (!replaced && (fd < 0 || fstat(fd, &st) != 0)) {
+    error = shown + ": " + std::strerror(errno);
+    if (fd >= 0) close(fd);
+    return -1;
+  }
+  if (replaced || !S_ISREG(st.st_mode) || uint64_t(st.st_dev) != file.device || uint64_t(st.st_ino) != file.inode) {
+    error = shown + ": changed while it was packed (it is no longer the file that was listed)";
+    if (fd >= 0) close(fd);
+    return -1;
+  }
+  size = uint64_t(st.st_size);
+  return fd;
+}
+
+bool ReadListedFile(const ListedFolder& listed, const FolderFile& file, std::vector<uint8_t>& data, std::string& error,
+                    uint64_t limit) {
+  uint64_t size = 0;
+  const int fd = OpenListedFile(listed, file, size, error);
+  return fd >= 0 && ReadOpenFile(fd, size, TerminalText(file.relative), data, error, limit);
 }
 
 int ReadFolderFilePiece(void* user, uint64_t offset, uint8_t* bytes, size_t count) {
