@@ -1,6 +1,6 @@
 // The product folder as setuptool pack lists and reads it: a file is read only when it is
-// still the one listed, links are resolved once and never followed again, and a deep tree
-// does not run out of descriptors.
+// still the one listed, links are resolved once and never followed again, a file with names
+// outside the folder is warned about, and a deep tree does not run out of descriptors.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -123,6 +123,51 @@ TEST_F(FolderWalk, ALinkInsideIsReadByWhereItLedWhenListed) {
   EXPECT_EQ(std::string(data.begin(), data.end()), "the program");
   ASSERT_TRUE(ReadListedFile(folder_, *manual, data, error)) << error;
   EXPECT_EQ(std::string(data.begin(), data.end()), "read me");
+}
+
+// A file whose other names are not all in the folder is packed with a warning; names that
+// are all inside, or a symbolic link to it, are no reason for one.
+TEST_F(FolderWalk, HardLinksFromOutsideAreWarnedAbout) {
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    const char* expect;  // the note, or "" for none
+  };
+  const std::string product = dir_.File("product");
+  const Case cases[] = {
+      {"a name outside", [&] { std::filesystem::create_hard_link(dir_.File("secret.txt"), product + "/docs/a.txt"); },
+       "docs/a.txt: a hard link: the file has 2 names and only 1 is inside the product folder; the setup carries "
+       "what it holds when packed"},
+      {"two names inside, one outside",
+       [&] {
+         std::filesystem::create_hard_link(dir_.File("secret.txt"), product + "/docs/a.txt");
+         std::filesystem::create_hard_link(dir_.File("secret.txt"), product + "/b.txt");
+       },
+       "b.txt: a hard link: the file has 3 names and only 2 are inside the product folder"},
+      {"both names inside",
+       [&] { std::filesystem::create_hard_link(product + "/KTool.exe", product + "/docs/k.exe"); }, ""},
+      {"a symbolic link beside a name inside",
+       [&] {
+         std::filesystem::create_hard_link(product + "/KTool.exe", product + "/docs/k.exe");
+         std::filesystem::create_symlink("KTool.exe", product + "/KCopy.exe");
+       },
+       ""},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(product);
+    Put("product/KTool.exe", "the program");
+    Put("product/docs/readme.txt", "read me");
+    c.make();
+    ASSERT_TRUE(List()) << c.what;
+    const std::string notes = Notes();
+    if (*c.expect) {
+      EXPECT_NE(notes.find(c.expect), std::string::npos) << c.what << ": " << notes;
+      EXPECT_EQ(notes_.size(), 1u) << c.what << ": " << notes;  // once per file, not per name
+      EXPECT_TRUE(notes_.empty() || notes_[0].level == PayloadIssueLevel::kWarning) << c.what;
+    } else {
+      EXPECT_EQ(notes, "") << c.what;
+    }
+  }
 }
 
 // Only the root stays open while the tree is walked and read: a tree deeper than the

@@ -15,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
+#include <set>
 #include <utility>
 
 #include "pack/archive_writer.h"
@@ -148,6 +150,7 @@ bool TakeFile(Walker& w, const Place& place, const struct stat& st) {
   f.resolved = place.resolved;
   f.device = uint64_t(st.st_dev);
   f.inode = uint64_t(st.st_ino);
+  f.linkCount = uint64_t(st.st_nlink);
   f.size = uint64_t(st.st_size);
   f.dosTime = DosTimeOf(st.st_mtime);
   f.attributes = kAttributeArchive;
@@ -248,6 +251,23 @@ bool Walk(Walker& w, int fd, const Place& folder) {
   return ok;
 }
 
+// A file with more names than the folder holds can be changed through a name outside it,
+// before or after packing: the publisher should know which content the setup carries.
+void NoteHardLinks(Walker& w) {
+  std::map<std::pair<uint64_t, uint64_t>, std::set<std::string>> inside;  // names of each file in the folder
+  for (const FolderFile& f : w.files) inside[{f.device, f.inode}].insert(f.resolved);
+  for (const FolderFile& f : w.files) {
+    const auto it = inside.find({f.device, f.inode});
+    if (it == inside.end()) continue;  // noted at its first name
+    const size_t names = it->second.size();
+    inside.erase(it);
+    if (f.linkCount <= names) continue;
+    w.Note(PayloadIssueLevel::kWarning, f.relative,
+           "a hard link: the file has " + std::to_string(f.linkCount) + " names and only " + std::to_string(names) +
+               (names == 1 ? " is" : " are") + " inside the product folder; the setup carries what it holds when packed");
+  }
+}
+
 // A code page in which some byte from 0x80 on only starts a character has double-byte
 // characters: its names cannot be taken apart at each '\' byte, as the setup program does.
 bool IsSingleByte(const std::string& codePage) {
@@ -301,7 +321,9 @@ bool ListFolder(const std::string& folder, const FolderSkips& skips, ListedFolde
   if (!SameFile(held, named)) return w.Changed(folder);
   const int fd = OpenBelow(listed.root, "", O_RDONLY | O_DIRECTORY);
   if (fd < 0) return w.Fail(folder, errno);
-  return Walk(w, fd, Place{folder, "", ""});
+  if (!Walk(w, fd, Place{folder, "", ""})) return false;
+  NoteHardLinks(w);
+  return true;
 }
 
 bool IsTemporaryNameOf(const std::string& name, const std::string& base) {

@@ -11,7 +11,9 @@
 //   - a name holding '\' is refused: the setup program reads it as a folder separator;
 //   - setuptool pack's own output and temporary file are left out, and so are files in the
 //     output's folder named like a temporary file of it (OUT.XXXXXX, left by an earlier
-//     run that was killed), with a warning.
+//     run that was killed), with a warning;
+//   - a file with hard links outside the folder is taken, with a warning: the setup
+//     carries what it holds when packed, whatever changes it through its other names.
 //
 // Between listing and reading, the folder may change under pack's feet (another program,
 // or someone who wants a file from outside in the setup). So the folder is held by a
@@ -36,6 +38,7 @@ struct FolderFile {
   std::string relative;     // path below the folder, '/' separated, as the host spells it (UTF-8)
   std::string resolved;     // the same with every symbolic link resolved: what is opened
   uint64_t device = 0, inode = 0;  // of the file listed; the file opened must have the same
+  uint64_t linkCount = 1;          // its names (hard links), wherever they are
   std::string archiveName;  // the same in the archive's code page, '\' separated
   bool nameConverted = false;  // false when the name has characters the code page lacks
   bool nameIsUtf8 = true;      // false when the host name is not UTF-8 at all
