@@ -2,6 +2,10 @@
 // Authenticode certificate table behind the archive, which the stub's headers point to),
 // whether its image checksum is that of the file, and whether bytes follow the archive that
 // are neither the signature nor the zero padding around it: they would belong to nobody.
+//
+// "signed" needs more than a directory entry pointing behind the archive: the bytes it names
+// must read as a certificate table, entries of PKCS#7 signed data one after the other, or
+// anything appended and named by the entry (another setup, say) would pass for a signature.
 #pragma once
 #include <string>
 
