@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "pack/pack_test_data.h"
 #include "support/command_run.h"
 #include "support/rar_writer.h"
 #include "support/temp_dir.h"
@@ -324,7 +325,10 @@ Verdict TestAndExtract(const Scratch& dir, const Hostile& h, bool foldersInTheWa
   };
   for (int code : {v.testCode, v.extractCode})
     if (code < 0 || code > 2) problem("exit code " + std::to_string(code) + " is not 0, 1 or 2");
-  if (v.extractCode == kExitOk && v.testCode != kExitOk)
+  // test also judges the program in front of the archive, which extract does not need: a
+  // damaged program alone fails test and still lets extract take every entry.
+  const bool programOnly = ReadWholeFile(dir.File("test.log")).find("the setup cannot run") != std::string::npos;
+  if (v.extractCode == kExitOk && v.testCode != kExitOk && !programOnly)
     problem("extract succeeded where test failed (" + std::to_string(v.testCode) + ")");
   const std::string changed = TreeDifference(h.before, SnapshotTree(h.sentinel, "out", true));
   if (!changed.empty()) problem("outside the output folder: " + changed);
@@ -357,8 +361,8 @@ void MakeFixture(Fixture& f) {
     std::filesystem::create_directories(path.parent_path());
     ASSERT_TRUE(WriteBytes(path.string(), bytes));
   }
-  std::string image = "MZ";
-  for (int i = 0; image.size() < 0x1800; ++i) image += char(i % 3 ? 0x90 : i);
+  const Bytes program = packtest::PeImage(0x1800);  // a sound program image, as a stub is
+  const std::string image(program.begin(), program.end());
   f.bases.push_back(PackProduct(f.dir, "bare solid archive", {}, ""));
   f.bases.push_back(PackProduct(f.dir, "behind an image, not solid, level 1", {"--no-solid", "--level", "1"}, image));
 }

@@ -57,6 +57,11 @@ void RegisterInterruptCleanup(int folder, const char* name) {
 
 void ClearInterruptCleanup() { gRegistered = 0; }
 
+void RemoveRegisteredFile() {
+  if (gRegistered) unlinkat(gFolder, gName, 0);
+  gRegistered = 0;
+}
+
 InterruptsHeld::InterruptsHeld() {
   sigset_t set;
   sigemptyset(&set);

@@ -12,6 +12,9 @@
 void RegisterInterruptCleanup(int folder, const char* name);
 // No file is registered any more; the signals keep the handler, which then does nothing.
 void ClearInterruptCleanup();
+// Removes the registered file now, if any, and clears the registration: for a run that ends
+// by another way than a signal without reaching its own cleanup (out of memory).
+void RemoveRegisteredFile();
 
 // Holds SIGINT, SIGTERM and SIGHUP back while it lives, so that creating a file under a name
 // chosen by the system (mkstemp) and registering that name happen as one step; a signal

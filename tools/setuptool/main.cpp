@@ -1,8 +1,10 @@
 // setuptool: make, inspect and test the payload archive of a setup.
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "commands.h"
+#include "interrupt_cleanup.h"
 
 namespace {
 
@@ -21,7 +23,9 @@ const char kUsage[] =
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int RunCommand(int argc, char** argv) {
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
@@ -37,4 +41,18 @@ int main(int argc, char** argv) {
   if (std::strcmp(command, "pack") == 0) return RunPackCommand(argc - 1, argv + 1);
   std::fprintf(stderr, "setuptool: unknown command '%s'\n\n%s", command, kUsage);
   return kExitUsage;
+}
+
+}  // namespace
+
+// The commands work in bounded memory on sound input, but a file can still ask for more than
+// the machine has: that ends the run as a clean error, without a half-written output.
+int main(int argc, char** argv) {
+  try {
+    return RunCommand(argc, argv);
+  } catch (const std::bad_alloc&) {
+    RemoveRegisteredFile();
+    std::fputs("setuptool: out of memory; the file being written was removed\n", stderr);
+    return kExitUsage;
+  }
 }

@@ -9,6 +9,7 @@
 #include "entry_verdict.h"
 #include "report.h"
 #include "signature_report.h"
+#include "stub_report.h"
 #include "terminal_text.h"
 
 namespace {
@@ -22,7 +23,9 @@ const char kHelp[] =
     "entry belongs to another volume, and that the archive ends cleanly. Prints one line per\n"
     "verified entry. Exit status 0 when everything is correct; 1 with a message naming the\n"
     "failing entry and the reason; 2 when FILE cannot be read or is not a regular file.\n"
-    "For a setup it then prints \"signed\" (an Authenticode certificate table follows the\n"
+    "For a setup it checks that the program in front of the archive is a sound executable\n"
+    "image (its headers and sections in order; exit status 1 when not), then prints\n"
+    "\"signed\" (an Authenticode certificate table follows the\n"
     "archive) or \"unsigned\", and warns about bytes after the archive that are neither the\n"
     "signature nor zero padding, and about an image checksum that is not that of the file.\n";
 
@@ -88,6 +91,12 @@ int RunTestCommand(int argc, char** argv) {
   const int result = ExtractArchiveObserved(archive.path.c_str(), TestCallback, &run, &observer);
   if (ReportRunFailure("test", run.problem, run.where, observer, result, TerminalText(file))) return kExitFailed;
   std::printf("%zu entries verified\n", run.verified);
+  std::string problem;
+  if (!CheckSetupProgram(archive, &problem)) {
+    std::fprintf(stderr, "setuptool test: %s: the program in front of the archive %s: the setup cannot run\n",
+                 TerminalText(file).c_str(), problem.c_str());
+    return kExitFailed;
+  }
   ReportSignature(archive, TerminalText(file));
   return kExitOk;
 }

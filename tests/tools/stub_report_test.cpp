@@ -1,0 +1,60 @@
+// setuptool test on the program in front of the archive: an archive that verifies behind a
+// damaged or crafted program image is no sound setup, since the program cannot run.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+
+#include "commands.h"
+#include "pack/pack_test_data.h"
+#include "support/command_run.h"
+#include "support/rar_writer.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using rartest::Bytes;
+using rartest::BytesOf;
+using rartest::RarWriter;
+
+void Put32(Bytes& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+}
+
+constexpr size_t kSectionRow = 0x58 + 224;  // the one section of packtest::PeImage()
+
+TEST(StubReport, TestJudgesTheProgramInFrontOfTheArchive) {
+  struct Case {
+    const char* what;
+    std::function<void(Bytes&)> change;
+    bool sound;
+  };
+  const Case cases[] = {
+      {"a sound program", [](Bytes&) {}, true},
+      {"bytes that are no program at all", [](Bytes& b) { b.assign(b.size(), 0x4D), b[0] = 'X'; }, true},
+      {"its section over the PE header", [](Bytes& b) { Put32(b, kSectionRow + 20, 0x40); }, false},
+      {"the PE header overwritten", [](Bytes& b) { std::fill(b.begin() + 0x40, b.begin() + 0x200, 0x33); }, false},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    Bytes program = packtest::PeImage(0x800);
+    c.change(program);
+    RarWriter w;
+    w.AddPrefix(program);
+    w.AddArchiveStart();
+    w.AddStored("readme.txt", BytesOf("read me"));
+    const std::string path = dir.File("setup.exe"), log = dir.File("log");
+    ASSERT_TRUE(w.WriteFile(path));
+    const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int code = RunWithOutputTo(fd, RunTestCommand, {"test", path});
+    close(fd);
+    const std::string output = ReadWholeFile(log);
+    EXPECT_EQ(code, c.sound ? kExitOk : kExitFailed) << c.what << "\n" << output;
+    EXPECT_NE(output.find("1 entries verified"), std::string::npos) << c.what << "\n" << output;
+    EXPECT_EQ(output.find("the setup cannot run") == std::string::npos, c.sound) << c.what << "\n" << output;
+  }
+}
+
+}  // namespace
