@@ -281,8 +281,7 @@ void CheckInstallResults(const std::vector<std::string>& names, bool exeFromInfo
     Add(issues, kWarning, "", "there is no UnInst.exe: the setup program will register no uninstaller");
 }
 
-void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size,
-                    const std::vector<std::string>& names, std::vector<PayloadIssue>& issues) {
+void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size, std::vector<PayloadIssue>& issues) {
   const std::string text = Text(data, size);
   for (const SetupInfoKey& k : kSetupInfoKeys) {
     std::string value;
@@ -320,16 +319,48 @@ void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size,
               value.substr(0, width) + "\")");
       continue;
     }
-    if (key == "Exe" && !value.empty()) {
-      bool found = false;
-      for (const std::string& n : names)
-        if (Folded(PayloadBaseName(n)) == Folded(value)) found = true;
-      if (!found)
-        Add(issues, kWarning, name,
-            "\"Exe\" names \"" + value + "\", but no entry of that name is in the payload: the shortcuts "
-            "would point to a missing program");
-    }
   }
+}
+
+ProductFacts ReadPayloadFacts(const std::vector<std::string>& names, const std::map<std::string, std::string>& texts) {
+  ProductFacts facts = {};
+  for (const std::string& name : names) {
+    const PayloadRole role = PayloadRoleOf(name);
+    if (role != PayloadRole::kDescription && role != PayloadRole::kSetupInfo) continue;
+    auto it = texts.find(name);
+    const char* text = it == texts.end() ? "" : it->second.c_str();
+    if (role == PayloadRole::kDescription) ReadDescriptionFacts(text, &facts);
+    else ReadSetupInfoFacts(text, &facts);
+  }
+  return facts;
+}
+
+void CheckPayloadFacts(const ProductFacts& facts, const std::vector<std::string>& names,
+                       std::vector<PayloadIssue>& issues) {
+  const std::string group = facts.group, program = facts.mainProgram, windowClass = WatchedWindowClass(facts);
+  if (!IsSingleSafeNarrowName(facts.group))
+    Add(issues, kError, "",
+        "the group name \"" + group + "\" is not a single folder name (no \\ or /, not . or .., no device "
+        "name, no reserved or control character, no dot or space at its end): the setup program would "
+        "create its folder, links and registry key elsewhere");
+  if (!IsSingleSafeNarrowName(facts.mainProgram)) {
+    Add(issues, kError, "",
+        "\"Exe\" names \"" + program + "\", which is not a plain file name: the shortcuts would start a "
+        "program outside the installation");
+  } else if (!program.empty()) {
+    bool found = false;
+    for (const std::string& n : names)
+      if (!IsNeverInstalled(Wide(PayloadBaseName(n)).c_str()) && Folded(PayloadBaseName(n)) == Folded(program))
+        found = true;
+    if (!found)
+      Add(issues, kError, "",
+          "\"Exe\" names \"" + program + "\", but no entry of that name is in the payload: the shortcuts "
+          "would start a missing program");
+  }
+  if (IsSystemWindowClass(windowClass.c_str()))
+    Add(issues, kError, "",
+        "the window class \"" + windowClass + "\" (\"Class\", else the group name) is one of the system's own: "
+        "the setup program and the uninstaller would close windows of the system (give another \"Class\")");
 }
 
 void CheckDescription(const std::string& name, const uint8_t* data, size_t size, bool groupFromInfo,

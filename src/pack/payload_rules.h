@@ -19,8 +19,11 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
+
+#include "payload/product_facts.h"
 
 enum class PayloadIssueLevel { kWarning, kError };
 
@@ -51,10 +54,19 @@ void CheckPayloadNames(const std::vector<std::string>& names, std::vector<Payloa
 // scan pass could not hold in memory.
 void CheckPayloadSize(const std::string& name, uint64_t size, std::vector<PayloadIssue>& issues);
 
-// Checks of an ".INF" entry's content against the setup's reading of it. `names` are all
-// entry names (for the "Exe" value).
-void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size,
-                    const std::vector<std::string>& names, std::vector<PayloadIssue>& issues);
+// Checks of an ".INF" entry's content against the setup's reading of it: keys the setup would
+// miss or read elsewhere, values it would cut.
+void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size, std::vector<PayloadIssue>& issues);
+
+// The product facts the setup will read from the description entries (`texts`, by name), in
+// archive order as the scan pass reads them.
+ProductFacts ReadPayloadFacts(const std::vector<std::string>& names, const std::map<std::string, std::string>& texts);
+
+// The facts against the setup's rule (payload/product_facts.h), as errors: a group that is not
+// a single folder name, an "Exe" that is not a plain file name or names no entry of the
+// payload, a window class of the system's own.
+void CheckPayloadFacts(const ProductFacts& facts, const std::vector<std::string>& names,
+                       std::vector<PayloadIssue>& issues);
 
 // Checks of the product description: a product name that will be cut when it becomes the
 // group name (unless the ".INF" gives "Group").

@@ -2,11 +2,11 @@
 #include "pack/removal_plan.h"
 
 #include <algorithm>
-#include <cstring>
 #include <set>
 
 #include "pack/payload_rules.h"
 #include "payload/entry_rules.h"
+#include "payload/product_facts.h"
 #include "payload/text_rules.h"
 #include "uninstall/removal_record.h"
 
@@ -18,41 +18,16 @@ std::u16string Widened(const std::string& text) {
   return wide;
 }
 
-int KeyWidth(const char* key) {
-  for (const SetupInfoKey& k : kSetupInfoKeys)
-    if (std::strcmp(k.key, key) == 0) return k.width;
-  return 0;
-}
-
-// A key's value as the setup keeps it; the field keeps what it held when the key is absent.
-void ReadKey(const std::string& text, const char* key, std::string& field) {
-  int length = 0;
-  const char* value = FindSetupInfoValue(text.c_str(), key, &length);
-  if (!value) return;
-  field.assign(value, size_t(std::min(length, KeyWidth(key))));
-}
-
 }  // namespace
 
 InstallPlan PredictInstallation(const std::vector<std::string>& names, const std::map<std::string, std::string>& texts) {
   InstallPlan plan;
+  const ProductFacts facts = ReadPayloadFacts(names, texts);
+  plan.productId = facts.productId;
+  plan.group = facts.group;
+  plan.windowClass = WatchedWindowClass(facts);
+  plan.mainProgram = facts.mainProgram;
   std::set<std::string> seen;  // base names with ASCII letters folded, as the setup compares
-  for (const std::string& name : names) {
-    const PayloadRole role = PayloadRoleOf(name);
-    auto it = texts.find(name);
-    const std::string text = it == texts.end() ? std::string() : it->second;
-    if (role == PayloadRole::kDescription && plan.group.empty()) {
-      DescriptionLine line;
-      ReadDescriptionLine(text.c_str(), &line);
-      plan.group.assign(line.product, std::min<size_t>(std::strlen(line.product), kRemovalGroupWidth));
-    } else if (role == PayloadRole::kSetupInfo) {
-      ReadKey(text, "ID", plan.productId);
-      ReadKey(text, "Group", plan.group);
-      ReadKey(text, "Class", plan.windowClass);
-      ReadKey(text, "Exe", plan.mainProgram);
-    }
-  }
-  if (plan.windowClass.empty()) plan.windowClass = plan.group;
   bool mainFromEntries = plan.mainProgram.empty();
   for (const std::string& name : names) {
     const std::string base = PayloadBaseName(name);

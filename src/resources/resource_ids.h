@@ -29,6 +29,7 @@
 #define KORV_TEXT_GERMAN 2002              /* built-in language item "DE" */
 #define KORV_TEXT_INSTALLED 3000           /* follows the group name in the success message */
 #define KORV_TEXT_BROKEN_FILE 3001         /* a damaged payload, or any failure but a file not made */
+#define KORV_TEXT_WINDOWS_FOLDER 3002      /* a destination in the Windows folder is refused */
 
 #ifndef RC_INVOKED
 /* The controls by the names the UI driver accepts in place of their numbers. */

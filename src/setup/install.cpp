@@ -211,7 +211,8 @@ void RegisterInstallation(WindowHandle dialog, InstallContext& context, const ch
     RegisterUninstall({path, context.destination, program, context.installedBytes});
   }
   if (!context.mainProgram[0]) return;
-  if (DialogIsChecked(dialog, kControlProgramGroup)) CreateProgramGroup(dialog, &context);
+  // The uninstall entry, when there is one, records whether the group's folder is ours.
+  if (DialogIsChecked(dialog, kControlProgramGroup)) RecordCreatedProgramGroup(CreateProgramGroup(dialog, &context));
   if (DialogIsChecked(dialog, kControlDesktopIcon)) CreateDesktopLink(program, group);
   if (DialogIsChecked(dialog, kControlQuickLaunch)) CreateQuickLaunchLink(program, group);
 }
@@ -231,13 +232,17 @@ void ShowInstalledMessage(WindowHandle dialog, const char16_t* group) {
 
 int RunInstall(WindowHandle dialog) {
   InstallRun run = {};
-  AnsiToWide(gSetupState->groupName, run.group, kPayloadNameCapacity);
+  AnsiToWide(gSetupState->facts.group, run.group, kPayloadNameCapacity);
   InstallContext context = {};
   context.dialog = dialog;
-  AnsiToWide(gSetupState->mainProgram, context.mainProgram, kPayloadNameCapacity);
+  AnsiToWide(gSetupState->facts.mainProgram, context.mainProgram, kPayloadNameCapacity);
   // The edit field holds at most 257 characters, so the base name and a separator still fit.
   DialogGetItemText(dialog, kControlDestination, context.destination, 258);
   if (!context.destination[0]) return -1;  // nothing to do, and nothing shown
+  if (IsInsideWindowsFolder(context.destination)) {
+    ShowTextMessage(dialog, kTextWindowsFolder, gSetupState->modulePath, kMbIconHand);
+    return -1;  // the dialog stays open for another folder
+  }
 
   run.cursor = ShowWaitCursor();
   SuppressCriticalErrorBoxes();

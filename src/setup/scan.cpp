@@ -1,10 +1,12 @@
 // The scan pass, and what it makes of the two description formats: the state's product
-// fields, the window title and the title static. How the formats are read is one of the
-// payload rules (payload/text_rules.h), which setuptool pack predicts from as well.
+// facts, the window title and the title static. How the formats are read, and the rule the
+// facts must pass, are payload rules (payload/product_facts.h), which setuptool pack and the
+// uninstaller's record apply as well.
 #include "setup/scan.h"
 
 #include "archive/extract.h"
 #include "localisation/language_files.h"
+#include "payload/product_facts.h"
 #include "payload/text_rules.h"
 #include "resources/resource_ids.h"
 #include "setup/entry_names.h"
@@ -17,11 +19,23 @@ namespace {
 constexpr int kTitleControl = KORV_CONTROL_TITLE;
 constexpr int kTitleCapacity = 512;
 
+// The product facts against their rule, the group and the main program also as the system
+// will see them: converted from the code page, where an undefined byte shows.
+bool FactsAreSound(const ProductFacts& facts) {
+  if (CheckProductFacts(facts) != kFactsSound) return false;
+  char16_t name[kNameCapacity];
+  AnsiToWide(facts.group, name, kNameCapacity);
+  if (!IsSingleSafeName(name)) return false;
+  AnsiToWide(facts.mainProgram, name, kNameCapacity);
+  return IsSingleSafeName(name);
+}
+
 }  // namespace
 
 int ScanPayload(WindowHandle dialog) {
   gSetupState->unsafeEntries = 0;
   int result = ExtractArchive(gSetupState->modulePath, ScanCallback, dialog);
+  if (result == 0 && !FactsAreSound(gSetupState->facts)) ++gSetupState->unsafeEntries;
   if (result == 0 && gSetupState->unsafeEntries > 0) result = kScanUnsafeName;
   return result;
 }
@@ -64,27 +78,14 @@ int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialo
   return 0;
 }
 
-void ParseSetupInfo(const char* text) {
-  if (!text) return;
-  char* const fields[kSetupInfoKeyCount] = {gSetupState->productId, gSetupState->groupName,
-                                            gSetupState->windowClass, gSetupState->mainProgram,
-                                            gSetupState->publisher};
-  for (int k = 0; k < kSetupInfoKeyCount; ++k) {
-    int length = 0;
-    const char* value = FindSetupInfoValue(text, kSetupInfoKeys[k].key, &length);
-    if (!value) continue;  // absent: the field keeps what it held
-    if (length > kSetupInfoKeys[k].width) length = kSetupInfoKeys[k].width;
-    for (int i = 0; i < length; ++i) fields[k][i] = value[i];
-    fields[k][length] = 0;
-  }
-}
+void ParseSetupInfo(const char* text) { ReadSetupInfoFacts(text, &gSetupState->facts); }
 
 void ApplyDescription(WindowHandle dialog, const char* text) {
   if (!text) return;
-  DescriptionLine line;
-  ReadDescriptionLine(text, &line);
-  const char* product = line.product;
-  const char* version = line.version;
+  // The state keeps the version for the uninstall entry; the group name defaults to the product name.
+  ReadDescriptionFacts(text, &gSetupState->facts);
+  const char* product = gSetupState->facts.product;
+  const char* version = gSetupState->facts.version;
   // Window title: the current title, a space, the name, a space and the version.
   char16_t title[kTitleCapacity];
   WindowGetText(dialog, title, kTitleCapacity);
@@ -100,11 +101,4 @@ void ApplyDescription(WindowHandle dialog, const char* text) {
   AppendAnsiAsWide(version, heading, kTitleCapacity);
   if (void* font = CreateTitleFont()) DialogSetItemFont(dialog, kTitleControl, font);
   DialogSetItemText(dialog, kTitleControl, heading);
-  // The version is kept for the uninstall entry; the group name defaults to the product name.
-  gSetupState->version[0] = 0;
-  AppendTextNarrow(version, gSetupState->version, int(sizeof gSetupState->version));
-  if (!gSetupState->groupName[0]) {
-    gSetupState->groupName[0] = 0;
-    AppendTextNarrow(product, gSetupState->groupName, 32);
-  }
 }

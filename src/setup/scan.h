@@ -12,12 +12,13 @@
 // name, is one of the payload rules (payload/entry_rules.h).
 
 // Result of a scan pass whose archive was intact but named an entry that cannot be installed
-// safely (the same code as a checksum mismatch: the payload is damaged).
+// safely, or gave product facts that break their rule (the same code as a checksum
+// mismatch: the payload is damaged).
 constexpr int kScanUnsafeName = 3;
 
 // Runs the scan pass over the archive at the module path with the dialog as callback value.
 // Returns the run's result, or kScanUnsafeName when the run succeeded but an entry name was
-// unsafe.
+// unsafe or the product facts break their rule.
 int ScanPayload(WindowHandle dialog);
 // The scan pass's ExtractCallback; always 0.
 int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialog);

@@ -71,15 +71,13 @@ void InitSetupDialog(WindowHandle dialog) {
 
   int scan = ScanPayload(dialog);
 
-  if (!gSetupState->windowClass[0]) {
-    AppendTextNarrow(gSetupState->groupName, gSetupState->windowClass,
-                     int(sizeof gSetupState->windowClass));
-  }
+  ProductFacts& facts = gSetupState->facts;
+  if (!facts.windowClass[0]) AppendTextNarrow(facts.group, facts.windowClass, int(sizeof facts.windowClass));
   // Running copies are closed only for a payload that will be installed: a damaged download
   // leaves the user's programs alone.
-  if (scan == 0 && gSetupState->windowClass[0]) {
+  if (scan == 0 && facts.windowClass[0]) {
     gWatchedClass[0] = 0;
-    AppendTextNarrow(gSetupState->windowClass, gWatchedClass, int(sizeof gWatchedClass));
+    AppendTextNarrow(facts.windowClass, gWatchedClass, int(sizeof gWatchedClass));
     StartDetachedThread(CloseRunningInstances, gWatchedClass);
   }
 

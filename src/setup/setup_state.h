@@ -5,21 +5,19 @@
 // the ANSI code page; every user converts them to wide text with that code page.
 #pragma once
 #include "localisation/language_table.h"
+#include "payload/product_facts.h"
 
 struct SetupState {
   void* icon;                        // icon resource 1, the dialog's class icon
   char languageCode[4];              // "US", "DE" or "IT", chosen once at start-up
   const LanguageTable* languageTable;  // every text lookup uses this table (not owned)
-  char productId[4];                 // "ID": names the remembered-destination registry value
-  char groupName[32];                // "Group", else the product name from FILE_ID.DIZ
-  char windowClass[32];              // "Class", else a copy of the group name
-  char mainProgram[32];              // "Exe": file name the shortcuts start
-  char publisher[64];                // "Publisher": the uninstall entry's publisher; empty = ours
-  char version[32];                  // the version of FILE_ID.DIZ's first line, or empty
+  ProductFacts facts;                // from the .INF and FILE_ID.DIZ; the window class becomes
+                                     // a copy of the group name when the .INF gives none
   char16_t languageFilePrefix[32];   // from the first .LNG entry (its base name less 7 characters)
   char16_t modulePath[260];          // the program's own file, which is also the payload archive
   int unsafeEntries;                 // entries seen by the scan pass whose names cannot be
-                                     // installed safely; any makes the payload damaged
+                                     // installed safely; any makes the payload damaged, and so
+                                     // do product facts that break their rule
 };
 
 // The one global reference; set by the entry for the whole run.

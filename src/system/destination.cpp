@@ -3,6 +3,7 @@
 
 #include "setup/setup_state.h"
 #include "system/platform.h"
+#include "system/shortcuts.h"
 #include "system/text.h"
 #include "system/ui.h"
 
@@ -30,7 +31,68 @@ void ReadRegistryText(RegistryRoot root, const char16_t* key, const char16_t* na
 namespace {
 
 void ProductIdWide(char16_t* id) {
-  AnsiToWide(gSetupState ? gSetupState->productId : nullptr, id, kProductIdCapacity);
+  AnsiToWide(gSetupState ? gSetupState->facts.productId : nullptr, id, kProductIdCapacity);
+}
+
+
+// A path made absolute, with backslashes, without the "\\?\" prefix of long names and without
+// separators at its end (but a drive root's).
+void Normalised(const char16_t* path, char16_t* out) {
+  char16_t text[kPathCapacity];
+  CopyText(path, text, kPathCapacity);
+  const char16_t* from = text;
+  if ((text[0] == u'\\' || text[0] == u'/') && (text[1] == u'\\' || text[1] == u'/') &&
+      (text[2] == u'?' || text[2] == u'.') && (text[3] == u'\\' || text[3] == u'/'))
+    from = text + 4;
+  CopyText(from, out, kPathCapacity);
+  MakeFullPath(out);
+  int n = TextLength(out);
+  for (int i = 0; i < n; ++i)
+    if (out[i] == u'/') out[i] = u'\\';
+  while (n > 3 && out[n - 1] == u'\\') out[--n] = 0;
+}
+
+// Whether `path` is `folder` or lies inside it, ASCII letter case ignored.
+bool IsWithin(const char16_t* path, const char16_t* folder) {
+  if (!folder[0]) return false;
+  int i = 0;
+  for (; folder[i]; ++i) {
+    char16_t a = path[i], b = folder[i];
+    if (a >= u'a' && a <= u'z') a = char16_t(a - 32);
+    if (b >= u'a' && b <= u'z') b = char16_t(b - 32);
+    if (a != b) return false;
+  }
+  return folder[i - 1] == u'\\' || path[i] == 0 || path[i] == u'\\';
+}
+
+bool HasDotComponent(const char16_t* path) {
+  for (int i = 0; path[i]; ++i) {
+    const bool start = i == 0 || path[i - 1] == u'\\' || path[i - 1] == u'/';
+    if (!start || path[i] != u'.') continue;
+    const int next = path[i + 1] == u'.' ? i + 2 : i + 1;
+    if (path[next] == 0 || path[next] == u'\\' || path[next] == u'/') return true;
+  }
+  return false;
+}
+
+// Whether a component of the path that exists is a link or junction, which could lead the
+// folder anywhere.
+bool PassesThroughLink(const char16_t* path) {
+  char16_t prefix[kPathCapacity];
+  CopyText(path, prefix, kPathCapacity);
+  for (int n = TextLength(prefix); n > 3; n = StripToFolder(prefix)) {
+    const uint32_t attributes = PlatformGetFileAttributes(prefix);
+    if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeReparsePoint)) return true;
+  }
+  return false;
+}
+
+// The text of a stored value that names a folder, when it may be proposed.
+bool ReadProposable(RegistryRoot root, const char16_t* key, const char16_t* name, char16_t* out, int capacity) {
+  ReadRegistryText(root, key, name, out, capacity);
+  if (out[0] && IsUsableRememberedFolder(out)) return true;
+  out[0] = 0;
+  return false;
 }
 
 }  // namespace
@@ -40,15 +102,32 @@ void ReadProgramFilesDir(char16_t* out, int capacity) {
   ReadRegistryText(RegistryRoot::LocalMachine, kCurrentVersionKey, u"ProgramFilesDir", out, capacity);
 }
 
+bool IsInsideWindowsFolder(const char16_t* path) {
+  char16_t windows[kPathCapacity], normal[kPathCapacity];
+  const uint32_t n = PlatformGetWindowsDirectory(windows, kPathCapacity);
+  if (!path || !path[0] || n == 0 || n >= uint32_t(kPathCapacity)) return false;
+  Normalised(windows, windows);
+  Normalised(path, normal);
+  return IsWithin(normal, windows);
+}
+
+bool IsUsableRememberedFolder(const char16_t* path) {
+  const bool local = path && ((path[0] >= u'A' && path[0] <= u'Z') || (path[0] >= u'a' && path[0] <= u'z')) &&
+                     path[1] == u':' && path[2] == u'\\';
+  return local && !HasDotComponent(path) && !IsInsideWindowsFolder(path) && !PassesThroughLink(path);
+}
+
 void DefaultDestination(char16_t* out, int capacity) {
   if (!out || capacity <= 0) return;
   out[0] = 0;
+  char16_t group[kNameCapacity], key[kLinkCapacity];
+  AnsiToWide(gSetupState ? gSetupState->facts.group : nullptr, group, kNameCapacity);
+  if (UninstallKeyPath(group, key, kLinkCapacity) &&
+      ReadProposable(RegistryRoot::LocalMachine, key, u"InstallLocation", out, capacity))
+    return;
   char16_t id[kProductIdCapacity];
   ProductIdWide(id);
-  if (id[0]) {
-    ReadRegistryText(RegistryRoot::CurrentUser, kRememberedKey, id, out, capacity);
-    if (out[0]) return;  // proposed exactly as remembered
-  }
+  if (id[0] && ReadProposable(RegistryRoot::CurrentUser, kRememberedKey, id, out, capacity)) return;
   ReadProgramFilesDir(out, capacity);
   if (!out[0]) {
     const uint32_t n = PlatformGetEnvironmentVariable(u"ProgramFiles", out, capacity);
@@ -73,7 +152,7 @@ void DefaultDestination(char16_t* out, int capacity) {
   }
   if (!out[0]) return;
   EnsureTrailingSeparator(out, capacity);
-  AppendAnsiAsWide(gSetupState ? gSetupState->groupName : nullptr, out, capacity);
+  AppendAnsiAsWide(gSetupState ? gSetupState->facts.group : nullptr, out, capacity);
 }
 
 void SaveDestination(const char16_t* folder) {

@@ -23,6 +23,7 @@ constexpr uint32_t kErrorAlreadyExists = 183;    // ERROR_ALREADY_EXISTS
 constexpr uint32_t kErrorMoreData = 234;         // ERROR_MORE_DATA
 constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr uint32_t kFileAttributeDirectory = 0x10;
+constexpr uint32_t kFileAttributeReparsePoint = 0x400;  // a symbolic link or junction: not followed
 
 // --- Code-page conversion (MultiByteToWideChar / WideCharToMultiByte, CP_ACP, flags 0) --
 // The source is read up to and including its terminator. At most `room` units are written;
@@ -32,6 +33,8 @@ int PlatformAnsiToWide(const char* source, char16_t* dest, int room);
 int PlatformWideToAnsi(const char16_t* source, char* dest, int room);
 
 // --- Files and folders (kernel32) ------------------------------------------------------
+// GetFileAttributesW: the attributes of the path's last component itself (a link's own,
+// with kFileAttributeReparsePoint), or kInvalidFileAttributes.
 uint32_t PlatformGetFileAttributes(const char16_t* path);
 // GetFullPathNameW: length of the absolute form on success; when it needs more room than
 // `capacity`, the size needed (terminator included) and the buffer is left as it was.

@@ -13,7 +13,7 @@
 
 namespace {
 
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+const char16_t kUninstallKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const char16_t kQuickLaunchTail[] = u"\\Microsoft\\Internet Explorer\\Quick Launch";
 constexpr int kGroupNameCapacity = 32;
 constexpr int kStagedGroupCapacity = 256;
@@ -21,7 +21,7 @@ constexpr int kPublisherCapacity = 64;
 constexpr uint32_t kRegDword = 4;  // REG_DWORD: four bytes, little-endian
 
 void GroupNameWide(char16_t* group) {
-  AnsiToWide(gSetupState ? gSetupState->groupName : nullptr, group, kGroupNameCapacity);
+  AnsiToWide(gSetupState ? gSetupState->facts.group : nullptr, group, kGroupNameCapacity);
 }
 
 void SetText(RegistryKey key, const char16_t* name, const char16_t* text) {
@@ -37,7 +37,7 @@ void SetNumber(RegistryKey key, const char16_t* name, uint32_t number) {
 // displays, each only when the setup knows it.
 void SetDisplayedValues(RegistryKey key, const UninstallRecord& record) {
   char16_t text[kLinkCapacity];
-  AnsiToWide(gSetupState->version, text, kNameCapacity);
+  AnsiToWide(gSetupState->facts.version, text, kNameCapacity);
   // An update over an older installation must not keep what the older one displayed.
   if (text[0]) SetText(key, u"DisplayVersion", text);
   else PlatformRegDeleteValue(key, u"DisplayVersion");
@@ -70,13 +70,19 @@ uint32_t EstimatedSizeKb(uint64_t bytes) {
   return kb > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(kb);
 }
 
+const char16_t kProgramGroupCreatedValue[] = u"ProgramGroupCreated";
+
+bool UninstallKeyPath(const char16_t* group, char16_t* key, int capacity) {
+  CopyText(kUninstallKey, key, capacity);
+  return group && group[0] && AppendText(group, key, capacity) == kTextDone;
+}
+
 void RegisterUninstall(const UninstallRecord& record) {
   char16_t group[kGroupNameCapacity];
   GroupNameWide(group);
   if (!gSetupState || !group[0] || !record.uninstallerPath) return;
   char16_t keyPath[kLinkCapacity];
-  AnsiToWide(kUninstallKey, keyPath, kLinkCapacity);
-  AppendText(group, keyPath, kLinkCapacity);
+  UninstallKeyPath(group, keyPath, kLinkCapacity);
   RegistryKey key = nullptr;
   if (PlatformRegCreateKey(RegistryRoot::LocalMachine, keyPath, kKeyWrite, &key) != 0) return;
   SetText(key, u"DisplayName", group);
@@ -85,7 +91,7 @@ void RegisterUninstall(const UninstallRecord& record) {
   AppendText(u"\"", command, kLinkCapacity);
   SetText(key, u"UninstallString", command);
   char16_t publisher[kPublisherCapacity];
-  AnsiToWide(gSetupState->publisher, publisher, kPublisherCapacity);
+  AnsiToWide(gSetupState->facts.publisher, publisher, kPublisherCapacity);
   SetText(key, u"Publisher", publisher[0] ? publisher : u"Korvane");
   SetDisplayedValues(key, record);
   PlatformRegCloseKey(key);
@@ -149,14 +155,47 @@ void AddGroupEntry(const char16_t* entryName, const char16_t* destination, const
   CreateShellLink(link, target, workingDirectory);
 }
 
-void CreateProgramGroup(WindowHandle dialog, const InstallContext* context) {
+void RecordCreatedProgramGroup(int csidl) {
   char16_t group[kGroupNameCapacity];
   GroupNameWide(group);
-  if (!context || !group[0]) return;
+  char16_t keyPath[kLinkCapacity];
+  RegistryKey key = nullptr;
+  if (!csidl || !UninstallKeyPath(group, keyPath, kLinkCapacity) ||
+      PlatformRegOpenKey(RegistryRoot::LocalMachine, keyPath, kKeyWrite, &key) != 0)
+    return;
+  SetNumber(key, kProgramGroupCreatedValue, uint32_t(csidl));
+  PlatformRegCloseKey(key);
+}
+
+int CreatedProgramGroup(const char16_t* group) {
+  char16_t keyPath[kLinkCapacity];
+  RegistryKey key = nullptr;
+  if (!UninstallKeyPath(group, keyPath, kLinkCapacity) ||
+      PlatformRegOpenKey(RegistryRoot::LocalMachine, keyPath, kKeyRead, &key) != 0)
+    return 0;
+  uint8_t bytes[4] = {};
+  uint32_t size = sizeof bytes, type = 0;
+  const long result = PlatformRegQueryValue(key, kProgramGroupCreatedValue, &type, bytes, &size);
+  PlatformRegCloseKey(key);
+  if (result != 0 || type != kRegDword || size != 4) return 0;
+  return int(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | uint32_t(bytes[3]) << 24);
+}
+
+int CreateProgramGroup(WindowHandle dialog, const InstallContext* context) {
+  char16_t group[kGroupNameCapacity];
+  GroupNameWide(group);
+  if (!context || !group[0]) return 0;
+  int csidl = kFolderCommonPrograms;
   char16_t programs[kPathCapacity];
-  SpecialFolderPath(kFolderCommonPrograms, programs);
-  if (!programs[0]) SpecialFolderPath(kFolderPrograms, programs);
-  if (!programs[0]) return;
+  SpecialFolderPath(csidl, programs);
+  if (!programs[0]) SpecialFolderPath(csidl = kFolderPrograms, programs);
+  if (!programs[0]) return 0;
+  // Whether the setup creates the group's folder is judged where it will stand, so that a
+  // folder built in the staging root and moved onto an existing one does not count.
+  char16_t finalFolder[kPathCapacity];
+  CopyText(programs, finalFolder, kPathCapacity);
+  if (JoinPath(group, finalFolder, kPathCapacity) != kTextDone) return 0;
+  const bool existed = FileExists(finalFolder);
 
   char16_t groupFolder[kPathCapacity];
   char16_t moveTarget[kPathCapacity] = {};
@@ -168,8 +207,9 @@ void CreateProgramGroup(WindowHandle dialog, const InstallContext* context) {
     CopyText(programs, groupFolder, kPathCapacity);
     JoinPath(group, groupFolder, kPathCapacity);
   }
-  if (CreateDirectories(groupFolder) != kCreateDone) return;
+  if (CreateDirectories(groupFolder) != kCreateDone) return 0;
   AddGroupEntry(group, context->destination, context->mainProgram, groupFolder);
   AddGroupEntry(u"Uninstall", context->destination, context->uninstaller, groupFolder);
   if (moveTarget[0]) ShellMove(dialog, groupFolder, moveTarget);
+  return !existed && FileExists(finalFolder) ? csidl : 0;
 }

@@ -48,5 +48,20 @@ void CreateQuickLaunchLink(const char16_t* target, const char16_t* name);
 void AddGroupEntry(const char16_t* entryName, const char16_t* destination, const char16_t* targetFile,
                    const char16_t* groupFolder);
 // The program group in the Start Menu with the main program and the uninstaller; built in the
-// staging root and moved into place when the installation went through it.
-void CreateProgramGroup(WindowHandle dialog, const InstallContext* context);
+// staging root and moved into place when the installation went through it. Returns the CSIDL
+// of the programs folder in which it created the group's folder, or 0 when it created none
+// (a folder of that name was there already, or nothing could be made).
+int CreateProgramGroup(WindowHandle dialog, const InstallContext* context);
+
+// The uninstall entry's value "ProgramGroupCreated" (REG_DWORD): the CSIDL of the programs
+// folder in which the setup created the group's folder. The uninstaller removes that folder,
+// when empty, only where this names it: a folder of that name that was there before the
+// installation (the Start Menu's own "StartUp", a group of another product) stays.
+extern const char16_t kProgramGroupCreatedValue[];
+// Records in the uninstall entry that the group's folder was created in that programs folder.
+void RecordCreatedProgramGroup(int csidl);
+// The programs folder recorded for the group's uninstall entry, or 0 when none is.
+int CreatedProgramGroup(const char16_t* group);
+// HKLM's uninstall key of a group: SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<group>;
+// false when it does not fit.
+bool UninstallKeyPath(const char16_t* group, char16_t* key, int capacity);

@@ -11,7 +11,6 @@
 
 namespace {
 
-const char16_t kUninstallKey[] = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr uint32_t kFileAttributeReadOnly = 0x01;
 constexpr uint32_t kFileAttributeNormal = 0x80;
 constexpr int kCloseRounds = 50;        // 50 rounds of 100 ms: a program that will not close
@@ -83,7 +82,11 @@ void RemoveLink(const char16_t* linkFolder, const char16_t* name, const char16_t
   if (SameFolder(target, installation)) DeleteOutputFile(link);
 }
 
+// The group's folder goes only where the uninstall entry records that the setup created it,
+// and only when nothing else is left in it: a folder that was there before (the Start Menu's
+// "StartUp", another product's group of the same name) stays.
 void RemoveLinks(const char16_t* group, const char16_t* folder) {
+  const int created = CreatedProgramGroup(group);
   const int programFolders[] = {kFolderCommonPrograms, kFolderPrograms};
   for (int csidl : programFolders) {
     char16_t groupFolder[kPathCapacity];
@@ -91,7 +94,7 @@ void RemoveLinks(const char16_t* group, const char16_t* folder) {
     if (!groupFolder[0] || JoinPath(group, groupFolder, kPathCapacity) != kTextDone) continue;
     RemoveLink(groupFolder, group, folder);
     RemoveLink(groupFolder, u"Uninstall", folder);
-    PlatformRemoveDirectory(groupFolder);  // only when nothing else is left in it
+    if (csidl == created) PlatformRemoveDirectory(groupFolder);
   }
   char16_t desktop[kPathCapacity];
   SpecialFolderPath(kFolderDesktop, desktop);
@@ -104,8 +107,7 @@ void RemoveLinks(const char16_t* group, const char16_t* folder) {
 // The uninstall key goes when its uninstaller lies in this folder (the value may be quoted).
 void RemoveUninstallKey(const char16_t* group, const char16_t* folder) {
   char16_t key[kLinkCapacity];
-  CopyText(kUninstallKey, key, kLinkCapacity);
-  if (AppendText(group, key, kLinkCapacity) != kTextDone) return;
+  if (!UninstallKeyPath(group, key, kLinkCapacity)) return;
   char16_t command[kPathCapacity + 2];
   ReadRegistryText(RegistryRoot::LocalMachine, key, u"UninstallString", command, kPathCapacity + 2);
   const char16_t* path = command[0] == u'"' ? command + 1 : command;

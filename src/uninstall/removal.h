@@ -3,7 +3,8 @@
 //     saved keeps the folder, and survives);
 //   - the program group's two links, in the all-users and in the user's Start Menu
 //     programs folder, and the desktop and Quick Launch links named by the group, each
-//     only when it points into this installation folder; the group folder when then empty;
+//     only when it points into this installation folder; the group folder when then empty,
+//     and only when the uninstall entry records that the setup created it;
 //   - the uninstall key, only when its "UninstallString" names this folder, and the
 //     remembered destination value, only when it holds this folder (and their shared key
 //     when no other product's value is left in it); both only when every file went, so that

@@ -6,6 +6,7 @@
 #include "archive/byte_order.h"
 #include "archive/crc32.h"
 #include "payload/entry_rules.h"
+#include "payload/product_facts.h"
 
 namespace {
 
@@ -79,7 +80,12 @@ bool ReadRemovalRecord(const uint8_t* body, uint32_t size, const uint8_t* traile
       !CopyField(body, size, &at, kRemovalClassWidth, record->windowClass) ||
       !CopyField(body, size, &at, kRemovalProgramWidth, record->mainProgram) || size - at < 2)
     return false;
-  if (!record->group[0]) return false;  // the group names the uninstall key and every link
+  // The group names the uninstall key, the program group's folder and every link; the main
+  // program and the window class are what the setup made of the .INF: each passes the rule
+  // the setup applied to it, so that a record made by hand cannot reach further.
+  if (!record->group[0] || !IsSingleSafeNarrowName(record->group) || !IsSingleSafeNarrowName(record->mainProgram) ||
+      IsSystemWindowClass(record->windowClass))
+    return false;
   record->nameCount = Get16(body + at);
   at += 2;
   record->names = body + at;

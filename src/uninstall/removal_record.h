@@ -12,8 +12,9 @@
 //
 // The record comes from a file the user may have altered, so ReadRemovalRecord checks it
 // whole before anything is removed: the trailer and checksum, every length within the body
-// and within its field's width, and every name a plain file name the setup could have
-// written (no folder part, nothing Windows would resolve elsewhere).
+// and within its field's width, every name a plain file name the setup could have written
+// (no folder part, nothing Windows would resolve elsewhere), and the group, main program and
+// window class by the rule the setup applies to them (payload/product_facts.h).
 #pragma once
 #include <cstdint>
 

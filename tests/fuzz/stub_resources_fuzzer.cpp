@@ -1,16 +1,23 @@
 // Fuzz target: the reading of what setuptool pack takes from outside into a stub: an icon
 // file, a resource section and a whole stub image to rewrite. A resource section that reads
-// must read back the same after it is written again; nothing may read out of bounds.
+// must read back the same after it is written again; a stub image, given as it is or built
+// from random sections around a random resource tree, must either be refused by the rewriting
+// or come out as an image the reader accepts, with a resource section that reads; nothing
+// may read or write out of bounds.
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "pack/icon_file.h"
+#include "pack/pe_image.h"
 #include "pack/pe_resources.h"
 #include "pack/stub_resources.h"
 
 namespace {
+
+using Bytes = std::vector<uint8_t>;
 
 bool SameResources(const std::vector<Resource>& a, const std::vector<Resource>& b) {
   if (a.size() != b.size()) return false;
@@ -19,6 +26,56 @@ bool SameResources(const std::vector<Resource>& a, const std::vector<Resource>& 
         a[i].codePage != b[i].codePage || a[i].data != b[i].data)
       return false;
   return true;
+}
+
+uint32_t Take(const uint8_t*& data, size_t& size, uint32_t range) {
+  uint32_t v = 0;
+  for (int i = 0; i < 2 && size > 0; ++i, ++data, --size) v = v << 8 | *data;
+  return range ? v % range : v;
+}
+
+// An x86 program image with its headers in the first 0x200 bytes and up to four sections
+// whose places, sizes and addresses the input chooses; the one that the resource directory
+// names gets the rest of the input as its bytes.
+Bytes ImageOf(const uint8_t* data, size_t size) {
+  const uint32_t count = 1 + Take(data, size, 4), resources = Take(data, size, count);
+  Bytes b(0x200, 0);
+  b[0] = 'M', b[1] = 'Z', b[0x3C] = 0x40, b[0x40] = 'P', b[0x41] = 'E';
+  auto put32 = [&b](size_t at, uint32_t v) { for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i)); };
+  b[0x44] = 0x4C, b[0x45] = 0x01, b[0x46] = uint8_t(count), b[0x54] = 224, b[0x56] = 0x02;
+  b[0x58] = 0x0B, b[0x59] = 0x01;
+  put32(0x58 + 32, 0x1000), put32(0x58 + 36, 0x200), put32(0x58 + 60, Take(data, size, 0x400));
+  put32(0x58 + 56, Take(data, size, 0) << 4), put32(0x58 + 92, 16);
+  for (uint32_t i = 0; i < count; ++i) {
+    const size_t row = 0x58 + 224 + 40 * i;
+    const uint32_t va = Take(data, size, 0) << 4, vsize = Take(data, size, 0x4000);
+    const uint32_t raw = Take(data, size, 0x4000), rawSize = Take(data, size, 0x4000);
+    put32(row + 8, vsize), put32(row + 12, va), put32(row + 16, rawSize), put32(row + 20, raw);
+    if (i == resources) put32(0x58 + 96 + 16, va), put32(0x58 + 96 + 20, vsize);
+    if (i == resources + 1) put32(0x58 + 96 + 40, va), put32(0x58 + 96 + 44, 8);
+    if (b.size() < size_t(raw) + rawSize) b.resize(size_t(raw) + rawSize, 0);
+    if (i == resources) std::memcpy(b.data() + raw, data, std::min<size_t>(size, rawSize));
+  }
+  return b;
+}
+
+void RewriteStub(Bytes image, const std::vector<IconImage>* icon) {
+  StubResources replace;
+  replace.icon = icon;
+  const Bytes record(8, 0);
+  replace.versionRecord = &record;
+  std::string error;
+  if (!ReplaceStubResources(image, replace, &error)) return;
+  PeLayout layout;
+  if (!ReadPeLayout(image.data(), image.size(), &layout)) std::abort();
+  const PeDirectory directory = GetPeDirectory(image.data(), layout, kPeDirectoryResources);
+  for (const PeSection& s : layout.sections) {
+    if (s.virtualAddress != directory.address) continue;
+    std::vector<Resource> resources;
+    if (s.rawSize < directory.size ||
+        !ReadResourceSection(image.data() + s.rawOffset, directory.size, s.virtualAddress, &resources, &error))
+      std::abort();
+  }
 }
 
 }  // namespace
@@ -32,22 +89,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t rva = 0x13000;
   std::vector<Resource> resources;
   if (ReadResourceSection(data, size, rva, &resources, &error)) {
-    const std::vector<uint8_t> written = WriteResourceSection(resources, rva);
+    const Bytes written = WriteResourceSection(resources, rva);
     std::vector<Resource> again;
     // Written in the loader's order, so compare against a section written from that order.
     if (!ReadResourceSection(written.data(), written.size(), rva, &again, &error)) std::abort();
-    const std::vector<uint8_t> rewritten = WriteResourceSection(again, rva);
+    const Bytes rewritten = WriteResourceSection(again, rva);
     std::vector<Resource> third;
     if (!ReadResourceSection(rewritten.data(), rewritten.size(), rva, &third, &error) || !SameResources(again, third) ||
         rewritten != written)
       std::abort();
   }
 
-  std::vector<uint8_t> image(data, data + size);
-  StubResources replace;
-  replace.icon = iconRead ? &icon : nullptr;
-  const std::vector<uint8_t> record(8, 0);
-  replace.versionRecord = &record;
-  ReplaceStubResources(image, replace, &error);
+  RewriteStub(Bytes(data, data + size), iconRead ? &icon : nullptr);
+  RewriteStub(ImageOf(data, size), nullptr);
   return 0;
 }

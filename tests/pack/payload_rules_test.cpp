@@ -117,9 +117,9 @@ TEST(PayloadRules, SizesTheSetupCannotHandle) {
   EXPECT_EQ(Count(issues, kWarning, "APP_DE.LNG"), 0u);
 }
 
-std::vector<PayloadIssue> InfIssues(const std::string& text, const Names& names = {"KTool.exe"}) {
+std::vector<PayloadIssue> InfIssues(const std::string& text) {
   std::vector<PayloadIssue> issues;
-  CheckSetupInfo("SETUP.INF", reinterpret_cast<const uint8_t*>(text.data()), text.size(), names, issues);
+  CheckSetupInfo("SETUP.INF", reinterpret_cast<const uint8_t*>(text.data()), text.size(), issues);
   return issues;
 }
 
@@ -152,15 +152,45 @@ TEST(PayloadRules, SetupInfoKeysTheSetupWouldMissAreWarnedAbout) {
   // A space before "=": the key counts as absent.
   issues = InfIssues("Group = Tools\r\n");
   EXPECT_EQ(Count(issues, kWarning, "SETUP.INF"), 1u);
-  // "Exe" names a file that is not in the payload.
-  issues = InfIssues("Exe=Missing.exe\r\n");
-  EXPECT_EQ(Count(issues, kWarning, "SETUP.INF"), 1u);
-  issues = InfIssues("Exe=ktool.EXE\r\n", {"bin\\KTool.exe"});
-  EXPECT_EQ(Count(issues, kWarning, "SETUP.INF"), 0u);
   const std::string group = "Group=Tools\r\n";
   EXPECT_TRUE(SetupInfoSetsGroup(reinterpret_cast<const uint8_t*>(group.data()), group.size()));
   const std::string spaced = "Group =Tools\r\n";
   EXPECT_FALSE(SetupInfoSetsGroup(reinterpret_cast<const uint8_t*>(spaced.data()), spaced.size()));
+}
+
+// Values that would steer the setup outside its folders, or onto the system's windows: a
+// group that is no single folder name (also when the product name stands in for it), an
+// "Exe" that is a path or names no entry, a window class of the system.
+TEST(PayloadRules, ProductFactsThatLeaveTheirFoldersAreRefused) {
+  struct Case {
+    std::string inf, diz;
+    size_t errors;
+  };
+  const Case cases[] = {
+      {"Group=Tool\r\nExe=KTool.exe\r\n", "", 0},
+      {"Group=..\\..\\x\r\n", "", 1},
+      {"Group=..\r\n", "", 1},
+      {"Group=a/b\r\n", "", 1},
+      {"Group=CON\r\n", "", 1},
+      {"Group=Tools*\r\n", "", 1},
+      {"Group=Tools.\r\n", "", 1},
+      {"", "..\\Tool Version 1\r\n", 1},  // the product name becomes the group
+      {"Group=Tool\r\nExe=..\\..\\Windows\\notepad.exe\r\n", "", 1},
+      {"Group=Tool\r\nExe=Missing.exe\r\n", "", 1},
+      {"Group=Tool\r\nExe=ktool.EXE\r\n", "", 0},  // found ignoring case, in any folder
+      {"Group=Tool\r\nExe=SETUP.INF\r\n", "", 1},   // never installed
+      {"Group=Tool\r\nClass=Shell_TrayWnd\r\n", "", 1},
+      {"Group=Tool\r\nClass=#32770\r\n", "", 1},
+      {"Group=progman\r\n", "", 1},  // no "Class": the group name is the class
+      {"Group=Tool\r\nClass=ToolWnd\r\n", "", 0},
+  };
+  const Names names = {"FILE_ID.DIZ", "SETUP.INF", "bin\\KTool.exe"};
+  for (const Case& c : cases) {
+    std::map<std::string, std::string> texts = {{"SETUP.INF", c.inf}, {"FILE_ID.DIZ", c.diz}};
+    std::vector<PayloadIssue> issues;
+    CheckPayloadFacts(ReadPayloadFacts(names, texts), names, issues);
+    EXPECT_EQ(Count(issues, kError, ""), c.errors) << c.inf << c.diz;
+  }
 }
 
 TEST(PayloadRules, InstallsWithoutShortcutsOrUninstallerAreWarnedAbout) {
@@ -254,7 +284,7 @@ namespace {
 // Empty description files (whose buffer may be no buffer at all) are read as empty texts.
 TEST(PayloadRules, EmptyDescriptionFiles) {
   std::vector<PayloadIssue> issues;
-  CheckSetupInfo("SETUP.INF", nullptr, 0, {"a.exe"}, issues);
+  CheckSetupInfo("SETUP.INF", nullptr, 0, issues);
   CheckLanguageFile("APP_FR.LNG", nullptr, 0, issues);
   EXPECT_TRUE(issues.empty());
   CheckDescription("FILE_ID.DIZ", nullptr, 0, false, issues);
@@ -389,17 +419,17 @@ TEST_F(SetupAgreement, WhenPackIsSilentTheSetupReadsTheSetupInfoAsMeant) {
   for (const SetupInfoRow& row : rows) {
     SCOPED_TRACE(row.text);
     // Fields marked "?" show which keys the setup took.
-    char* const fields[] = {state_.productId, state_.groupName, state_.windowClass, state_.mainProgram,
-                            state_.publisher};
+    char* const fields[] = {state_.facts.productId, state_.facts.group, state_.facts.windowClass, state_.facts.mainProgram,
+                            state_.facts.publisher};
     static_assert(sizeof fields / sizeof fields[0] == kSetupInfoKeyCount, "one field per key");
     for (char* f : fields) std::strcpy(f, "?");
     ParseSetupInfo(row.text);
     const std::string text = row.text;
     std::vector<PayloadIssue> issues;
-    CheckSetupInfo("SETUP.INF", Bytes8(text), text.size(), names, issues);
-    EXPECT_EQ(SetupInfoSetsGroup(Bytes8(text), text.size()), std::strcmp(state_.groupName, "?") != 0);
+    CheckSetupInfo("SETUP.INF", Bytes8(text), text.size(), issues);
+    EXPECT_EQ(SetupInfoSetsGroup(Bytes8(text), text.size()), std::strcmp(state_.facts.group, "?") != 0);
     EXPECT_EQ(SetupInfoSetsExe(Bytes8(text), text.size()),
-              std::strcmp(state_.mainProgram, "?") != 0 && state_.mainProgram[0] != 0);
+              std::strcmp(state_.facts.mainProgram, "?") != 0 && state_.facts.mainProgram[0] != 0);
     for (int k = 0; k < kSetupInfoKeyCount; ++k) {
       const std::string meant = row.meant[k] ? row.meant[k] : "?";
       const bool asMeant = meant == fields[k];
@@ -431,14 +461,14 @@ TEST_F(SetupAgreement, WhenPackIsSilentTheTitleAndGroupShowTheProductAsMeant) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.text);
-    state_.groupName[0] = 0;
+    state_.facts.group[0] = 0;
     HostWindowOf(dialog_)->text = u"Setup";
     ApplyDescription(dialog_, row.text.c_str());
     std::vector<PayloadIssue> issues;
     CheckDescription("FILE_ID.DIZ", Bytes8(row.text), row.text.size(), false, issues);
     std::u16string heading;
     for (char c : row.product + " " + row.version) heading.push_back(char16_t(uint8_t(c)));
-    const bool asMeant = row.product == state_.groupName && Text(1001) == heading;
+    const bool asMeant = row.product == state_.facts.group && Text(1001) == heading;
     if (issues.empty()) {
       EXPECT_TRUE(asMeant) << "pack is silent, the setup shows \"" << Utf8(Text(1001)) << "\"";
     }

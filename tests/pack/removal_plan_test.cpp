@@ -68,9 +68,9 @@ TEST_F(RemovalPlanTest, PlanNamesWhatTheSetupInstalls) {
     SCOPED_TRACE(plan.group);
 
     OpenDialog();
-    EXPECT_EQ(plan.group, state_.groupName);
-    EXPECT_EQ(plan.windowClass, state_.windowClass);
-    EXPECT_EQ(plan.productId, state_.productId);
+    EXPECT_EQ(plan.group, state_.facts.group);
+    EXPECT_EQ(plan.windowClass, state_.facts.windowClass);
+    EXPECT_EQ(plan.productId, state_.facts.productId);
     ASSERT_EQ(RunInstall(dialog_), 0);
     const std::u16string destination = u"C:\\Program Files\\" + HostUtf16(plan.group);
     EXPECT_EQ(std::set<std::string>(plan.files.begin(), plan.files.end()), FolderListing(destination));

@@ -245,6 +245,51 @@ TEST_F(RunInstallTest, UncheckedLanguageAndBoxesAreHonoured) {
   EXPECT_EQ(HostMessages()[0].type, 64u);
 }
 
+// A destination typed into the dialog that is the Windows folder, or lies in it, is refused
+// with a message before anything is made; the dialog stays open for another folder.
+TEST_F(RunInstallTest, TheWindowsFolderIsRefusedAsADestination) {
+  WriteProduct();
+  Open();
+  for (const char16_t* typed : {u"C:\\WINDOWS\\system32", u"c:\\windows", u"C:\\Tools\\..\\Windows\\Tool"}) {
+    HostClearMessages();
+    SetDestination(typed);
+    EXPECT_EQ(RunInstall(dialog_), -1) << HostUtf8(typed);
+    ASSERT_EQ(HostMessages().size(), 1u) << HostUtf8(typed);
+    EXPECT_EQ(HostMessages()[0].text,
+              u"Programs cannot be installed into the Windows folder. Please choose another destination folder.");
+    EXPECT_EQ(HostMessages()[0].type, 16u);
+    EXPECT_FALSE(Exists(u"C:\\WINDOWS\\system32\\KTool.exe"));
+    EXPECT_FALSE(Exists(u"C:\\WINDOWS\\KTool.exe"));
+    EXPECT_FALSE(Exists(u"C:\\WINDOWS\\Tool"));
+    EXPECT_FALSE(HostRegistryRead(HostHive::CurrentUser, u"Software\\Korvane", u"TL", nullptr));
+  }
+}
+
+// The uninstall entry records that the setup made the group's folder, and not when a folder
+// of that name was there before.
+TEST_F(RunInstallTest, TheEntryRecordsWhetherTheGroupFolderWasCreated) {
+  const std::u16string key = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tool";
+  WriteProduct();
+  Open();
+  ASSERT_EQ(RunInstall(dialog_), 0);
+  RegistryKey handle = nullptr;
+  ASSERT_EQ(PlatformRegOpenKey(RegistryRoot::LocalMachine, key.c_str(), kKeyRead, &handle), 0);
+  uint8_t csidl[4] = {};
+  uint32_t size = 4, type = 0;
+  EXPECT_EQ(PlatformRegQueryValue(handle, u"ProgramGroupCreated", &type, csidl, &size), 0);
+  PlatformRegCloseKey(handle);
+  EXPECT_EQ(csidl[0], 23);  // the all-users programs folder
+  // Another machine where a folder of the group's name stands in the Start Menu already.
+  PlatformRegDeleteKey(RegistryRoot::LocalMachine, key.c_str());
+  HostRemoveTree(HostNativePath(u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Tool"));
+  CreateDirectories(u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Tool");
+  DialogSetChecked(dialog_, kControlProgramGroup, true);
+  ASSERT_EQ(RunInstall(dialog_), 0);
+  ASSERT_EQ(PlatformRegOpenKey(RegistryRoot::LocalMachine, key.c_str(), kKeyRead, &handle), 0);
+  EXPECT_NE(PlatformRegQueryValue(handle, u"ProgramGroupCreated", &type, csidl, &size), 0);
+  PlatformRegCloseKey(handle);
+}
+
 TEST_F(RunInstallTest, EmptyDestinationDoesNothing) {
   WriteProduct();
   Open();

@@ -110,24 +110,24 @@ TEST_F(SetupFlowTest, InstallationDescriptionKeys) {
       {"empty value", "Group=\r\nID=Q", "Q", "", "", ""},
   };
   for (const Case& c : cases) {
-    std::memset(state_.productId, 0, sizeof state_.productId);
-    std::memset(state_.groupName, 0, sizeof state_.groupName);
-    std::memset(state_.windowClass, 0, sizeof state_.windowClass);
-    std::memset(state_.mainProgram, 0, sizeof state_.mainProgram);
+    std::memset(state_.facts.productId, 0, sizeof state_.facts.productId);
+    std::memset(state_.facts.group, 0, sizeof state_.facts.group);
+    std::memset(state_.facts.windowClass, 0, sizeof state_.facts.windowClass);
+    std::memset(state_.facts.mainProgram, 0, sizeof state_.facts.mainProgram);
     ParseSetupInfo(c.text);
-    EXPECT_STREQ(state_.productId, c.id) << c.why;
-    EXPECT_STREQ(state_.groupName, c.group) << c.why;
-    EXPECT_STREQ(state_.windowClass, c.windowClass) << c.why;
-    EXPECT_STREQ(state_.mainProgram, c.exe) << c.why;
+    EXPECT_STREQ(state_.facts.productId, c.id) << c.why;
+    EXPECT_STREQ(state_.facts.group, c.group) << c.why;
+    EXPECT_STREQ(state_.facts.windowClass, c.windowClass) << c.why;
+    EXPECT_STREQ(state_.facts.mainProgram, c.exe) << c.why;
   }
 }
 
 TEST_F(SetupFlowTest, AbsentKeyKeepsTheEarlierValue) {
-  std::strcpy(state_.groupName, "From DIZ");
+  std::strcpy(state_.facts.group, "From DIZ");
   ParseSetupInfo("ID=AB\r\n");
-  EXPECT_STREQ(state_.groupName, "From DIZ");
+  EXPECT_STREQ(state_.facts.group, "From DIZ");
   ParseSetupInfo("Group=From INF\r\n");
-  EXPECT_STREQ(state_.groupName, "From INF");
+  EXPECT_STREQ(state_.facts.group, "From INF");
 }
 
 TEST_F(SetupFlowTest, ProductDescriptionFirstLine) {
@@ -152,11 +152,11 @@ TEST_F(SetupFlowTest, ProductDescriptionFirstLine) {
   for (const Case& c : cases) {
     dialog_ = HostCreateSetupDialog(nullptr);
     WindowSetText(dialog_, u"Setup");
-    std::memset(state_.groupName, 0, sizeof state_.groupName);
+    std::memset(state_.facts.group, 0, sizeof state_.facts.group);
     ApplyDescription(dialog_, c.text);
     EXPECT_EQ(Title(), c.title) << c.text;
     EXPECT_EQ(Text(kControlTitle), c.heading) << c.text;
-    EXPECT_STREQ(state_.groupName, c.group) << c.text;
+    EXPECT_STREQ(state_.facts.group, c.group) << c.text;
     HostFont* font = static_cast<HostFont*>(HostControl(dialog_, kControlTitle)->font);
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(font->height, -24);
@@ -170,9 +170,9 @@ TEST_F(SetupFlowTest, ProductDescriptionKeepsAnExistingGroupAndWorksWithoutFont)
   HostSetFontAvailable(false);
   dialog_ = HostCreateSetupDialog(nullptr);
   WindowSetText(dialog_, u"Setup");
-  std::strcpy(state_.groupName, "Group");
+  std::strcpy(state_.facts.group, "Group");
   ApplyDescription(dialog_, "Tool Version 1");
-  EXPECT_STREQ(state_.groupName, "Group");
+  EXPECT_STREQ(state_.facts.group, "Group");
   EXPECT_EQ(HostControl(dialog_, kControlTitle)->font, nullptr);
   EXPECT_EQ(Text(kControlTitle), u"Tool 1");
 }
@@ -212,6 +212,38 @@ TEST_F(SetupFlowTest, ScanPayloadResults) {
   EXPECT_EQ(ScanPayload(dialog_), 0) << "the count starts afresh";
 }
 
+// Product facts that would steer the setup outside its folders, or onto the system's
+// windows, make the payload damaged, as pack refuses them.
+TEST_F(SetupFlowTest, FactsThatBreakTheirRuleMakeThePayloadDamaged) {
+  struct Case {
+    const char* inf;
+    const char* diz;
+    int result;
+  };
+  const Case cases[] = {
+      {"Group=Tool\r\nExe=KTool.exe\r\nClass=ToolWnd\r\n", "Tool Version 1\r\n", 0},
+      {"Group=..\\..\\x\r\n", "Tool Version 1\r\n", kScanUnsafeName},
+      {"Group=..\r\n", "Tool Version 1\r\n", kScanUnsafeName},
+      {"Group=CON\r\n", "Tool Version 1\r\n", kScanUnsafeName},
+      {"Group=Tool?\r\n", "Tool Version 1\r\n", kScanUnsafeName},
+      {"Group=T\x81ol\r\n", "Tool Version 1\r\n", kScanUnsafeName},  // undefined in the code page
+      {"ID=TL\r\n", "..\\Tool Version 1\r\n", kScanUnsafeName},  // the product name becomes the group
+      {"Group=Tool\r\nExe=..\\..\\Windows\\notepad.exe\r\n", "", kScanUnsafeName},
+      {"Group=Tool\r\nClass=Shell_TrayWnd\r\n", "", kScanUnsafeName},
+      {"Group=Progman\r\n", "", kScanUnsafeName},  // the group stands in for the class
+  };
+  dialog_ = HostCreateSetupDialog(nullptr);
+  for (const Case& c : cases) {
+    std::memset(&state_.facts, 0, sizeof state_.facts);
+    RarWriter w = StartPayload();
+    w.AddStored("FILE_ID.DIZ", BytesOf(c.diz));
+    w.AddStored("TOOL.INF", BytesOf(c.inf));
+    w.AddStored("KTool.exe", BytesOf("MZ"));
+    WritePayload(w);
+    EXPECT_EQ(ScanPayload(dialog_), c.result) << c.inf << c.diz;
+  }
+}
+
 TEST_F(SetupFlowTest, ScanReadsDescriptionsInArchiveOrder) {
   RarWriter w = StartPayload();
   w.AddStored("FILE_ID.DIZ", BytesOf("Tool Version 2.1\r\n"));
@@ -221,9 +253,9 @@ TEST_F(SetupFlowTest, ScanReadsDescriptionsInArchiveOrder) {
   dialog_ = HostCreateSetupDialog(nullptr);
   WindowSetText(dialog_, u"Setup");
   EXPECT_EQ(ScanPayload(dialog_), 0);
-  EXPECT_STREQ(state_.groupName, "Tool Suite");  // the .INF came after the .DIZ
-  EXPECT_STREQ(state_.productId, "TL");
-  EXPECT_STREQ(state_.mainProgram, "KTool.exe");
+  EXPECT_STREQ(state_.facts.group, "Tool Suite");  // the .INF came after the .DIZ
+  EXPECT_STREQ(state_.facts.productId, "TL");
+  EXPECT_STREQ(state_.facts.mainProgram, "KTool.exe");
   EXPECT_EQ(Title(), u"Setup Tool 2.1");
 }
 

@@ -210,7 +210,7 @@ TEST_F(DialogTest, WatcherSendsDestroyUntilTheWindowIsGone) {
 TEST_F(DialogTest, WindowClassDefaultsToTheGroupName) {
   WindowHandle running = HostAddForeignWindow("Tool", 0);
   OpenProduct();
-  EXPECT_STREQ(state_.windowClass, "Tool");
+  EXPECT_STREQ(state_.facts.windowClass, "Tool");
   EXPECT_EQ(HostJoinThreads(), 1);
   EXPECT_EQ(HostForeignDestroyCount(running), 1);
 }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <string>
 
 #include "machine_fixture.h"
@@ -30,6 +32,67 @@ TEST_F(Destination, RememberedFolderIsProposedAsStored) {
   // Even a folder that no longer exists is proposed, and without the group name.
   HostRegistryWrite(HostHive::CurrentUser, kRememberedKey, u"ABC", u"D:\\Gone\\Tools");
   EXPECT_EQ(Proposal(), u"D:\\Gone\\Tools");
+}
+
+// Any process of the user can write the remembered value while the setup runs elevated: a
+// value that would install into the system's folders, or through a link, is ignored as if
+// none were stored.
+TEST_F(Destination, ARememberedFolderTheUserCouldSteerIsIgnored) {
+  SetProductId("ABC");
+  SetGroup("Example Product");
+  MakeFolder(u"C:\\users");
+  MakeFolder(u"C:\\users\\real");
+  ASSERT_EQ(symlink(HostNativePath(u"C:\\WINDOWS").c_str(), HostNativePath(u"C:\\users\\link").c_str()), 0);
+  struct Case {
+    const char16_t* stored;
+    bool proposed;
+  };
+  const Case cases[] = {
+      {u"D:\\Tools", true},
+      {u"C:\\users\\real\\Tools", true},
+      {u"C:\\WINDOWSX\\Tools", true},  // beside the Windows folder, not in it
+      {u"C:\\WINDOWS\\system32", false},
+      {u"c:\\windows", false},
+      {u"C:/Windows/Temp/x", false},
+      {u"C:\\Program Files\\..\\WINDOWS\\system32", false},
+      {u"\\\\?\\C:\\WINDOWS\\system32", false},
+      {u"\\\\server\\share\\Tools", false},
+      {u"Tools", false},
+      {u"C:Tools", false},
+      {u"C:\\users\\link\\Tools", false},  // a link that leads anywhere
+  };
+  for (const Case& c : cases) {
+    HostRegistryWrite(HostHive::CurrentUser, kRememberedKey, u"ABC", c.stored);
+    EXPECT_EQ(Proposal(), c.proposed ? std::u16string(c.stored) : u"C:\\Program Files\\Example Product")
+        << HostUtf8(c.stored);
+  }
+}
+
+// An update proposes the folder of the uninstall entry, which only an elevated setup writes,
+// before the remembered value.
+TEST_F(Destination, AnUpdateProposesTheFolderOfTheUninstallEntry) {
+  SetProductId("ABC");
+  SetGroup("Example Product");
+  const std::u16string key = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Example Product";
+  HostRegistryWrite(HostHive::CurrentUser, kRememberedKey, u"ABC", u"D:\\Remembered");
+  HostRegistryWrite(HostHive::LocalMachine, key, u"InstallLocation", u"E:\\Installed");
+  EXPECT_EQ(Proposal(), u"E:\\Installed");
+  HostRegistryWrite(HostHive::LocalMachine, key, u"InstallLocation", u"C:\\WINDOWS\\system32");
+  EXPECT_EQ(Proposal(), u"D:\\Remembered");
+}
+
+TEST_F(Destination, TheWindowsFolderIsRecognisedHoweverItIsWritten) {
+  const struct {
+    const char16_t* path;
+    bool inside;
+  } cases[] = {
+      {u"C:\\WINDOWS", true},           {u"c:\\windows\\", true},
+      {u"C:\\Windows\\System32\\x", true}, {u"C:/WINDOWS/Fonts", true},
+      {u"C:\\x\\..\\Windows\\y", true},  {u"\\\\?\\C:\\Windows\\y", true},
+      {u"C:\\WindowsApps", false},       {u"D:\\WINDOWS", false},
+      {u"C:\\Program Files\\Tool", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsInsideWindowsFolder(c.path), c.inside) << HostUtf8(c.path);
 }
 
 TEST_F(Destination, FallsBackThroughEverySource) {

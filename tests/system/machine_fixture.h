@@ -26,8 +26,8 @@ class MachineTest : public ::testing::Test {
     HostRemoveTree(root_);
   }
 
-  void SetGroup(const char* group) { snprintf(state_.groupName, sizeof state_.groupName, "%s", group); }
-  void SetProductId(const char* id) { snprintf(state_.productId, sizeof state_.productId, "%s", id); }
+  void SetGroup(const char* group) { snprintf(state_.facts.group, sizeof state_.facts.group, "%s", group); }
+  void SetProductId(const char* id) { snprintf(state_.facts.productId, sizeof state_.facts.productId, "%s", id); }
 
   static bool Exists(const char16_t* path) {
     struct stat st;

@@ -57,7 +57,7 @@ std::u16string ReadText(const char16_t* name) {
 }
 
 TEST_F(Shortcuts, UninstallEntryHoldsWhatTheListOfInstalledProgramsShows) {
-  snprintf(state_.version, sizeof state_.version, "2.1");
+  snprintf(state_.facts.version, sizeof state_.facts.version, "2.1");
   RegisterUninstall({u"C:\\Program Files\\Example\\UnInst.exe", u"C:\\Program Files\\Example",
                      u"C:\\Program Files\\Example\\Example.exe", 5000});
   EXPECT_EQ(HostRegistryValueNames(HostHive::LocalMachine, kUninstallKey),
@@ -92,8 +92,8 @@ TEST_F(Shortcuts, UninstallEntryLeavesOutWhatTheSetupDoesNotKnow) {
     SCOPED_TRACE(row.publisher);
     for (const char16_t* name : {u"DisplayVersion", u"DisplayIcon"})  // left by the row before
       HostRegistryDeleteValue(HostHive::LocalMachine, kUninstallKey, name);
-    snprintf(state_.publisher, sizeof state_.publisher, "%s", row.publisher);
-    snprintf(state_.version, sizeof state_.version, "%s", row.version);
+    snprintf(state_.facts.publisher, sizeof state_.facts.publisher, "%s", row.publisher);
+    snprintf(state_.facts.version, sizeof state_.facts.version, "%s", row.version);
     RegisterUninstall({u"D:\\Ex\\UnInst.exe", u"D:\\Ex", row.mainProgram, 0});
     EXPECT_EQ(ReadText(u"Publisher"), row.shownPublisher);
     EXPECT_EQ(ReadText(u"DisplayVersion"), row.shownVersion);
@@ -243,6 +243,10 @@ namespace {
 TEST_F(Shortcuts, OnA64BitSystemMachineKeysLandInThe32BitView) {
   HostSetWow64(true);
   SetProductId("ABC");
+  // The program-files folder the setup sees is the 32-bit one.
+  char16_t proposal[kPathCapacity];
+  DefaultDestination(proposal, kPathCapacity);
+  EXPECT_EQ(std::u16string(proposal), u"C:\\Program Files (x86)\\Example Product");
   RegisterUninstall({u"C:\\Program Files (x86)\\Example\\UnInst.exe", u"C:\\Program Files (x86)\\Example", nullptr, 0});
   std::u16string value;
   EXPECT_TRUE(HostRegistryRead(HostHive::LocalMachine,
@@ -250,10 +254,10 @@ TEST_F(Shortcuts, OnA64BitSystemMachineKeysLandInThe32BitView) {
                                u"UninstallString", &value));
   EXPECT_EQ(value, u"\"C:\\Program Files (x86)\\Example\\UnInst.exe\"");
   EXPECT_FALSE(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey));
-  // The program-files folder the setup sees is the 32-bit one; per-user keys are not redirected.
-  char16_t proposal[kPathCapacity];
+  // An update proposes the folder the entry names, read back from the same view; per-user
+  // keys are not redirected.
   DefaultDestination(proposal, kPathCapacity);
-  EXPECT_EQ(std::u16string(proposal), u"C:\\Program Files (x86)\\Example Product");
+  EXPECT_EQ(std::u16string(proposal), u"C:\\Program Files (x86)\\Example");
   SaveDestination(u"D:\\Elsewhere");
   EXPECT_TRUE(HostRegistryRead(HostHive::CurrentUser, u"Software\\Korvane", u"ABC", &value));
 }

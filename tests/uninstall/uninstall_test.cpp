@@ -23,8 +23,9 @@ const std::u16string kDesktop = u"C:\\users\\user\\Desktop";
 const std::u16string kQuickLaunch = u"C:\\users\\user\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch";
 const char* const kRecorded[] = {"KTool.exe", "readme.txt", "APP_FR.LNG", "UnInst.exe"};
 
-std::vector<uint8_t> Record(const char* const* names, int count, const char* group = "Tool") {
-  RemovalRecordFields fields = {"TL", group, "ToolWindow", "KTool.exe", names, count};
+std::vector<uint8_t> Record(const char* const* names, int count, const char* group = "Tool",
+                            const char* windowClass = "ToolWindow", const char* program = "KTool.exe") {
+  RemovalRecordFields fields = {"TL", group, windowClass, program, names, count};
   std::vector<uint8_t> record(RemovalRecordSize(fields));
   record.resize(WriteRemovalRecord(fields, record.data(), uint32_t(record.size())));
   return record;
@@ -179,6 +180,44 @@ TEST_F(UninstallTest, GermanAndItalianSystemsAskInTheirLanguage) {
     HostSetMessageAnswer(7);
     EXPECT_EQ(UninstallMain(), kUninstallDeclined);
     EXPECT_EQ(HostUtf8(LastMessage().c_str()), c.question);
+  }
+}
+
+// The group's folder is the setup's to remove only when the uninstall entry records that the
+// setup created it: the Start Menu's own "StartUp" (or another product's group of the same
+// name) stays, even when empty.
+TEST_F(UninstallTest, OnlyAGroupFolderTheSetupCreatedIsRemoved) {
+  for (const bool created : {true, false}) {
+    SCOPED_TRACE(created ? "recorded as created" : "there before");
+    Install();
+    if (created) {
+      RegistryKey key = nullptr;
+      ASSERT_EQ(PlatformRegOpenKey(RegistryRoot::LocalMachine, kUninstallKey.c_str(), kKeyWrite, &key), 0);
+      const uint8_t csidl[4] = {23, 0, 0, 0};  // the all-users programs folder
+      PlatformRegSetValue(key, u"ProgramGroupCreated", 4, csidl, 4);
+      PlatformRegCloseKey(key);
+    }
+    EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
+    EXPECT_FALSE(Exists(kGroupFolder + u"\\Tool.lnk"));
+    EXPECT_EQ(Exists(kGroupFolder), !created);
+  }
+}
+
+TEST(RemovalRecord, FactsThatLeaveTheirFoldersAreRefused) {
+  struct Case {
+    const char *group, *windowClass, *program;
+  };
+  const Case hostile[] = {
+      {"..\\..\\..\\..\\..\\emptyvictim", "ToolWindow", "KTool.exe"},
+      {"..", "ToolWindow", "KTool.exe"},
+      {"Tool", "Shell_TrayWnd", "KTool.exe"},
+      {"Tool", "#32770", "KTool.exe"},
+      {"Tool", "ToolWindow", "..\\..\\Windows\\notepad.exe"},
+  };
+  for (const Case& c : hostile) {
+    RemovalRecord record;
+    EXPECT_FALSE(ReadBack(Record(kRecorded, 4, c.group, c.windowClass, c.program), &record))
+        << c.group << " " << c.windowClass << " " << c.program;
   }
 }
 

@@ -376,7 +376,7 @@ void CheckShortcuts() {
   CheckLink(link, uninstaller, kDestination);
 
   // The program group built in a staging root and moved into the Start Menu.
-  std::strcpy(gState.groupName, "Korv Staged");
+  std::strcpy(gState.facts.group, "Korv Staged");
   Under(folder, u"Korv Staged", group);
   ShellDeleteTree(group);
   MakeTempFolderName(context.stagingRoot, kPathCapacity);
@@ -388,7 +388,7 @@ void CheckShortcuts() {
   CHECK(!FileExists(link));
   ShellDeleteTree(context.stagingRoot);
   CHECK(!FileExists(context.stagingRoot));
-  std::strcpy(gState.groupName, "Korv Wine Test");
+  std::strcpy(gState.facts.group, "Korv Wine Test");
 }
 
 // ---- Windows that need an answer ---------------------------------------------------------
@@ -515,8 +515,8 @@ int RunGuiChecks() {
 
 int wmain(int argc, wchar_t** argv) {
   gSetupState = &gState;
-  std::strcpy(gState.productId, "KWT");
-  std::strcpy(gState.groupName, "Korv Wine Test");
+  std::strcpy(gState.facts.productId, "KWT");
+  std::strcpy(gState.facts.group, "Korv Wine Test");
 
   if (argc == 3 && !lstrcmpW(argv[1], L"--language")) {
     ChooseLanguageTable();

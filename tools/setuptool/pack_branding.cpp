@@ -5,19 +5,17 @@
 
 #include <cerrno>
 
-#include <algorithm>
 #include <cstdio>
+#include <map>
 
 #include "archive/extract_context.h"
 #include "pack/payload_rules.h"
 #include "pack/stub_resources.h"
 #include "pack/version_record.h"
-#include "payload/text_rules.h"
 #include "terminal_text.h"
 
 namespace {
 
-constexpr int kPublisherWidth = 63;               // characters of "Publisher" kept
 const char kDefaultPublisher[] = "Korvane";
 constexpr uint64_t kLargestIconFile = 256 * 1024;  // more than the stub can carry anyway
 
@@ -42,37 +40,21 @@ std::u16string ToUtf16(const std::string& text, const std::string& encoding) {
   return out;
 }
 
-// The contents of the payload's description files, as the setup program reads them: the
-// product line of FILE_ID.DIZ, and "Publisher" from the last .INF (in archive order) that
-// has it.
-struct ProductFacts {
-  std::string product, version;
-  std::string publisher = kDefaultPublisher;
-};
-
+// The product facts as the setup program reads them from the payload's description files,
+// read from the folder in archive order.
 bool ReadFacts(const ListedFolder& folder, const std::vector<FolderFile>& files, ProductFacts& facts, std::string& error) {
   std::vector<std::string> names;
-  for (const FolderFile& f : files) names.push_back(f.archiveName);
-  SortPayloadNames(names);
-  for (const std::string& name : names) {
-    const PayloadRole role = PayloadRoleOf(name);
+  std::map<std::string, std::string> texts;
+  for (const FolderFile& f : files) {
+    names.push_back(f.archiveName);
+    const PayloadRole role = PayloadRoleOf(f.archiveName);
     if (role != PayloadRole::kDescription && role != PayloadRole::kSetupInfo) continue;
-    const auto file = std::find_if(files.begin(), files.end(), [&](const FolderFile& f) { return f.archiveName == name; });
     std::vector<uint8_t> data;
-    if (!ReadListedFile(folder, *file, data, error, kMemoryEntryLimit - 1)) return false;
-    data.push_back(0);
-    const char* text = reinterpret_cast<const char*>(data.data());
-    if (role == PayloadRole::kDescription) {
-      DescriptionLine line;
-      ReadDescriptionLine(text, &line);
-      facts.product = line.product;
-      facts.version = line.version;
-    } else {
-      int length = 0;
-      if (const char* value = FindSetupInfoValue(text, "Publisher", &length))
-        facts.publisher.assign(value, size_t(std::min(length, kPublisherWidth)));
-    }
+    if (!ReadListedFile(folder, f, data, error, kMemoryEntryLimit - 1)) return false;
+    texts[f.archiveName].assign(data.begin(), data.end());
   }
+  SortPayloadNames(names);
+  facts = ReadPayloadFacts(names, texts);
   return true;
 }
 
@@ -94,7 +76,7 @@ std::vector<VersionField> VersionFields(const BrandingOptions& options, const Pr
   SetField(fields, "ProductVersion", version);
   SetField(fields, "FileVersion", version);
   SetField(fields, "FileDescription", product.empty() ? u"Setup" : product + u" Setup");
-  SetField(fields, "CompanyName", ToUtf16(facts.publisher, ansi));
+  SetField(fields, "CompanyName", ToUtf16(facts.publisher[0] ? facts.publisher : kDefaultPublisher, ansi));
   SetField(fields, "OriginalFilename", ToUtf16(output.substr(output.find_last_of('/') + 1), "UTF-8"));
   for (const auto& [key, value] : options.versionInfo) SetField(fields, key, ToUtf16(value, "UTF-8"));
   return fields;

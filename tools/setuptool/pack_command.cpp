@@ -24,6 +24,7 @@
 #include "pack/rar20_encoder.h"
 #include "pack_branding.h"
 #include "pack_checksum.h"
+#include "pack_facts.h"
 #include "pack_folder.h"
 #include "pack_output.h"
 #include "pack_progress.h"
@@ -306,7 +307,7 @@ void CheckPayload(const PackArguments& args, const std::vector<uint8_t>& stub, u
       if (!ReadListedFile(p.folder, p.files[p.byName[name]], data, error, kMemoryEntryLimit - 1)) continue;
       if (role != PayloadRole::kLanguageFile) p.texts[name].assign(data.begin(), data.end());
       if (role == PayloadRole::kSetupInfo) {
-        CheckSetupInfo(name, data.data(), data.size(), p.names, p.issues);
+        CheckSetupInfo(name, data.data(), data.size(), p.issues);
         groupFromInfo = groupFromInfo || SetupInfoSetsGroup(data.data(), data.size());
         exeFromInfo = exeFromInfo || SetupInfoSetsExe(data.data(), data.size());
       } else if (role == PayloadRole::kLanguageFile) {
@@ -317,6 +318,9 @@ void CheckPayload(const PackArguments& args, const std::vector<uint8_t>& stub, u
     }
   }
   CheckInstallResults(p.names, exeFromInfo, p.issues);
+  const ProductFacts facts = ReadPayloadFacts(p.names, p.texts);
+  CheckPayloadFacts(facts, p.names, p.issues);
+  CheckFactsInCodePage(facts, args.codePage, p.issues);
 }
 
 struct WriteResult {

@@ -64,13 +64,16 @@ uint32_t PlatformGetLastError() { return tLastError; }
 void PlatformSetLastError(uint32_t code) { tLastError = code; }
 
 uint32_t PlatformGetFileAttributes(const char16_t* path) {
-  struct stat st;
-  if (!path || !path[0] || stat(HostNativePath(path).c_str(), &st) != 0) {
+  struct stat st, own;
+  const std::string native = path ? HostNativePath(path) : std::string();
+  if (!path || !path[0] || stat(native.c_str(), &st) != 0) {
     PlatformSetLastError(errno == ENOTDIR ? kErrorPathNotFound : kErrorFileNotFound);
     return kInvalidFileAttributes;
   }
   uint32_t attributes = S_ISDIR(st.st_mode) ? kFileAttributeDirectory : 0x20;  // ARCHIVE
   if (!(st.st_mode & S_IWUSR)) attributes |= 0x01;                            // READONLY
+  // A symbolic link stands for a Windows link or junction, which is a reparse point.
+  if (lstat(native.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) attributes |= kFileAttributeReparsePoint;
   return attributes;
 }
 
