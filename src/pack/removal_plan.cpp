@@ -8,7 +8,7 @@
 #include "payload/entry_rules.h"
 #include "payload/product_facts.h"
 #include "payload/text_rules.h"
-#include "uninstall/removal_record.h"
+#include "payload/removal_record.h"
 
 namespace {
 

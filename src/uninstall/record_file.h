@@ -1,6 +1,6 @@
 // The removal record at the end of an uninstaller's file: read into memory and checked.
 #pragma once
-#include "uninstall/removal_record.h"
+#include "payload/removal_record.h"
 
 struct RecordFile {
   uint8_t* body;  // owned; the record's names point into it

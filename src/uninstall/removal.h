@@ -12,7 +12,7 @@
 // Running copies of the main program are closed first, as the setup's watcher closes them.
 // Everything goes through the platform calls, so the stand-in runs it in tests.
 #pragma once
-#include "uninstall/removal_record.h"
+#include "payload/removal_record.h"
 
 constexpr int kRemovalDone = 0;
 constexpr int kRemovalFilesInUse = 3;

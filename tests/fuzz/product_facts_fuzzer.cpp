@@ -8,7 +8,7 @@
 #include <string>
 
 #include "payload/product_facts.h"
-#include "uninstall/removal_record.h"
+#include "payload/removal_record.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);

@@ -1,5 +1,5 @@
 // The uninstaller on the stand-in: what it removes and what it must leave, the file in use,
-// a second run, the question's answer and a damaged record; and the record's own checks.
+// a second run, the question's answer and a damaged record.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -11,7 +11,7 @@
 #include "system/host/host_dialog.h"
 #include "system/platform.h"
 #include "system/text.h"
-#include "uninstall/removal_record.h"
+#include "payload/removal_record.h"
 #include "uninstall/uninstall_main.h"
 
 namespace {
@@ -29,11 +29,6 @@ std::vector<uint8_t> Record(const char* const* names, int count, const char* gro
   std::vector<uint8_t> record(RemovalRecordSize(fields));
   record.resize(WriteRemovalRecord(fields, record.data(), uint32_t(record.size())));
   return record;
-}
-
-bool ReadBack(const std::vector<uint8_t>& bytes, RemovalRecord* record) {
-  const uint32_t body = uint32_t(bytes.size()) - kRemovalTrailerBytes;
-  return ReadRemovalRecord(bytes.data(), body, bytes.data() + body, record);
 }
 
 class UninstallTest : public ::testing::Test {
@@ -201,49 +196,6 @@ TEST_F(UninstallTest, OnlyAGroupFolderTheSetupCreatedIsRemoved) {
     EXPECT_FALSE(Exists(kGroupFolder + u"\\Tool.lnk"));
     EXPECT_EQ(Exists(kGroupFolder), !created);
   }
-}
-
-TEST(RemovalRecord, FactsThatLeaveTheirFoldersAreRefused) {
-  struct Case {
-    const char *group, *windowClass, *program;
-  };
-  const Case hostile[] = {
-      {"..\\..\\..\\..\\..\\emptyvictim", "ToolWindow", "KTool.exe"},
-      {"..", "ToolWindow", "KTool.exe"},
-      {"Tool", "Shell_TrayWnd", "KTool.exe"},
-      {"Tool", "#32770", "KTool.exe"},
-      {"Tool", "ToolWindow", "..\\..\\Windows\\notepad.exe"},
-  };
-  for (const Case& c : hostile) {
-    RemovalRecord record;
-    EXPECT_FALSE(ReadBack(Record(kRecorded, 4, c.group, c.windowClass, c.program), &record))
-        << c.group << " " << c.windowClass << " " << c.program;
-  }
-}
-
-TEST(RemovalRecord, NamesThatCouldReachAnotherFileAreRefused) {
-  const char* const hostile[] = {"..", "sub\\KTool.exe", "C:x", "CON", "a.txt ", "bad\x01name", ""};
-  for (const char* name : hostile) {
-    const char* names[] = {"KTool.exe", name};
-    RemovalRecord record;
-    EXPECT_FALSE(ReadBack(Record(names, 2), &record)) << name;
-  }
-  const std::vector<uint8_t> sound = Record(kRecorded, 4);
-  RemovalRecord record;
-  ASSERT_TRUE(ReadBack(sound, &record));
-  EXPECT_STREQ(record.group, "Tool");
-  EXPECT_EQ(record.nameCount, 4);
-  char name[kRemovalFileNameWidth + 1];
-  uint32_t offset = 0;
-  for (const char* expected : kRecorded) {
-    ASSERT_TRUE(NextRemovalName(record, &offset, name));
-    EXPECT_STREQ(name, expected);
-  }
-  EXPECT_FALSE(NextRemovalName(record, &offset, name));
-  // A record without a group cannot find its entry or links; one cut short is refused.
-  EXPECT_FALSE(ReadBack(Record(kRecorded, 4, ""), &record));
-  EXPECT_FALSE(ReadRemovalRecord(sound.data() + 1, uint32_t(sound.size()) - 1 - kRemovalTrailerBytes,
-                                 sound.data() + sound.size() - kRemovalTrailerBytes, &record));
 }
 
 }  // namespace

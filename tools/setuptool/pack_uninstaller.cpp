@@ -8,7 +8,7 @@
 #include "pack_stub.h"
 #include "payload/entry_rules.h"
 #include "terminal_text.h"
-#include "uninstall/removal_record.h"
+#include "payload/removal_record.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Reading and writing the removal record (see removal_record.h).
-#include "uninstall/removal_record.h"
+#include "payload/removal_record.h"
 
 #include <cstring>
 
