@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "pack/icon_file.h"
-#include "pack/pe_image.h"
-#include "pack/pe_resources.h"
-#include "pack/stub_resources.h"
+#include "image/icon_file.h"
+#include "image/pe_image.h"
+#include "image/pe_resources.h"
+#include "image/stub_resources.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Reading the publisher's icon file: what is refused, with the reason the publisher is told,
 // and the fields of an image taken from the image when the file leaves them 0.
-#include "pack/icon_file.h"
+#include "image/icon_file.h"
 
 #include <gtest/gtest.h>
 

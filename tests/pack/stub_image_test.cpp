@@ -1,6 +1,6 @@
 // The stub check against hand-made program images: what makes a file unfit to carry the
 // archive, one fault at a time, and the real stub of the build.
-#include "pack/stub_image.h"
+#include "image/stub_image.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The rewriting of a stub's resources against crafted images: a layout that would make the
 // rewriting write outside its buffer, or a resource tree that would make it copy without end,
 // is refused with the image unchanged; a sound image comes out sound, as the reader sees it.
-#include "pack/stub_resources.h"
+#include "image/stub_resources.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <iterator>
 #include <string>
 
-#include "pack/pe_image.h"
-#include "pack/pe_resources.h"
-#include "pack/stub_image.h"
+#include "image/pe_image.h"
+#include "image/pe_resources.h"
+#include "image/stub_image.h"
 #include "pack_test_data.h"
 
 namespace {

@@ -1,14 +1,14 @@
 // The version record: the numeric versions from the version texts publishers write, the
 // limit that keeps every 16-bit length from wrapping, and our reader, which gives back what
 // the writer wrote and refuses records whose lengths do not hold together.
-#include "pack/version_record.h"
+#include "image/version_record.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 
-#include "pack/pe_image.h"
+#include "image/pe_image.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include "archive/extract_context.h"
 #include "pack/payload_rules.h"
-#include "pack/stub_resources.h"
-#include "pack/version_record.h"
+#include "image/stub_resources.h"
+#include "image/version_record.h"
 #include "terminal_text.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "pack/pe_checksum.h"
-#include "pack/pe_image.h"
+#include "image/pe_checksum.h"
+#include "image/pe_image.h"
 #include "terminal_text.h"
 
 bool WriteSetupChecksum(PackOutput& output, const std::vector<uint8_t>& stub, std::string& error) {

@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "pack/payload_rules.h"
-#include "pack/stub_image.h"
+#include "image/stub_image.h"
 #include "pack_folder.h"
 #include "terminal_text.h"
 

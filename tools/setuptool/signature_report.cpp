@@ -16,8 +16,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "pack/pe_checksum.h"
-#include "pack/pe_image.h"
+#include "image/pe_checksum.h"
+#include "image/pe_image.h"
 
 namespace {
 

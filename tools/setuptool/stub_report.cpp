@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "pack/pe_image.h"
+#include "image/pe_image.h"
 
 bool CheckSetupProgram(const ArchiveFile& archive, std::string* problem) {
   ArchiveSummary summary;

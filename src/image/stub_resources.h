@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "pack/icon_file.h"
+#include "image/icon_file.h"
 
 struct StubResources {
   const std::vector<IconImage>* icon = nullptr;          // becomes icon 1, or none: kept

@@ -1,9 +1,9 @@
 // An icon file and its group icon resource (see icon_file.h).
-#include "pack/icon_file.h"
+#include "image/icon_file.h"
 
 #include <cstring>
 
-#include "pack/pe_image.h"
+#include "image/pe_image.h"
 
 namespace {
 

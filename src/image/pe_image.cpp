@@ -1,5 +1,5 @@
 // The headers of a PE image, read and checked (see pe_image.h).
-#include "pack/pe_image.h"
+#include "image/pe_image.h"
 
 #include <algorithm>
 

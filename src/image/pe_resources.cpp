@@ -1,9 +1,9 @@
 // The resource section of a PE image (see pe_resources.h).
-#include "pack/pe_resources.h"
+#include "image/pe_resources.h"
 
 #include <algorithm>
 
-#include "pack/pe_image.h"
+#include "image/pe_image.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The checks of a stub's executable image (see stub_image.h).
-#include "pack/stub_image.h"
+#include "image/stub_image.h"
 
-#include "pack/pe_image.h"
+#include "image/pe_image.h"
 
 namespace {
 

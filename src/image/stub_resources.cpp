@@ -1,10 +1,10 @@
 // The stub's resource section, rewritten (see stub_resources.h).
-#include "pack/stub_resources.h"
+#include "image/stub_resources.h"
 
 #include <algorithm>
 
-#include "pack/pe_image.h"
-#include "pack/pe_resources.h"
+#include "image/pe_image.h"
+#include "image/pe_resources.h"
 
 namespace {
 

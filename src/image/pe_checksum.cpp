@@ -1,5 +1,5 @@
 // The image checksum of a PE file (see pe_checksum.h).
-#include "pack/pe_checksum.h"
+#include "image/pe_checksum.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The version record resource, its writer and its reader (see version_record.h).
-#include "pack/version_record.h"
+#include "image/version_record.h"
 
-#include "pack/pe_image.h"
+#include "image/pe_image.h"
 
 namespace {
 
