@@ -23,6 +23,7 @@
 #include <string>
 
 #include "pack_test_data.h"
+#include "support/pe_image_builder.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -111,7 +112,7 @@ TEST_F(Pack, BareArchiveInTheSetupProgramsOrderThatTestAccepts) {
 
 TEST_F(Pack, SetupProgramIsTheStubFollowedByTheArchive) {
   MakeProduct();
-  const Bytes image = packtest::PeImage(0x1E400);
+  const Bytes image = imagetest::PeImage(0x1E400);
   const std::string stub(image.begin(), image.end());
   std::ofstream(dir_.File("stub.exe"), std::ios::binary) << stub;
   Outcome o = Run("pack " + Product() + " -o '" + Out() + "' --stub '" + dir_.File("stub.exe") + "'");
@@ -142,7 +143,7 @@ TEST_F(Pack, DefaultStubIsSetupExeBesideTheTool) {
   EXPECT_NE(o.err.find("default stub"), std::string::npos) << o.err;
   EXPECT_NE(o.err.find(dir_.File("bin/Setup.exe")), std::string::npos) << o.err;
   EXPECT_FALSE(std::filesystem::exists(Out()));
-  const Bytes image = packtest::PeImage(4096, 'S');
+  const Bytes image = imagetest::PeImage(4096, 'S');
   const std::string stub(image.begin(), image.end());
   std::ofstream(dir_.File("bin/Setup.exe"), std::ios::binary) << stub;
   o = Run("pack " + Product() + " -o '" + Out() + "'", tool);
@@ -397,7 +398,7 @@ TEST_F(Pack, ItsOwnFilesAreNeverPacked) {
 // is refused at once, without reading a FIFO or a device.
 TEST_F(Pack, StubsThatCannotServeAreRefused) {
   MakeProduct();
-  Bytes signedImage = packtest::PeImage(), x64 = packtest::PeImage(), cut = packtest::PeImage();
+  Bytes signedImage = imagetest::PeImage(), x64 = imagetest::PeImage(), cut = imagetest::PeImage();
   signedImage[0x58 + 96 + 32] = 0x10;  // certificate table
   x64[0x44] = 0x64, x64[0x45] = 0x86;
   cut.resize(0x300);
@@ -432,7 +433,7 @@ TEST_F(Pack, StubsThatCannotServeAreRefused) {
 }
 
 TEST_F(Pack, TheBuildsOwnStubServes) {
-  const std::string stub = packtest::BuiltStubPath();
+  const std::string stub = imagetest::BuiltStubPath();
   if (stub.empty()) GTEST_SKIP() << "no build/bin/Setup.exe";
   MakeProduct();
   Outcome o = Run("pack " + Product() + " -o '" + Out() + "' --stub '" + stub + "'");
@@ -444,7 +445,7 @@ TEST_F(Pack, TheBuildsOwnStubServes) {
 // refused, named with its length and the limit, and nothing is written. The length counts
 // UTF-16 units, as the record holds them, not the bytes of the UTF-8 argument.
 TEST_F(Pack, AVersionInfoValueBeyondTheLimitIsRefused) {
-  const std::string stub = packtest::BuiltStubPath();
+  const std::string stub = imagetest::BuiltStubPath();
   if (stub.empty()) GTEST_SKIP() << "no build/bin/Setup.exe";
   MakeProduct();
   struct Case {
@@ -536,7 +537,7 @@ TEST_F(Pack, LinksSpecialFilesAndOddNamesAreNeverPassedOverSilently) {
 // its folder for a link to a folder outside, with content of the same size: the setup must
 // not carry it. pack stops as for an unreadable file, and leaves nothing behind.
 TEST_F(Pack, AFileSwappedForALinkWhilePackingStopsThePack) {
-  const Bytes image = packtest::PeImage(0x1E400);
+  const Bytes image = imagetest::PeImage(0x1E400);
   std::ofstream(dir_.File("stub.exe"), std::ios::binary) << std::string(image.begin(), image.end());
   const std::string outside = dir_.File("outside"), secret = dir_.File("secret.txt");
   std::filesystem::create_directories(outside);
@@ -627,7 +628,7 @@ namespace {
 // Which uninstaller the payload gets: ours with the record of what the setup installs, the
 // product's own, or none; the summary says which, and only without one is it warned about.
 TEST_F(Pack, OurUninstallerUnlessTheProductHasOneOrItIsDeclined) {
-  const Bytes stub = packtest::PeImage(0x600, 'U');
+  const Bytes stub = imagetest::PeImage(0x600, 'U');
   std::ofstream(dir_.File("uninst-stub.exe"), std::ios::binary).write(reinterpret_cast<const char*>(stub.data()),
                                                                       std::streamsize(stub.size()));
   const std::string withStub = " --uninstaller '" + dir_.File("uninst-stub.exe") + "'";

@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "commands.h"
-#include "pack/pack_test_data.h"
 #include "support/command_run.h"
+#include "support/pe_image_builder.h"
 #include "support/rar_writer.h"
 #include "support/temp_dir.h"
 #include "support/tree_snapshot.h"
@@ -361,7 +361,7 @@ void MakeFixture(Fixture& f) {
     std::filesystem::create_directories(path.parent_path());
     ASSERT_TRUE(WriteBytes(path.string(), bytes));
   }
-  const Bytes program = packtest::PeImage(0x1800);  // a sound program image, as a stub is
+  const Bytes program = imagetest::PeImage(0x1800);  // a sound program image, as a stub is
   const std::string image(program.begin(), program.end());
   f.bases.push_back(PackProduct(f.dir, "bare solid archive", {}, ""));
   f.bases.push_back(PackProduct(f.dir, "behind an image, not solid, level 1", {"--no-solid", "--level", "1"}, image));

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "pack/pack_test_data.h"
+#include "support/pe_image_builder.h"
 #include "support/rar_writer.h"
 #include "support/temp_dir.h"
 
@@ -18,7 +18,7 @@ namespace {
 
 using rartest::Bytes;
 
-constexpr size_t kCertificateDirectory = 0x58 + 96 + 4 * 8;  // in packtest::PeImage
+constexpr size_t kCertificateDirectory = 0x58 + 96 + 4 * 8;  // in imagetest::PeImage
 
 void Put32(Bytes& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + size_t(i)] = uint8_t(v >> (8 * i));
@@ -55,7 +55,7 @@ Bytes Entry(const Bytes& certificate, uint16_t revision = 0x0200, uint16_t type 
 // A stub image and an archive from the test writer, ending in its end block.
 Bytes UnsignedSetup() {
   rartest::RarWriter w;
-  w.AddPrefix(packtest::PeImage(0x1000));
+  w.AddPrefix(imagetest::PeImage(0x1000));
   w.AddArchiveStart();
   w.AddStored("readme.txt", rartest::BytesOf("read me"));
   w.AddBlock(kBlockEnd, kBlockSkipIfUnknown);

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "commands.h"
-#include "pack/pack_test_data.h"
 #include "support/command_run.h"
+#include "support/pe_image_builder.h"
 #include "support/rar_writer.h"
 #include "support/temp_dir.h"
 
@@ -23,7 +23,7 @@ void Put32(Bytes& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
 }
 
-constexpr size_t kSectionRow = 0x58 + 224;  // the one section of packtest::PeImage()
+constexpr size_t kSectionRow = 0x58 + 224;  // the one section of imagetest::PeImage()
 
 TEST(StubReport, TestJudgesTheProgramInFrontOfTheArchive) {
   struct Case {
@@ -39,7 +39,7 @@ TEST(StubReport, TestJudgesTheProgramInFrontOfTheArchive) {
   };
   TempDir dir;
   for (const Case& c : cases) {
-    Bytes program = packtest::PeImage(0x800);
+    Bytes program = imagetest::PeImage(0x800);
     c.change(program);
     RarWriter w;
     w.AddPrefix(program);

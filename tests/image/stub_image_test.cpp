@@ -9,12 +9,12 @@
 #include <iterator>
 #include <string>
 
-#include "pack_test_data.h"
+#include "support/pe_image_builder.h"
 
 namespace {
 
-using packtest::Bytes;
-using packtest::PeImage;
+using imagetest::Bytes;
+using imagetest::PeImage;
 
 void Put16(Bytes& b, size_t at, uint32_t v) { b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8); }
 void Put32(Bytes& b, size_t at, uint32_t v) { Put16(b, at, v & 0xFFFF), Put16(b, at + 2, v >> 16); }
@@ -76,7 +76,7 @@ TEST(StubImage, EachFaultIsNamed) {
 
 // The build's own stub, when it has been built.
 TEST(StubImage, TheRealStubPasses) {
-  const std::string path = packtest::BuiltStubPath();
+  const std::string path = imagetest::BuiltStubPath();
   if (path.empty()) GTEST_SKIP() << "no build/bin/Setup.exe";
   std::ifstream in(path, std::ios::binary);
   const Bytes stub((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

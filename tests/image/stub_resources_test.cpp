@@ -12,11 +12,11 @@
 #include "image/pe_image.h"
 #include "image/pe_resources.h"
 #include "image/stub_image.h"
-#include "pack_test_data.h"
+#include "support/pe_image_builder.h"
 
 namespace {
 
-using packtest::Bytes;
+using imagetest::Bytes;
 
 void Put16(Bytes& b, size_t at, uint32_t v) { b[at] = uint8_t(v), b[at + 1] = uint8_t(v >> 8); }
 void Put32(Bytes& b, size_t at, uint32_t v) { Put16(b, at, v & 0xFFFF), Put16(b, at + 2, v >> 16); }
@@ -162,7 +162,7 @@ TEST(StubResources, SharedDirectoriesAndRepeatedDataAreRefused) {
 
 // The build's own stub takes a new version record and stays a sound stub.
 TEST(StubResources, TheRealStubStaysSound) {
-  const std::string path = packtest::BuiltStubPath();
+  const std::string path = imagetest::BuiltStubPath();
   if (path.empty()) GTEST_SKIP() << "no build/bin/Setup.exe";
   std::ifstream in(path, std::ios::binary);
   Bytes stub((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
