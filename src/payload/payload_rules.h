@@ -1,7 +1,6 @@
-// The setup program's conventions for its payload, as the packer needs them: the order of
-// the entries in the archive, and checks that predict what the setup program will do with
-// a product folder, so that a publisher learns about a problem when packing, not when a
-// user installs.
+// What the setup program will do with a product folder, predicted for setuptool pack from the
+// setup program's own rules, so that a publisher learns about a problem when packing, not
+// when a user installs; and the order of the entries in the archive.
 //
 // The setup program reads the archive in order and
 //   - takes the product description from the entry named "FILE_ID.DIZ" (whole name,
@@ -16,6 +15,8 @@
 // Names here are 8-bit text in the archive's code page, folders separated by '\'.
 // Each rule above is the setup program's own code (payload/entry_rules.h, payload/text_rules.h);
 // the checks here say what it means for a publisher, and are stricter where they differ.
+// They live in three files: payload_names.cpp (names and order), payload_texts.cpp (the
+// ".INF", "FILE_ID.DIZ" and language-file texts), payload_stub.cpp (sizes and the stub).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -37,6 +38,10 @@ struct PayloadIssue {
 enum class PayloadRole { kDescription = 0, kSetupInfo = 1, kLanguageFile = 2, kOther = 3 };
 
 PayloadRole PayloadRoleOf(const std::string& name);
+
+// An 8-bit name with each byte widened, as the setup program's name rules (entry_rules.h)
+// take it: every character they single out is ASCII, which the code page maps to itself.
+std::u16string WidenedName(const std::string& name);
 
 // Base name: the text after the last '\' or '/'.
 std::string PayloadBaseName(const std::string& name);

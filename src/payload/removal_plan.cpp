@@ -1,24 +1,13 @@
 // The installation a payload makes, predicted for the removal record (see removal_plan.h).
-#include "pack/removal_plan.h"
+#include "payload/removal_plan.h"
 
 #include <algorithm>
 #include <set>
 
-#include "pack/payload_rules.h"
 #include "payload/entry_rules.h"
+#include "payload/payload_rules.h"
 #include "payload/product_facts.h"
-#include "payload/text_rules.h"
 #include "payload/removal_record.h"
-
-namespace {
-
-std::u16string Widened(const std::string& text) {
-  std::u16string wide;
-  for (unsigned char c : text) wide += char16_t(c);  // every character the rules single out is ASCII
-  return wide;
-}
-
-}  // namespace
 
 InstallPlan PredictInstallation(const std::vector<std::string>& names, const std::map<std::string, std::string>& texts) {
   InstallPlan plan;
@@ -31,7 +20,7 @@ InstallPlan PredictInstallation(const std::vector<std::string>& names, const std
   bool mainFromEntries = plan.mainProgram.empty();
   for (const std::string& name : names) {
     const std::string base = PayloadBaseName(name);
-    const std::u16string wide = Widened(base);
+    const std::u16string wide = WidenedName(base);
     if (IsNeverInstalled(wide.c_str())) continue;
     if (mainFromEntries && !IsUninstallerName(wide.c_str()) && IsMainProgramCandidate(wide.c_str())) {
       plan.mainProgram = base.substr(0, kRemovalProgramWidth);

@@ -9,7 +9,7 @@
 #include <map>
 
 #include "archive/extract_context.h"
-#include "pack/payload_rules.h"
+#include "payload/payload_rules.h"
 #include "image/stub_resources.h"
 #include "image/version_record.h"
 #include "terminal_text.h"

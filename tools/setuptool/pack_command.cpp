@@ -20,7 +20,6 @@
 #include "archive/extract_context.h"
 #include "commands.h"
 #include "pack/archive_writer.h"
-#include "pack/payload_rules.h"
 #include "pack/rar20_encoder.h"
 #include "pack_branding.h"
 #include "pack_checksum.h"
@@ -30,6 +29,7 @@
 #include "pack_progress.h"
 #include "pack_stub.h"
 #include "pack_uninstaller.h"
+#include "payload/payload_rules.h"
 #include "stub_location.h"
 #include "terminal_text.h"
 

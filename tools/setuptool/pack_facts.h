@@ -4,7 +4,7 @@
 #pragma once
 #include <vector>
 
-#include "pack/payload_rules.h"
+#include "payload/payload_rules.h"
 
 // Errors for a group or main program that the code page cannot convert, or that breaks the
 // name rule once converted.

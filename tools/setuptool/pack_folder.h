@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "pack/payload_rules.h"
+#include "payload/payload_rules.h"
 
 // MS-DOS date and time (local time) of a file time, as the archive stores it.
 uint32_t DosTimeOf(time_t t);

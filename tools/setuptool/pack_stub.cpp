@@ -3,7 +3,7 @@
 
 #include <unistd.h>
 
-#include "pack/payload_rules.h"
+#include "payload/payload_rules.h"
 #include "image/stub_image.h"
 #include "pack_folder.h"
 #include "terminal_text.h"

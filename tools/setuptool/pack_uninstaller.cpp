@@ -4,21 +4,19 @@
 #include <sys/stat.h>
 
 #include "archive/rar_format.h"
-#include "pack/removal_plan.h"
 #include "pack_stub.h"
 #include "payload/entry_rules.h"
-#include "terminal_text.h"
+#include "payload/payload_rules.h"
+#include "payload/removal_plan.h"
 #include "payload/removal_record.h"
+#include "terminal_text.h"
 
 namespace {
 
 const char kUninstallerName[] = "UnInst.exe";
 
 bool IsUninstallerEntry(const std::string& archiveName) {
-  const std::string base = PayloadBaseName(archiveName);
-  std::u16string wide;
-  for (unsigned char c : base) wide += char16_t(c);
-  return IsUninstallerName(wide.c_str());
+  return IsUninstallerName(WidenedName(PayloadBaseName(archiveName)).c_str());
 }
 
 }  // namespace

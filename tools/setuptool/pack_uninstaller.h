@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "pack/removal_plan.h"
 #include "pack_folder.h"
+#include "payload/removal_plan.h"
 
 enum class UninstallerSource { kOurs, kProducts, kNone };
 
