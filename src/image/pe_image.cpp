@@ -65,10 +65,12 @@ uint32_t PeAlign(uint32_t value, uint32_t alignment) {
   return (value + alignment - 1) & ~(alignment - 1);
 }
 
+bool BeginsAsPeImage(const uint8_t* bytes, size_t size) { return size >= 2 && bytes[0] == 'M' && bytes[1] == 'Z'; }
+
 PeProblem ReadPeImage(const uint8_t* image, size_t fileSize, PeLayout* layout) {
   *layout = PeLayout();
   const uint64_t size = fileSize;
-  if (size < kMsDosHeaderBytes || image[0] != 'M' || image[1] != 'Z') return PeProblem::kNoMzHeader;
+  if (size < kMsDosHeaderBytes || !BeginsAsPeImage(image, fileSize)) return PeProblem::kNoMzHeader;
   const uint64_t pe = Get32(image + 0x3C);
   if (pe < kMsDosHeaderBytes || pe + 4 + kCoffHeaderBytes > size || Get32(image + pe) != kPeSignature)
     return PeProblem::kNoPeHeader;

@@ -74,7 +74,11 @@ enum class PeProblem {
                        // another in the file or in memory, or lie beyond the image's size
 };
 
+// Whether bytes begin as every program image does, sound or not: with the MS-DOS header's
+// "MZ". What tells a damaged program from bytes that do not claim to be one.
+bool BeginsAsPeImage(const uint8_t* bytes, size_t size);
 // Reads and checks the headers and the section table from the first `size` bytes of a file.
+// This is the one reader of PE headers: whatever else looks at an image takes its layout.
 PeProblem ReadPeImage(const uint8_t* image, size_t size, PeLayout* layout);
 // The same, true when the layout is sound.
 bool ReadPeLayout(const uint8_t* image, size_t size, PeLayout* layout);

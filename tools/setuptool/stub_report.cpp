@@ -14,7 +14,7 @@ bool CheckSetupProgram(const ArchiveFile& archive, std::string* problem) {
     return true;
   std::vector<uint8_t> program(size_t(summary.archiveOffset));
   if (pread(archive.fd, program.data(), program.size(), 0) != ssize_t(program.size())) return true;
-  if (program.size() < 2 || program[0] != 'M' || program[1] != 'Z') return true;
+  if (!BeginsAsPeImage(program.data(), program.size())) return true;
   PeLayout layout;
   const PeProblem found = ReadPeImage(program.data(), program.size(), &layout);
   if (found == PeProblem::kNone) return true;
