@@ -1,13 +1,6 @@
-// Signature, checksum and trailing bytes of a setup (see signature_report.h).
-//
-// The certificate table, from the PE format: the data directory's certificate entry gives
-// its file offset and size. It holds WIN_CERTIFICATE entries, each padded to an 8-byte
-// boundary, whose padded lengths add up to the table's size:
-//   +0 dwLength (32 bits): the entry's bytes, this header included, padding excluded
-//   +4 wRevision (16 bits): 0x0200, WIN_CERT_REVISION_2_0
-//   +6 wCertificateType (16 bits): 2, WIN_CERT_TYPE_PKCS_SIGNED_DATA (Authenticode)
-//   +8 bCertificate: the PKCS#7 SignedData, a DER SEQUENCE (tag 0x30, then its length:
-//      one byte below 0x80, or 0x81 to 0x84 followed by that many bytes of length)
+// Signature, checksum and trailing bytes of a setup (see signature_report.h). What makes a
+// certificate table sound is image knowledge (image/certificate_table.h); this reads the
+// bytes the headers name and says what they are to the publisher.
 #include "signature_report.h"
 
 #include <sys/stat.h>
@@ -16,18 +9,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "image/certificate_table.h"
 #include "image/pe_checksum.h"
 #include "image/pe_image.h"
 
 namespace {
-
-// A signature with its chain of certificates and a time stamp takes some kilobytes, a few
-// nested ones some tens: a table beyond this is no signature, and is not read.
-constexpr uint32_t kLargestCertificateTable = 1 << 20;
-constexpr size_t kCertificateHeader = 8;         // dwLength, wRevision, wCertificateType
-constexpr uint32_t kCertificateRevision = 0x0200;
-constexpr uint32_t kCertificatePkcsSignedData = 2;
-constexpr uint8_t kDerSequence = 0x30;
 
 // The file's image checksum, summed over the whole file.
 uint32_t FileChecksum(int fd, const PeLayout& layout) {
@@ -63,52 +49,6 @@ void AddNonZeroBytes(int fd, int64_t from, int64_t to, StrayBytes* stray) {
   }
 }
 
-// Whether `size` bytes at `p` start with a DER element (tag, definite length, content) that
-// lies within them.
-bool DerElementFits(const uint8_t* p, size_t size) {
-  if (size < 2) return false;
-  uint64_t header = 2, length = p[1];
-  if (length >= 0x80) {
-    const size_t count = length & 0x7F;  // 0: the indefinite length of BER, not DER
-    if (count == 0 || count > 4 || size < 2 + count) return false;
-    header += count, length = 0;
-    for (size_t i = 0; i < count; ++i) length = length << 8 | p[2 + i];
-  }
-  return header + length <= size;
-}
-
-// Why the entry at `at` of the table is not one of signed data, or "" when it is one;
-// `padded` gets its length rounded up to 8 bytes.
-std::string EntryProblem(const std::vector<uint8_t>& table, size_t at, int64_t offset, size_t* padded) {
-  const size_t left = table.size() - at;
-  char why[200];
-  const long long where = static_cast<long long>(offset) + static_cast<long long>(at);
-  const uint32_t length = left >= kCertificateHeader ? PeGet32(table.data() + at) : 0;
-  *padded = (size_t(length) + 7) & ~size_t(7);
-  if (left < kCertificateHeader)
-    std::snprintf(why, sizeof why, "the entry at offset %lld is cut short by the table's end", where);
-  else if (length < kCertificateHeader + 2)  // 2: the least DER element
-    std::snprintf(why, sizeof why, "the entry at offset %lld states %u bytes, too few for signed data", where, length);
-  else if (length > left)
-    std::snprintf(why, sizeof why, "the entry at offset %lld states %u bytes, and %zu are left in the table", where,
-                  length, left);
-  else if (PeGet16(table.data() + at + 4) != kCertificateRevision)
-    std::snprintf(why, sizeof why, "the entry at offset %lld has revision 0x%04x, not 0x0200", where,
-                  PeGet16(table.data() + at + 4));
-  else if (PeGet16(table.data() + at + 6) != kCertificatePkcsSignedData)
-    std::snprintf(why, sizeof why, "the entry at offset %lld is of type %u, not 2 (PKCS#7 signed data)", where,
-                  PeGet16(table.data() + at + 6));
-  else if (table[at + kCertificateHeader] != kDerSequence)
-    std::snprintf(why, sizeof why, "the entry at offset %lld holds no DER SEQUENCE", where);
-  else if (!DerElementFits(table.data() + at + kCertificateHeader, length - kCertificateHeader))
-    std::snprintf(why, sizeof why, "the entry at offset %lld holds a DER SEQUENCE longer than the entry", where);
-  else if (*padded > left)
-    std::snprintf(why, sizeof why, "the entry at offset %lld, padded to 8 bytes, ends beyond the table", where);
-  else
-    return "";
-  return why;
-}
-
 // Why the table that the directory entry names is not a certificate table behind the
 // archive, or "" when it is one.
 std::string CertificateTableProblem(int fd, PeDirectory directory, int64_t archiveEnd, int64_t fileSize) {
@@ -127,19 +67,9 @@ std::string CertificateTableProblem(int fd, PeDirectory directory, int64_t archi
   }
   std::vector<uint8_t> table(directory.size);
   if (pread(fd, table.data(), table.size(), off_t(directory.address)) != ssize_t(table.size())) return "it cannot be read";
-  for (size_t at = 0; at < table.size();) {
-    bool restZero = at > 0;
-    for (size_t i = at; i < table.size() && restZero; ++i) restZero = table[i] == 0;
-    if (restZero) {
-      std::snprintf(why, sizeof why, "its entries end after %zu of its %zu bytes", at, table.size());
-      return why;
-    }
-    size_t padded = 0;
-    const std::string problem = EntryProblem(table, at, directory.address, &padded);
-    if (!problem.empty()) return problem;
-    at += padded;
-  }
-  return "";
+  std::string problem;
+  CheckCertificateTable(table.data(), table.size(), directory.address, &problem);
+  return problem;
 }
 
 }  // namespace
