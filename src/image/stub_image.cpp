@@ -1,7 +1,7 @@
 // The checks of a stub's executable image (see stub_image.h).
 #include "image/stub_image.h"
 
-#include "image/pe_image.h"
+#include <utility>
 
 namespace {
 
@@ -21,10 +21,8 @@ StubImageProblem StubProblemOf(PeProblem problem) {
   return StubImageProblem::kMalformed;
 }
 
-}  // namespace
-
-StubImageProblem CheckStubImage(const uint8_t* image, size_t size) {
-  PeLayout layout;
+// The checks on the bytes; `layout` is theirs when they pass.
+StubImageProblem CheckStubImage(const uint8_t* image, size_t size, PeLayout& layout) {
   const PeProblem problem = ReadPeImage(image, size, &layout);
   // The machine and kind are told before a layout fault, when the headers got that far: they
   // say what the file is.
@@ -38,6 +36,19 @@ StubImageProblem CheckStubImage(const uint8_t* image, size_t size) {
   if (problem != PeProblem::kNone) return StubProblemOf(problem);
   const PeDirectory certificates = GetPeDirectory(image, layout, kPeDirectoryCertificates);
   if (certificates.address != 0 || certificates.size != 0) return StubImageProblem::kSigned;
+  return StubImageProblem::kNone;
+}
+
+}  // namespace
+
+StubImageProblem ReadStubImage(std::vector<uint8_t> bytes, StubImage* stub) {
+  *stub = StubImage();
+  const StubImageProblem problem = CheckStubImage(bytes.data(), bytes.size(), stub->layout);
+  if (problem != StubImageProblem::kNone) {
+    stub->layout = PeLayout();
+    return problem;
+  }
+  stub->bytes = std::move(bytes);
   return StubImageProblem::kNone;
 }
 

@@ -8,10 +8,15 @@
 // finished setup is what gets signed.
 //
 // The image's layout is read and checked by the one PE reader (pe_image.h); this adds what
-// a stub must be beyond a sound image.
+// a stub must be beyond a sound image. setuptool pack reads its stub once, into a StubImage:
+// the bytes with their layout, which the resource rewriting (stub_resources.h) and the
+// checksum of the finished setup use rather than reading the headers again.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "image/pe_image.h"
 
 enum class StubImageProblem {
   kNone = 0,
@@ -25,8 +30,16 @@ enum class StubImageProblem {
   kSigned,            // the certificate table is present
 };
 
-// Checks the whole file image of a would-be stub.
-StubImageProblem CheckStubImage(const uint8_t* image, size_t size);
+// A stub that passed the checks: the whole file's bytes and their layout. Whatever changes
+// the bytes (ReplaceStubResources) leaves `layout` that of the new bytes.
+struct StubImage {
+  std::vector<uint8_t> bytes;
+  PeLayout layout;
+};
+
+// Checks the whole file image of a would-be stub, `bytes`: kNone with `stub` holding them and
+// their layout, else the problem with `stub` empty.
+StubImageProblem ReadStubImage(std::vector<uint8_t> bytes, StubImage* stub);
 
 // What to tell the publisher about a problem, e.g. "is not a 32-bit (x86) program".
 const char* StubImageProblemText(StubImageProblem problem);

@@ -2,6 +2,7 @@
 #include "image/stub_resources.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "image/pe_image.h"
 #include "image/pe_resources.h"
@@ -134,10 +135,10 @@ bool Rebuild(const std::vector<uint8_t>& image, const PeLayout& layout, size_t i
          PePutChecked(out, optional + 56, nextRva);                                   // SizeOfImage
 }
 
-// The rewritten image is read again as any stub is: a sound image whose resource section
-// holds what was written.
-bool RewrittenImageSound(const std::vector<uint8_t>& out, size_t index, const std::vector<uint8_t>& section) {
-  PeLayout layout;
+// The rewritten image is read again: a sound image whose resource section holds what was
+// written. `layout` gets its layout.
+bool RewrittenImageSound(const std::vector<uint8_t>& out, size_t index, const std::vector<uint8_t>& section,
+                         PeLayout& layout) {
   if (!ReadPeLayout(out.data(), out.size(), &layout) || index >= layout.sections.size()) return false;
   const PeSection& rsrc = layout.sections[index];
   const PeDirectory resources = GetPeDirectory(out.data(), layout, kPeDirectoryResources);
@@ -150,13 +151,9 @@ bool RewrittenImageSound(const std::vector<uint8_t>& out, size_t index, const st
 
 }  // namespace
 
-bool ReplaceStubResources(std::vector<uint8_t>& image, const StubResources& replace, std::string* error) {
-  PeLayout layout;
-  const PeProblem problem = ReadPeImage(image.data(), image.size(), &layout);
-  if (problem != PeProblem::kNone) {
-    *error = PeProblemText(problem);
-    return false;
-  }
+bool ReplaceStubResources(StubImage& stub, const StubResources& replace, std::string* error) {
+  const std::vector<uint8_t>& image = stub.bytes;
+  const PeLayout& layout = stub.layout;
   if (layout.symbolTable != 0) {
     *error = "carries a symbol table (link it stripped)";
     return false;
@@ -175,10 +172,13 @@ bool ReplaceStubResources(std::vector<uint8_t>& image, const StubResources& repl
   if (replace.versionRecord) ReplaceVersion(resources, *replace.versionRecord);
   const std::vector<uint8_t> section = WriteResourceSection(resources, rsrc.virtualAddress);
   std::vector<uint8_t> out;
-  if (!Rebuild(image, layout, size_t(index), section, out) || !RewrittenImageSound(out, size_t(index), section)) {
+  PeLayout outLayout;
+  if (!Rebuild(image, layout, size_t(index), section, out) ||
+      !RewrittenImageSound(out, size_t(index), section, outLayout)) {
     *error = "cannot be rewritten into a sound image";
     return false;
   }
-  image.swap(out);
+  stub.bytes.swap(out);
+  stub.layout = std::move(outLayout);
   return true;
 }

@@ -9,18 +9,23 @@
 // its own row in the section table and the base relocation directory change. The image
 // size, the initialised data size and the resource directory follow. The image checksum is
 // left for the finished setup (pe_checksum.h), which is more than the stub.
+//
+// The stub comes with its layout, read once (stub_image.h); the rewritten image is read back
+// by the same reader, which both proves the rewriting sound and gives the stub its new layout.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "image/icon_file.h"
+#include "image/stub_image.h"
 
 struct StubResources {
   const std::vector<IconImage>* icon = nullptr;          // becomes icon 1, or none: kept
   const std::vector<uint8_t>* versionRecord = nullptr;   // becomes the version record, or none
 };
 
-// Rewrites the resources of the stub image in place. False with `error` set (the image
-// unchanged) when its layout is not one this rewriting knows.
-bool ReplaceStubResources(std::vector<uint8_t>& image, const StubResources& replace, std::string* error);
+// Rewrites the resources of the stub in place: its bytes, and its layout to that of the new
+// bytes. False with `error` set (the stub unchanged) when its layout is not one this
+// rewriting knows.
+bool ReplaceStubResources(StubImage& stub, const StubResources& replace, std::string* error);

@@ -1,18 +1,20 @@
 // Fuzz target: the reading of what setuptool pack takes from outside into a stub: an icon
 // file, a resource section and a whole stub image to rewrite. A resource section that reads
 // must read back the same after it is written again; a stub image, given as it is or built
-// from random sections around a random resource tree, must either be refused by the rewriting
-// or come out as an image the reader accepts, with a resource section that reads; nothing
-// may read or write out of bounds.
+// from random sections around a random resource tree, must either be refused by the stub
+// checks or the rewriting, or come out as an image the reader accepts, with the layout the
+// reader finds and a resource section that reads; nothing may read or write out of bounds.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/icon_file.h"
 #include "image/pe_image.h"
 #include "image/pe_resources.h"
+#include "image/stub_image.h"
 #include "image/stub_resources.h"
 
 namespace {
@@ -59,15 +61,32 @@ Bytes ImageOf(const uint8_t* data, size_t size) {
   return b;
 }
 
-void RewriteStub(Bytes image, const std::vector<IconImage>* icon) {
+// The layout's fields that the rewriting and the checksum use.
+bool SameLayout(const PeLayout& a, const PeLayout& b) {
+  if (a.checksumField != b.checksumField || a.directories != b.directories || a.imageSize != b.imageSize ||
+      a.sections.size() != b.sections.size())
+    return false;
+  for (size_t i = 0; i < a.sections.size(); ++i) {
+    const PeSection &s = a.sections[i], &t = b.sections[i];
+    if (s.virtualSize != t.virtualSize || s.virtualAddress != t.virtualAddress || s.rawSize != t.rawSize ||
+        s.rawOffset != t.rawOffset)
+      return false;
+  }
+  return true;
+}
+
+void RewriteStub(Bytes bytes, const std::vector<IconImage>* icon) {
+  StubImage stub;
+  if (ReadStubImage(std::move(bytes), &stub) != StubImageProblem::kNone) return;
   StubResources replace;
   replace.icon = icon;
   const Bytes record(8, 0);
   replace.versionRecord = &record;
   std::string error;
-  if (!ReplaceStubResources(image, replace, &error)) return;
+  if (!ReplaceStubResources(stub, replace, &error)) return;
+  const Bytes& image = stub.bytes;
   PeLayout layout;
-  if (!ReadPeLayout(image.data(), image.size(), &layout)) std::abort();
+  if (!ReadPeLayout(image.data(), image.size(), &layout) || !SameLayout(layout, stub.layout)) std::abort();
   const PeDirectory directory = GetPeDirectory(image.data(), layout, kPeDirectoryResources);
   for (const PeSection& s : layout.sections) {
     if (s.virtualAddress != directory.address) continue;

@@ -70,7 +70,11 @@ TEST(StubImage, EachFaultIsNamed) {
   for (const Case& c : cases) {
     Bytes image = PeImage();
     c.change(image);
-    EXPECT_EQ(CheckStubImage(image.data(), image.size()), c.expected) << c.what;
+    StubImage stub;
+    EXPECT_EQ(ReadStubImage(image, &stub), c.expected) << c.what;
+    // The stub holds the bytes read, with their layout, only when they pass.
+    EXPECT_EQ(stub.bytes, c.expected == StubImageProblem::kNone ? image : Bytes()) << c.what;
+    EXPECT_EQ(stub.layout.sections.size(), c.expected == StubImageProblem::kNone ? 1u : 0u) << c.what;
   }
 }
 
@@ -79,8 +83,9 @@ TEST(StubImage, TheRealStubPasses) {
   const std::string path = imagetest::BuiltStubPath();
   if (path.empty()) GTEST_SKIP() << "no build/bin/Setup.exe";
   std::ifstream in(path, std::ios::binary);
-  const Bytes stub((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(CheckStubImage(stub.data(), stub.size()), StubImageProblem::kNone);
+  const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  StubImage stub;
+  EXPECT_EQ(ReadStubImage(bytes, &stub), StubImageProblem::kNone);
 }
 
 }  // namespace

@@ -81,11 +81,31 @@ Bytes SoundImage() {
   return b;
 }
 
-bool Rewrite(Bytes& image, std::string* error) {
+// Reads `image` as pack reads its stub and rewrites its version record; `image` becomes the
+// rewritten bytes, and `layout`, when given, the layout the rewriting left the stub with.
+bool Rewrite(Bytes& image, std::string* error, PeLayout* layout = nullptr) {
+  StubImage stub;
+  const StubImageProblem problem = ReadStubImage(image, &stub);
+  if (problem != StubImageProblem::kNone) {
+    *error = StubImageProblemText(problem);
+    return false;
+  }
   const Bytes record(64, 0x22);
   StubResources replace;
   replace.versionRecord = &record;
-  return ReplaceStubResources(image, replace, error);
+  if (!ReplaceStubResources(stub, replace, error)) return false;
+  image = stub.bytes;
+  if (layout) *layout = stub.layout;
+  return true;
+}
+
+// The fields of a layout that an edit of the image would use.
+std::vector<uint32_t> Fields(const PeLayout& l) {
+  std::vector<uint32_t> fields = {l.machine, l.magic, uint32_t(l.checksumField), uint32_t(l.directories),
+                                  l.directoryCount, l.imageSize, l.headersSize};
+  for (const PeSection& s : l.sections)
+    fields.insert(fields.end(), {uint32_t(s.headerOffset), s.virtualSize, s.virtualAddress, s.rawSize, s.rawOffset});
+  return fields;
 }
 
 TEST(StubResources, CraftedLayoutsAreRefusedAndTheImageKept) {
@@ -114,12 +134,16 @@ TEST(StubResources, CraftedLayoutsAreRefusedAndTheImageKept) {
   }
 }
 
-TEST(StubResources, ASoundImageComesOutSound) {
+// The stub the rewriting leaves is sound, and the layout it carries on is that of its new
+// bytes (the setup's checksum is placed by it).
+TEST(StubResources, ASoundImageComesOutSoundWithItsLayout) {
   Bytes image = SoundImage();
-  ASSERT_EQ(CheckStubImage(image.data(), image.size()), StubImageProblem::kNone);
   std::string error;
-  ASSERT_TRUE(Rewrite(image, &error)) << error;
-  EXPECT_EQ(CheckStubImage(image.data(), image.size()), StubImageProblem::kNone);
+  PeLayout carried;
+  ASSERT_TRUE(Rewrite(image, &error, &carried)) << error;
+  StubImage again;
+  EXPECT_EQ(ReadStubImage(image, &again), StubImageProblem::kNone);
+  EXPECT_EQ(Fields(carried), Fields(again.layout));
   PeLayout layout;
   ASSERT_TRUE(ReadPeLayout(image.data(), image.size(), &layout));
   const PeSection& rsrc = layout.sections[1];
@@ -165,10 +189,11 @@ TEST(StubResources, TheRealStubStaysSound) {
   const std::string path = imagetest::BuiltStubPath();
   if (path.empty()) GTEST_SKIP() << "no build/bin/Setup.exe";
   std::ifstream in(path, std::ios::binary);
-  Bytes stub((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::string error;
-  ASSERT_TRUE(Rewrite(stub, &error)) << error;
-  EXPECT_EQ(CheckStubImage(stub.data(), stub.size()), StubImageProblem::kNone);
+  ASSERT_TRUE(Rewrite(bytes, &error)) << error;
+  StubImage stub;
+  EXPECT_EQ(ReadStubImage(bytes, &stub), StubImageProblem::kNone);
 }
 
 }  // namespace

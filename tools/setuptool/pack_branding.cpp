@@ -135,8 +135,8 @@ int ParseBrandingOption(int argc, char** argv, int& i, BrandingOptions& options,
 }
 
 bool BrandStub(const BrandingOptions& options, const ListedFolder& folder, const std::vector<FolderFile>& files,
-               int codePage, const std::string& output, std::vector<uint8_t>& stub, std::string& error) {
-  if (stub.empty()) {
+               int codePage, const std::string& output, StubImage& stub, std::string& error) {
+  if (stub.bytes.empty()) {
     if (options.icon.empty() && options.versionInfo.empty()) return true;
     error = "--icon and --version-info go into a stub, and there is none to read (--no-stub, or too large)";
     return false;
@@ -166,8 +166,8 @@ bool BrandStub(const BrandingOptions& options, const ListedFolder& folder, const
   replace.versionRecord = &record;
   std::string problem;
   if (ReplaceStubResources(stub, replace, &problem)) {
-    if (options.icon.empty() || stub.size() <= kLastArchiveOffset) return true;
-    error = "with the icon " + TerminalText(options.icon) + " the stub has " + std::to_string(stub.size()) +
+    if (options.icon.empty() || stub.bytes.size() <= kLastArchiveOffset) return true;
+    error = "with the icon " + TerminalText(options.icon) + " the stub has " + std::to_string(stub.bytes.size()) +
             " bytes, and the archive must start by offset 249,996: give fewer or smaller images, or PNG ones";
     return false;
   }

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "image/stub_image.h"
 #include "pack_folder.h"
 
 struct BrandingOptions {
@@ -28,7 +29,8 @@ extern const char kBrandingUsage[];
 int ParseBrandingOption(int argc, char** argv, int& i, BrandingOptions& options, std::string& error);
 
 // Rewrites the stub's icon (when one is given) and version record from the payload's files
-// (`files`, listed in `folder`, names in code page `codePage`). False with `error` set;
-// without a stub, false only when the options ask for something.
+// (`files`, listed in `folder`, names in code page `codePage`); the stub's layout follows its
+// bytes. False with `error` set; without a stub, false only when the options ask for
+// something.
 bool BrandStub(const BrandingOptions& options, const ListedFolder& folder, const std::vector<FolderFile>& files,
-               int codePage, const std::string& output, std::vector<uint8_t>& stub, std::string& error);
+               int codePage, const std::string& output, StubImage& stub, std::string& error);

@@ -5,14 +5,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "image/pe_checksum.h"
 #include "image/pe_image.h"
 #include "terminal_text.h"
 
-bool WriteSetupChecksum(PackOutput& output, const std::vector<uint8_t>& stub, std::string& error) {
-  PeLayout layout;
-  if (!ReadPeLayout(stub.data(), stub.size(), &layout)) return true;  // a stub the checks let through: nothing to sum
+bool WriteSetupChecksum(PackOutput& output, const StubImage& stub, std::string& error) {
+  const PeLayout& layout = stub.layout;
   const std::string failed = "cannot write " + TerminalText(output.temp) + ": ";
   if (std::fflush(output.file) != 0) {
     error = failed + std::strerror(errno);

@@ -170,7 +170,7 @@ int ParseArguments(int argc, char** argv, PackArguments& a) {
 std::string DefaultStubPath() { return LocateStub("Setup.exe"); }
 
 // Reads and checks the stub; -1 when it is good (or not wanted), else the exit code.
-int LoadStub(PackArguments& args, std::vector<uint8_t>& stub, uint64_t& stubSize) {
+int LoadStub(PackArguments& args, StubImage& stub, uint64_t& stubSize) {
   stubSize = 0;
   if (args.noStub) return -1;
   const bool byDefault = args.stub.empty();
@@ -455,7 +455,7 @@ bool RecordInstallation(Payload& p) {
 }
 
 // Everything after the output's temporary file exists; -1 when the setup is complete.
-int PackInto(const PackArguments& args, std::vector<uint8_t>& stub, uint64_t stubSize, PackOutput& output,
+int PackInto(const PackArguments& args, StubImage& stub, uint64_t stubSize, PackOutput& output,
              Payload& p, WriteResult& r) {
   int code = CollectFiles(args, output, p);
   if (code >= 0) return code;
@@ -470,7 +470,7 @@ int PackInto(const PackArguments& args, std::vector<uint8_t>& stub, uint64_t stu
   }
   code = AddOurUninstaller(args, p);
   if (code >= 0) return code;
-  CheckPayload(args, stub, stubSize, p);
+  CheckPayload(args, stub.bytes, stubSize, p);
   bool refused = p.files.empty();
   for (const PayloadIssue& issue : p.issues) {
     Report(issue, p.display);
@@ -481,8 +481,8 @@ int PackInto(const PackArguments& args, std::vector<uint8_t>& stub, uint64_t stu
     std::fprintf(stderr, "setuptool pack: nothing written\n");
     return kExitFailed;
   }
-  code = WritePayload(args, stub, p, output, r, error);
-  if (code < 0 && !stub.empty() && !WriteSetupChecksum(output, stub, error)) code = kExitFailed;
+  code = WritePayload(args, stub.bytes, p, output, r, error);
+  if (code < 0 && !stub.bytes.empty() && !WriteSetupChecksum(output, stub, error)) code = kExitFailed;
   if (code < 0 && !FinishOutput(output, error)) code = kExitFailed;
   if (code >= 0) std::fprintf(stderr, "setuptool pack: %s; nothing written\n", error.c_str());
   return code;
@@ -499,7 +499,7 @@ int RunPackCommand(int argc, char** argv) {
   PackOutput output;
   std::string error;
   if (!CheckOutputName(args.output, output, error)) return UsageError(error);
-  std::vector<uint8_t> stub;
+  StubImage stub;
   uint64_t stubSize = 0;
   int code = LoadStub(args, stub, stubSize);
   if (code >= 0) return code;
@@ -521,7 +521,7 @@ int RunPackCommand(int argc, char** argv) {
   }
   if (!args.quiet) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    PrintSummary(args, payload, result, stub.size(), seconds);
+    PrintSummary(args, payload, result, stub.bytes.size(), seconds);
   }
   return kExitOk;
 }

@@ -3,13 +3,15 @@
 
 #include <unistd.h>
 
-#include "payload/payload_rules.h"
-#include "image/stub_image.h"
+#include <utility>
+#include <vector>
+
 #include "pack_folder.h"
+#include "payload/payload_rules.h"
 #include "terminal_text.h"
 
-bool ReadStub(const std::string& path, std::vector<uint8_t>& stub, uint64_t& size, std::string& error) {
-  stub.clear();
+bool ReadStub(const std::string& path, StubImage& stub, uint64_t& size, std::string& error) {
+  stub = StubImage();
   FolderFileReader reader;
   reader.fd = OpenRegularFile(path, size, error);
   if (reader.fd < 0) return false;
@@ -17,14 +19,14 @@ bool ReadStub(const std::string& path, std::vector<uint8_t>& stub, uint64_t& siz
     close(reader.fd);
     return true;
   }
-  stub.resize(size_t(size));
-  const bool read = ReadFolderFilePiece(&reader, 0, stub.data(), stub.size()) == 0;
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  const bool read = ReadFolderFilePiece(&reader, 0, bytes.data(), bytes.size()) == 0;
   close(reader.fd);
   if (!read) {
     error = TerminalText(path) + ": it could not be read whole";
     return false;
   }
-  const StubImageProblem problem = CheckStubImage(stub.data(), stub.size());
+  const StubImageProblem problem = ReadStubImage(std::move(bytes), &stub);
   if (problem != StubImageProblem::kNone) {
     error = "the stub " + TerminalText(path) + " " + StubImageProblemText(problem);
     return false;

@@ -3,6 +3,8 @@
 
 #include <sys/stat.h>
 
+#include <utility>
+
 #include "archive/rar_format.h"
 #include "pack_stub.h"
 #include "payload/entry_rules.h"
@@ -29,11 +31,13 @@ UninstallerSource ChooseUninstaller(const std::vector<FolderFile>& files, bool n
 
 bool LoadUninstallerStub(const std::string& path, std::vector<uint8_t>& image, FolderFile& entry, std::string& error) {
   uint64_t size = 0;
-  if (!ReadStub(path, image, size, error)) return false;
-  if (image.empty()) {
+  StubImage stub;
+  if (!ReadStub(path, stub, size, error)) return false;
+  if (stub.bytes.empty()) {
     error = TerminalText(path) + " is too large for an uninstaller stub";
     return false;
   }
+  image = std::move(stub.bytes);
   if (image.size() >= size_t(kRemovalTrailerBytes) &&
       RemovalBodySize(image.data() + image.size() - kRemovalTrailerBytes) != 0) {
     error = TerminalText(path) + " already carries a removal record: give the bare uninstaller stub";
