@@ -1,7 +1,5 @@
 // Choice of the interface language, text lookup and the filling of a dialog's texts.
 #include "localisation/string_tables.h"
-#include "setup/setup_state.h"
-#include "system/platform.h"
 #include "system/text.h"
 #include "system/ui.h"
 
@@ -35,20 +33,10 @@ const char* LanguageCodeForLanguageId(uint16_t languageId) {
   }
 }
 
-void ChooseLanguageTable() {
-  if (!gSetupState) return;
-  const LanguageTable* chosen = kBuiltInTables[0];
-  if (!gSetupState->languageCode[0]) {
-    AppendTextNarrow(LanguageCodeForLanguageId(PlatformGetSystemDefaultLangId()), gSetupState->languageCode,
-                     sizeof gSetupState->languageCode);
-  }
-  for (int i = 0; kBuiltInTables[i]; ++i) {
-    if (EqualIgnoringCase(kBuiltInTables[i][0].text, gSetupState->languageCode)) {
-      chosen = kBuiltInTables[i];
-      break;
-    }
-  }
-  gSetupState->languageTable = chosen;
+const LanguageTable* TableForLanguageCode(const LanguageTable* const* tables, const char* code) {
+  for (int i = 0; code && tables[i]; ++i)
+    if (EqualIgnoringCase(tables[i][0].text, code)) return tables[i];
+  return tables[0];
 }
 
 void LookupText(const LanguageTable* table, int id, char16_t* buffer, int capacity) {
@@ -72,10 +60,9 @@ void LookupText(const LanguageTable* table, int id, char16_t* buffer, int capaci
   buffer[out] = 0;
 }
 
-void ApplyLanguageTable(WindowHandle window, const int16_t* ids) {
+void ApplyLanguageTable(WindowHandle window, const LanguageTable* table, const int16_t* ids) {
   // A list whose first id is 0 is empty: nothing behind its end is read.
   if (!window || !ids || ids[0] == 0) return;
-  const LanguageTable* table = gSetupState ? gSetupState->languageTable : nullptr;
   char16_t text[kDialogTextCapacity];
   LookupText(table, ids[0], text, kDialogTextCapacity);
   WindowSetText(window, text);

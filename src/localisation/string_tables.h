@@ -51,9 +51,9 @@ extern const ListColumnDefinition kLanguageListColumns[];
 // "DE" for the German language ids, "IT" for the Italian ones, "US" for any other.
 const char* LanguageCodeForLanguageId(uint16_t languageId);
 
-// Sets the language code (from the system's default language when still empty) and the
-// language table of gSetupState. Called once at start-up.
-void ChooseLanguageTable();
+// The table of `tables` (ended by a null pointer) whose head names `code`, ASCII letter case
+// ignored; the first table when none does.
+const LanguageTable* TableForLanguageCode(const LanguageTable* const* tables, const char* code);
 
 // The text with that id as wide text, at most capacity - 2 characters, always terminated;
 // empty when the table or the id is missing. The two characters backslash and "t" become a
@@ -61,5 +61,5 @@ void ChooseLanguageTable();
 void LookupText(const LanguageTable* table, int id, char16_t* buffer, int capacity);
 
 // Sets a window's title (first id, unless 0) and the texts of its controls (the following
-// ids up to the ending 0) from the current table of gSetupState.
-void ApplyLanguageTable(WindowHandle window, const int16_t* ids);
+// ids up to the ending 0) from the table.
+void ApplyLanguageTable(WindowHandle window, const LanguageTable* table, const int16_t* ids);

@@ -1,19 +1,23 @@
-// The install pass's per-entry decisions and the install sequence around it.
+// The install sequence around the install pass: the destination prepared, the staging
+// route, the final move, the installation registered and the messages.
 #include "setup/install.h"
 
 #include "archive/extract.h"
+#include "installation/destination.h"
+#include "installation/shortcuts.h"
+#include "installation/uninstall_entry.h"
+#include "payload/entry_rules.h"
 #include "localisation/string_tables.h"
-#include "setup/entry_names.h"
 #include "setup/install_context.h"
-#include "setup/scan.h"
+#include "setup/install_pass.h"
+#include "setup/language_list.h"
 #include "setup/setup_dialog.h"
+#include "setup/setup_messages.h"
 #include "setup/setup_state.h"
-#include "system/destination.h"
-#include "system/file_io.h"
 #include "system/file_ops.h"
+#include "system/folders.h"
 #include "system/messages.h"
 #include "system/platform.h"
-#include "system/shortcuts.h"
 #include "system/text.h"
 #include "system/ui.h"
 
@@ -22,25 +26,6 @@ namespace {
 constexpr int kLinkTargetCapacity = 264;
 constexpr int kMessageCapacity = 263;  // group name and text 3000 together
 constexpr int kTitleCapacity = 512;
-
-void Skip(char16_t* name) { name[0] = 0; }
-
-// One extraction run with the install callback; a refusal by the callback (which ends the
-// run with result 0) becomes the run's result.
-int InstallPass(InstallContext* context) {
-  context->refusal = 0;
-  context->installedBytes = 0;
-  int result = ExtractArchive(gSetupState->modulePath, InstallCallback, context);
-  if (result == 0 && context->refusal != 0) result = context->refusal;
-  return result;
-}
-
-// Second opinion on a checksum mismatch while installing: when the payload verifies in a
-// memory-only run, the archive is sound and the written copy fell short (a full disk).
-int VerifyCallback(char16_t* name, const uint8_t* data, uint32_t, void*) {
-  if (!data) name[0] = VerifyOnly;
-  return 0;
-}
 
 // Removes separators at the end of a path, except the backslash of a drive root.
 void TrimTrailingSeparators(char16_t* path) {
@@ -58,70 +43,6 @@ void LastComponent(const char16_t* folder, char16_t* out) {
   if (at == 0 && TextLength(path) > 1 && path[1] == u':') at = TextLength(path);  // "C:"
   CopyText(path + at, out, kPathCapacity);
 }
-
-bool PayloadIntact() {
-  return ExtractArchive(gSetupState->modulePath, VerifyCallback, nullptr) == 0;
-}
-
-}  // namespace
-
-LanguageCode EntryLanguageCode(const char16_t* name, int prefixLength) {
-  char16_t code[5];
-  if (EntryLanguageCodeText(name, prefixLength, code) == 0) return 0;
-  char letters[4] = {};
-  WideToAnsi(code, letters, 4);  // at most the first 3 characters remain
-  return LanguageCodeOf(letters);
-}
-
-int InstallCallback(char16_t* name, const uint8_t*, uint32_t size, void* value) {
-  auto* context = static_cast<InstallContext*>(value);
-  // A name that cannot become a file safely ends the pass; the scan pass refuses such
-  // payloads already, so this only meets an archive that changed since.
-  if (IsUnsafeEntryName(name)) {
-    Skip(name);
-    context->refusal = kScanUnsafeName;
-    return 1;
-  }
-  // Entries of an unchecked language are dropped.
-  LanguageCode code = EntryLanguageCode(name, TextLength(gSetupState->languageFilePrefix));
-  if (code != 0) {
-    WindowHandle list = DialogItem(context->dialog, kControlLanguages);
-    int index = FindLanguageItem(list, code);
-    if (index >= 0 && ListGetStateImage(list, index) == kStateUnchecked) {
-      Skip(name);
-      return 0;
-    }
-  }
-  // Every file lands in the destination folder itself, under its base name.
-  const char16_t* base = name + BaseNameOffset(name);
-  char16_t target[kPathCapacity];
-  CopyText(context->destination, target, kPathCapacity);
-  EnsureTrailingSeparator(target, kPathCapacity);
-  if (AppendText(base, target, kPathCapacity) != kTextDone) {
-    // A path cut to fit would write the entry under another name: the file cannot be
-    // created here, which sends the install through the staging folder.
-    Skip(name);
-    context->refusal = kExtractCannotCreate;
-    return 1;
-  }
-  if (IsUninstallerName(base)) {
-    CopyText(base, context->uninstaller, kPayloadNameCapacity);  // the last one wins
-  } else if (IsNeverInstalled(base)) {
-    Skip(name);
-    return 0;
-  } else if (IsMainProgramCandidate(base) && !context->mainProgram[0]) {
-    CopyText(base, context->mainProgram, kPayloadNameCapacity);  // the first one wins
-  }
-  // An existing file of that name goes first; a failure shows up when it is created.
-  if (FileExists(target)) DeleteOutputFile(target);
-  // The target path, also shown in the status line.
-  context->installedBytes += size;
-  CopyText(target, name, kPathCapacity);
-  DialogSetItemText(context->dialog, kControlStatus, target);
-  return 0;
-}
-
-namespace {
 
 // What RunInstall carries from one step to the next besides the context.
 struct InstallRun {
@@ -168,11 +89,11 @@ int RunInstallPasses(InstallContext& context, InstallRun& run) {
 // archive (a full disk).
 void ReportFailedPass(WindowHandle dialog, int result, const InstallContext& context) {
   if (result == kExtractCannotCreate) {
-    ShowSystemError(dialog, kErrorCannotMake, nullptr);
+    ShowSystemError(dialog, kErrorCannotMake, gSetupState->modulePath);
   } else if (result == kExtractBadChecksum && context.refusal == 0 && PayloadIntact()) {
-    ShowSystemError(dialog, kErrorDiskFull, nullptr);
+    ShowSystemError(dialog, kErrorDiskFull, gSetupState->modulePath);
   } else {
-    ShowTextMessage(dialog, kTextBrokenFile, gSetupState->modulePath, kMbIconHand);
+    ShowSetupMessage(dialog, kTextBrokenFile, gSetupState->modulePath, kMbIconHand);
   }
 }
 
@@ -202,17 +123,20 @@ void InstalledPath(const InstallContext& context, const char16_t* file, char16_t
 // The remembered folder, the uninstall entry and the chosen shortcuts; their failures are
 // silent. Without a main program no check box is read.
 void RegisterInstallation(WindowHandle dialog, InstallContext& context, const char16_t* group) {
-  SaveDestination(context.destination);
+  const ProductFacts& facts = gSetupState->facts;
+  SaveDestination(facts.productId, context.destination);
   char16_t program[kLinkTargetCapacity] = {};
   if (context.mainProgram[0]) InstalledPath(context, context.mainProgram, program);
   if (context.uninstaller[0]) {
     char16_t path[kLinkTargetCapacity];
     InstalledPath(context, context.uninstaller, path);
-    RegisterUninstall({path, context.destination, program, context.installedBytes});
+    RegisterUninstall(facts, {path, context.destination, program, context.installedBytes});
   }
   if (!context.mainProgram[0]) return;
   // The uninstall entry, when there is one, records whether the group's folder is ours.
-  if (DialogIsChecked(dialog, kControlProgramGroup)) RecordCreatedProgramGroup(CreateProgramGroup(dialog, &context));
+  const InstalledFiles files = {context.destination, context.mainProgram, context.uninstaller, context.stagingRoot};
+  if (DialogIsChecked(dialog, kControlProgramGroup))
+    RecordCreatedProgramGroup(group, CreateProgramGroup(dialog, group, files));
   if (DialogIsChecked(dialog, kControlDesktopIcon)) CreateDesktopLink(program, group);
   if (DialogIsChecked(dialog, kControlQuickLaunch)) CreateQuickLaunchLink(program, group);
 }
@@ -230,19 +154,37 @@ void ShowInstalledMessage(WindowHandle dialog, const char16_t* group) {
 
 }  // namespace
 
+void MoveOldPsapiAside(const char16_t* destination) {
+  if (!destination[0]) return;
+  char16_t oldName[kPathCapacity];
+  char16_t newName[kPathCapacity];
+  CopyText(destination, oldName, kPathCapacity);
+  EnsureTrailingSeparator(oldName, kPathCapacity);
+  CopyText(oldName, newName, kPathCapacity);
+  // A name cut to fit would rename another file.
+  if (AppendText(u"PSAPI.DLL", oldName, kPathCapacity) != kTextDone ||
+      AppendText(u"KVPSAPI.DLL", newName, kPathCapacity) != kTextDone)
+    return;
+  PlatformMoveFile(oldName, newName);
+}
+
 int RunInstall(WindowHandle dialog) {
   InstallRun run = {};
   AnsiToWide(gSetupState->facts.group, run.group, kPayloadNameCapacity);
   InstallContext context = {};
-  context.dialog = dialog;
   AnsiToWide(gSetupState->facts.mainProgram, context.mainProgram, kPayloadNameCapacity);
   // The edit field holds at most 257 characters, so the base name and a separator still fit.
   DialogGetItemText(dialog, kControlDestination, context.destination, 258);
   if (!context.destination[0]) return -1;  // nothing to do, and nothing shown
   if (IsInsideWindowsFolder(context.destination)) {
-    ShowTextMessage(dialog, kTextWindowsFolder, gSetupState->modulePath, kMbIconHand);
+    ShowSetupMessage(dialog, kTextWindowsFolder, gSetupState->modulePath, kMbIconHand);
     return -1;  // the dialog stays open for another folder
   }
+  // What the pass decides by and reports to is fixed before it starts.
+  context.uncheckedCount = UncheckedLanguages(DialogItem(dialog, kControlLanguages), context.unchecked,
+                                              kMostUncheckedLanguages);
+  context.showTarget = WindowSetText;  // the status line shows each target
+  context.showTargetUser = DialogItem(dialog, kControlStatus);
 
   run.cursor = ShowWaitCursor();
   SuppressCriticalErrorBoxes();

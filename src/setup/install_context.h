@@ -1,13 +1,16 @@
 // InstallContext: the user value of the install pass's extraction callback, one per run of
-// the install sequence, zero-filled at its start. The program-group operation reads the
-// destination folder, main program, uninstaller and staging root from it.
+// the install sequence, zero-filled at its start. Everything the callback decides by is
+// chosen before the pass starts (the unchecked languages), and what it reports goes through
+// a function it is handed: the callback touches no window.
 #pragma once
 #include <cstdint>
 
-#include "system/window.h"
+#include "localisation/language_code.h"
+
+// The languages the user left unchecked, whose language-bound entries are dropped.
+constexpr int kMostUncheckedLanguages = 256;
 
 struct InstallContext {
-  WindowHandle dialog;            // the setup dialog (language list, status line)
   char16_t destination[260];      // where entries are written; the staging folder during staging
   char16_t mainProgram[32];       // file name the shortcuts start
   char16_t uninstaller[32];       // file name of the installed uninstaller, empty if none
@@ -17,4 +20,9 @@ struct InstallContext {
                                   // that does not fit, 3 an entry name that is unsafe
   uint64_t installedBytes;        // unpacked sizes of the entries this pass writes (the
                                   // uninstall entry's estimated size)
+  LanguageCode unchecked[kMostUncheckedLanguages];
+  int uncheckedCount;
+  // Called with each target path before its entry is written (the status line); may be null.
+  void (*showTarget)(void* user, const char16_t* target);
+  void* showTargetUser;
 };

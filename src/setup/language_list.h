@@ -3,16 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "localisation/language_code.h"
 #include "system/window.h"
-
-// The letters of a language code as bytes, first letter in the lowest byte, the rest zero:
-// "US" is 0x5355, "DE" is 0x4544.
-using LanguageCode = uint32_t;
-constexpr LanguageCode kLanguageUS = 0x5355;
-constexpr LanguageCode kLanguageDE = 0x4544;
-
-// The code of up to 4 leading bytes of an 8-bit text.
-LanguageCode LanguageCodeOf(const char* letters);
 
 // Appends an item with the text and code and checks it; returns its index or a negative value.
 int AddLanguageItem(WindowHandle list, const char16_t* text, LanguageCode code);
@@ -20,6 +12,15 @@ int AddLanguageItem(WindowHandle list, const char16_t* text, LanguageCode code);
 int FindLanguageItem(WindowHandle list, LanguageCode code);
 // The code of an item; 0 when the item cannot be read.
 LanguageCode LanguageItemCode(WindowHandle list, int index);
+
+// Adds at most one item from a language file's content (size bytes) and its entry name: the
+// language it offers (localisation/language_files.h), once for each code.
+void AddLanguageFileItem(WindowHandle list, const uint8_t* content, uint32_t size, const char16_t* entryName);
+// Unchecks every item other than US and DE whose language file (folder, prefix, code) is
+// missing: on an update, languages not installed there start unchecked.
+void UncheckMissingLanguages(WindowHandle list, const char16_t* folder, const char16_t* prefix);
+// The codes of the unchecked items, at most `capacity`; returns how many.
+int UncheckedLanguages(WindowHandle list, LanguageCode* codes, int capacity);
 
 // The context menu's check operations (commands 136, 137, 138).
 void CheckAllLanguages(WindowHandle list);

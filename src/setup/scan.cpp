@@ -5,11 +5,11 @@
 #include "setup/scan.h"
 
 #include "archive/extract.h"
-#include "localisation/language_files.h"
 #include "payload/product_facts.h"
 #include "payload/text_rules.h"
 #include "resources/resource_ids.h"
 #include "setup/entry_names.h"
+#include "setup/language_list.h"
 #include "setup/setup_state.h"
 #include "system/text.h"
 #include "system/ui.h"
@@ -51,7 +51,9 @@ int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialo
     if (IsUnsafeEntryName(name)) ++gSetupState->unsafeEntries;
     int n = TextLength(name);
     char16_t kind = ScanEntryKindOf(name);
-    if (kind == LanguageFile) SetLanguageFilePrefix(name);
+    // The language-file prefix comes from the first ".LNG" entry.
+    if (kind == LanguageFile && !gSetupState->languageFilePrefix[0])
+      LanguageFilePrefixOf(name, gSetupState->languageFilePrefix);
     // The code goes first and the whole name behind it (when it fits; a name of 259
     // characters loses its first one), so the second call still reads the name's end.
     if (n < 259) {
@@ -70,7 +72,8 @@ int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialo
       ParseSetupInfo(reinterpret_cast<const char*>(data));
       break;
     case LanguageFile:
-      if (size > kShortestIgnoredLanguageFile) AddLanguageFileItem(dialog, data, size, name + 1);
+      if (size > kShortestIgnoredLanguageFile)
+        AddLanguageFileItem(DialogItem(dialog, KORV_CONTROL_LANGUAGES), data, size, name + 1);
       break;
     default:
       break;
@@ -84,21 +87,17 @@ void ApplyDescription(WindowHandle dialog, const char* text) {
   if (!text) return;
   // The state keeps the version for the uninstall entry; the group name defaults to the product name.
   ReadDescriptionFacts(text, &gSetupState->facts);
-  const char* product = gSetupState->facts.product;
-  const char* version = gSetupState->facts.version;
-  // Window title: the current title, a space, the name, a space and the version.
+  // Title static in its own font: the name, a space and the version.
+  char16_t heading[kTitleCapacity] = {};
+  AppendAnsiAsWide(gSetupState->facts.product, heading, kTitleCapacity);
+  AppendText(u" ", heading, kTitleCapacity);
+  AppendAnsiAsWide(gSetupState->facts.version, heading, kTitleCapacity);
+  // Window title: the current title, a space and the same.
   char16_t title[kTitleCapacity];
   WindowGetText(dialog, title, kTitleCapacity);
   AppendText(u" ", title, kTitleCapacity);
-  AppendAnsiAsWide(product, title, kTitleCapacity);
-  AppendText(u" ", title, kTitleCapacity);
-  AppendAnsiAsWide(version, title, kTitleCapacity);
+  AppendText(heading, title, kTitleCapacity);
   WindowSetText(dialog, title);
-  // Title static in its own font: the name, a space and the version.
-  char16_t heading[kTitleCapacity] = {};
-  AppendAnsiAsWide(product, heading, kTitleCapacity);
-  AppendText(u" ", heading, kTitleCapacity);
-  AppendAnsiAsWide(version, heading, kTitleCapacity);
   if (void* font = CreateTitleFont()) DialogSetItemFont(dialog, kTitleControl, font);
   DialogSetItemText(dialog, kTitleControl, heading);
 }

@@ -2,15 +2,15 @@
 // headless one of the Linux stand-in.
 #include "setup/setup_dialog.h"
 
-#include "localisation/language_files.h"
 #include "localisation/string_tables.h"
 #include "setup/install.h"
 #include "setup/language_list.h"
 #include "setup/scan.h"
 #include "setup/setup_state.h"
-#include "system/destination.h"
+#include "installation/destination.h"
+#include "setup/setup_messages.h"
+#include "system/folders.h"
 #include "system/messages.h"
-#include "system/shortcuts.h"
 #include "system/text.h"
 #include "system/ui.h"
 
@@ -66,8 +66,9 @@ void PrepareLanguageList(WindowHandle list) {
 void InitSetupDialog(WindowHandle dialog) {
   CentreOnDesktop(dialog);
   SetDialogClassIcon(dialog, gSetupState->icon);
-  ApplyLanguageTable(dialog, kSetupDialogTextIds);
-  PrepareLanguageList(DialogItem(dialog, kControlLanguages));
+  ApplyLanguageTable(dialog, gSetupState->languageTable, kSetupDialogTextIds);
+  WindowHandle list = DialogItem(dialog, kControlLanguages);
+  PrepareLanguageList(list);
 
   int scan = ScanPayload(dialog);
 
@@ -82,10 +83,11 @@ void InitSetupDialog(WindowHandle dialog) {
   }
 
   char16_t destination[kPathCapacity];
-  DefaultDestination(destination, kPathCapacity);
+  DefaultDestination(facts, destination, kPathCapacity);
   DialogSetItemText(dialog, kControlDestination, destination);
   if (FileExists(destination)) {
-    UncheckMissingLanguages(dialog, destination);  // an update: the check boxes stay off
+    // An update: the check boxes stay off.
+    UncheckMissingLanguages(list, destination, gSetupState->languageFilePrefix);
   } else {
     DialogSetChecked(dialog, kControlProgramGroup, true);
     DialogSetChecked(dialog, kControlDesktopIcon, true);
@@ -97,7 +99,7 @@ void InitSetupDialog(WindowHandle dialog) {
   }
 
   if (scan != 0) {
-    ShowTextMessage(dialog, kTextBrokenFile, gSetupState->modulePath, kMbIconHand);
+    ShowSetupMessage(dialog, kTextBrokenFile, gSetupState->modulePath, kMbIconHand);
     PostCloseMessage(dialog);
   }
 }

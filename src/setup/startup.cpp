@@ -8,12 +8,21 @@
 #include "resources/resource_ids.h"
 #include "setup/setup_dialog.h"
 #include "setup/setup_state.h"
+#include "system/platform.h"
+#include "system/text.h"
 #include "system/ui.h"
 
 namespace {
 constexpr int kIconResource = KORV_ICON_SETUP;
 constexpr int kDialogResource = KORV_DIALOG_SETUP;
 }  // namespace
+
+void ChooseLanguageTable() {
+  if (!gSetupState->languageCode[0])
+    AppendTextNarrow(LanguageCodeForLanguageId(PlatformGetSystemDefaultLangId()), gSetupState->languageCode,
+                     sizeof gSetupState->languageCode);
+  gSetupState->languageTable = TableForLanguageCode(kBuiltInTables, gSetupState->languageCode);
+}
 
 void StartUp() {
   InitCommonControlsOnce();

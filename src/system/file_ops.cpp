@@ -62,16 +62,3 @@ void ShellDeleteTree(const char16_t* path) {
   bool aborted = false;
   PlatformShellFileOperation(nullptr, kFoDelete, from, nullptr, kFofNoConfirmation, &aborted);
 }
-
-void MoveOldPsapiAside(const char16_t* destination) {
-  char16_t oldName[kPathCapacity];
-  char16_t newName[kPathCapacity];
-  CopyText(destination, oldName, kPathCapacity);
-  EnsureTrailingSeparator(oldName, kPathCapacity);
-  CopyText(oldName, newName, kPathCapacity);
-  const int a = AppendText(u"PSAPI.DLL", oldName, kPathCapacity);
-  const int b = AppendText(u"KV", newName, kPathCapacity);
-  const int c = AppendText(u"PSAPI.DLL", newName, kPathCapacity);
-  if (!oldName[0] || a != kTextDone || b != kTextDone || c != kTextDone) return;
-  PlatformMoveFile(oldName, newName);
-}

@@ -1,5 +1,5 @@
-// File operations of the install sequence beyond extraction: the name of a fresh staging
-// root, the shell's move and delete of folder trees, and moving an old PSAPI.DLL aside.
+// File operations beyond extraction: a fresh folder under the temporary folder, and the
+// shell's move and delete of folder trees.
 #pragma once
 #include "system/window.h"
 
@@ -13,6 +13,3 @@ void MakeTempFolderName(char16_t* out, int capacity);
 int ShellMove(WindowHandle owner, const char16_t* source, const char16_t* target);
 // Deletes a file or folder tree with the shell (not into the recycle bin); reports nothing.
 void ShellDeleteTree(const char16_t* path);
-// PSAPI.DLL in the folder becomes KVPSAPI.DLL; nothing changes when there is none or the new
-// name is taken.
-void MoveOldPsapiAside(const char16_t* destination);

@@ -3,18 +3,14 @@
 
 #include <cstdint>
 
-#include "localisation/string_tables.h"
-#include "setup/setup_state.h"
 #include "system/platform.h"
 #include "system/text.h"
+#include "system/ui.h"
 
 namespace {
 
 constexpr int kMessageCapacity = 512;
-constexpr int kTextMessageLookup = 510;
 constexpr int kCaptionCapacity = 512;
-
-const LanguageTable* CurrentTable() { return gSetupState ? gSetupState->languageTable : nullptr; }
 
 }  // namespace
 
@@ -33,13 +29,10 @@ int ShowSystemError(WindowHandle owner, uint32_t code, const char16_t* caption) 
   if (code == 0) return 0;
   SystemErrorText(code, text, kMessageCapacity);
   if (!text[0]) return 2;
-  // Default caption: the setup program's file name (else the table's window title).
+  // Default caption: the program's own file name.
   char16_t fallback[kCaptionCapacity] = {};
   if (!caption) {
-    if (gSetupState && gSetupState->modulePath[0])
-      CopyText(gSetupState->modulePath, fallback, kCaptionCapacity);
-    else
-      LookupText(CurrentTable(), kTextTitle, fallback, kCaptionCapacity);
+    ModuleFilePath(fallback, kCaptionCapacity);
     caption = fallback;
   }
   return ShowMessage(owner, text, caption, kMbIconHand);
@@ -51,10 +44,4 @@ int ShowMessage(WindowHandle owner, const char16_t* text, const char16_t* captio
   const char16_t* shown = caption;
   if (caption && caption[FileNameOffset(caption)]) shown = caption + FileNameOffset(caption);
   return PlatformMessageBox(owner, text, shown, type);
-}
-
-int ShowTextMessage(WindowHandle owner, int textId, const char16_t* caption, unsigned type) {
-  char16_t text[kMessageCapacity] = {};
-  LookupText(CurrentTable(), textId, text, kTextMessageLookup);
-  return ShowMessage(owner, text, caption, type);
 }

@@ -126,3 +126,30 @@ void AppendAnsiAsWide(const char* source, char16_t* dest, int capacity) {
   while (n < capacity && dest[n]) ++n;
   if (n < capacity) AnsiToWide(source, dest + n, capacity - n);
 }
+
+// ---- Folder comparison ----------------------------------------------------------------------
+
+namespace {
+
+char16_t FoldedSeparatorAndCase(char16_t c) {
+  if (c == u'/') return u'\\';
+  return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c;
+}
+
+// Length without the separators at the end, but a drive root's.
+int FolderLength(const char16_t* path) {
+  int n = TextLength(path);
+  while (n > 3 && (path[n - 1] == u'\\' || path[n - 1] == u'/')) --n;
+  return n;
+}
+
+}  // namespace
+
+bool SameFolder(const char16_t* a, const char16_t* b) {
+  if (!a || !b) return false;
+  const int n = FolderLength(a);
+  if (n == 0 || n >= kPathCapacity || n != FolderLength(b)) return false;
+  for (int i = 0; i < n; ++i)
+    if (FoldedSeparatorAndCase(a[i]) != FoldedSeparatorAndCase(b[i])) return false;
+  return true;
+}

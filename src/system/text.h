@@ -33,3 +33,6 @@ void MakeFullPath(char16_t* path);
 void AnsiToWide(const char* source, char16_t* dest, int capacity);
 void WideToAnsi(const char16_t* source, char* dest, int capacity);
 void AppendAnsiAsWide(const char* source, char16_t* dest, int capacity);
+// Whether two folder paths name the same folder: ASCII letter case, a trailing separator and
+// the kind of separator do not count.
+bool SameFolder(const char16_t* a, const char16_t* b);

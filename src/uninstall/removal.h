@@ -10,7 +10,9 @@
 //     when no other product's value is left in it); both only when every file went, so that
 //     the user can run the uninstaller again to finish.
 // Running copies of the main program are closed first, as the setup's watcher closes them.
-// Everything goes through the platform calls, so the stand-in runs it in tests.
+// The uninstall entry, the shortcuts and the remembered folder are the installation's own
+// (installation/); this removes the files and orders the steps. Everything goes through the
+// platform calls, so the stand-in runs it in tests.
 #pragma once
 #include "payload/removal_record.h"
 
@@ -31,6 +33,3 @@ struct RemovalOutcome {
 int RemoveInstallation(const RemovalRecord& record, const char16_t* folder, const char16_t* keep,
                        RemovalOutcome* outcome);
 
-// Whether two folder paths name the same folder: letter case, a trailing separator and the
-// kind of separator do not count.
-bool SameFolder(const char16_t* a, const char16_t* b);

@@ -3,6 +3,7 @@
 
 #include "system/file_io.h"
 #include "system/file_ops.h"
+#include "system/messages.h"
 #include "system/platform.h"
 #include "system/text.h"
 #include "system/ui.h"
@@ -12,11 +13,6 @@
 
 namespace {
 
-constexpr unsigned kMbYesNo = 0x04;
-constexpr unsigned kMbIconHand = 0x10;
-constexpr unsigned kMbIconQuestion = 0x20;
-constexpr unsigned kMbIconInformation = 0x40;
-constexpr int kIdYes = 6;
 constexpr int kMessageCapacity = kFailedNamesCapacity + 2 * kLinkCapacity;
 
 struct UninstallRun {

@@ -39,10 +39,8 @@ const LanguageTable kUninstallItTable[] = {
 };
 
 const LanguageTable* ChooseUninstallTable() {
-  const char* code = LanguageCodeForLanguageId(PlatformGetSystemDefaultLangId());
-  if (code[0] == 'D') return kUninstallDeTable;
-  if (code[0] == 'I') return kUninstallItTable;
-  return kUninstallUsTable;
+  static const LanguageTable* const kTables[] = {kUninstallUsTable, kUninstallDeTable, kUninstallItTable, nullptr};
+  return TableForLanguageCode(kTables, LanguageCodeForLanguageId(PlatformGetSystemDefaultLangId()));
 }
 
 void AppendUninstallText(const LanguageTable* table, int id, const char* group, char16_t* out, int capacity) {

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 
-#include "setup/setup_state.h"
 #include "system/host/host_control.h"
 #include "system/host/host_dialog.h"
 
@@ -14,54 +13,21 @@ namespace {
 
 class Localisation : public ::testing::Test {
  protected:
-  void SetUp() override {
-    saved_ = gSetupState;
-    state_ = SetupState{};
-    gSetupState = &state_;
-    HostSetSystemLanguage(1033);
-  }
-  void TearDown() override {
-    gSetupState = saved_;
-    HostSetSystemLanguage(1033);
-  }
+  void SetUp() override { HostSetSystemLanguage(1033); }
+  void TearDown() override { HostSetSystemLanguage(1033); }
   static std::u16string Lookup(const LanguageTable* table, int id, int capacity = 512) {
     char16_t buffer[512];
     for (char16_t& c : buffer) c = u'#';
     LookupText(table, id, buffer, capacity);
     return buffer;
   }
-  SetupState state_{};
-  SetupState* saved_ = nullptr;
 };
 
-TEST_F(Localisation, LanguageIdsChooseTheirTable) {
-  const struct {
-    uint16_t languageId;
-    const char* code;
-    const LanguageTable* table;
-  } cases[] = {
-      {1031, "DE", kDeTable}, {2055, "DE", kDeTable}, {3079, "DE", kDeTable}, {4103, "DE", kDeTable},
-      {5127, "DE", kDeTable}, {1040, "IT", kItTable}, {2064, "IT", kItTable}, {1036, "US", kUsTable},
-      {1033, "US", kUsTable}, {3082, "US", kUsTable}, {0, "US", kUsTable},    {7, "US", kUsTable},
-  };
-  for (const auto& c : cases) {
-    state_ = SetupState{};
-    HostSetSystemLanguage(c.languageId);
-    ChooseLanguageTable();
-    EXPECT_STREQ(state_.languageCode, c.code) << c.languageId;
-    EXPECT_EQ(state_.languageTable, c.table) << c.languageId;
-  }
-}
-
-TEST_F(Localisation, PresetCodeIsMatchedIgnoringCaseAndUnknownCodesGetTheDefault) {
-  HostSetSystemLanguage(1031);
-  strcpy(state_.languageCode, "it");
-  ChooseLanguageTable();
-  EXPECT_EQ(state_.languageTable, kItTable);
-  EXPECT_STREQ(state_.languageCode, "it");
-  strcpy(state_.languageCode, "FR");
-  ChooseLanguageTable();
-  EXPECT_EQ(state_.languageTable, kUsTable);
+TEST_F(Localisation, ACodeChoosesItsTableIgnoringCaseAndTheFirstIsTheDefault) {
+  EXPECT_EQ(TableForLanguageCode(kBuiltInTables, "it"), kItTable);
+  EXPECT_EQ(TableForLanguageCode(kBuiltInTables, "DE"), kDeTable);
+  EXPECT_EQ(TableForLanguageCode(kBuiltInTables, "FR"), kUsTable);
+  EXPECT_EQ(TableForLanguageCode(kBuiltInTables, nullptr), kUsTable);
 }
 
 TEST_F(Localisation, TablesListedInOrderOfChoice) {
@@ -144,10 +110,9 @@ TEST_F(Localisation, BackslashTBecomesATab) {
   EXPECT_EQ(Lookup(table, 8, 3), u"\\");  // cut before the escape is seen
 }
 
-TEST_F(Localisation, DialogTextsComeFromTheCurrentTable) {
+TEST_F(Localisation, DialogTextsComeFromTheTable) {
   WindowHandle dialog = HostCreateSetupDialog(nullptr);
-  state_.languageTable = kItTable;
-  ApplyLanguageTable(dialog, kSetupDialogTextIds);
+  ApplyLanguageTable(dialog, kItTable, kSetupDialogTextIds);
   EXPECT_EQ(HostWindowOf(dialog)->text, u"Installazione");
   EXPECT_EQ(HostControl(dialog, 99)->text, u"&OK");
   EXPECT_EQ(HostControl(dialog, 2)->text, u"Annulla");
@@ -159,7 +124,7 @@ TEST_F(Localisation, DialogTextsComeFromTheCurrentTable) {
 
   HostControl(dialog, 1047)->text = u"status";
   const int16_t unknown[] = {1000, 1047, 0};
-  ApplyLanguageTable(dialog, unknown);
+  ApplyLanguageTable(dialog, kItTable, unknown);
   EXPECT_EQ(HostControl(dialog, 1047)->text, u"");  // no text: the control becomes empty
   HostDestroyDialog(dialog);
 }

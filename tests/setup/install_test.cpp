@@ -8,11 +8,13 @@
 #include <csignal>
 
 #include "setup/install_context.h"
+#include "setup/install_pass.h"
 #include "setup/language_list.h"
 #include "setup/scan.h"
 #include "system/messages.h"
 #include "system/platform.h"
 #include "setup_test_support.h"
+#include "system/machine_fixture.h"
 
 namespace setuptest {
 namespace {
@@ -50,7 +52,12 @@ class InstallCallbackTest : public SetupFlowTest {
     ListSetStateImage(List(), FindLanguageItem(List(), 0x5246), kStateUnchecked);
     CopyText(u"APP", state_.languageFilePrefix, 32);
     std::memset(&context_, 0, sizeof context_);
-    context_.dialog = dialog_;
+    // The pass decides by what was unchecked before it started, and reports each target.
+    context_.uncheckedCount = UncheckedLanguages(List(), context_.unchecked, kMostUncheckedLanguages);
+    context_.showTarget = [](void* user, const char16_t* target) {
+      *static_cast<std::u16string*>(user) = target;
+    };
+    context_.showTargetUser = &shown_;
     CopyText(u"C:\\Tool", context_.destination, 260);
     CreateDirectories(u"C:\\Tool");
   }
@@ -63,6 +70,7 @@ class InstallCallbackTest : public SetupFlowTest {
     return name;
   }
   InstallContext context_;
+  std::u16string shown_;  // the last target reported
 };
 
 TEST_F(InstallCallbackTest, TargetsAndSkips) {
@@ -87,7 +95,8 @@ TEST_F(InstallCallbackTest, TargetsAndSkips) {
     EXPECT_EQ(Decide(c.entry, &result), c.target) << HostUtf8(c.entry);
     EXPECT_EQ(result, 0);
   }
-  EXPECT_EQ(Text(kControlStatus), u"C:\\Tool\\.INF");  // the status line shows the last target
+  EXPECT_EQ(shown_, u"C:\\Tool\\.INF");  // each target is reported, none of the dropped ones
+  EXPECT_EQ(Text(kControlStatus), u"");    // and the pass itself touches no window
 }
 
 TEST_F(InstallCallbackTest, DestinationEndingInASeparatorGetsNoSecondOne) {
@@ -480,6 +489,33 @@ TEST_F(RunInstallTest, FullDiskIsNotReportedAsBrokenDownload) {
   EXPECT_EQ(HostMessages()[0].text, expected);
   EXPECT_NE(HostMessages()[0].text, u"Broken file, please download again.");
   EXPECT_FALSE(Exists(u"C:\\Program Files\\Tool\\big.bin"));
+}
+
+// The destination's old PSAPI.DLL is moved aside, never over another.
+using OldPsapi = MachineTest;
+
+TEST_F(OldPsapi, OldPsapiIsMovedAsideOnlyWhenTheNewNameIsFree) {
+  MakeFolder(u"C:\\Tool");
+  MoveOldPsapiAside(u"C:\\Tool");  // nothing there: nothing happens
+  EXPECT_FALSE(Exists(u"C:\\Tool\\KVPSAPI.DLL"));
+
+  WriteFile(u"C:\\Tool\\PSAPI.DLL", "old");
+  MoveOldPsapiAside(u"C:\\Tool\\");
+  EXPECT_FALSE(Exists(u"C:\\Tool\\PSAPI.DLL"));
+  EXPECT_EQ(ReadFile(u"C:\\Tool\\KVPSAPI.DLL"), "old");
+
+  WriteFile(u"C:\\Tool\\PSAPI.DLL", "newer");
+  MoveOldPsapiAside(u"C:\\Tool");  // both present: nothing changes
+  EXPECT_EQ(ReadFile(u"C:\\Tool\\PSAPI.DLL"), "newer");
+  EXPECT_EQ(ReadFile(u"C:\\Tool\\KVPSAPI.DLL"), "old");
+}
+
+TEST_F(OldPsapi, PsapiNameIsFoundInAnyLetterCase) {
+  MakeFolder(u"C:\\Tool");
+  WriteFile(u"C:\\Tool\\psapi.dll", "old");
+  MoveOldPsapiAside(u"C:\\Tool");
+  EXPECT_EQ(ReadFile(u"C:\\Tool\\KVPSAPI.DLL"), "old");
+  EXPECT_FALSE(Exists(u"C:\\Tool\\psapi.dll"));
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "payload/text_rules.h"
 #include "setup/entry_names.h"
 #include "setup/install.h"
+#include "setup/install_pass.h"
 #include "setup/install_context.h"
 #include "setup/language_list.h"
 #include "setup/scan.h"
@@ -60,7 +61,6 @@ class SetupAgreement : public setuptest::SetupFlowTest {
     dialog_ = HostCreateSetupDialog(nullptr);
     ListSetExtendedStyle(List(), kListExtendedStyles);
     std::memset(&context_, 0, sizeof context_);
-    context_.dialog = dialog_;
     CopyText(u"C:\\Tool", context_.destination, 260);
     CreateDirectories(u"C:\\Tool");
   }
@@ -238,9 +238,9 @@ TEST_F(SetupAgreement, WhenPackIsSilentALanguageIsOfferedAndItsFileLeftOutWhenUn
     const std::string name = ArchiveName(row.name);
     state_.languageFilePrefix[0] = 0;
     HostWindowOf(List())->items.clear();
-    SetLanguageFilePrefix(row.name.c_str());
+    LanguageFilePrefixOf(row.name.c_str(), state_.languageFilePrefix);
     if (row.content.size() > kShortestIgnoredLanguageFile)
-      AddLanguageFileItem(dialog_, Bytes8(row.content), uint32_t(row.content.size()), row.name.c_str());
+      AddLanguageFileItem(List(), Bytes8(row.content), uint32_t(row.content.size()), row.name.c_str());
     const LanguageCode meant = LanguageCodeOf(row.code);
     const bool offered = FindLanguageItem(List(), meant) >= 0;
     const bool leftOut = EntryLanguageCode(row.name.c_str(), TextLength(state_.languageFilePrefix)) == meant;

@@ -184,6 +184,31 @@ TEST_F(SetupFlowTest, ProductDescriptionInAnsiCodePage) {
   EXPECT_EQ(Title(), u"Setup Caf\u00E9 1\u20AC");
 }
 
+// The language-file prefix comes from the first ".LNG" entry; later ones do not change it.
+TEST_F(SetupFlowTest, LanguageFilePrefixIsTheFirstLanguageFilesBaseNameLessSevenCharacters) {
+  struct Case {
+    const char16_t* first;
+    const char16_t* second;
+    const char16_t* prefix;
+  } cases[] = {
+      {u"lang\\APP_FR.LNG", u"OTHER_DE.LNG", u"APP"},  // folders ignored; the first one stays
+      {u"APP_FR.LNG", nullptr, u"APP"},
+      {u"A_FR.LNG", nullptr, u"A"},
+      {u"_FR.LNG", nullptr, u"_FR.LNG"},              // 7 characters: kept whole
+      {u"x/FR.LNG", nullptr, u"FR.LNG"},              // a slash separates too
+      {u"ABCDEFGHIJKLMNOPQRSTUVWXYZ12345678_FR.LNG", nullptr, u"ABCDEFGHIJKLMNOPQRSTUVWX"},
+  };
+  for (const Case& c : cases) {
+    state_.languageFilePrefix[0] = 0;
+    for (const char16_t* entry : {c.first, c.second}) {
+      char16_t name[260] = {};
+      if (entry) CopyText(entry, name, 260);
+      if (entry) ScanCallback(name, nullptr, 0, nullptr);  // the first call of an entry
+    }
+    EXPECT_EQ(std::u16string(state_.languageFilePrefix), c.prefix) << HostUtf8(c.first);
+  }
+}
+
 TEST_F(SetupFlowTest, ScanPayloadResults) {
   dialog_ = HostCreateSetupDialog(nullptr);
   EXPECT_EQ(ScanPayload(dialog_), 2) << "no archive at the module path";

@@ -17,7 +17,7 @@
 #include "support/rar_writer.h"
 #include "system/host/host_control.h"
 #include "system/host/host_dialog.h"
-#include "system/destination.h"
+#include "system/folders.h"
 #include "system/host/host_paths.h"
 #include "system/text.h"
 #include "system/ui.h"

@@ -2,10 +2,45 @@
 // last, with a scripted user.
 #include "setup/startup.h"
 
+#include <cstring>
+
 #include "setup_test_support.h"
 
 namespace setuptest {
 namespace {
+
+// The interface language: the system's default language chooses the table, or a code set already.
+TEST_F(SetupFlowTest, LanguageIdsChooseTheirTable) {
+  const struct {
+    uint16_t languageId;
+    const char* code;
+    const LanguageTable* table;
+  } cases[] = {
+      {1031, "DE", kDeTable}, {2055, "DE", kDeTable}, {3079, "DE", kDeTable}, {4103, "DE", kDeTable},
+      {5127, "DE", kDeTable}, {1040, "IT", kItTable}, {2064, "IT", kItTable}, {1036, "US", kUsTable},
+      {1033, "US", kUsTable}, {3082, "US", kUsTable}, {0, "US", kUsTable},    {7, "US", kUsTable},
+  };
+  for (const auto& c : cases) {
+    state_.languageCode[0] = 0;
+    HostSetSystemLanguage(c.languageId);
+    ChooseLanguageTable();
+    EXPECT_STREQ(state_.languageCode, c.code) << c.languageId;
+    EXPECT_EQ(state_.languageTable, c.table) << c.languageId;
+  }
+  HostSetSystemLanguage(1033);
+}
+
+TEST_F(SetupFlowTest, PresetCodeIsMatchedIgnoringCaseAndUnknownCodesGetTheDefault) {
+  HostSetSystemLanguage(1031);
+  strcpy(state_.languageCode, "it");
+  ChooseLanguageTable();
+  EXPECT_EQ(state_.languageTable, kItTable);
+  EXPECT_STREQ(state_.languageCode, "it");
+  strcpy(state_.languageCode, "FR");
+  ChooseLanguageTable();
+  EXPECT_EQ(state_.languageTable, kUsTable);
+  HostSetSystemLanguage(1033);
+}
 
 class StartupTest : public SetupFlowTest {
  protected:

@@ -1,11 +1,11 @@
-// Staging root names, the shell's move and delete of folder trees, and the PSAPI.DLL rename.
+// Staging root names, and the shell's move and delete of folder trees.
 #include "system/file_ops.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "machine_fixture.h"
+#include "system/machine_fixture.h"
 #include "system/text.h"
 
 namespace {
@@ -109,30 +109,6 @@ TEST_F(FileOps, DeleteTreeRemovesEverythingAndIgnoresMissingPaths) {
   ShellDeleteTree(u"C:\\users\\user\\Temp\\1");
   ShellDeleteTree(nullptr);
   EXPECT_EQ(HostShellOperations().size(), 1u);  // nothing to delete, no shell call
-}
-
-TEST_F(FileOps, OldPsapiIsMovedAsideOnlyWhenTheNewNameIsFree) {
-  MakeFolder(u"C:\\Tool");
-  MoveOldPsapiAside(u"C:\\Tool");  // nothing there: nothing happens
-  EXPECT_FALSE(Exists(u"C:\\Tool\\KVPSAPI.DLL"));
-
-  WriteFile(u"C:\\Tool\\PSAPI.DLL", "old");
-  MoveOldPsapiAside(u"C:\\Tool\\");
-  EXPECT_FALSE(Exists(u"C:\\Tool\\PSAPI.DLL"));
-  EXPECT_EQ(ReadFile(u"C:\\Tool\\KVPSAPI.DLL"), "old");
-
-  WriteFile(u"C:\\Tool\\PSAPI.DLL", "newer");
-  MoveOldPsapiAside(u"C:\\Tool");  // both present: nothing changes
-  EXPECT_EQ(ReadFile(u"C:\\Tool\\PSAPI.DLL"), "newer");
-  EXPECT_EQ(ReadFile(u"C:\\Tool\\KVPSAPI.DLL"), "old");
-}
-
-TEST_F(FileOps, PsapiNameIsFoundInAnyLetterCase) {
-  MakeFolder(u"C:\\Tool");
-  WriteFile(u"C:\\Tool\\psapi.dll", "old");
-  MoveOldPsapiAside(u"C:\\Tool");
-  EXPECT_EQ(ReadFile(u"C:\\Tool\\KVPSAPI.DLL"), "old");
-  EXPECT_FALSE(Exists(u"C:\\Tool\\psapi.dll"));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "machine_fixture.h"
+#include "system/machine_fixture.h"
 #include "system/platform.h"
 
 namespace {

@@ -1,5 +1,5 @@
-// A fresh stand-in machine under a temporary root for each test, with an empty SetupState as
-// the global record; both are removed again afterwards.
+// A fresh stand-in machine under a temporary root for each test, removed again afterwards,
+// and the product facts an installation would pass.
 #pragma once
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "setup/setup_state.h"
+#include "payload/product_facts.h"
 #include "system/host/host_control.h"
 
 class MachineTest : public ::testing::Test {
@@ -17,17 +17,12 @@ class MachineTest : public ::testing::Test {
     root_ = HostMakeTempRoot();
     ASSERT_FALSE(root_.empty());
     HostReset(root_);
-    state_ = SetupState{};
-    saved_ = gSetupState;
-    gSetupState = &state_;
+    facts_ = ProductFacts{};
   }
-  void TearDown() override {
-    gSetupState = saved_;
-    HostRemoveTree(root_);
-  }
+  void TearDown() override { HostRemoveTree(root_); }
 
-  void SetGroup(const char* group) { snprintf(state_.facts.group, sizeof state_.facts.group, "%s", group); }
-  void SetProductId(const char* id) { snprintf(state_.facts.productId, sizeof state_.facts.productId, "%s", id); }
+  void SetGroup(const char* group) { snprintf(facts_.group, sizeof facts_.group, "%s", group); }
+  void SetProductId(const char* id) { snprintf(facts_.productId, sizeof facts_.productId, "%s", id); }
 
   static bool Exists(const char16_t* path) {
     struct stat st;
@@ -47,6 +42,5 @@ class MachineTest : public ::testing::Test {
   }
 
   std::string root_;
-  SetupState state_{};
-  SetupState* saved_ = nullptr;
+  ProductFacts facts_{};
 };

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "localisation/string_tables.h"
-#include "machine_fixture.h"
+#include "system/host/host_dialog.h"
+#include "system/machine_fixture.h"
 #include "system/text.h"
 
 namespace {
@@ -59,7 +59,7 @@ TEST_F(Messages, SystemErrorTextKeepsItsLineBreakAndObeysTheCapacity) {
 }
 
 TEST_F(Messages, SystemErrorUsesTheLastErrorAndTheProgramsFileName) {
-  CopyText(u"C:\\Downloads\\ToolSetup.exe", state_.modulePath, kPathCapacity);
+  HostSetModulePath(u"C:\\Downloads\\ToolSetup.exe");
   HostSetLastError(0);
   EXPECT_EQ(ShowSystemError(nullptr, 0, nullptr), 0);  // no error, no message
   EXPECT_TRUE(HostMessages().empty());
@@ -78,19 +78,10 @@ TEST_F(Messages, SystemErrorUsesTheLastErrorAndTheProgramsFileName) {
   EXPECT_EQ(HostMessages().size(), 2u);
 }
 
-TEST_F(Messages, SystemErrorWithoutModulePathIsTitledFromTheTable) {
-  state_.languageTable = kDeTable;
+TEST_F(Messages, SystemErrorWithoutCaptionOrModulePathHasAnEmptyTitle) {
+  HostSetModulePath(u"");
   EXPECT_EQ(ShowSystemError(nullptr, 82, nullptr), 1);
-  EXPECT_EQ(Last().caption, u"Installation");
-}
-
-TEST_F(Messages, TextMessagesComeFromTheCurrentTable) {
-  state_.languageTable = kDeTable;
-  EXPECT_EQ(ShowTextMessage(nullptr, 3001, u"C:\\Downloads\\Setup.exe", kMbIconHand), 1);
-  EXPECT_EQ(Last().text, u"Die Datei ist besch\u00E4digt, bitte nochmal herunterladen!");
-  EXPECT_EQ(Last().caption, u"Setup.exe");
-  EXPECT_EQ(ShowTextMessage(nullptr, 5, u"caption", kMbIconHand), 2);  // no such text
-  EXPECT_EQ(HostMessages().size(), 1u);
+  EXPECT_EQ(Last().caption, u"");
 }
 
 }  // namespace

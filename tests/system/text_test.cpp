@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "machine_fixture.h"
+#include "system/machine_fixture.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "system/destination.h"
+#include "system/folders.h"
 #include "system/host/host_control.h"
 #include "system/host/host_dialog.h"
 #include "system/platform.h"

@@ -15,13 +15,17 @@
 #include <cstring>
 
 #include "check.h"
+#include "installation/destination.h"
+#include "installation/shortcuts.h"
+#include "installation/uninstall_entry.h"
 #include "localisation/string_tables.h"
-#include "setup/install_context.h"
+#include "setup/install.h"
+#include "setup/setup_messages.h"
 #include "setup/setup_state.h"
-#include "system/destination.h"
+#include "setup/startup.h"
 #include "system/file_ops.h"
+#include "system/folders.h"
 #include "system/messages.h"
-#include "system/shortcuts.h"
 #include "system/text.h"
 
 namespace {
@@ -294,19 +298,19 @@ void CheckRegistry() {
   ReadProgramFilesDir(programFiles, kPathCapacity);
   Print("ProgramFilesDir", programFiles);
   CHECK(TextLength(programFiles) > 3);
-  DefaultDestination(proposal, kPathCapacity);
+  DefaultDestination(gState.facts, proposal, kPathCapacity);
   CopyText(programFiles, expected, kPathCapacity);
   JoinPath(kGroup, expected, kPathCapacity);
   CHECK_TEXT(proposal, expected);
 
-  SaveDestination(u"D:\\Korv\\Remembered");
-  DefaultDestination(proposal, kPathCapacity);
+  SaveDestination(gState.facts.productId, u"D:\\Korv\\Remembered");
+  DefaultDestination(gState.facts, proposal, kPathCapacity);
   CHECK_TEXT(proposal, u"D:\\Korv\\Remembered");
-  SaveDestination(kDestination);  // left for the registry query after this program
+  SaveDestination(gState.facts.productId, kDestination);  // left for the registry query after this program
 
   char16_t uninstaller[kPathCapacity];
   Under(kDestination, u"UnInst.exe", uninstaller);
-  RegisterUninstall({uninstaller, kDestination, nullptr, 2048});
+  RegisterUninstall(gState.facts, {uninstaller, kDestination, nullptr, 2048});
   char16_t quoted[kPathCapacity] = u"\"";
   AppendText(uninstaller, quoted, kPathCapacity);
   AppendText(u"\"", quoted, kPathCapacity);
@@ -365,30 +369,26 @@ void CheckShortcuts() {
   char16_t group[kPathCapacity];
   Under(folder, kGroup, group);
   ShellDeleteTree(group);
-  InstallContext context = {};
-  CopyText(kDestination, context.destination, kPathCapacity);
-  CopyText(u"KorvTool.exe", context.mainProgram, kNameCapacity);
-  CopyText(u"UnInst.exe", context.uninstaller, kNameCapacity);
-  CreateProgramGroup(nullptr, &context);
+  char16_t stagingRoot[kPathCapacity] = {};
+  InstalledFiles files = {kDestination, u"KorvTool.exe", u"UnInst.exe", stagingRoot};
+  CreateProgramGroup(nullptr, kGroup, files);
   Under(group, u"Korv Wine Test.lnk", link);
   CheckLink(link, target, kDestination);
   Under(group, u"Uninstall.lnk", link);
   CheckLink(link, uninstaller, kDestination);
 
   // The program group built in a staging root and moved into the Start Menu.
-  std::strcpy(gState.facts.group, "Korv Staged");
   Under(folder, u"Korv Staged", group);
   ShellDeleteTree(group);
-  MakeTempFolderName(context.stagingRoot, kPathCapacity);
-  CHECK(FileExists(context.stagingRoot));
-  CreateProgramGroup(nullptr, &context);
+  MakeTempFolderName(stagingRoot, kPathCapacity);
+  CHECK(FileExists(stagingRoot));
+  CreateProgramGroup(nullptr, u"Korv Staged", files);
   Under(group, u"Korv Staged.lnk", link);
   CheckLink(link, target, kDestination);
-  Under(context.stagingRoot, u"Korv Staged", link);
+  Under(stagingRoot, u"Korv Staged", link);
   CHECK(!FileExists(link));
-  ShellDeleteTree(context.stagingRoot);
-  CHECK(!FileExists(context.stagingRoot));
-  std::strcpy(gState.facts.group, "Korv Wine Test");
+  ShellDeleteTree(stagingRoot);
+  CHECK(!FileExists(stagingRoot));
 }
 
 // ---- Windows that need an answer ---------------------------------------------------------
@@ -466,7 +466,7 @@ void CheckBrowse(HWND owner, const char16_t* base) {
 }
 
 void CheckMessageBoxes(HWND owner) {
-  std::printf("ShowMessage, ShowTextMessage, ShowSystemError\n");
+  std::printf("ShowMessage, ShowSetupMessage, ShowSystemError\n");
   Answer answer;
   HANDLE thread = StartAnswer(&answer, owner, IDOK);
   CHECK_INT(ShowMessage(owner, u"Korv Wine Test has been installed.", u"C:\\Downloads\\Setup.exe", kMbIconInformation),
@@ -477,16 +477,15 @@ void CheckMessageBoxes(HWND owner) {
 
   gState.languageTable = kDeTable;
   thread = StartAnswer(&answer, owner, IDOK);
-  CHECK_INT(ShowTextMessage(owner, kTextBrokenFile, u"C:\\Downloads\\", kMbIconHand), IDOK);
+  CHECK_INT(ShowSetupMessage(owner, kTextBrokenFile, u"C:\\Downloads\\", kMbIconHand), IDOK);
   FinishAnswer(thread, answer);
   CHECK_TEXT(reinterpret_cast<char16_t*>(answer.title), u"C:\\Downloads\\");
   CHECK_TEXT(reinterpret_cast<char16_t*>(answer.text), u"Die Datei ist besch\u00E4digt, bitte nochmal herunterladen!");
 
-  CopyText(u"C:\\Downloads\\KorvSetup.exe", gState.modulePath, kPathCapacity);
   thread = StartAnswer(&answer, owner, IDOK);
-  CHECK_INT(ShowSystemError(owner, 82, nullptr), IDOK);
+  CHECK_INT(ShowSystemError(owner, 82, nullptr), IDOK);  // titled with this program's file name
   FinishAnswer(thread, answer);
-  CHECK_TEXT(reinterpret_cast<char16_t*>(answer.title), u"KorvSetup.exe");
+  CHECK_TEXT(reinterpret_cast<char16_t*>(answer.title), u"system_wine_tests.exe");
   CHECK(answer.text[0] != 0);
 }
 

@@ -1,12 +1,12 @@
-// The Linux stand-in of the dialog primitives: a headless dialog record per window.
+// The Linux stand-in of the dialog primitives: a headless dialog record per window, its
+// texts, controls and placement, the modal run and the program's start-up calls. The list
+// view, cursor and menu are in host_list_view.cpp, other programs' windows in
+// host_windows.cpp.
 //
 // The controls are those of dialog resource 1000 (same ids, classes and starting texts); what
 // the real controls would display is kept in the records, and tests read and drive it through
 // host_dialog.h. Messages the setup posts wait in the dialog's queue until dispatched.
 #include <algorithm>
-#include <atomic>
-#include <mutex>
-#include <thread>
 
 #include "resources/resource_ids.h"
 #include "system/host/host_dialog.h"
@@ -38,16 +38,11 @@ const ControlTemplate kControls[] = {
     {KORV_CONTROL_STATUS, "STATIC", u"", {30, 276, 300, 291}},
 };
 constexpr int kListClientWidth = 128;  // 132 pixels less the border
-constexpr int kScrollBarWidth = 17;
 constexpr int kDialogWidth = 501;
 constexpr int kDialogHeight = 325;
 
 int gScreenWidth = 1024;
 int gScreenHeight = 768;
-int gCursorX = 100;
-int gCursorY = 100;
-const char* gCursor = "arrow";
-int gMenuChoice = 0;
 std::u16string gModulePath = u"C:\\Setup.exe";
 bool gFontAvailable = true;
 int gCommonControls = 0;
@@ -57,32 +52,7 @@ std::function<void(WindowHandle)> gScript;
 HostWindow* gActiveDialog = nullptr;
 int gIconResource = 0;
 
-struct ForeignWindow {
-  std::string className;
-  int ignoreCount = 0;
-  int destroyCount = 0;
-  bool alive = true;
-};
-std::mutex gForeignLock;
-std::vector<std::unique_ptr<ForeignWindow>> gForeign;
-std::mutex gThreadLock;
-std::vector<std::thread> gThreads;
-
 HostFont gTitleFont;
-
-char16_t FoldCase(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }
-
-// Ascending text order of a sorted list view, letter case ignored.
-bool SortsBefore(const std::u16string& a, const std::u16string& b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    char16_t x = FoldCase(a[i]), y = FoldCase(b[i]);
-    if (x != y) return x < y;
-  }
-  return a.size() < b.size();
-}
-
-HostWindow* List(WindowHandle list) { return static_cast<HostWindow*>(list); }
 
 int CopyOut(const std::u16string& from, char16_t* text, int capacity) {
   if (!text || capacity <= 0) return 0;
@@ -150,16 +120,10 @@ void HostClick(WindowHandle dialog, int id) {
 
 void HostSetDialogScript(std::function<void(WindowHandle)> script) { gScript = std::move(script); }
 WindowHandle HostActiveDialog() { return gActiveDialog; }
-void HostSetMenuChoice(int command) { gMenuChoice = command; }
 void HostSetScreen(int width, int height) {
   gScreenWidth = width;
   gScreenHeight = height;
 }
-void HostSetCursorPosition(int x, int y) {
-  gCursorX = x;
-  gCursorY = y;
-}
-const char* HostCurrentCursor() { return gCursor; }
 void HostSetModulePath(const char16_t* path) { gModulePath = path ? path : u""; }
 void HostSetFontAvailable(bool available) { gFontAvailable = available; }
 int HostCommonControlsInitialised() { return gCommonControls; }
@@ -257,113 +221,6 @@ void SetDialogClassIcon(WindowHandle dialog, void* icon) {
   if (HostWindow* d = HostWindowOf(dialog)) d->classIcon = icon;
 }
 
-// ---- List view ----
-
-int ListClientWidth(WindowHandle list) { return list ? List(list)->clientWidth : 0; }
-int VerticalScrollBarWidth() { return kScrollBarWidth; }
-
-void ListInsertColumn(WindowHandle list, int index, int format, int width) {
-  if (!list) return;
-  auto& cols = List(list)->columns;
-  index = std::clamp(index, 0, int(cols.size()));
-  cols.insert(cols.begin() + index, HostListColumn{format, width, u""});
-}
-
-void ListSetColumnText(WindowHandle list, int index, const char16_t* text) {
-  if (!list || index < 0 || index >= int(List(list)->columns.size())) return;
-  List(list)->columns[index].text = text ? text : u"";
-}
-
-void ListSetExtendedStyle(WindowHandle list, unsigned style) {
-  if (list) List(list)->extendedStyle = style;
-}
-
-int ListItemCount(WindowHandle list) { return list ? int(List(list)->items.size()) : 0; }
-
-int ListInsertItem(WindowHandle list, const char16_t* text, intptr_t param) {
-  if (!list) return -1;
-  auto& items = List(list)->items;
-  HostListItem item;
-  item.text = text ? text : u"";
-  item.param = param;
-  // A list with check boxes gives a new item the unchecked image.
-  item.stateImage = (List(list)->extendedStyle & 0x4) ? kStateUnchecked : 0;
-  size_t at = 0;
-  while (at < items.size() && !SortsBefore(item.text, items[at].text)) ++at;
-  items.insert(items.begin() + at, item);
-  return int(at);
-}
-
-bool ListGetItemParam(WindowHandle list, int index, intptr_t* param) {
-  if (!list || index < 0 || index >= int(List(list)->items.size())) return false;
-  *param = List(list)->items[index].param;
-  return true;
-}
-
-int ListFindItemByParam(WindowHandle list, intptr_t param) {
-  if (!list) return -1;
-  auto& items = List(list)->items;
-  for (size_t i = 0; i < items.size(); ++i)
-    if (items[i].param == param) return int(i);
-  return -1;
-}
-
-int ListGetStateImage(WindowHandle list, int index) {
-  if (!list || index < 0 || index >= int(List(list)->items.size())) return 0;
-  return List(list)->items[index].stateImage;
-}
-
-void ListSetStateImage(WindowHandle list, int index, int image) {
-  if (!list) return;
-  auto& items = List(list)->items;
-  if (index == -1) {
-    for (auto& item : items) item.stateImage = image;
-  } else if (index >= 0 && index < int(items.size())) {
-    items[index].stateImage = image;
-  }
-}
-
-// ---- Cursor ----
-
-void* ShowWaitCursor() {
-  const char* previous = gCursor;
-  gCursor = "wait";
-  return const_cast<char*>(previous);
-}
-
-void RestoreCursor(void* cursor) {
-  if (cursor) gCursor = static_cast<const char*>(cursor);
-}
-
-// ---- Context menu ----
-
-void* CreatePopupMenuHandle() { return new HostMenu; }
-
-void AppendMenuText(void* menu, int command, const char16_t* text) {
-  if (menu) static_cast<HostMenu*>(menu)->items.emplace_back(command, text ? text : u"");
-}
-
-bool CursorPosition(int* x, int* y) {
-  *x = gCursorX;
-  *y = gCursorY;
-  return true;
-}
-
-void TrackMenu(void* menu, int x, int y, WindowHandle owner) {
-  HostWindow* d = HostWindowOf(owner);
-  if (!menu || !d) return;
-  auto* m = static_cast<HostMenu*>(menu);
-  d->menusShown.push_back(*m);
-  d->menuX = x;
-  d->menuY = y;
-  // The choice arrives as WM_COMMAND, posted like the real menu's loop does.
-  for (auto& item : m->items)
-    if (item.first == gMenuChoice && gMenuChoice != 0)
-      d->posted.push_back({kMsgCommand, uintptr_t(uint16_t(gMenuChoice)), 0});
-}
-
-void DestroyMenuHandle(void* menu) { delete static_cast<HostMenu*>(menu); }
-
 // ---- Dialog lifetime ----
 
 void PostCloseMessage(WindowHandle dialog) {
@@ -396,68 +253,6 @@ intptr_t RunModalDialog(int resourceId, DialogProcedure procedure) {
   gActiveDialog = nullptr;
   HostDestroyDialog(dialog);
   return result;
-}
-
-// ---- Other programs' windows and threads ----
-
-bool StartDetachedThread(ThreadProcedure procedure, void* argument) {
-  std::lock_guard<std::mutex> lock(gThreadLock);
-  gThreads.emplace_back([procedure, argument] { procedure(argument); });
-  return true;
-}
-
-int HostJoinThreads() {
-  std::vector<std::thread> threads;
-  {
-    std::lock_guard<std::mutex> lock(gThreadLock);
-    threads.swap(gThreads);
-  }
-  for (auto& t : threads) t.join();
-  return int(threads.size());
-}
-
-WindowHandle FindWindowByClass(const char* className) {
-  std::lock_guard<std::mutex> lock(gForeignLock);
-  if (!className) return nullptr;
-  for (auto& w : gForeign)
-    if (w->alive && w->className == className) return w.get();
-  return nullptr;
-}
-
-void SendDestroyMessage(WindowHandle window) {
-  std::lock_guard<std::mutex> lock(gForeignLock);
-  for (auto& w : gForeign) {
-    if (w.get() != window) continue;
-    ++w->destroyCount;
-    if (w->destroyCount > w->ignoreCount) w->alive = false;
-  }
-}
-
-WindowHandle HostAddForeignWindow(const char* className, int ignoreCount) {
-  std::lock_guard<std::mutex> lock(gForeignLock);
-  gForeign.push_back(std::make_unique<ForeignWindow>());
-  gForeign.back()->className = className;
-  gForeign.back()->ignoreCount = ignoreCount;
-  return gForeign.back().get();
-}
-
-int HostForeignDestroyCount(WindowHandle window) {
-  std::lock_guard<std::mutex> lock(gForeignLock);
-  for (auto& w : gForeign)
-    if (w.get() == window) return w->destroyCount;
-  return 0;
-}
-
-bool HostForeignWindowAlive(WindowHandle window) {
-  std::lock_guard<std::mutex> lock(gForeignLock);
-  for (auto& w : gForeign)
-    if (w.get() == window) return w->alive;
-  return false;
-}
-
-void HostClearForeignWindows() {
-  std::lock_guard<std::mutex> lock(gForeignLock);
-  gForeign.clear();
 }
 
 // ---- Start-up ----

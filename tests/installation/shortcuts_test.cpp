@@ -1,13 +1,16 @@
-// The uninstall entry, special folders, shortcut files and the program group.
-#include "system/shortcuts.h"
+// The uninstall entry, the shortcuts and the program group of an installation.
+#include "installation/shortcuts.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "machine_fixture.h"
-#include "system/destination.h"
+#include "installation/destination.h"
+#include "installation/uninstall_entry.h"
+#include "system/folders.h"
+#include "system/machine_fixture.h"
 #include "system/platform.h"
+#include "system/registry.h"
 #include "system/text.h"
 
 namespace {
@@ -30,12 +33,8 @@ class Shortcuts : public MachineTest {
     EXPECT_TRUE(HostReadShortcut(path, &link)) << "no shortcut file";
     return link;
   }
-  InstallContext Context(const char16_t* uninstaller) {
-    InstallContext context{};
-    CopyText(u"C:\\Program Files\\Example", context.destination, kPathCapacity);
-    CopyText(u"Example.exe", context.mainProgram, kNameCapacity);
-    CopyText(uninstaller, context.uninstaller, kNameCapacity);
-    return context;
+  static InstalledFiles Files(const char16_t* uninstaller, const char16_t* stagingRoot = u"") {
+    return {u"C:\\Program Files\\Example", u"Example.exe", uninstaller, stagingRoot};
   }
 };
 
@@ -57,8 +56,8 @@ std::u16string ReadText(const char16_t* name) {
 }
 
 TEST_F(Shortcuts, UninstallEntryHoldsWhatTheListOfInstalledProgramsShows) {
-  snprintf(state_.facts.version, sizeof state_.facts.version, "2.1");
-  RegisterUninstall({u"C:\\Program Files\\Example\\UnInst.exe", u"C:\\Program Files\\Example",
+  snprintf(facts_.version, sizeof facts_.version, "2.1");
+  RegisterUninstall(facts_, {u"C:\\Program Files\\Example\\UnInst.exe", u"C:\\Program Files\\Example",
                      u"C:\\Program Files\\Example\\Example.exe", 5000});
   EXPECT_EQ(HostRegistryValueNames(HostHive::LocalMachine, kUninstallKey),
             (std::vector<std::u16string>{u"DisplayName", u"UninstallString", u"Publisher", u"DisplayVersion",
@@ -92,9 +91,9 @@ TEST_F(Shortcuts, UninstallEntryLeavesOutWhatTheSetupDoesNotKnow) {
     SCOPED_TRACE(row.publisher);
     for (const char16_t* name : {u"DisplayVersion", u"DisplayIcon"})  // left by the row before
       HostRegistryDeleteValue(HostHive::LocalMachine, kUninstallKey, name);
-    snprintf(state_.facts.publisher, sizeof state_.facts.publisher, "%s", row.publisher);
-    snprintf(state_.facts.version, sizeof state_.facts.version, "%s", row.version);
-    RegisterUninstall({u"D:\\Ex\\UnInst.exe", u"D:\\Ex", row.mainProgram, 0});
+    snprintf(facts_.publisher, sizeof facts_.publisher, "%s", row.publisher);
+    snprintf(facts_.version, sizeof facts_.version, "%s", row.version);
+    RegisterUninstall(facts_, {u"D:\\Ex\\UnInst.exe", u"D:\\Ex", row.mainProgram, 0});
     EXPECT_EQ(ReadText(u"Publisher"), row.shownPublisher);
     EXPECT_EQ(ReadText(u"DisplayVersion"), row.shownVersion);
     EXPECT_EQ(ReadText(u"DisplayIcon"), row.shownIcon);
@@ -113,36 +112,13 @@ TEST(EstimatedSize, KilobytesAreRoundedUpAndCappedAtADword) {
 
 TEST_F(Shortcuts, NothingIsRegisteredOrLinkedWithoutAGroupName) {
   SetGroup("");
-  RegisterUninstall({u"C:\\Program Files\\Example\\UnInst.exe", u"C:\\Program Files\\Example", nullptr, 0});
+  RegisterUninstall(facts_, {u"C:\\Program Files\\Example\\UnInst.exe", u"C:\\Program Files\\Example", nullptr, 0});
   EXPECT_TRUE(HostRegistryValueNames(HostHive::LocalMachine,
                                      u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall").empty());
-  InstallContext context = Context(u"UnInst.exe");
-  CreateProgramGroup(nullptr, &context);
+  CreateProgramGroup(nullptr, u"", Files(u"UnInst.exe"));
   EXPECT_FALSE(Exists((std::u16string(kCommonPrograms) + u"\\Uninstall.lnk").c_str()));
   CreateDesktopLink(u"C:\\Program Files\\Example\\Example.exe", u"");
   EXPECT_FALSE(Exists((std::u16string(kDesktop) + u"\\.lnk").c_str()));
-}
-
-TEST_F(Shortcuts, SpecialFoldersComeFromTheSystem) {
-  char16_t path[kPathCapacity];
-  SpecialFolderPath(kFolderCommonPrograms, path);
-  EXPECT_EQ(std::u16string(path), kCommonPrograms);
-  HostSetSpecialFolder(kFolderDesktop, u"");
-  SpecialFolderPath(kFolderDesktop, path);
-  EXPECT_EQ(std::u16string(path), u"");
-}
-
-TEST_F(Shortcuts, QuickLaunchIsOfferedOnlyWhenItsFolderExists) {
-  char16_t folder[kPathCapacity];
-  QuickLaunchFolder(folder, kPathCapacity);
-  EXPECT_EQ(std::u16string(folder), kQuickLaunch);
-  EXPECT_FALSE(QuickLaunchAvailable());
-  EXPECT_EQ(CreateDirectories(kQuickLaunch), 0);
-  EXPECT_TRUE(QuickLaunchAvailable());
-  HostSetSpecialFolder(kFolderAppData, u"");
-  QuickLaunchFolder(folder, kPathCapacity);
-  EXPECT_EQ(std::u16string(folder), u"");
-  EXPECT_FALSE(QuickLaunchAvailable());
 }
 
 TEST_F(Shortcuts, DesktopAndQuickLaunchLinksWorkInTheTargetsFolder) {
@@ -173,17 +149,8 @@ TEST_F(Shortcuts, NoFolderNoLink) {
   EXPECT_FALSE(Exists(u"C:\\Example Product.lnk"));
 }
 
-TEST_F(Shortcuts, ShellLinkReportsTheLinkObjectsResult) {
-  EXPECT_EQ(CreateShellLink(u"C:\\a.lnk", u"C:\\a.exe", u"C:\\"), 0);
-  EXPECT_NE(CreateShellLink(u"C:\\missing\\a.lnk", u"C:\\a.exe", u"C:\\"), 0);
-  HostSetShellLinkFailure(static_cast<long>(0x80040154));  // class not registered
-  EXPECT_EQ(CreateShellLink(u"C:\\b.lnk", u"C:\\a.exe", u"C:\\"), static_cast<long>(0x80040154));
-  EXPECT_FALSE(Exists(u"C:\\b.lnk"));
-}
-
 TEST_F(Shortcuts, ProgramGroupHoldsProgramAndUninstaller) {
-  InstallContext context = Context(u"UNINST.EXE");
-  CreateProgramGroup(nullptr, &context);
+  CreateProgramGroup(nullptr, u"Example Product", Files(u"UNINST.EXE"));
   const std::u16string group = std::u16string(kCommonPrograms) + u"\\Example Product";
   HostShortcut main = Link(group + u"\\Example Product.lnk");
   EXPECT_EQ(main.target, u"C:\\Program Files\\Example\\Example.exe");
@@ -195,8 +162,7 @@ TEST_F(Shortcuts, ProgramGroupHoldsProgramAndUninstaller) {
 
 TEST_F(Shortcuts, ProgramGroupWithoutUninstallerAndInTheUsersFolder) {
   HostSetSpecialFolder(kFolderCommonPrograms, u"");
-  InstallContext context = Context(u"");
-  CreateProgramGroup(nullptr, &context);
+  CreateProgramGroup(nullptr, u"Example Product", Files(u""));
   const std::u16string group = std::u16string(kUserPrograms) + u"\\Example Product";
   EXPECT_TRUE(HostReadShortcut(group + u"\\Example Product.lnk", nullptr));
   EXPECT_FALSE(Exists((group + u"\\Uninstall.lnk").c_str()));
@@ -205,26 +171,22 @@ TEST_F(Shortcuts, ProgramGroupWithoutUninstallerAndInTheUsersFolder) {
 TEST_F(Shortcuts, AnExistingGroupFolderIsLeftUntouched) {
   const std::u16string group = std::u16string(kCommonPrograms) + u"\\Example Product";
   MakeFolder(group.c_str());
-  InstallContext context = Context(u"UnInst.exe");
-  CreateProgramGroup(nullptr, &context);
+  CreateProgramGroup(nullptr, u"Example Product", Files(u"UnInst.exe"));
   EXPECT_FALSE(Exists((group + u"\\Example Product.lnk").c_str()));
 }
 
 TEST_F(Shortcuts, NoProgramsFolderNoGroup) {
   HostSetSpecialFolder(kFolderCommonPrograms, u"");
   HostSetSpecialFolder(kFolderPrograms, u"");
-  InstallContext context = Context(u"UnInst.exe");
-  CreateProgramGroup(nullptr, &context);
+  CreateProgramGroup(nullptr, u"Example Product", Files(u"UnInst.exe"));
   EXPECT_TRUE(HostShellOperations().empty());
   EXPECT_FALSE(Exists(u"C:\\Example Product"));
 }
 
 TEST_F(Shortcuts, StagedGroupIsBuiltInTheStagingRootAndMovedIntoPlace) {
-  InstallContext context = Context(u"UnInst.exe");
-  CopyText(u"C:\\users\\user\\Temp\\1", context.stagingRoot, kPathCapacity);
   MakeFolder(u"C:\\users\\user\\Temp\\1");
   int marker = 0;
-  CreateProgramGroup(&marker, &context);
+  CreateProgramGroup(&marker, u"Example Product", Files(u"UnInst.exe", u"C:\\users\\user\\Temp\\1"));
   ASSERT_EQ(HostShellOperations().size(), 1u);
   const HostShellOperation& move = HostShellOperations()[0];
   EXPECT_EQ(move.owner, &marker);
@@ -245,9 +207,9 @@ TEST_F(Shortcuts, OnA64BitSystemMachineKeysLandInThe32BitView) {
   SetProductId("ABC");
   // The program-files folder the setup sees is the 32-bit one.
   char16_t proposal[kPathCapacity];
-  DefaultDestination(proposal, kPathCapacity);
+  DefaultDestination(facts_, proposal, kPathCapacity);
   EXPECT_EQ(std::u16string(proposal), u"C:\\Program Files (x86)\\Example Product");
-  RegisterUninstall({u"C:\\Program Files (x86)\\Example\\UnInst.exe", u"C:\\Program Files (x86)\\Example", nullptr, 0});
+  RegisterUninstall(facts_, {u"C:\\Program Files (x86)\\Example\\UnInst.exe", u"C:\\Program Files (x86)\\Example", nullptr, 0});
   std::u16string value;
   EXPECT_TRUE(HostRegistryRead(HostHive::LocalMachine,
                                u"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Example Product",
@@ -256,9 +218,9 @@ TEST_F(Shortcuts, OnA64BitSystemMachineKeysLandInThe32BitView) {
   EXPECT_FALSE(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey));
   // An update proposes the folder the entry names, read back from the same view; per-user
   // keys are not redirected.
-  DefaultDestination(proposal, kPathCapacity);
+  DefaultDestination(facts_, proposal, kPathCapacity);
   EXPECT_EQ(std::u16string(proposal), u"C:\\Program Files (x86)\\Example");
-  SaveDestination(u"D:\\Elsewhere");
+  SaveDestination(facts_.productId, u"D:\\Elsewhere");
   EXPECT_TRUE(HostRegistryRead(HostHive::CurrentUser, u"Software\\Korvane", u"ABC", &value));
 }
 

@@ -1,6 +1,6 @@
-// The proposed destination and its fall-backs, the remembered folder in the registry, the
-// folder browser and the creation of folders with their parents.
-#include "system/destination.h"
+// The proposed destination and its fall-backs, the remembered folder in the registry, and
+// the rules that keep a stored folder out of the system's own.
+#include "installation/destination.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "machine_fixture.h"
+#include "system/machine_fixture.h"
 #include "system/host/host_dialog.h"
 #include "system/text.h"
 
@@ -21,7 +21,7 @@ class Destination : public MachineTest {
   std::u16string Proposal() {
     char16_t out[kPathCapacity];
     for (char16_t& c : out) c = u'#';
-    DefaultDestination(out, kPathCapacity);
+    DefaultDestination(facts_, out, kPathCapacity);
     return out;
   }
 };
@@ -143,7 +143,7 @@ TEST_F(Destination, EmptyProductIdNeitherReadsNorWritesTheRememberedFolder) {
   SetGroup("Tool");
   HostRegistryWrite(HostHive::CurrentUser, kRememberedKey, u"", u"D:\\Default value");
   EXPECT_EQ(Proposal(), u"C:\\Program Files\\Tool");
-  SaveDestination(u"C:\\Somewhere");
+  SaveDestination(facts_.productId, u"C:\\Somewhere");
   EXPECT_EQ(HostRegistryValueNames(HostHive::CurrentUser, kRememberedKey), std::vector<std::u16string>{u""});
 }
 
@@ -166,7 +166,7 @@ TEST_F(Destination, GroupNameIsCutToTheBuffer) {
 TEST_F(Destination, SavedFolderPersistsAndIsProposedNextTime) {
   SetProductId("KV1");
   SetGroup("Tool");
-  SaveDestination(u"D:\\Tools\\My Tool");
+  SaveDestination(facts_.productId, u"D:\\Tools\\My Tool");
   std::u16string stored;
   uint32_t type = 0;
   ASSERT_TRUE(HostRegistryRead(HostHive::CurrentUser, kRememberedKey, u"KV1", &stored, &type));
@@ -175,7 +175,7 @@ TEST_F(Destination, SavedFolderPersistsAndIsProposedNextTime) {
   // A new run on the same machine reads it from the registry file.
   HostReset(root_);
   EXPECT_EQ(Proposal(), u"D:\\Tools\\My Tool");
-  SaveDestination(u"");  // an empty folder is never stored
+  SaveDestination(facts_.productId, u"");  // an empty folder is never stored
   ASSERT_TRUE(HostRegistryRead(HostHive::CurrentUser, kRememberedKey, u"KV1", &stored));
   EXPECT_EQ(stored, u"D:\\Tools\\My Tool");
 }
@@ -187,67 +187,6 @@ TEST_F(Destination, ProgramFilesDirReadsTheMachineValue) {
   HostSetProgramFilesDir(u"");
   ReadProgramFilesDir(out, kPathCapacity);
   EXPECT_EQ(std::u16string(out), u"");
-}
-
-TEST_F(Destination, CreateDirectoriesResults) {
-  EXPECT_EQ(CreateDirectories(u"C:\\A\\B\\C"), kCreateDone);
-  EXPECT_TRUE(IsFolder(u"C:\\A\\B\\C"));
-  EXPECT_EQ(CreateDirectories(u"C:\\A\\B\\C"), kCreateFailed);  // exists already
-  EXPECT_EQ(CreateDirectories(u"C:\\A\\B\\D"), kCreateDone);    // parent exists
-  EXPECT_EQ(CreateDirectories(u"Q:\\X\\Y"), kCreateFailed);     // no drive Q: climbs to the root
-  EXPECT_FALSE(Exists(u"Q:\\X"));
-  WriteFile(u"C:\\A\\file", "x");
-  EXPECT_EQ(CreateDirectories(u"C:\\A\\file\\sub\\deeper"), kCreateFailed);  // a file in the way
-  EXPECT_EQ(CreateDirectories(nullptr), kCreateFailed);
-  // With a trailing separator the climb makes the folder itself as a parent, so the last
-  // attempt finds it existing: the parents were made, the folder "could not be".
-  EXPECT_EQ(CreateDirectories(u"C:\\New\\Sub\\"), kCreateParentsOnly);
-  EXPECT_TRUE(IsFolder(u"C:\\New\\Sub"));
-}
-
-class Browse : public MachineTest {
- protected:
-  void SetUp() override {
-    MachineTest::SetUp();
-    dialog_ = HostCreateSetupDialog(nullptr);
-  }
-  void TearDown() override {
-    HostDestroyDialog(dialog_);
-    MachineTest::TearDown();
-  }
-  std::u16string Edit() { return HostControl(dialog_, 1032)->text; }
-  WindowHandle dialog_ = nullptr;
-};
-
-TEST_F(Browse, OpensOnTheFolderOrItsParentAndTakesTheChoice) {
-  MakeFolder(u"C:\\Tools");
-  const struct {
-    const char16_t* edit;
-    const char16_t* initial;
-  } cases[] = {
-      {u"C:\\Tools", u"C:\\Tools"},
-      {u"C:\\Tools\\New Tool", u"C:\\Tools"},    // missing folder: its parent
-      {u"C:\\Nowhere\\New Tool", u""},           // neither exists: no selection
-      {u"", u""},
-      {u"C:\\Tools\\sub\\..", u"C:\\Tools"},     // the absolute form is what gets parsed
-  };
-  HostSetBrowseAnswer(u"C:\\Chosen");
-  for (const auto& c : cases) {
-    DialogSetItemText(dialog_, 1032, c.edit);
-    BrowseForDestination(dialog_, 1032);
-    ASSERT_FALSE(HostBrowseRequests().empty());
-    EXPECT_EQ(HostBrowseRequests().back().initialSelection, c.initial) << "edit text size " << std::u16string(c.edit).size();
-    EXPECT_EQ(HostBrowseRequests().back().owner, dialog_);
-    EXPECT_EQ(Edit(), u"C:\\Chosen");
-  }
-}
-
-TEST_F(Browse, CancelLeavesTheEditFieldAsItWas) {
-  HostSetBrowseAnswer(u"");
-  DialogSetItemText(dialog_, 1032, u"C:\\Program Files\\..\\Tool");
-  BrowseForDestination(dialog_, 1032);
-  EXPECT_EQ(HostBrowseRequests().size(), 1u);
-  EXPECT_EQ(Edit(), u"C:\\Program Files\\..\\Tool");  // the absolute form is never written back
 }
 
 }  // namespace

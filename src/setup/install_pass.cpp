@@ -1,0 +1,86 @@
+// The install pass's per-entry decisions: which entries are written, where, and which are
+// dropped; and the runs of the pass.
+#include "setup/install_pass.h"
+
+#include "archive/extract.h"
+#include "setup/entry_names.h"
+#include "setup/scan.h"
+#include "setup/setup_state.h"
+#include "system/file_io.h"
+#include "system/text.h"
+
+namespace {
+
+void Skip(char16_t* name) { name[0] = 0; }
+
+// Second opinion on a checksum mismatch while installing: when the payload verifies in a
+// memory-only run, the archive is sound and the written copy fell short (a full disk).
+int VerifyCallback(char16_t* name, const uint8_t* data, uint32_t, void*) {
+  if (!data) name[0] = VerifyOnly;
+  return 0;
+}
+
+}  // namespace
+
+LanguageCode EntryLanguageCode(const char16_t* name, int prefixLength) {
+  char16_t code[5];
+  if (EntryLanguageCodeText(name, prefixLength, code) == 0) return 0;
+  char letters[4] = {};
+  WideToAnsi(code, letters, 4);  // at most the first 3 characters remain
+  return LanguageCodeOf(letters);
+}
+
+int InstallCallback(char16_t* name, const uint8_t*, uint32_t size, void* value) {
+  auto* context = static_cast<InstallContext*>(value);
+  // A name that cannot become a file safely ends the pass; the scan pass refuses such
+  // payloads already, so this only meets an archive that changed since.
+  if (IsUnsafeEntryName(name)) {
+    Skip(name);
+    context->refusal = kScanUnsafeName;
+    return 1;
+  }
+  // Entries of an unchecked language are dropped.
+  const LanguageCode code = EntryLanguageCode(name, TextLength(gSetupState->languageFilePrefix));
+  for (int i = 0; code != 0 && i < context->uncheckedCount; ++i) {
+    if (context->unchecked[i] != code) continue;
+    Skip(name);
+    return 0;
+  }
+  // Every file lands in the destination folder itself, under its base name.
+  const char16_t* base = name + BaseNameOffset(name);
+  char16_t target[kPathCapacity];
+  CopyText(context->destination, target, kPathCapacity);
+  EnsureTrailingSeparator(target, kPathCapacity);
+  if (AppendText(base, target, kPathCapacity) != kTextDone) {
+    // A path cut to fit would write the entry under another name: the file cannot be
+    // created here, which sends the install through the staging folder.
+    Skip(name);
+    context->refusal = kExtractCannotCreate;
+    return 1;
+  }
+  if (IsUninstallerName(base)) {
+    CopyText(base, context->uninstaller, kPayloadNameCapacity);  // the last one wins
+  } else if (IsNeverInstalled(base)) {
+    Skip(name);
+    return 0;
+  } else if (IsMainProgramCandidate(base) && !context->mainProgram[0]) {
+    CopyText(base, context->mainProgram, kPayloadNameCapacity);  // the first one wins
+  }
+  // An existing file of that name goes first; a failure shows up when it is created.
+  if (FileExists(target)) DeleteOutputFile(target);
+  // The target path, also reported (the status line shows it).
+  context->installedBytes += size;
+  CopyText(target, name, kPathCapacity);
+  if (context->showTarget) context->showTarget(context->showTargetUser, target);
+  return 0;
+}
+
+int InstallPass(InstallContext* context) {
+  context->refusal = 0;
+  context->installedBytes = 0;
+  int result = ExtractArchive(gSetupState->modulePath, InstallCallback, context);
+  if (result == 0 && context->refusal != 0) result = context->refusal;
+  return result;
+}
+
+bool PayloadIntact() { return ExtractArchive(gSetupState->modulePath, VerifyCallback, nullptr) == 0; }
