@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "archive/archive_locator.h"
 #include "archive/byte_order.h"
 #include "archive/crc32.h"
 #include "archive/extract_context.h"
@@ -34,42 +35,6 @@ uint32_t RecordCrc(const HeaderReader* reader, uint32_t value, const uint8_t* by
 template <typename Record>
 bool HeaderCrcMatches(const Record* context, uint16_t stored) {
   return uint16_t(~context->headerCrc & 0xFFFF) == stored;
-}
-
-enum class Candidate { None, Archive, OlderFormat };
-
-// What the scan buffer holds at position at (a byte 'R').
-Candidate CandidateAt(const uint8_t* buffer, int32_t got, int32_t at) {
-  // The main header's block type follows the marker.
-  const int32_t type = at + kMarkerBytes + kFieldBlockType;
-  if (type < got && std::memcmp(buffer + at + 1, kRarMarker + 1, kMarkerBytes - 1) == 0 &&
-      buffer[type] == kBlockMain)
-    return Candidate::Archive;
-  // File offset 28 is scan position 21.
-  const int32_t tag = kOldSfxTagOffset - 7;
-  if (at + 3 < got && std::memcmp(buffer + at + 1, kOldMarkerTail, 3) == 0 && tag + 4 <= got &&
-      std::memcmp(buffer + tag, kOldSfxTag, 4) == 0)
-    return Candidate::OlderFormat;
-  return Candidate::None;
-}
-
-// Searches file offsets 7..250,005 for the first candidate marker. Returns its file
-// offset and kind, or Candidate::None.
-Candidate ScanForMarker(FileStream* file, int32_t* offset) {
-  uint8_t* buffer = static_cast<uint8_t*>(std::calloc(kScanWindowBytes, 1));
-  if (!buffer) return Candidate::None;
-  const int32_t got = StreamRead(file, buffer, kScanReadBytes);
-  Candidate found = Candidate::None;
-  for (int32_t at = 0; at < got && found == Candidate::None;) {
-    const void* r = std::memchr(buffer + at, kRarMarker[0], size_t(got - at));
-    if (!r) break;
-    at = int32_t(static_cast<const uint8_t*>(r) - buffer);
-    found = CandidateAt(buffer, got, at);
-    if (found != Candidate::None) *offset = 7 + at;
-    ++at;
-  }
-  std::free(buffer);
-  return found;
 }
 
 // Continues the CRC-32 `crc` over `count` bytes of the archive file from `offset` on. False
@@ -152,22 +117,21 @@ int LocateArchiveOf(Record* context) {
   context->checksumMethod = 0;
   FileStream* file = context->archiveFile;
   if (!StreamSeek(file, 0, kSeekSet)) return 0;
-  if (StreamRead(file, context->marker, 7) < 7) return 0;
-  if (std::memcmp(context->marker, kRarMarker, 7) == 0) {
-    context->checksumMethod = kChecksumCrc32;
-    if (ReadFixedHeaderOf(context, kBlockMain) < kMainHeaderBytes) return 0;
-  } else {
-    int32_t offset = 0;
-    const Candidate found = ScanForMarker(file, &offset);
-    // The older archive format is not read: its headers are laid out differently and its
-    // entries use a method this decoder does not know, so such a file holds no archive for
-    // this system (the run reports result 2) rather than being misread.
-    if (found != Candidate::Archive) return 0;
-    context->checksumMethod = kChecksumCrc32;
-    if (!StreamSeek(file, offset, kSeekSet)) return 0;
-    StreamRead(file, context->marker, 7);
-    ReadFixedHeaderOf(context, kBlockMain);
-  }
+  uint8_t* bytes = static_cast<uint8_t*>(std::malloc(kLocateBytes));
+  if (!bytes) return 0;
+  const int32_t got = StreamRead(file, bytes, kLocateBytes);
+  // The older archive format is not read: its headers are laid out differently and its
+  // entries use a method this decoder does not know, so such a file holds no archive for
+  // this system (the run reports result 2) rather than being misread.
+  const ArchiveLocation found = LocateArchiveIn(bytes, got > 0 ? size_t(got) : 0);
+  if (found.kind == ArchiveCandidate::kArchive) std::memcpy(context->marker, bytes + found.offset, kMarkerBytes);
+  std::free(bytes);
+  if (found.kind != ArchiveCandidate::kArchive) return 0;
+  context->checksumMethod = kChecksumCrc32;
+  if (!StreamSeek(file, found.offset + kMarkerBytes, kSeekSet)) return 0;
+  // A main header cut off by the end of the file counts only behind a program, where its
+  // block type has been seen.
+  if (ReadFixedHeaderOf(context, kBlockMain) < kMainHeaderBytes && found.offset == 0) return 0;
   context->mainHeaderDamaged = HeaderCrcMatches(context, context->mainHeaderCrc) ? 0 : 1;
   return 1;
 }

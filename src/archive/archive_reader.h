@@ -2,10 +2,11 @@
 //
 // The archive either starts the file or is appended to an executable image: its 7-byte
 // marker begins at offset 0, or at an offset from 7 to 249,996 where the main header's block
-// type follows it. After the 13-byte main header, blocks follow one another up to an
-// end-of-archive block or the end of the file (whatever follows the end block, such as a
-// signature, is not read); each begins with a 7-byte base (checksum, type, flags, header size), and file headers
-// and sub-blocks carry a 32-byte fixed part (archive/rar_format.h has the numbers).
+// type follows it (archive_locator.h has the rule, which pack's stub check shares). After the
+// 13-byte main header, blocks follow one another up to an end-of-archive block or the end of
+// the file (whatever follows the end block, such as a signature, is not read); each begins
+// with a 7-byte base (checksum, type, flags, header size), and file headers and sub-blocks
+// carry a 32-byte fixed part (archive/rar_format.h has the numbers).
 //
 // These operations fill the extraction run's ExtractContext; header_reader.h declares the
 // same operations over a HeaderReader, for code that walks headers without extracting.
@@ -15,9 +16,6 @@
 #include "archive/rar_format.h"
 
 struct ExtractContext;
-
-constexpr int32_t kScanWindowBytes = 250000;   // buffer of the marker search
-constexpr int32_t kScanReadBytes = 249999;     // read from offset 7: offsets 7..250,005
 
 // Finds the archive in the context's open archive file. Non-zero when found: the marker and
 // main header fields are filled in, the checksum method is set and the file stands directly

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/archive_locator.h"
 #include "payload/product_facts.h"
 
 enum class PayloadIssueLevel { kWarning, kError };
@@ -92,8 +93,9 @@ bool SetupInfoSetsGroup(const uint8_t* data, size_t size);
 bool SetupInfoSetsExe(const uint8_t* data, size_t size);
 
 // Checks of the stub the archive is appended to: its size decides where the archive
-// starts, and it must not itself hold something the setup would take for the archive.
-constexpr uint64_t kLastArchiveOffset = 249996;
+// starts, and the setup program's search (archive/archive_locator.h, whose kLastArchiveOffset
+// bounds the stub) must find the archive there: the stub may hold no marker it would take for
+// its archive, nor the older format's, at which it stops.
 void CheckStub(const uint8_t* stub, size_t size, std::vector<PayloadIssue>& issues);
 // The size part of CheckStub alone (for a stub too large to be read): false when refused.
 bool CheckStubSize(uint64_t size, std::vector<PayloadIssue>& issues);

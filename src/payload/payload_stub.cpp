@@ -3,8 +3,9 @@
 // would keep the setup program from finding the archive behind it.
 #include "payload/payload_rules.h"
 
-#include <cstring>
+#include <string>
 
+#include "archive/archive_locator.h"
 #include "archive/extract_context.h"
 #include "archive/rar_format.h"
 
@@ -37,7 +38,7 @@ void CheckPayloadSize(const std::string& name, uint64_t size, std::vector<Payloa
 }
 
 bool CheckStubSize(uint64_t size, std::vector<PayloadIssue>& issues) {
-  if (size >= 1 && size <= 6) {
+  if (size >= 1 && size < uint64_t(kFirstScanOffset)) {
     Add(issues, kError, "",
         "the stub has " + std::to_string(size) +
             " bytes; the setup program finds an archive only at offset 0 or from offset 7 on");
@@ -53,23 +54,28 @@ bool CheckStubSize(uint64_t size, std::vector<PayloadIssue>& issues) {
 }
 
 void CheckStub(const uint8_t* stub, size_t size, std::vector<PayloadIssue>& issues) {
-  if (!CheckStubSize(size, issues)) return;
-  // Something in the stub that the setup program would take for the archive's start: the
-  // marker at offset 0, or from offset 7 on the marker followed by the main header's type.
-  const size_t typeOffset = kMarkerBytes + kFieldBlockType;
-  if (size >= size_t(kMarkerBytes) && std::memcmp(stub, kRarMarker, kMarkerBytes) == 0) {
+  if (!CheckStubSize(size, issues) || size == 0) return;
+  // What the setup program searches: the stub, then the archive's marker and main header. Of
+  // the header only its block type takes part in a candidate before the archive; its
+  // checksum and flags, which the writer fills in later, cannot (no marker fits in them).
+  std::vector<uint8_t> file(stub, stub + size);
+  file.insert(file.end(), kRarMarker, kRarMarker + kMarkerBytes);
+  uint8_t mainHeader[kMainHeaderBytes] = {};
+  mainHeader[kFieldBlockType] = kBlockMain;
+  mainHeader[kFieldHeaderSize] = kMainHeaderBytes;
+  file.insert(file.end(), mainHeader, mainHeader + kMainHeaderBytes);
+  const ArchiveLocation found = LocateArchiveIn(file.data(), file.size());
+  const std::string at = std::to_string(found.offset);
+  if (found.kind == ArchiveCandidate::kArchive && size_t(found.offset) == size) return;
+  if (found.kind == ArchiveCandidate::kArchive && found.offset == 0)
     Add(issues, kError, "", "the stub begins with an archive marker; the setup program would read the stub as its archive");
-    return;
-  }
-  for (size_t i = kMarkerBytes; i + kMarkerBytes <= size; ++i) {
-    if (std::memcmp(stub + i, kRarMarker, kMarkerBytes) != 0) continue;
-    // The main header's type byte may already be the archive's own first bytes (the marker).
-    uint8_t type = i + typeOffset < size ? stub[i + typeOffset] : kRarMarker[i + typeOffset - size];
-    if (type == kBlockMain) {
-      Add(issues, kError, "",
-          "the stub holds an archive marker at offset " + std::to_string(i) +
-              "; the setup program would take it for the start of its archive");
-      return;
-    }
-  }
+  else if (found.kind == ArchiveCandidate::kArchive)
+    Add(issues, kError, "",
+        "the stub holds an archive marker at offset " + at + "; the setup program would take it for the start of its archive");
+  else if (found.kind == ArchiveCandidate::kOlderFormat)
+    Add(issues, kError, "",
+        "the stub holds the marker of an older archive format at offset " + at +
+            " (with its tag at offset 28); the setup program would stop there and find no archive");
+  else
+    Add(issues, kError, "", "the setup program would not find the archive behind the stub");
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -250,6 +251,12 @@ TEST(PayloadRules, StubsThatWouldHideTheArchive) {
   markerOtherType[1009] = kBlockFile;
   std::vector<uint8_t> markerAtStart(100, 0);
   std::copy(marker.begin(), marker.end(), markerAtStart.begin());
+  // The older format's marker, with its tag at offset 28: the setup program stops there.
+  std::vector<uint8_t> olderFormat(4096, 0x90);
+  std::memcpy(olderFormat.data() + kOldSfxTagOffset, "RSFX", 4);
+  std::memcpy(olderFormat.data() + 1000, "RE~^", 4);
+  std::vector<uint8_t> olderMarkerUntagged = olderFormat;
+  olderMarkerUntagged[kOldSfxTagOffset] = 0x90;
   const Case cases[] = {
       {{}, 0},
       {std::vector<uint8_t>(3, 'M'), 1},                 // the archive would start at 3
@@ -259,6 +266,8 @@ TEST(PayloadRules, StubsThatWouldHideTheArchive) {
       {withMarker, 1},
       {markerOtherType, 0},                             // not followed by a main header type
       {markerAtStart, 1},
+      {olderFormat, 1},
+      {olderMarkerUntagged, 0},                          // no candidate without the tag
   };
   for (const Case& c : cases) {
     std::vector<PayloadIssue> issues;
