@@ -87,14 +87,19 @@ void RewriteStub(Bytes bytes, const std::vector<IconImage>* icon) {
   const Bytes& image = stub.bytes;
   PeLayout layout;
   if (!ReadPeLayout(image.data(), image.size(), &layout) || !SameLayout(layout, stub.layout)) std::abort();
+  // The section that holds the resources: an empty section may share its address, since it
+  // takes no room in memory.
   const PeDirectory directory = GetPeDirectory(image.data(), layout, kPeDirectoryResources);
+  size_t holding = 0;
   for (const PeSection& s : layout.sections) {
-    if (s.virtualAddress != directory.address) continue;
+    if (s.virtualAddress != directory.address || (s.rawSize == 0 && s.virtualSize == 0)) continue;
     std::vector<Resource> resources;
     if (s.rawSize < directory.size ||
         !ReadResourceSection(image.data() + s.rawOffset, directory.size, s.virtualAddress, &resources, &error))
       std::abort();
+    ++holding;
   }
+  if (holding != 1) std::abort();
 }
 
 }  // namespace
