@@ -4,7 +4,9 @@
 //
 //   lz_symbols.cpp   prices of symbols and the symbols a parse choice becomes
 //   block_coder.cpp  blocks, segments, code tables: from pending symbols to bits
-//   lz_parse.cpp     the lazy and the optimal parse of an entry
+//   lz_parse.cpp     the parse of an entry: its blocks, and the lazy parse (lz_parse.h)
+//   optimal_parse.cpp  the optimal parse: the stretches of a block and the passes over it
+//   optimal_lattice.cpp  the cheapest coding of a stretch (optimal_lattice.h)
 //   rar20_encoder.cpp  entries and streams
 #pragma once
 #include <cstdint>
