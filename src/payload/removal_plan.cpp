@@ -9,6 +9,12 @@
 #include "payload/product_facts.h"
 #include "payload/removal_record.h"
 
+UninstallerSource ChooseUninstaller(const std::vector<std::string>& names, bool noUninstaller) {
+  for (const std::string& name : names)
+    if (IsUninstallerName(WidenedName(PayloadBaseName(name)).c_str())) return UninstallerSource::kProducts;
+  return noUninstaller ? UninstallerSource::kNone : UninstallerSource::kOurs;
+}
+
 InstallPlan PredictInstallation(const std::vector<std::string>& names, const std::map<std::string, std::string>& texts) {
   InstallPlan plan;
   const ProductFacts facts = ReadPayloadFacts(names, texts);

@@ -3,12 +3,19 @@
 // every entry it could install (language-bound entries included, ".INF" entries never).
 // Predicted by the setup program's own rules (payload/entry_rules.h, payload/text_rules.h),
 // read in archive order as the scan and install passes read the payload, and written as
-// the removal record that setuptool pack appends to our uninstaller.
+// the removal record that setuptool pack appends to our uninstaller; and whether the payload
+// gets our uninstaller at all.
 #pragma once
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
+
+// Which uninstaller a payload gets: the product's own when any of its entries, in any folder,
+// has the base name the install pass takes for the uninstaller ("UnInst.exe", any case);
+// else ours, the uninstaller stub with the removal record appended, unless none is wanted.
+enum class UninstallerSource { kOurs, kProducts, kNone };
+UninstallerSource ChooseUninstaller(const std::vector<std::string>& names, bool noUninstaller);
 
 struct InstallPlan {
   std::string productId;    // "ID", at most 3 characters

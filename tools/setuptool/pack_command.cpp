@@ -15,9 +15,9 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "archive/extract_context.h"
 #include "commands.h"
 #include "pack/archive_writer.h"
 #include "pack/rar20_encoder.h"
@@ -29,6 +29,7 @@
 #include "pack_progress.h"
 #include "pack_stub.h"
 #include "pack_uninstaller.h"
+#include "payload/payload_check.h"
 #include "payload/payload_rules.h"
 #include "stub_location.h"
 #include "terminal_text.h"
@@ -96,6 +97,7 @@ struct PackArguments {
   int level = kDefaultPackLevel;
   int codePage = 1252;
   BrandingOptions branding;
+  bool help = false;  // --help: print the usage and pack nothing
 };
 
 bool ParseNumber(const char* text, int low, int high, int& value) {
@@ -111,7 +113,7 @@ int UsageError(const std::string& message) {
   return kExitUsage;
 }
 
-// Returns -1 when the arguments are good, else the exit code.
+// 0 when the arguments are good (or ask for help: a.help), else the exit code.
 int ParseArguments(int argc, char** argv, PackArguments& a) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -122,8 +124,8 @@ int ParseArguments(int argc, char** argv, PackArguments& a) {
     }
     auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
     if (IsHelpArgument(argv[i])) {
-      std::printf(kPackUsage, kBrandingUsage);
-      return kExitOk;
+      a.help = true;
+      return 0;
     } else if (arg == "-o" || arg == "--output") {
       const char* v = value();
       if (!v) return UsageError("-o needs a file name");
@@ -163,16 +165,16 @@ int ParseArguments(int argc, char** argv, PackArguments& a) {
   if (a.noStub && !a.stub.empty()) return UsageError("--stub and --no-stub exclude each other");
   if (a.noUninstaller && !a.uninstaller.empty())
     return UsageError("--uninstaller and --no-uninstaller exclude each other");
-  return -1;
+  return 0;
 }
 
 // Setup.exe where setuptool finds it by itself (stub_location.h); empty when it finds none.
 std::string DefaultStubPath() { return LocateStub("Setup.exe"); }
 
-// Reads and checks the stub; -1 when it is good (or not wanted), else the exit code.
+// Reads and checks the stub; 0 when it is good (or not wanted), else the exit code.
 int LoadStub(PackArguments& args, StubImage& stub, uint64_t& stubSize) {
   stubSize = 0;
-  if (args.noStub) return -1;
+  if (args.noStub) return 0;
   const bool byDefault = args.stub.empty();
   if (byDefault) args.stub = DefaultStubPath();
   if (byDefault && args.stub.empty()) {
@@ -187,7 +189,7 @@ int LoadStub(PackArguments& args, StubImage& stub, uint64_t& stubSize) {
     std::fprintf(stderr, "setuptool pack: cannot use the stub: %s; nothing written\n", error.c_str());
     return kExitUsage;
   }
-  return -1;
+  return 0;
 }
 
 void Report(const PayloadIssue& issue, const std::map<std::string, std::string>& display) {
@@ -229,7 +231,7 @@ struct Payload {
   std::vector<uint8_t> uninstaller;          // our uninstaller with its record, when added
 };
 
-// Lists the folder; -1 when done, else the exit code.
+// Lists the folder; 0 when done, else the exit code.
 int CollectFiles(const PackArguments& args, const PackOutput& output, Payload& p) {
   FolderSkips skips;
   if (output.exists) skips.outputDevice = output.device, skips.outputInode = output.inode;
@@ -244,15 +246,17 @@ int CollectFiles(const PackArguments& args, const PackOutput& output, Payload& p
     return kExitUsage;
   }
   if (!ConvertNames(p.files, args.codePage, error)) return UsageError(error);
-  return -1;
+  return 0;
 }
 
-// Adds our uninstaller when the product has none of its own and it is wanted; -1 when done,
+// Adds our uninstaller when the product has none of its own and it is wanted; 0 when done,
 // else the exit code. A missing default stub (a tree where the Windows programs were not
 // built) leaves it out with a warning; a stub given with --uninstaller must be usable.
 int AddOurUninstaller(const PackArguments& args, Payload& p) {
-  p.uninstallerSource = ChooseUninstaller(p.files, args.noUninstaller);
-  if (p.uninstallerSource != UninstallerSource::kOurs) return -1;
+  std::vector<std::string> names;
+  for (const FolderFile& f : p.files) names.push_back(f.archiveName);
+  p.uninstallerSource = ChooseUninstaller(names, args.noUninstaller);
+  if (p.uninstallerSource != UninstallerSource::kOurs) return 0;
   const bool byDefault = args.uninstaller.empty();
   const std::string path = byDefault ? LocateStub("UnInst.exe") : args.uninstaller;
   if (byDefault && path.empty()) {
@@ -260,7 +264,7 @@ int AddOurUninstaller(const PackArguments& args, Payload& p) {
                         "no uninstaller stub: neither " + TerminalText(StubPlacesText("UnInst.exe")) +
                             " exists, so no uninstaller is added (build it, or give --uninstaller FILE)"});
     p.uninstallerSource = UninstallerSource::kNone;
-    return -1;
+    return 0;
   }
   FolderFile entry;
   std::string error;
@@ -269,11 +273,20 @@ int AddOurUninstaller(const PackArguments& args, Payload& p) {
     return kExitUsage;
   }
   p.files.push_back(entry);
-  return -1;
+  return 0;
 }
 
-// The checks of names, sizes, stub and description entries.
-void CheckPayload(const PackArguments& args, const std::vector<uint8_t>& stub, uint64_t stubSize, Payload& p) {
+// Reads a description entry or language file for the payload's checks.
+bool ReadForCheck(void* user, const std::string& name, uint64_t limit, std::vector<uint8_t>& content) {
+  Payload& p = *static_cast<Payload*>(user);
+  std::string error;
+  return ReadListedFile(p.folder, p.files[p.byName.at(name)], content, error, limit);
+}
+
+// The payload's checks (payload/payload_check.h) over the files listed, and the names the
+// host folder gave that the archive cannot carry; puts the files into archive order.
+void CheckFiles(const PackArguments& args, const StubImage& stub, uint64_t stubSize, Payload& p) {
+  std::vector<PayloadEntry> entries;
   for (size_t i = 0; i < p.files.size(); ++i) {
     const FolderFile& f = p.files[i];
     p.display[f.archiveName] = TerminalText(f.relative);
@@ -284,43 +297,16 @@ void CheckPayload(const PackArguments& args, const std::vector<uint8_t>& stub, u
                           "the name has characters that code page " + std::to_string(args.codePage) + " cannot hold"});
     }
     p.byName[f.archiveName] = i;
-    p.names.push_back(f.archiveName);
     p.total += f.size;
-    CheckPayloadSize(f.archiveName, f.size, p.issues);
+    entries.push_back({f.archiveName, f.size});
   }
-  SortPayloadNames(p.names);
-  CheckPayloadNames(p.names, p.issues);
-  if (stub.empty() && stubSize > 0)
-    CheckStubSize(stubSize, p.issues);
-  else
-    CheckStub(stub.data(), stub.size(), p.issues);
-
-  // Contents of the description entries, read as the setup program reads them.
-  bool groupFromInfo = false, exeFromInfo = false;
-  std::vector<uint8_t> data;
-  std::string error;
-  for (int pass = 0; pass < 2; ++pass) {
-    for (const std::string& name : p.names) {
-      const PayloadRole role = PayloadRoleOf(name);
-      if (role == PayloadRole::kOther || (role == PayloadRole::kDescription) != (pass == 1)) continue;
-      // Too large ones are reported by CheckPayloadSize, unreadable ones when packing.
-      if (!ReadListedFile(p.folder, p.files[p.byName[name]], data, error, kMemoryEntryLimit - 1)) continue;
-      if (role != PayloadRole::kLanguageFile) p.texts[name].assign(data.begin(), data.end());
-      if (role == PayloadRole::kSetupInfo) {
-        CheckSetupInfo(name, data.data(), data.size(), p.issues);
-        groupFromInfo = groupFromInfo || SetupInfoSetsGroup(data.data(), data.size());
-        exeFromInfo = exeFromInfo || SetupInfoSetsExe(data.data(), data.size());
-      } else if (role == PayloadRole::kLanguageFile) {
-        CheckLanguageFile(name, data.data(), data.size(), p.issues);
-      } else {
-        CheckDescription(name, data.data(), data.size(), groupFromInfo, p.issues);
-      }
-    }
-  }
-  CheckInstallResults(p.names, exeFromInfo, p.issues);
-  const ProductFacts facts = ReadPayloadFacts(p.names, p.texts);
-  CheckPayloadFacts(facts, p.names, p.issues);
-  CheckFactsInCodePage(facts, args.codePage, p.issues);
+  // A stub too large to be read is judged by its size alone.
+  const PayloadStub checkedStub = stub.bytes.empty() ? PayloadStub{nullptr, stubSize}
+                                                     : PayloadStub{stub.bytes.data(), stub.bytes.size()};
+  CheckedPayload checked = CheckPayload(entries, checkedStub, PayloadReader{ReadForCheck, &p}, p.issues);
+  p.names = std::move(checked.names);
+  p.texts = std::move(checked.texts);
+  CheckFactsInCodePage(checked.facts, args.codePage, p.issues);
 }
 
 struct WriteResult {
@@ -335,7 +321,7 @@ int ReadMemoryPiece(void* user, uint64_t offset, uint8_t* bytes, size_t count) {
   return 0;
 }
 
-// Packs one file, read piece by piece; -1 when done, else the exit code (with `error`).
+// Packs one file, read piece by piece; 0 when done, else the exit code (with `error`).
 int PackFile(ArchiveWriter& writer, const ListedFolder& folder, const FolderFile& f, const std::string& name,
              WriteResult& r, std::string& error) {
   PackEntryInput entry;
@@ -349,7 +335,7 @@ int PackFile(ArchiveWriter& writer, const ListedFolder& folder, const FolderFile
     const int result = AddArchiveEntry(writer, entry, &report);
     if (result == kPackOk) {
       r.storedCount += report.stored ? 1 : 0;
-      return -1;
+      return 0;
     }
     error = std::string("cannot write the output: ") + (result == kPackNoMemory ? "out of memory" : std::strerror(errno));
     return kExitFailed;
@@ -372,7 +358,7 @@ int PackFile(ArchiveWriter& writer, const ListedFolder& folder, const FolderFile
   const std::string shown = TerminalText(f.relative);
   if (result == kPackOk) {
     r.storedCount += report.stored ? 1 : 0;
-    return -1;
+    return 0;
   }
   if (result == kPackTooLarge) {
     error = "the output would reach 2 GiB at " + shown + ", more than the setup program can read";
@@ -386,7 +372,7 @@ int PackFile(ArchiveWriter& writer, const ListedFolder& folder, const FolderFile
   return kExitFailed;
 }
 
-// Writes stub and archive into the temporary file; -1 when done, else the exit code.
+// Writes stub and archive into the temporary file; 0 when done, else the exit code.
 int WritePayload(const PackArguments& args, const std::vector<uint8_t>& stub, const Payload& p, PackOutput& output,
                  WriteResult& r, std::string& error) {
   if (!stub.empty() && std::fwrite(stub.data(), 1, stub.size(), output.file) != stub.size()) {
@@ -397,13 +383,13 @@ int WritePayload(const PackArguments& args, const std::vector<uint8_t>& stub, co
   ProgressBar bar;
   StartProgress(bar, !args.quiet && isatty(2), p.total);
   ArchiveWriter writer;
-  int code = -1;
+  int code = 0;
   if (BeginArchive(writer, OutputSink(output), args.level, args.solid, stub.size()) != kPackOk) {
     error = "cannot write " + TerminalText(output.temp) + ": " + std::strerror(errno);
     code = kExitFailed;
   }
   SetPackProgress(writer, OnEntryProgress, &bar);
-  for (size_t k = 0; k < p.names.size() && code < 0; ++k) {
+  for (size_t k = 0; k < p.names.size() && code == 0; ++k) {
     const FolderFile& f = p.files[p.byName.at(p.names[k])];
     bar.current = TerminalText(f.relative);
     UpdateProgress(bar, 0);
@@ -411,7 +397,7 @@ int WritePayload(const PackArguments& args, const std::vector<uint8_t>& stub, co
     bar.done += f.size;
   }
   EndProgress(bar);
-  if (code < 0 && WriteArchiveEnd(writer) != kPackOk) {
+  if (code == 0 && WriteArchiveEnd(writer) != kPackOk) {
     error = "cannot write " + TerminalText(output.temp) + ": " + std::strerror(errno);
     code = kExitFailed;
   }
@@ -454,11 +440,12 @@ bool RecordInstallation(Payload& p) {
   return false;
 }
 
-// Everything after the output's temporary file exists; -1 when the setup is complete.
+// Everything after the output's temporary file exists; 0 when the setup is complete, else
+// the exit code.
 int PackInto(const PackArguments& args, StubImage& stub, uint64_t stubSize, PackOutput& output,
              Payload& p, WriteResult& r) {
   int code = CollectFiles(args, output, p);
-  if (code >= 0) return code;
+  if (code != 0) return code;
   std::string error;
   if (!BrandStub(args.branding, p.folder, p.files, args.codePage, args.output, stub, error)) {
     std::fprintf(stderr, "setuptool pack: error: %s; nothing written\n", error.c_str());
@@ -469,8 +456,8 @@ int PackInto(const PackArguments& args, StubImage& stub, uint64_t stubSize, Pack
     return kExitFailed;
   }
   code = AddOurUninstaller(args, p);
-  if (code >= 0) return code;
-  CheckPayload(args, stub.bytes, stubSize, p);
+  if (code != 0) return code;
+  CheckFiles(args, stub, stubSize, p);
   bool refused = p.files.empty();
   for (const PayloadIssue& issue : p.issues) {
     Report(issue, p.display);
@@ -482,9 +469,9 @@ int PackInto(const PackArguments& args, StubImage& stub, uint64_t stubSize, Pack
     return kExitFailed;
   }
   code = WritePayload(args, stub.bytes, p, output, r, error);
-  if (code < 0 && !stub.bytes.empty() && !WriteSetupChecksum(output, stub, error)) code = kExitFailed;
-  if (code < 0 && !FinishOutput(output, error)) code = kExitFailed;
-  if (code >= 0) std::fprintf(stderr, "setuptool pack: %s; nothing written\n", error.c_str());
+  if (code == 0 && !stub.bytes.empty() && !WriteSetupChecksum(output, stub, error)) code = kExitFailed;
+  if (code == 0 && !FinishOutput(output, error)) code = kExitFailed;
+  if (code != 0) std::fprintf(stderr, "setuptool pack: %s; nothing written\n", error.c_str());
   return code;
 }
 
@@ -492,8 +479,11 @@ int PackInto(const PackArguments& args, StubImage& stub, uint64_t stubSize, Pack
 
 int RunPackCommand(int argc, char** argv) {
   PackArguments args;
-  int parsed = ParseArguments(argc, argv, args);
-  if (parsed >= 0) return parsed;
+  if (int code = ParseArguments(argc, argv, args)) return code;
+  if (args.help) {
+    std::printf(kPackUsage, kBrandingUsage);
+    return kExitOk;
+  }
   const auto started = std::chrono::steady_clock::now();
 
   PackOutput output;
@@ -502,7 +492,7 @@ int RunPackCommand(int argc, char** argv) {
   StubImage stub;
   uint64_t stubSize = 0;
   int code = LoadStub(args, stub, stubSize);
-  if (code >= 0) return code;
+  if (code != 0) return code;
   if (output.otherNames > 0)
     std::fprintf(stderr,
                  "setuptool pack: warning: %s has %llu other name(s) (hard links); they will keep the old "
@@ -515,7 +505,7 @@ int RunPackCommand(int argc, char** argv) {
   Payload payload;
   WriteResult result;
   code = PackInto(args, stub, stubSize, output, payload, result);
-  if (code >= 0) {
+  if (code != 0) {
     DiscardOutput(output);
     return code;
   }

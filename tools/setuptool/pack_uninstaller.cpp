@@ -7,8 +7,6 @@
 
 #include "archive/rar_format.h"
 #include "pack_stub.h"
-#include "payload/entry_rules.h"
-#include "payload/payload_rules.h"
 #include "payload/removal_plan.h"
 #include "payload/removal_record.h"
 #include "terminal_text.h"
@@ -17,17 +15,7 @@ namespace {
 
 const char kUninstallerName[] = "UnInst.exe";
 
-bool IsUninstallerEntry(const std::string& archiveName) {
-  return IsUninstallerName(WidenedName(PayloadBaseName(archiveName)).c_str());
-}
-
 }  // namespace
-
-UninstallerSource ChooseUninstaller(const std::vector<FolderFile>& files, bool noUninstaller) {
-  for (const FolderFile& f : files)
-    if (IsUninstallerEntry(f.archiveName)) return UninstallerSource::kProducts;
-  return noUninstaller ? UninstallerSource::kNone : UninstallerSource::kOurs;
-}
 
 bool LoadUninstallerStub(const std::string& path, std::vector<uint8_t>& image, FolderFile& entry, std::string& error) {
   uint64_t size = 0;

@@ -2,7 +2,8 @@
 // (in any of its folders: the setup program takes that base name as the uninstaller
 // wherever it lies), setuptool pack adds the uninstaller stub as the entry "UnInst.exe",
 // with the removal record appended that lists what the setup will install from this
-// payload. The product's own uninstaller wins; --no-uninstaller leaves ours out.
+// payload. The product's own uninstaller wins; --no-uninstaller leaves ours out (the choice
+// is ChooseUninstaller's, payload/removal_plan.h). Here: reading the stub and appending.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -11,10 +12,6 @@
 
 #include "pack_folder.h"
 #include "payload/removal_plan.h"
-
-enum class UninstallerSource { kOurs, kProducts, kNone };
-
-UninstallerSource ChooseUninstaller(const std::vector<FolderFile>& files, bool noUninstaller);
 
 // Reads the uninstaller stub into `image` and makes the entry that carries it (its size is
 // the stub's until the record is appended). False with `error` set when the file is not a
