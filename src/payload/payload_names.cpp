@@ -39,10 +39,6 @@ std::string Narrow(const char16_t* text) {
 const PayloadIssueLevel kError = PayloadIssueLevel::kError;
 const PayloadIssueLevel kWarning = PayloadIssueLevel::kWarning;
 
-void Add(std::vector<PayloadIssue>& issues, PayloadIssueLevel level, const std::string& entry,
-         const std::string& message) {
-  issues.push_back(PayloadIssue{level, entry, message});
-}
 
 // "C:\Program Files (x86)\" (23), a group name of up to 31 characters and a separator.
 constexpr size_t kDefaultDestinationLength = 23 + 31 + 1;
@@ -87,14 +83,14 @@ void CheckLanguageFileName(const std::string& name, const std::string& firstPref
                            std::vector<PayloadIssue>& issues) {
   const std::string base = PayloadBaseName(name);
   if (base.size() < 8 || base[base.size() - 7] != '_') {
-    Add(issues, kWarning, name,
+    AddPayloadIssue(issues, kWarning, name,
         "a language file is named PREFIX_XX.LNG (a prefix, \"_\", a two-letter code); the setup "
         "program cannot take a language code from this name");
     return;
   }
   const std::string prefix = LanguagePrefix(name);
   if (Folded(prefix) != Folded(firstPrefix)) {
-    Add(issues, kWarning, name,
+    AddPayloadIssue(issues, kWarning, name,
         "its prefix \"" + prefix + "\" differs from \"" + firstPrefix +
             "\" of the first language file; the setup program recognises language files "
             "and language-bound entries by the first prefix only");
@@ -107,7 +103,7 @@ void CheckLanguageFileName(const std::string& name, const std::string& firstPref
     if (c >= u'a' && c <= u'z') c = char16_t(c - 32);
   EntryLanguageCodeText(wide.c_str(), int(firstPrefix.size()), bound);
   if (std::u16string(bound) != std::u16string(letters)) {
-    Add(issues, kWarning, name,
+    AddPayloadIssue(issues, kWarning, name,
         "the setup program would offer its language but install it even when that language is unchecked: "
         "it looks for \"_\" and the code after the first folder and the first " +
             std::to_string(firstPrefix.size()) + " characters (the prefix, cut to " +
@@ -115,7 +111,40 @@ void CheckLanguageFileName(const std::string& name, const std::string& firstPref
   }
 }
 
+// Whether the setup program could create the entry's file: a name it takes whole, every
+// component a valid Windows name, a file name that fits the usual destination's path.
+void CheckCreatable(const std::string& name, std::vector<PayloadIssue>& issues) {
+  if (name.size() >= kEntryNameCapacity) {
+    AddPayloadIssue(issues, kError, name,
+        "the name has " + std::to_string(name.size()) + " bytes; the setup program takes names of at most 259");
+  }
+  size_t from = 0;
+  while (true) {
+    size_t cut = name.find_first_of("\\/", from);
+    std::string component = name.substr(from, cut == std::string::npos ? std::string::npos : cut - from);
+    std::string problem = ComponentProblem(component);
+    if (!problem.empty()) {
+      AddPayloadIssue(issues, kError, name, "the setup program cannot create a file with " + problem);
+      break;
+    }
+    if (cut == std::string::npos) break;
+    from = cut + 1;
+  }
+  if (name.size() < kEntryNameCapacity && PayloadBaseName(name).size() > kLongestSafeBaseName) {
+    AddPayloadIssue(issues, kWarning, name,
+        "its file name has " + std::to_string(PayloadBaseName(name).size()) +
+            " characters: in the usual destination (C:\\Program Files (x86)\\ and a group name, up to " +
+            std::to_string(kDefaultDestinationLength) +
+            " characters) its path would pass 259 characters, and the setup program could not install it");
+  }
+}
+
 }  // namespace
+
+void AddPayloadIssue(std::vector<PayloadIssue>& issues, PayloadIssueLevel level, const std::string& entry,
+                     const std::string& message) {
+  issues.push_back(PayloadIssue{level, entry, message});
+}
 
 std::u16string WidenedName(const std::string& name) {
   std::u16string out;
@@ -155,31 +184,9 @@ void CheckPayloadNames(const std::vector<std::string>& names, std::vector<Payloa
   bool haveLanguage = false;
   std::map<std::string, std::string> byBase;  // folded base name -> first entry with it
   for (const std::string& name : names) {
-    if (name.size() >= kEntryNameCapacity) {
-      Add(issues, kError, name,
-          "the name has " + std::to_string(name.size()) + " bytes; the setup program takes names of at most 259");
-    }
-    size_t from = 0;
-    while (true) {
-      size_t cut = name.find_first_of("\\/", from);
-      std::string component = name.substr(from, cut == std::string::npos ? std::string::npos : cut - from);
-      std::string problem = ComponentProblem(component);
-      if (!problem.empty()) {
-        Add(issues, kError, name, "the setup program cannot create a file with " + problem);
-        break;
-      }
-      if (cut == std::string::npos) break;
-      from = cut + 1;
-    }
+    CheckCreatable(name, issues);
     PayloadRole role = PayloadRoleOf(name);
     if (role == PayloadRole::kDescription) haveDescription = true;
-    if (name.size() < kEntryNameCapacity && PayloadBaseName(name).size() > kLongestSafeBaseName) {
-      Add(issues, kWarning, name,
-          "its file name has " + std::to_string(PayloadBaseName(name).size()) +
-              " characters: in the usual destination (C:\\Program Files (x86)\\ and a group name, up to " +
-              std::to_string(kDefaultDestinationLength) +
-              " characters) its path would pass 259 characters, and the setup program could not install it");
-    }
     if (role == PayloadRole::kSetupInfo) infs.push_back(name);
     const std::string base = PayloadBaseName(name);
     if (role == PayloadRole::kLanguageFile) {
@@ -191,19 +198,19 @@ void CheckPayloadNames(const std::vector<std::string>& names, std::vector<Payloa
     if (IsNeverInstalled(WidenedName(base).c_str())) continue;
     auto found = byBase.emplace(Folded(base), name);
     if (!found.second) {
-      Add(issues, kError, name,
+      AddPayloadIssue(issues, kError, name,
           "its file name collides with \"" + found.first->second +
               "\": the setup program writes every entry into one folder under its file name alone");
     }
   }
   if (!haveDescription) {
-    Add(issues, kWarning, "",
+    AddPayloadIssue(issues, kWarning, "",
         "there is no FILE_ID.DIZ at the top of the folder: the setup program's title will show no product "
         "name and version");
   }
   if (infs.size() > 1) {
     for (size_t i = 1; i < infs.size(); ++i)
-      Add(issues, kWarning, infs[i],
+      AddPayloadIssue(issues, kWarning, infs[i],
           "more than one .INF entry: the setup program reads them all in order, and the values of \"" +
               infs[i] + "\" replace those of \"" + infs[0] + "\"");
   }
@@ -219,30 +226,30 @@ void CheckInstallResults(const std::vector<std::string>& names, bool exeFromInfo
     } else if (!mainProgram && IsMainProgramCandidate(wide.c_str())) {
       mainProgram = true;  // the first in archive order, as the install pass takes it
       if (base.size() >= size_t(kPayloadNameCapacity))
-        Add(issues, kWarning, name,
+        AddPayloadIssue(issues, kWarning, name,
             "it becomes the main program, whose name the setup program keeps to " +
                 std::to_string(kPayloadNameCapacity - 1) + " characters: the shortcuts would start \"" +
                 base.substr(0, kPayloadNameCapacity - 1) + "\", which is not there");
     }
   }
   if (!mainProgram)
-    Add(issues, kWarning, "",
+    AddPayloadIssue(issues, kWarning, "",
         "no main program: the .INF gives no \"Exe\" and no file is named K*.EXE, so the setup program "
         "will create no shortcuts");
   if (!uninstaller)
-    Add(issues, kWarning, "", "there is no UnInst.exe: the setup program will register no uninstaller");
+    AddPayloadIssue(issues, kWarning, "", "there is no UnInst.exe: the setup program will register no uninstaller");
 }
 
 void CheckPayloadFacts(const ProductFacts& facts, const std::vector<std::string>& names,
                        std::vector<PayloadIssue>& issues) {
   const std::string group = facts.group, program = facts.mainProgram, windowClass = WatchedWindowClass(facts);
   if (!IsSingleSafeNarrowName(facts.group))
-    Add(issues, kError, "",
+    AddPayloadIssue(issues, kError, "",
         "the group name \"" + group + "\" is not a single folder name (no \\ or /, not . or .., no device "
         "name, no reserved or control character, no dot or space at its end): the setup program would "
         "create its folder, links and registry key elsewhere");
   if (!IsSingleSafeNarrowName(facts.mainProgram)) {
-    Add(issues, kError, "",
+    AddPayloadIssue(issues, kError, "",
         "\"Exe\" names \"" + program + "\", which is not a plain file name: the shortcuts would start a "
         "program outside the installation");
   } else if (!program.empty()) {
@@ -251,12 +258,12 @@ void CheckPayloadFacts(const ProductFacts& facts, const std::vector<std::string>
       if (!IsNeverInstalled(WidenedName(PayloadBaseName(n)).c_str()) && Folded(PayloadBaseName(n)) == Folded(program))
         found = true;
     if (!found)
-      Add(issues, kError, "",
+      AddPayloadIssue(issues, kError, "",
           "\"Exe\" names \"" + program + "\", but no entry of that name is in the payload: the shortcuts "
           "would start a missing program");
   }
   if (IsSystemWindowClass(windowClass.c_str()))
-    Add(issues, kError, "",
+    AddPayloadIssue(issues, kError, "",
         "the window class \"" + windowClass + "\" (\"Class\", else the group name) is one of the system's own: "
         "the setup program and the uninstaller would close windows of the system (give another \"Class\")");
 }

@@ -35,6 +35,10 @@ struct PayloadIssue {
   std::string message;
 };
 
+// Adds an issue to `issues`, as every check below reports.
+void AddPayloadIssue(std::vector<PayloadIssue>& issues, PayloadIssueLevel level, const std::string& entry,
+                     const std::string& message);
+
 // Role of an entry for the setup program.
 enum class PayloadRole { kDescription = 0, kSetupInfo = 1, kLanguageFile = 2, kOther = 3 };
 

@@ -14,38 +14,34 @@ namespace {
 const PayloadIssueLevel kError = PayloadIssueLevel::kError;
 const PayloadIssueLevel kWarning = PayloadIssueLevel::kWarning;
 
-void Add(std::vector<PayloadIssue>& issues, PayloadIssueLevel level, const std::string& entry,
-         const std::string& message) {
-  issues.push_back(PayloadIssue{level, entry, message});
-}
 
 }  // namespace
 
 void CheckPayloadSize(const std::string& name, uint64_t size, std::vector<PayloadIssue>& issues) {
   if (size >= 0x80000000ull) {
-    Add(issues, kError, name, "entries of 2 GiB or more cannot be stored in the archive");
+    AddPayloadIssue(issues, kError, name, "entries of 2 GiB or more cannot be stored in the archive");
     return;
   }
   PayloadRole role = PayloadRoleOf(name);
   if (role != PayloadRole::kOther && size >= kMemoryEntryLimit) {
-    Add(issues, kError, name,
+    AddPayloadIssue(issues, kError, name,
         "the setup program reads this entry into memory, which it does only up to " +
             std::to_string(kMemoryEntryLimit >> 20) + " MB");
   }
   if (role == PayloadRole::kLanguageFile && size <= 7) {
-    Add(issues, kWarning, name, "a language file of 7 bytes or less is ignored by the setup program");
+    AddPayloadIssue(issues, kWarning, name, "a language file of 7 bytes or less is ignored by the setup program");
   }
 }
 
 bool CheckStubSize(uint64_t size, std::vector<PayloadIssue>& issues) {
   if (size >= 1 && size < uint64_t(kFirstScanOffset)) {
-    Add(issues, kError, "",
+    AddPayloadIssue(issues, kError, "",
         "the stub has " + std::to_string(size) +
             " bytes; the setup program finds an archive only at offset 0 or from offset 7 on");
     return false;
   }
   if (size > kLastArchiveOffset) {
-    Add(issues, kError, "",
+    AddPayloadIssue(issues, kError, "",
         "the stub has " + std::to_string(size) + " bytes, so the archive would start at offset " +
             std::to_string(size) + ", beyond 249,996, where the setup program no longer looks for it");
     return false;
@@ -68,14 +64,16 @@ void CheckStub(const uint8_t* stub, size_t size, std::vector<PayloadIssue>& issu
   const std::string at = std::to_string(found.offset);
   if (found.kind == ArchiveCandidate::kArchive && size_t(found.offset) == size) return;
   if (found.kind == ArchiveCandidate::kArchive && found.offset == 0)
-    Add(issues, kError, "", "the stub begins with an archive marker; the setup program would read the stub as its archive");
+    AddPayloadIssue(issues, kError, "",
+                    "the stub begins with an archive marker; the setup program would read the stub as its archive");
   else if (found.kind == ArchiveCandidate::kArchive)
-    Add(issues, kError, "",
-        "the stub holds an archive marker at offset " + at + "; the setup program would take it for the start of its archive");
+    AddPayloadIssue(issues, kError, "",
+        "the stub holds an archive marker at offset " + at +
+            "; the setup program would take it for the start of its archive");
   else if (found.kind == ArchiveCandidate::kOlderFormat)
-    Add(issues, kError, "",
+    AddPayloadIssue(issues, kError, "",
         "the stub holds the marker of an older archive format at offset " + at +
             " (with its tag at offset 28); the setup program would stop there and find no archive");
   else
-    Add(issues, kError, "", "the setup program would not find the archive behind the stub");
+    AddPayloadIssue(issues, kError, "", "the setup program would not find the archive behind the stub");
 }

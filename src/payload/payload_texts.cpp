@@ -16,10 +16,6 @@ namespace {
 const PayloadIssueLevel kError = PayloadIssueLevel::kError;
 const PayloadIssueLevel kWarning = PayloadIssueLevel::kWarning;
 
-void Add(std::vector<PayloadIssue>& issues, PayloadIssueLevel level, const std::string& entry,
-         const std::string& message) {
-  issues.push_back(PayloadIssue{level, entry, message});
-}
 
 std::string Text(const uint8_t* data, size_t size) {
   if (size == 0) return std::string();  // an empty file's buffer may be no buffer at all
@@ -63,7 +59,7 @@ void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size, s
       size_t first = text.find(key);
       size_t meant = text.find(key + "=");
       if (first != std::string::npos && meant != std::string::npos) {
-        Add(issues, kWarning, name,
+        AddPayloadIssue(issues, kWarning, name,
             "\"" + key + "=\" on line " + std::to_string(LineOf(text, meant)) +
                 " is ignored: the setup program reads only the first \"" + key + "\" in the text, on line " +
                 std::to_string(LineOf(text, first)) + ", and that one is not followed by \"=\"");
@@ -71,7 +67,7 @@ void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size, s
         size_t lineStart = text.rfind('\n', first);
         lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
         if (first == lineStart)
-          Add(issues, kWarning, name,
+          AddPayloadIssue(issues, kWarning, name,
               "the key \"" + key + "\" on line " + std::to_string(LineOf(text, first)) +
                   " is not followed directly by \"=\"; the setup program ignores it");
       }
@@ -79,13 +75,13 @@ void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size, s
     }
     const size_t at = text.find(key);  // the occurrence the setup read
     if (at > 0 && (std::isalnum(uint8_t(text[at - 1])) || text[at - 1] == '_')) {
-      Add(issues, kWarning, name,
+      AddPayloadIssue(issues, kWarning, name,
           "the setup program takes \"" + key + "\" from inside a longer word on line " +
               std::to_string(LineOf(text, at)) + " (the first \"" + key +
               "\" in the text counts wherever it stands), so it reads \"" + value + "\" as its value");
     }
     if (value.size() > width) {
-      Add(issues, kError, name,
+      AddPayloadIssue(issues, kError, name,
           "the value of \"" + key + "\" has " + std::to_string(value.size()) +
               " characters; the setup program keeps only " + std::to_string(width) + " (\"" +
               value.substr(0, width) + "\")");
@@ -113,20 +109,20 @@ void CheckDescription(const std::string& name, const uint8_t* data, size_t size,
   ReadDescriptionLine(Text(data, size).c_str(), &line);
   const std::string product = line.product;
   if (product.empty()) {
-    Add(issues, kWarning, name, "its first line gives no product name");
+    AddPayloadIssue(issues, kWarning, name, "its first line gives no product name");
     return;
   }
   if (line.productLength >= int(sizeof line.product))
-    Add(issues, kWarning, name,
+    AddPayloadIssue(issues, kWarning, name,
         "the product name has " + std::to_string(line.productLength) + " characters; the setup program shows only " +
             std::to_string(sizeof line.product - 1));
   if (line.versionLength >= int(sizeof line.version))
-    Add(issues, kWarning, name,
+    AddPayloadIssue(issues, kWarning, name,
         "the version has " + std::to_string(line.versionLength) + " characters; the setup program shows only " +
             std::to_string(sizeof line.version - 1) + " (\"" + line.version + "\")");
   const size_t width = size_t(kSetupInfoKeys[1].width);  // the group name's, which it fills
   if (!groupFromInfo && product.size() > width) {
-    Add(issues, kWarning, name,
+    AddPayloadIssue(issues, kWarning, name,
         "the product name has " + std::to_string(line.productLength) +
             " characters and becomes the program group's name, which keeps only 31 (\"" + product.substr(0, width) +
             "\"); give a shorter \"Group\" in the .INF");
@@ -148,12 +144,13 @@ void CheckLanguageFile(const std::string& name, const uint8_t* data, size_t size
   int start = 0, end = 0;
   if (FindLanguageName(text, &start, &end)) return;
   if (text[0] != u'[') {
-    Add(issues, kWarning, name, "a language file must start with \"[\"; the setup program offers no language for it");
+    AddPayloadIssue(issues, kWarning, name,
+                    "a language file must start with \"[\"; the setup program offers no language for it");
   } else if (std::u16string(text).find(u"Language") == std::u16string::npos) {
-    Add(issues, kWarning, name,
+    AddPayloadIssue(issues, kWarning, name,
         "no \"Language\" within its first 259 characters; the setup program offers no language for it");
   } else {
-    Add(issues, kWarning, name,
+    AddPayloadIssue(issues, kWarning, name,
         "the first \"Language\" in it is not followed by a name; the setup program offers no language for it");
   }
 }

@@ -45,7 +45,8 @@ TEST(PayloadCheck, TheSetupInfoIsReadBeforeTheDescriptionWhoseNameItMayReplace) 
     if (groupFromInfo) expectedReads.insert(expectedReads.begin(), "SETUP.INF");
     EXPECT_EQ(folder.read, expectedReads);
     size_t cutGroupWarnings = 0;
-    for (const PayloadIssue& i : issues) cutGroupWarnings += i.message.find("program group's name") != std::string::npos;
+    for (const PayloadIssue& i : issues)
+      cutGroupWarnings += i.message.find("program group's name") != std::string::npos;
     EXPECT_EQ(cutGroupWarnings, groupFromInfo ? 0u : 1u);
     EXPECT_EQ(std::string(p.facts.group), groupFromInfo ? "Tool" : std::string(31, 'P'));
     EXPECT_EQ(p.names.front(), "FILE_ID.DIZ");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "archive/rar_format.h"
+#include "payload/payload_test_support.h"
 
 namespace {
 
@@ -21,15 +22,9 @@ std::vector<PayloadIssue> NameIssues(const Names& names) {
   return issues;
 }
 
-// Issues of the given level that name `entry`.
-size_t Count(const std::vector<PayloadIssue>& issues, PayloadIssueLevel level, const std::string& entry) {
-  size_t n = 0;
-  for (const PayloadIssue& i : issues) n += i.level == level && i.entry == entry;
-  return n;
-}
-
-const PayloadIssueLevel kError = PayloadIssueLevel::kError;
-const PayloadIssueLevel kWarning = PayloadIssueLevel::kWarning;
+using payloadtest::Count;
+using payloadtest::kError;
+using payloadtest::kWarning;
 
 TEST(PayloadRules, OrderIsDescriptionThenSetupInfoThenLanguagesThenTheRest) {
   Names names = {"b.txt", "APP_FR.LNG", "docs\\a.txt", "Setup.inf", "A.EXE", "file_id.diz", "APP_DE.lng",

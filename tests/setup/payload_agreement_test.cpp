@@ -13,6 +13,7 @@
 #include "localisation/language_files.h"
 #include "payload/entry_rules.h"
 #include "payload/payload_rules.h"
+#include "payload/payload_test_support.h"
 #include "payload/removal_plan.h"
 #include "payload/text_rules.h"
 #include "setup/entry_names.h"
@@ -26,15 +27,9 @@
 
 namespace {
 
-// Issues of the given level that name `entry`.
-size_t Count(const std::vector<PayloadIssue>& issues, PayloadIssueLevel level, const std::string& entry) {
-  size_t n = 0;
-  for (const PayloadIssue& i : issues) n += i.level == level && i.entry == entry;
-  return n;
-}
-
-const PayloadIssueLevel kError = PayloadIssueLevel::kError;
-const PayloadIssueLevel kWarning = PayloadIssueLevel::kWarning;
+using payloadtest::Count;
+using payloadtest::kError;
+using payloadtest::kWarning;
 
 // The cross-check: one table of names and payload texts, run through the setup program's
 // own functions on the stand-in machine and through pack's predictions. Wherever pack is
