@@ -35,8 +35,7 @@ bool FactsAreSound(const ProductFacts& facts) {
 int ScanPayload(WindowHandle dialog) {
   gSetupState->unsafeEntries = 0;
   int result = ExtractArchive(gSetupState->modulePath, ScanCallback, dialog);
-  if (result == 0 && !FactsAreSound(gSetupState->facts)) ++gSetupState->unsafeEntries;
-  if (result == 0 && gSetupState->unsafeEntries > 0) result = kScanUnsafeName;
+  if (result == 0 && (gSetupState->unsafeEntries > 0 || !FactsAreSound(gSetupState->facts))) result = kScanUnsafeName;
   return result;
 }
 

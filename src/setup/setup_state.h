@@ -16,8 +16,7 @@ struct SetupState {
   char16_t languageFilePrefix[32];   // from the first .LNG entry (its base name less 7 characters)
   char16_t modulePath[260];          // the program's own file, which is also the payload archive
   int unsafeEntries;                 // entries seen by the scan pass whose names cannot be
-                                     // installed safely; any makes the payload damaged, and so
-                                     // do product facts that break their rule
+                                     // installed safely; any makes the payload damaged
 };
 
 // The one global reference; set by the entry for the whole run.
