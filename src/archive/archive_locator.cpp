@@ -24,9 +24,7 @@ ArchiveLocation LocateArchiveIn(const uint8_t* bytes, size_t size) {
   if (n < kMarkerBytes) return ArchiveLocation{ArchiveCandidate::kNone, 0};
   if (std::memcmp(bytes, kRarMarker, kMarkerBytes) == 0) return ArchiveLocation{ArchiveCandidate::kArchive, 0};
   for (int32_t at = kFirstScanOffset; at < n; ++at) {
-    const void* r = std::memchr(bytes + at, kRarMarker[0], size_t(n - at));
-    if (!r) break;
-    at = int32_t(static_cast<const uint8_t*>(r) - bytes);
+    if (bytes[at] != kRarMarker[0]) continue;
     const ArchiveCandidate found = CandidateAt(bytes, n, at);
     if (found != ArchiveCandidate::kNone) return ArchiveLocation{found, at};
   }

@@ -123,7 +123,7 @@ int LocateArchiveOf(Record* context) {
   // The older archive format is not read: its headers are laid out differently and its
   // entries use a method this decoder does not know, so such a file holds no archive for
   // this system (the run reports result 2) rather than being misread.
-  const ArchiveLocation found = LocateArchiveIn(bytes, got > 0 ? size_t(got) : 0);
+  const ArchiveLocation found = LocateArchiveIn(bytes, size_t(got));
   if (found.kind == ArchiveCandidate::kArchive) std::memcpy(context->marker, bytes + found.offset, kMarkerBytes);
   std::free(bytes);
   if (found.kind != ArchiveCandidate::kArchive) return 0;
