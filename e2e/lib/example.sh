@@ -9,7 +9,7 @@ EX_PRODUCT_LINE="Sample Notepad 1.4"
 EX_VERSION="1.4"
 EX_PUBLISHER="Korvane Samples"
 # The uninstaller stub that pack puts into the payload as UnInst.exe, its removal record behind.
-EX_UNINSTALLER_STUB="$KORV_WIN32_BIN_DIR/UnInst.exe"
+EX_UNINSTALLER_STUB="$E2E_BIN_DIR/UnInst.exe"
 EX_SUCCESS="Sample Notepad has been successfully installed."
 
 # Installed file name -> file in the product folder. Every file lands flat in the destination;
@@ -158,11 +158,7 @@ ex_estimated_kb() {
   echo $(((bytes + 1023) / 1024))
 }
 
-ex_uninstall_key() {
-  local software='HKLM\Software'
-  [ "$E2E_ARCH" = win64 ] && software='HKLM\Software\Wow6432Node'
-  echo "$software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$EX_GROUP"
-}
+ex_uninstall_key() { echo "$(e2e_hklm_software)\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$EX_GROUP"; }
 
 # ex_check_registry DEST: the remembered folder and the uninstall entry with everything the
 # list of installed programs shows (the size: of the product's files now in DEST).

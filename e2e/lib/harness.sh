@@ -10,6 +10,12 @@
 #
 # Paths come from the environment that CTest sets (e2e/CMakeLists.txt); run by hand, they
 # default to the build/ tree of scripts/build.
+#
+# The setup's architecture: KORV_E2E_SETUP_ARCH=x86 (the default) runs the 32-bit setup, the
+# 32-bit example product and the 32-bit UI driver, in the prefix the scenario asks for;
+# KORV_E2E_SETUP_ARCH=x64 runs the 64-bit ones, always in a 64-bit prefix, where the setup
+# sees the native program-files folder and registry view. A scenario's checks ask the harness
+# for those (e2e_program_files, e2e_hklm_software), so one scenario serves both.
 
 set -uo pipefail
 
@@ -17,12 +23,21 @@ E2E_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 : "${KORV_SOURCE_DIR:=$E2E_ROOT}"
 : "${KORV_BIN_DIR:=$KORV_SOURCE_DIR/build/bin}"
 : "${KORV_WIN32_BIN_DIR:=$KORV_BIN_DIR}"
-: "${KORV_EXAMPLE_DIR:=$(dirname "$KORV_WIN32_BIN_DIR")/example-product}"
+: "${KORV_WIN64_BIN_DIR:=$KORV_WIN32_BIN_DIR/x64}"
+: "${KORV_E2E_SETUP_ARCH:=x86}"
 : "${KORV_E2E_WORK:=$KORV_SOURCE_DIR/build/host/e2e-work}"
 : "${KORV_E2E_SHOTS:=$KORV_SOURCE_DIR/build/e2e}"
 
-E2E_SETUP_STUB="$KORV_WIN32_BIN_DIR/Setup.exe"
-E2E_UIDRIVER="$KORV_WIN32_BIN_DIR/uidriver.exe"
+E2E_SETUP_ARCH=$KORV_E2E_SETUP_ARCH
+if [ "$E2E_SETUP_ARCH" = x64 ]; then
+  E2E_BIN_DIR=$KORV_WIN64_BIN_DIR
+  : "${KORV_EXAMPLE_DIR:=$(dirname "$KORV_WIN32_BIN_DIR")/example-product-x64}"
+else
+  E2E_BIN_DIR=$KORV_WIN32_BIN_DIR
+  : "${KORV_EXAMPLE_DIR:=$(dirname "$KORV_WIN32_BIN_DIR")/example-product}"
+fi
+E2E_SETUP_STUB="$E2E_BIN_DIR/Setup.exe"
+E2E_UIDRIVER="$E2E_BIN_DIR/uidriver.exe"
 E2E_SETUPTOOL="$KORV_BIN_DIR/setuptool"
 
 E2E_FAILURES=0
@@ -128,9 +143,18 @@ e2e_fresh_prefix() {
   E2E_ARCH=$arch
 }
 
-# e2e_start [win32|win64]: work folder, display, prefix; cleanup on exit.
+# e2e_skip REASON: the scenario does not apply to this run (exit code 77, which CTest counts
+# as skipped).
+e2e_skip() {
+  echo "[${E2E_NAME:-$(basename "$0" .sh)}] SKIPPED: $*"
+  exit 77
+}
+
+# e2e_start [win32|win64]: work folder, display, prefix; cleanup on exit. The 64-bit setup
+# always runs in a 64-bit prefix.
 e2e_start() {
   local arch=${1:-win32}
+  [ "$E2E_SETUP_ARCH" = x64 ] && arch=win64
   E2E_NAME=${E2E_NAME:-$(basename "$0" .sh)}
   e2e_require
   E2E_DIR="$KORV_E2E_WORK/$E2E_NAME"
@@ -154,7 +178,7 @@ e2e_start() {
   # desktops that do not see each other's windows.
   env LC_ALL="$E2E_LOCALE" wine "$E2E_UIDRIVER" sleep 0 >/dev/null 2>&1 ||
     e2e_abort "uidriver.exe does not run under Wine"
-  e2e_log "prefix $WINEPREFIX ($arch), display $DISPLAY, user $E2E_USER"
+  e2e_log "prefix $WINEPREFIX ($arch), $E2E_SETUP_ARCH setup, display $DISPLAY, user $E2E_USER"
 }
 
 e2e_cleanup() {
@@ -190,8 +214,14 @@ e2e_unix() {
   echo "$WINEPREFIX/drive_c${p}"
 }
 
+# The program-files folder and the registry's HKLM\Software as the setup sees them: a 32-bit
+# program in a 64-bit prefix sees the 32-bit ones, every other the native ones.
+e2e_32_on_64() { [ "$E2E_ARCH" = win64 ] && [ "$E2E_SETUP_ARCH" = x86 ]; }
 e2e_program_files() {
-  if [ "$E2E_ARCH" = win64 ]; then echo 'C:\Program Files (x86)'; else echo 'C:\Program Files'; fi
+  if e2e_32_on_64; then echo 'C:\Program Files (x86)'; else echo 'C:\Program Files'; fi
+}
+e2e_hklm_software() {
+  if e2e_32_on_64; then echo 'HKLM\Software\Wow6432Node'; else echo 'HKLM\Software'; fi
 }
 e2e_profile() { echo "C:\\users\\$E2E_USER"; }
 e2e_desktop() { echo "$(e2e_profile)\\Desktop"; }
@@ -202,11 +232,14 @@ e2e_quick_launch() { echo "$(e2e_appdata)\\Microsoft\\Internet Explorer\\Quick L
 
 # --- packing ---------------------------------------------------------------------------------
 
-# e2e_pack SRC OUT: packs a product folder into a setup with our stub; prints the time taken.
+# e2e_pack SRC OUT [OPTION...]: packs a product folder into a setup with our stub and
+# uninstaller of the run's architecture; prints the time taken.
 e2e_pack() {
   local src=$1 out=$2 t0 t1
+  shift 2
   t0=$(e2e_now)
-  if ! "$E2E_SETUPTOOL" pack "$src" -o "$out" --stub "$E2E_SETUP_STUB" >"$E2E_DIR/pack.log" 2>&1; then
+  if ! "$E2E_SETUPTOOL" pack "$src" -o "$out" --arch "$E2E_SETUP_ARCH" --stub "$E2E_SETUP_STUB" \
+      --uninstaller "$E2E_BIN_DIR/UnInst.exe" "$@" >"$E2E_DIR/pack.log" 2>&1; then
     cat "$E2E_DIR/pack.log" >&2
     e2e_abort "setuptool pack $src failed"
   fi

@@ -19,11 +19,8 @@ for size in 16 32 48; do
 done
 icotool -c -o "$E2E_DIR/publisher.ico" "$E2E_DIR/icon16.png" "$E2E_DIR/icon32.png" "$E2E_DIR/icon48.png"
 
-if ! "$E2E_SETUPTOOL" pack "$KORV_EXAMPLE_DIR" -o "$E2E_DIR/SampleSetup.exe" --stub "$E2E_SETUP_STUB" --quiet \
-  --icon "$E2E_DIR/publisher.ico" --version-info 'LegalCopyright=(c) 2026 Sample Co' >"$E2E_DIR/pack.log" 2>&1; then
-  cat "$E2E_DIR/pack.log" >&2
-  e2e_abort "setuptool pack --icon failed"
-fi
+e2e_pack "$KORV_EXAMPLE_DIR" "$E2E_DIR/SampleSetup.exe" --quiet --icon "$E2E_DIR/publisher.ico" \
+  --version-info 'LegalCopyright=(c) 2026 Sample Co' >/dev/null
 openssl req -x509 -newkey rsa:2048 -nodes -keyout "$E2E_DIR/key.pem" -out "$E2E_DIR/cert.pem" -days 2 \
   -subj "/CN=Throw-away Test Signer" -addext extendedKeyUsage=codeSigning >/dev/null 2>&1
 osslsigncode sign -certs "$E2E_DIR/cert.pem" -key "$E2E_DIR/key.pem" -h sha256 -n "$EX_GROUP" \

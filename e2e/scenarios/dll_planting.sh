@@ -14,7 +14,7 @@ source "$(dirname "$0")/../lib/harness.sh"
 source "$(dirname "$0")/../lib/example.sh"
 e2e_start win32
 
-planted_dir="$KORV_WIN32_BIN_DIR/planted"
+planted_dir="$E2E_BIN_DIR/planted"
 mapfile -t planted < <(cd "$planted_dir" 2>/dev/null && ls -- *.dll)
 [ ${#planted[@]} -gt 0 ] || e2e_abort "no planted DLLs in $planted_dir (scripts/build)"
 overrides=$WINEDLLOVERRIDES

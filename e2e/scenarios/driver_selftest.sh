@@ -4,7 +4,7 @@
 # driver's changes is checked from inside the dialog's own process, and its exit code tells
 # how it was ended (0 OK, 2 Cancel or Escape, 3 close box).
 source "$(dirname "$0")/../lib/harness.sh"
-E2E_TEST_DIALOG="$KORV_WIN32_BIN_DIR/uidriver-testdialog.exe"
+E2E_TEST_DIALOG="$E2E_BIN_DIR/uidriver-testdialog.exe"
 e2e_start win32
 [ -f "$E2E_TEST_DIALOG" ] || e2e_abort "missing $E2E_TEST_DIALOG"
 report='C:\report.txt'

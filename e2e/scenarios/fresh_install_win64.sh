@@ -5,6 +5,7 @@
 # 32-bit system. This prefix has no Quick Launch folder: box 1043 is hidden.
 source "$(dirname "$0")/../lib/harness.sh"
 source "$(dirname "$0")/../lib/example.sh"
+[ "$E2E_SETUP_ARCH" = x86 ] || e2e_skip "it is about the 32-bit setup on a 64-bit system"
 e2e_start win64
 ex_fresh_install_scenario no
 e2e_check_absent "C:\\Program Files\\$EX_GROUP"

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Install and uninstall in a 64-bit prefix (the 32-bit programs see C:\Program Files (x86) and
-# the registry's 32-bit view) with German as the system language: the uninstaller asks and
-# reports in German, removes the entry it finds in the 32-bit view, and the prefix is
-# afterwards as before the install (the temporary folder left out, where the uninstaller's
-# copy waits for the next restart), but for the empty key HKCU\Software\Korvane.
+# Install and uninstall in a 64-bit prefix with German as the system language: the uninstaller
+# asks and reports in German, removes the entry it finds in the view its setup wrote (the
+# 32-bit programs see C:\Program Files (x86) and the registry's 32-bit view, the 64-bit ones
+# the native ones), and the prefix is afterwards as before the install (the temporary folder
+# left out, where the uninstaller's copy waits for the next restart).
 source "$(dirname "$0")/../lib/harness.sh"
 source "$(dirname "$0")/../lib/example.sh"
 e2e_start win64
@@ -20,7 +20,11 @@ EX_SUCCESS="$EX_GROUP wurde erfolgreich installiert." EX_TITLE_PREFIX=Installati
   ex_press_ok_expect_success
 ex_check_installed "$dest"
 ex_check_registry "$dest"
-e2e_check_eq "the installation folder is the 32-bit one" 'C:\Program Files (x86)' "$(e2e_program_files)"
+if [ "$E2E_SETUP_ARCH" = x86 ]; then
+  e2e_check_eq "the installation folder is the 32-bit one" 'C:\Program Files (x86)' "$(e2e_program_files)"
+else
+  e2e_check_eq "the installation folder is the native one" 'C:\Program Files' "$(e2e_program_files)"
+fi
 
 ex_start_uninstall DE
 ex_answer_yes DE

@@ -17,7 +17,7 @@ first=$!
 env LC_ALL="$E2E_LOCALE" wine "$notes" /title Second copy >>"$E2E_DIR/notes.log" 2>&1 &
 second=$!
 # A bystander: the driver's test dialog has another window class and must survive.
-env LC_ALL="$E2E_LOCALE" wine "$KORV_WIN32_BIN_DIR/uidriver-testdialog.exe" 'C:\bystander.txt' >>"$E2E_DIR/notes.log" 2>&1 &
+env LC_ALL="$E2E_LOCALE" wine "$E2E_BIN_DIR/uidriver-testdialog.exe" 'C:\bystander.txt' >>"$E2E_DIR/notes.log" 2>&1 &
 bystander=$!
 e2e_drive_or_abort wait-window "$EX_CLASS" 30000 wait-window '#32770' 30000 sleep 500 >/dev/null
 e2e_check_eq "copies running before the setup" 2 "$(e2e_drive windows "$EX_CLASS")"
