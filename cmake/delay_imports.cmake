@@ -1,4 +1,4 @@
-# Delay-loaded system DLLs for the 32-bit Windows programs (mingw-w64).
+# Delay-loaded system DLLs for the Windows programs (mingw-w64, x86 and x86-64).
 #
 # The loader maps a program's imports, and every DLL they import in turn, before the program's
 # entry runs, and looks for those not on the system's known-DLL list in the program's own folder
@@ -16,6 +16,12 @@
 # lib<dll>_delay.a for each DLL; OUT_VAR receives their paths in the same order.
 function(korv_delay_import_libraries out_var)
   set(_dir "${CMAKE_BINARY_DIR}/delay-imports")
+  # C names carry a leading "_" as symbols on x86, none on x86-64.
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(_prefix "_")
+  else()
+    set(_prefix "")
+  endif()
   set(_libs)
   foreach(dll ${ARGN})
     find_library(KORV_IMPORT_LIBRARY_${dll} NAMES ${dll} REQUIRED)
@@ -23,7 +29,8 @@ function(korv_delay_import_libraries out_var)
     set(_lib "${_dir}/lib${dll}_delay.a")
     add_custom_command(
       OUTPUT "${_lib}"
-      COMMAND "${CMAKE_COMMAND}" -DNM=${CMAKE_NM} -DIMPORT_LIBRARY=${KORV_IMPORT_LIBRARY_${dll}}
+      COMMAND "${CMAKE_COMMAND}" -DNM=${CMAKE_NM} "-DSYMBOL_PREFIX=${_prefix}"
+              -DIMPORT_LIBRARY=${KORV_IMPORT_LIBRARY_${dll}}
               -DDLL=${dll}.dll -DDEF=${_def} -P "${CMAKE_SOURCE_DIR}/cmake/delay_import_def.cmake"
       COMMAND "${CMAKE_DLLTOOL}" --input-def "${_def}" --kill-at --output-delaylib "${_lib}"
       DEPENDS "${KORV_IMPORT_LIBRARY_${dll}}" "${CMAKE_SOURCE_DIR}/cmake/delay_import_def.cmake"

@@ -4,20 +4,21 @@
 // byte-wise table of the format, BuildCrcRows derives seven further rows so that eight bytes
 // are folded in per step ("slicing by eight"). Row k holds the CRC of a byte followed by k
 // zero bytes, so the eight lookups of one step together equal eight byte-wise steps; the
-// result is the same value, bit for bit. On a 64-bit host whose processor multiplies
+// result is the same value, bit for bit. On a 64-bit Linux host whose processor multiplies
 // without carries, long runs are folded with that instruction instead (chosen at run time).
 #include "archive/crc32.h"
 
 #include "archive/extract_context.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
+// Not in the Windows stubs of either architecture: the run-time choice would bring the C++
+// runtime's guarded statics (and with them its exception support) into the setup.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
 #include <immintrin.h>
 #define KORV_CRC_CLMUL 1
 
 namespace {
 
-// Carry-less multiply folding, for the 64-bit host only (the 32-bit stub keeps to the
-// tables): four 128-bit lanes of the message are multiplied forward by x^512 (k1, k2) and
+// Carry-less multiply folding, for the 64-bit host only (the stubs keep to the tables): four 128-bit lanes of the message are multiplied forward by x^512 (k1, k2) and
 // added to the next 64 bytes; at the end the lanes are folded into one by x^128 (k3, k4),
 // down to 64 and 32 bits (k5), and a Barrett reduction by the polynomial (P', u') leaves the
 // register's value, the same as the byte-wise rule gives. The constants are the bit-reflected

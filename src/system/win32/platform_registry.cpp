@@ -1,5 +1,6 @@
-// The registry on the real advapi32 calls. The setup is a 32-bit program: on a 64-bit system
-// its HKLM\Software keys land in the registry's 32-bit view, as for any 32-bit installer.
+// The registry on the real advapi32 calls, in the view of the program's own architecture (no
+// KEY_WOW64_* flag): on a 64-bit system the 32-bit setup's HKLM\Software keys land in the
+// registry's 32-bit view, as for any 32-bit installer, and the 64-bit setup's in the native one.
 #include <windows.h>
 
 #include "system/platform.h"
