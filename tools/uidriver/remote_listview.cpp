@@ -21,9 +21,7 @@ struct RemoteColumnBlock {
 };
 
 bool Reachable(const RemoteList& remote) {
-  if (!remote.Ready()) {
-    WriteError(L"cannot reach the list's process (error " + std::to_wstring(GetLastError()) + L")");
-  }
+  if (!remote.Ready()) WriteError(remote.Problem());
   return remote.Ready();
 }
 
@@ -84,7 +82,7 @@ bool SetListItemStateImage(HWND list, int index, unsigned stateImage) {
 bool ReadColumnText(HWND list, int column, std::wstring& text) {
   RemoteMemory<RemoteColumnBlock> remote(list);
   if (!remote.Ready()) {
-    WriteError(L"cannot reach the list's process");
+    WriteError(remote.Problem());
     return false;
   }
   RemoteColumnBlock local = {};

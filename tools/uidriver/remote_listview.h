@@ -3,8 +3,8 @@
 // Counts and state bits travel in the message itself, but an item's text and parameter are
 // written into an LVITEMW whose address the list view dereferences in its own process. So the
 // record and its text buffer are placed in the owner's memory (VirtualAllocEx), filled and read
-// back with WriteProcessMemory / ReadProcessMemory. Both processes are 32-bit, so the record
-// has the same layout on both sides.
+// back with WriteProcessMemory / ReadProcessMemory. Both processes are of one architecture
+// (remote_memory.h), so the record has the same layout on both sides.
 #pragma once
 
 #include <windows.h>

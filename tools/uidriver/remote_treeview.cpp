@@ -18,7 +18,7 @@ bool ReadTreeSelectionPath(HWND tree, std::vector<std::wstring>& path) {
   path.clear();
   RemoteMemory<RemoteBlock> remote(tree);
   if (!remote.Ready()) {
-    WriteError(L"cannot reach the tree's process");
+    WriteError(remote.Problem());
     return false;
   }
   // Item handles are plain values in the tree's process: the walk itself needs no memory there.
