@@ -1,7 +1,9 @@
 // The Windows layer of the system integration, checked on the real calls: run under Wine in
 // a fresh prefix (scripts/wine-run). It checks what the operations leave on the machine:
 // folders, moved and deleted trees, registry values, shortcut files loaded back through the
-// shell link object, system texts and the ANSI conversions.
+// shell link object, system texts and the ANSI conversions. Like the setup program, it
+// delay-loads every system DLL but kernel32 and the C runtime, and checks first that each is
+// loaded by the first call into it, not before.
 //
 //   system_wine_tests.exe                    all checks that need no display
 //   system_wine_tests.exe --gui              the folder browser and message boxes (needs a
@@ -26,6 +28,7 @@
 #include "system/file_ops.h"
 #include "system/folders.h"
 #include "system/messages.h"
+#include "system/platform.h"
 #include "system/text.h"
 
 namespace {
@@ -119,6 +122,21 @@ void CheckLink(const char16_t* linkPath, const char16_t* target, const char16_t*
   CHECK_TEXT(gotFolder, workingDirectory);
   // The link format keeps only normal, maximised and minimised: SW_SHOW reads back as normal.
   CHECK(show == SW_SHOW || show == SW_SHOWNORMAL);
+}
+
+// The delay-loaded DLLs are not mapped when the program starts; a call into user32 maps it
+// (with the DLLs it imports itself), and leaves the shell's DLLs unmapped.
+void CheckDelayLoading() {
+  std::printf("delay-loaded system DLLs\n");
+  const wchar_t* const delayLoaded[] = {L"shell32.dll", L"ole32.dll", L"comctl32.dll",
+                                        L"advapi32.dll", L"user32.dll", L"gdi32.dll"};
+  for (const wchar_t* name : delayLoaded) {
+    if (!CHECK(GetModuleHandleW(name) == nullptr)) std::printf("     %ls is loaded at the start\n", name);
+  }
+  PlatformGetActiveWindow();
+  CHECK(GetModuleHandleW(L"user32.dll") != nullptr);
+  CHECK(GetModuleHandleW(L"shell32.dll") == nullptr);
+  CHECK(GetModuleHandleW(L"comctl32.dll") == nullptr);
 }
 
 void CheckConversions() {
@@ -294,6 +312,9 @@ void CheckRegistry() {
     RegDeleteValueW(key, L"KWT");
     RegCloseKey(key);
   }
+  // An earlier run's uninstall entry would make its folder the proposal (an update).
+  const wchar_t* keyPath = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korv Wine Test";
+  RegDeleteKeyW(HKEY_LOCAL_MACHINE, keyPath);
   char16_t programFiles[kPathCapacity], proposal[kPathCapacity], expected[kPathCapacity];
   ReadProgramFilesDir(programFiles, kPathCapacity);
   Print("ProgramFilesDir", programFiles);
@@ -314,7 +335,6 @@ void CheckRegistry() {
   char16_t quoted[kPathCapacity] = u"\"";
   AppendText(uninstaller, quoted, kPathCapacity);
   AppendText(u"\"", quoted, kPathCapacity);
-  const wchar_t* keyPath = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korv Wine Test";
   CHECK_INT(RegOpenKeyExW(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key), ERROR_SUCCESS);
   const struct {
     const wchar_t* name;
@@ -528,6 +548,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (argc == 2 && !lstrcmpW(argv[1], L"--gui")) return RunGuiChecks();
 
+  CheckDelayLoading();
   OleInitialize(nullptr);
   char16_t base[kPathCapacity];
   GetTempPathW(kPathCapacity, W(base));
