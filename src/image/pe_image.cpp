@@ -67,10 +67,10 @@ uint32_t PeAlign(uint32_t value, uint32_t alignment) {
 
 bool BeginsAsPeImage(const uint8_t* bytes, size_t size) { return size >= 2 && bytes[0] == 'M' && bytes[1] == 'Z'; }
 
-PeProblem ReadPeImage(const uint8_t* image, size_t fileSize, PeLayout* layout) {
+PeProblem ReadPeHeaders(const uint8_t* image, size_t headSize, uint64_t fileSize, PeLayout* layout) {
   *layout = PeLayout();
-  const uint64_t size = fileSize;
-  if (size < kMsDosHeaderBytes || !BeginsAsPeImage(image, fileSize)) return PeProblem::kNoMzHeader;
+  const uint64_t size = headSize < fileSize ? headSize : fileSize;  // the bytes that may be read
+  if (size < kMsDosHeaderBytes || !BeginsAsPeImage(image, headSize)) return PeProblem::kNoMzHeader;
   const uint64_t pe = Get32(image + 0x3C);
   if (pe < kMsDosHeaderBytes || pe + 4 + kCoffHeaderBytes > size || Get32(image + pe) != kPeSignature)
     return PeProblem::kNoPeHeader;
@@ -104,11 +104,15 @@ PeProblem ReadPeImage(const uint8_t* image, size_t fileSize, PeLayout* layout) {
     const uint8_t* row = image + at;
     layout->sections.push_back({at, Get32(row + 8), Get32(row + 12), Get32(row + 16), Get32(row + 20), Get32(row + 36)});
   }
-  if (layout->headersSize > size) return PeProblem::kTruncated;
+  if (layout->headersSize > fileSize) return PeProblem::kTruncated;
   if (table + uint64_t(sectionCount) * kPeSectionHeaderBytes > layout->headersSize) return PeProblem::kBadSections;
   if (!PeAlignmentUsable(layout->sectionAlignment) || !PeAlignmentUsable(layout->fileAlignment))
     return PeProblem::kBadAlignment;
-  return CheckSections(*layout, size);
+  return CheckSections(*layout, fileSize);
+}
+
+PeProblem ReadPeImage(const uint8_t* image, size_t size, PeLayout* layout) {
+  return ReadPeHeaders(image, size, size, layout);
 }
 
 bool ReadPeLayout(const uint8_t* image, size_t size, PeLayout* layout) {
@@ -128,6 +132,21 @@ const char* PeProblemText(PeProblem problem) {
              "beyond its image";
   }
   return "is not a program image";
+}
+
+PeArchitecture PeArchitectureOf(const PeLayout& layout) {
+  if (layout.machine == kPeMachineX86 && layout.magic == kPeMagic32) return PeArchitecture::kX86;
+  if (layout.machine == kPeMachineX64 && layout.magic == kPeMagic64) return PeArchitecture::kX64;
+  return PeArchitecture::kOther;
+}
+
+const char* PeArchitectureText(PeArchitecture architecture) {
+  switch (architecture) {
+    case PeArchitecture::kX86: return "x86 (32-bit)";
+    case PeArchitecture::kX64: return "x64 (64-bit)";
+    case PeArchitecture::kOther: break;
+  }
+  return "another architecture";
 }
 
 PeDirectory GetPeDirectory(const uint8_t* image, const PeLayout& layout, uint32_t index) {

@@ -80,10 +80,22 @@ bool BeginsAsPeImage(const uint8_t* bytes, size_t size);
 // Reads and checks the headers and the section table from the first `size` bytes of a file.
 // This is the one reader of PE headers: whatever else looks at an image takes its layout.
 PeProblem ReadPeImage(const uint8_t* image, size_t size, PeLayout* layout);
+// The same from the first `headSize` bytes of a file of `fileSize` bytes, for a large file
+// whose headers alone are read: the headers and the section table must lie within those
+// bytes (kTruncated when they do not), the sections within the file.
+PeProblem ReadPeHeaders(const uint8_t* head, size_t headSize, uint64_t fileSize, PeLayout* layout);
 // The same, true when the layout is sound.
 bool ReadPeLayout(const uint8_t* image, size_t size, PeLayout* layout);
 // What to tell the user about a problem, e.g. "its sections overlap its headers or one another".
 const char* PeProblemText(PeProblem problem);
+
+// The Windows architectures a setup program is built for, as an image's headers tell them:
+// x86 is machine 0x14C with a PE32 optional header, x64 machine 0x8664 with PE32+. Any
+// other machine, or a machine with the other kind of optional header, is kOther.
+enum class PeArchitecture { kOther = 0, kX86, kX64 };
+PeArchitecture PeArchitectureOf(const PeLayout& layout);
+// "x86 (32-bit)", "x64 (64-bit)", for messages.
+const char* PeArchitectureText(PeArchitecture architecture);
 
 // A data directory's address and size; both 0 when the image has no such entry.
 struct PeDirectory {

@@ -78,14 +78,97 @@ TEST(StubImage, EachFaultIsNamed) {
   }
 }
 
-// The build's own stub, when it has been built.
+// A stub is a program of the setup's architecture: x86 is machine 0x14C with PE32, x64
+// machine 0x8664 with PE32+. A program of the other one is named as such; a machine or
+// optional header of neither is told as what the setup needs.
+TEST(StubImage, OnlyAProgramOfTheSetupsArchitectureServes) {
+  const PeArchitecture x86 = PeArchitecture::kX86, x64 = PeArchitecture::kX64;
+  struct Case {
+    const char* what;
+    Bytes image;
+    PeArchitecture wanted;
+    StubImageProblem expected;
+  };
+  Bytes x86WithPe32Plus = imagetest::PeImage64(), x64WithPe32 = PeImage(), arm64 = imagetest::PeImage64(),
+        shortPe32Plus = imagetest::PeImage64();
+  Put16(x86WithPe32Plus, 0x44, 0x014C);
+  Put16(x64WithPe32, 0x44, 0x8664);
+  Put16(arm64, 0x44, 0xAA64);
+  Put16(shortPe32Plus, 0x54, 100);  // shorter than PE32+'s fixed fields
+  const Case cases[] = {
+      {"x86 for x86", PeImage(), x86, StubImageProblem::kNone},
+      {"x64 for x64", imagetest::PeImage64(), x64, StubImageProblem::kNone},
+      {"x64 for x86", imagetest::PeImage64(), x86, StubImageProblem::kIsX64},
+      {"x86 for x64", PeImage(), x64, StubImageProblem::kIsX86},
+      {"x86 machine with PE32+, for x86", x86WithPe32Plus, x86, StubImageProblem::kNotPe32},
+      {"x86 machine with PE32+, for x64", x86WithPe32Plus, x64, StubImageProblem::kNotX64},
+      {"x64 machine with PE32, for x86", x64WithPe32, x86, StubImageProblem::kNotX86},
+      {"x64 machine with PE32, for x64", x64WithPe32, x64, StubImageProblem::kNotPe32Plus},
+      {"ARM64 for x86", arm64, x86, StubImageProblem::kNotX86},
+      {"ARM64 for x64", arm64, x64, StubImageProblem::kNotX64},
+      {"PE32+ optional header too short, for x64", shortPe32Plus, x64, StubImageProblem::kNotPe32Plus},
+  };
+  for (const Case& c : cases) {
+    StubImage stub;
+    EXPECT_EQ(ReadStubImage(c.image, c.wanted, &stub), c.expected) << c.what;
+    EXPECT_EQ(stub.bytes.empty(), c.expected != StubImageProblem::kNone) << c.what;
+  }
+  // What the publisher reads names what the file is.
+  EXPECT_STREQ(StubImageProblemText(StubImageProblem::kIsX64), "is a 64-bit (x64) Windows program, not a 32-bit (x86) one");
+  EXPECT_STREQ(StubImageProblemText(StubImageProblem::kIsX86), "is a 32-bit (x86) Windows program, not a 64-bit (x64) one");
+}
+
+// The other checks hold for a 64-bit stub as for a 32-bit one, at the places PE32+ has them.
+TEST(StubImage, A64BitStubHasTheSameChecks) {
+  constexpr size_t kDirectories64 = kOptional + 112, kSection64 = kOptional + 240;
+  struct Case {
+    const char* what;
+    std::function<void(Bytes&)> change;
+    StubImageProblem expected;
+  };
+  const Case cases[] = {
+      {"a complete program", [](Bytes&) {}, StubImageProblem::kNone},
+      {"a DLL", [](Bytes& b) { Put16(b, 0x56, 0x2022); }, StubImageProblem::kNotExecutable},
+      {"signed", [&](Bytes& b) { Put32(b, kDirectories64 + 32, 0x400), Put32(b, kDirectories64 + 36, 0x100); },
+       StubImageProblem::kSigned},
+      {"cut inside its section", [](Bytes& b) { b.resize(0x3FF); }, StubImageProblem::kTruncated},
+      {"its section over the headers", [&](Bytes& b) { Put32(b, kSection64 + 20, 0); }, StubImageProblem::kMalformed},
+      {"a DLL of the other architecture", [](Bytes& b) { Put16(b, 0x44, 0x14C), Put16(b, 0x56, 0x2022); },
+       StubImageProblem::kNotX64},
+  };
+  for (const Case& c : cases) {
+    Bytes image = imagetest::PeImage64();
+    c.change(image);
+    StubImage stub;
+    EXPECT_EQ(ReadStubImage(image, PeArchitecture::kX64, &stub), c.expected) << c.what;
+    if (c.expected != StubImageProblem::kNone) continue;
+    // Its layout is PE32+'s: the checksum and the directories where that header has them.
+    EXPECT_EQ(stub.layout.checksumField, kOptional + 64) << c.what;
+    EXPECT_EQ(stub.layout.directories, kDirectories64) << c.what;
+    EXPECT_EQ(stub.layout.directoryCount, 16u) << c.what;
+  }
+}
+
+// The build's own stubs and uninstallers, those that have been built, each of its architecture.
 TEST(StubImage, TheRealStubPasses) {
-  const std::string path = imagetest::BuiltStubPath();
-  if (path.empty()) GTEST_SKIP() << "no build/bin/Setup.exe";
-  std::ifstream in(path, std::ios::binary);
-  const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  StubImage stub;
-  EXPECT_EQ(ReadStubImage(bytes, &stub), StubImageProblem::kNone);
+  const struct {
+    const char* name;
+    PeArchitecture architecture;
+  } programs[] = {{"Setup.exe", PeArchitecture::kX86},
+                  {"UnInst.exe", PeArchitecture::kX86},
+                  {"x64/Setup.exe", PeArchitecture::kX64},
+                  {"x64/UnInst.exe", PeArchitecture::kX64}};
+  int found = 0;
+  for (const auto& program : programs) {
+    const std::string path = imagetest::BuiltStubPath(program.name);
+    if (path.empty()) continue;
+    ++found;
+    std::ifstream in(path, std::ios::binary);
+    const Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    StubImage stub;
+    EXPECT_EQ(ReadStubImage(bytes, program.architecture, &stub), StubImageProblem::kNone) << program.name;
+  }
+  if (found == 0) GTEST_SKIP() << "no build/bin/Setup.exe";
 }
 
 }  // namespace

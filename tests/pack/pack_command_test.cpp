@@ -667,4 +667,156 @@ TEST_F(Pack, OurUninstallerUnlessTheProductHasOneOrItIsDeclined) {
   EXPECT_EQ(Run("pack " + Product() + " -o '" + Out() + "' --no-stub --no-uninstaller" + withStub).exitCode, 2);
 }
 
+// The setup's architecture and the main program's: a main program of the other architecture
+// is warned about, naming what to do, and the setup is still written. The main program is
+// the .INF's Exe, else the first K*.EXE; no other program is judged, nor a file that is no
+// program image, nor the main program of a bare archive. The programs are larger than the
+// part pack reads of them.
+TEST_F(Pack, AMainProgramOfTheOtherArchitectureIsWarnedAbout) {
+  auto write = [&](const std::string& name, const Bytes& b) {
+    std::ofstream(dir_.File(name), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    return "'" + dir_.File(name) + "'";
+  };
+  const std::string x86 = " --stub " + write("x86.exe", imagetest::PeImage(0x1000, 'S'));
+  const std::string x64 = " --arch x64 --stub " + write("x64.exe", imagetest::PeImage64(0x1000, 'T'));
+  const Bytes program32 = imagetest::PeImage(0x30000, 'P'), program64 = imagetest::PeImage64(0x30000, 'Q');
+  const char kTo64[] = "KTool.exe: the main program is a 64-bit (x64) Windows program, but the setup is a 32-bit "
+                       "(x86) one: it would install into \"Program Files (x86)\" and the registry's 32-bit view; "
+                       "give --arch x64 for a 64-bit setup";
+  const char kTo32[] = "KTool.exe: the main program is a 32-bit (x86) Windows program, but the setup is a 64-bit (x64) one";
+  struct Case {
+    const char* what;
+    std::function<void()> product;  // changes MakeProduct's folder
+    std::string options;
+    const char* warning;  // "" for none
+  };
+  const Case cases[] = {
+      {"32-bit program, 32-bit setup", [&] { Put("KTool.exe", program32); }, x86, ""},
+      {"64-bit program, 32-bit setup", [&] { Put("KTool.exe", program64); }, x86, kTo64},
+      {"64-bit program, 32-bit setup asked for", [&] { Put("KTool.exe", program64); }, " --arch x86" + x86, kTo64},
+      {"64-bit program, 64-bit setup", [&] { Put("KTool.exe", program64); }, x64, ""},
+      {"32-bit program, 64-bit setup", [&] { Put("KTool.exe", program32); }, x64, kTo32},
+      {"no program image", [] {}, x64, ""},
+      {"a bare archive", [&] { Put("KTool.exe", program64); }, " --no-stub", ""},
+      {"another 64-bit program beside the main one", [&] { Put("Helper.exe", program64), Put("KTool.exe", program32); },
+       x86, ""},
+      {"the first K*.EXE when the .INF names none",
+       [&] { Put("TOOL.INF", "ID=TL1\r\nGroup=Tool\r\n"), Put("KAlpha.exe", program64), Put("KZed.exe", program32); },
+       x86, "KAlpha.exe: the main program is a 64-bit (x64) Windows program"},
+      {"the .INF's Exe in a folder, in another case",
+       [&] { Put("bin/ktool.EXE", program64), std::filesystem::remove(dir_.File("product/KTool.exe")); }, x86,
+       "bin/ktool.EXE: the main program is a 64-bit (x64) Windows program"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(dir_.File("product"));
+    std::filesystem::remove(Out());
+    MakeProduct();
+    c.product();
+    const Outcome o = Run("pack " + Product() + " -o '" + Out() + "'" + c.options);
+    EXPECT_EQ(o.exitCode, 0) << c.what << ": " << o.err;
+    EXPECT_TRUE(std::filesystem::exists(Out())) << c.what;
+    if (*c.warning) {
+      EXPECT_NE(o.err.find(std::string("setuptool pack: warning: ") + c.warning), std::string::npos)
+          << c.what << ": " << o.err;
+    } else {
+      EXPECT_EQ(o.err.find("the main program is a"), std::string::npos) << c.what << ": " << o.err;
+    }
+  }
+}
+
+// A stub or uninstaller stub of the other architecture is refused, saying which it is and
+// which --arch takes it; one of the setup's architecture serves.
+TEST_F(Pack, StubsOfTheOtherArchitectureAreRefusedNamingIt) {
+  auto write = [&](const std::string& name, const Bytes& b) {
+    std::ofstream(dir_.File(name), std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    return "'" + dir_.File(name) + "'";
+  };
+  const std::string stub32 = write("x86.exe", imagetest::PeImage(0x1000, 'S'));
+  const std::string stub64 = write("x64.exe", imagetest::PeImage64(0x1000, 'T'));
+  const std::string uninstaller32 = write("uninst32.exe", imagetest::PeImage(0x600, 'U'));
+  const std::string uninstaller64 = write("uninst64.exe", imagetest::PeImage64(0x600, 'V'));
+  struct Case {
+    std::string options;
+    int exitCode;
+    std::string expect;  // in the error output, or in the summary when packed
+  };
+  const Case cases[] = {
+      {" --stub " + stub64, 2,
+       "cannot use the stub: the stub " + dir_.File("x64.exe") + " is a 64-bit (x64) Windows program, not a 32-bit "
+       "(x86) one; give --arch x64 for a 64-bit setup; nothing written"},
+      {" --arch x64 --stub " + stub32, 2, "is a 32-bit (x86) Windows program, not a 64-bit (x64) one; leave out --arch x64"},
+      {" --stub " + stub32 + " --uninstaller " + uninstaller64, 2,
+       "cannot use the uninstaller stub: the stub " + dir_.File("uninst64.exe") + " is a 64-bit (x64) Windows program"},
+      {" --arch x64 --stub " + stub64 + " --uninstaller " + uninstaller32, 2, "is a 32-bit (x86) Windows program"},
+      {" --arch x64 --stub " + stub64 + " --uninstaller " + uninstaller64, 0, ", x64 stub of 4096 bytes, our uninstaller)"},
+      // The 32-bit setup's summary as it always was.
+      {" --arch x86 --stub " + stub32 + " --uninstaller " + uninstaller32, 0, ", stub of 4096 bytes, our uninstaller)"},
+      {" --arch arm64 --stub " + stub32, 2, "--arch takes x86 or x64"},
+      {" --stub " + stub32 + " --arch", 2, "--arch takes x86 or x64"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(dir_.File("product"));
+    std::filesystem::remove(Out());
+    MakeProduct();
+    std::filesystem::remove(dir_.File("product/UnInst.exe"));
+    const Outcome o = Run("pack " + Product() + " -o '" + Out() + "'" + c.options);
+    EXPECT_EQ(o.exitCode, c.exitCode) << c.options << ": " << o.err;
+    EXPECT_EQ(std::filesystem::exists(Out()), c.exitCode == 0) << c.options;
+    EXPECT_NE((c.exitCode == 0 ? o.out : o.err).find(c.expect), std::string::npos) << c.options << ": " << o.out << o.err;
+  }
+}
+
+// Without --stub, --arch x64 takes x64/Setup.exe and x64/UnInst.exe where the 32-bit ones are
+// found (here beside setuptool), and says where it looked when they are missing.
+TEST_F(Pack, TheDefaultStubsOfEachArchitectureBesideTheTool) {
+  std::filesystem::create_directories(dir_.File("bin/x64"));
+  const std::string tool = dir_.File("bin/setuptool");
+  std::filesystem::copy_file(BinDir() + "/setuptool", tool);
+  struct Program {
+    const char* name;
+    Bytes image;
+  } programs[] = {{"Setup.exe", imagetest::PeImage(0x1000, 'S')},
+                  {"UnInst.exe", imagetest::PeImage(0x600, 'U')},
+                  {"x64/Setup.exe", imagetest::PeImage64(0x1000, 'T')},
+                  {"x64/UnInst.exe", imagetest::PeImage64(0x600, 'V')}};
+  for (const Program& p : programs)
+    std::ofstream(dir_.File(std::string("bin/") + p.name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(p.image.data()), std::streamsize(p.image.size()));
+  MakeProduct();
+  std::filesystem::remove(dir_.File("product/UnInst.exe"));
+  struct Case {
+    const char* options;
+    const Program& stub;
+    const Program& uninstaller;
+  } cases[] = {{"", programs[0], programs[1]}, {" --arch x86", programs[0], programs[1]},
+               {" --arch x64", programs[2], programs[3]}};
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(dir_.File("x"));
+    const Outcome o = Run("pack " + Product() + " -o '" + Out() + "'" + c.options, tool);
+    ASSERT_EQ(o.exitCode, 0) << c.options << ": " << o.err;
+    // The stub's bytes after its headers (pack rewrites its resources and checksum only).
+    const std::string setup = ReadWholeFile(Out());
+    EXPECT_EQ(setup.compare(0x200, 0x1000 - 0x200, std::string(c.stub.image.begin() + 0x200, c.stub.image.end())), 0)
+        << c.options;
+    ASSERT_EQ(Run("extract '" + Out() + "' '" + dir_.File("x") + "'").exitCode, 0);
+    const std::string uninstaller = ReadWholeFile(dir_.File("x/UnInst.exe"));
+    EXPECT_EQ(uninstaller.compare(0, c.uninstaller.image.size(),
+                                  std::string(c.uninstaller.image.begin(), c.uninstaller.image.end())),
+              0)
+        << c.options;
+  }
+  // The 64-bit uninstaller missing: the setup is written without it, and the warning says where it was looked for.
+  std::filesystem::remove(dir_.File("bin/x64/UnInst.exe"));
+  Outcome o = Run("pack " + Product() + " -o '" + Out() + "' --arch x64", tool);
+  EXPECT_EQ(o.exitCode, 0) << o.err;
+  EXPECT_NE(o.err.find("no uninstaller stub: neither " + dir_.File("bin/x64/UnInst.exe")), std::string::npos) << o.err;
+  // The 64-bit stub missing: nothing is written, and the message says where it was looked for.
+  std::filesystem::remove(dir_.File("bin/x64/Setup.exe"));
+  std::filesystem::remove(Out());
+  o = Run("pack " + Product() + " -o '" + Out() + "' --arch x64", tool);
+  EXPECT_EQ(o.exitCode, 2);
+  EXPECT_NE(o.err.find("no default stub: neither " + dir_.File("bin/x64/Setup.exe")), std::string::npos) << o.err;
+  EXPECT_FALSE(std::filesystem::exists(Out()));
+}
+
 }  // namespace

@@ -1,11 +1,13 @@
 // Which stub setuptool takes when no --stub names one: the one beside its executable (the
-// build tree) before the installed one in ../share/korvane-setup/, and no folder for a stub.
+// build tree) before the installed one in ../share/korvane-setup/, and no folder for a stub;
+// the 64-bit ones in a folder x64 of each place, never the 32-bit ones in their stead.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "pack_architecture.h"
 #include "stub_location.h"
 #include "support/temp_dir.h"
 
@@ -17,6 +19,7 @@ struct StubLayoutCase {
   bool besideIsFolder;  // bin/<name> is a folder
   bool installed;       // share/korvane-setup/<name> is a file
   const char* expected; // relative to the scratch root, or "" for none
+  PeArchitecture architecture = PeArchitecture::kX86;  // of the stub looked for
 };
 
 class StubLocation : public testing::TestWithParam<StubLayoutCase> {};
@@ -24,12 +27,18 @@ class StubLocation : public testing::TestWithParam<StubLayoutCase> {};
 TEST_P(StubLocation, TakesTheFirstStubFileFoundFromTheToolsFolder) {
   const StubLayoutCase& c = GetParam();
   TempDir dir;
-  std::filesystem::create_directories(dir.File("bin"));
-  std::filesystem::create_directories(dir.File("share/korvane-setup"));
-  if (c.besideTool) std::ofstream(dir.File("bin/UnInst.exe")) << "MZ";
-  if (c.besideIsFolder) std::filesystem::create_directories(dir.File("bin/UnInst.exe"));
-  if (c.installed) std::ofstream(dir.File("share/korvane-setup/UnInst.exe")) << "MZ";
-  const std::string found = LocateStubFrom(dir.File("bin"), "UnInst.exe");
+  // The other architecture's stub is in every place: it must never be taken.
+  const std::string name = StubFileName(c.architecture, "UnInst.exe");
+  const std::string other =
+      StubFileName(c.architecture == PeArchitecture::kX64 ? PeArchitecture::kX86 : PeArchitecture::kX64, "UnInst.exe");
+  std::filesystem::create_directories(dir.File("bin/x64"));
+  std::filesystem::create_directories(dir.File("share/korvane-setup/x64"));
+  std::ofstream(dir.File("bin/" + other)) << "MZ";
+  std::ofstream(dir.File("share/korvane-setup/" + other)) << "MZ";
+  if (c.besideTool) std::ofstream(dir.File("bin/" + name)) << "MZ";
+  if (c.besideIsFolder) std::filesystem::create_directories(dir.File("bin/" + name));
+  if (c.installed) std::ofstream(dir.File("share/korvane-setup/" + name)) << "MZ";
+  const std::string found = LocateStubFrom(dir.File("bin"), name);
   const std::string expected = *c.expected ? dir.File(c.expected) : std::string();
   EXPECT_EQ(std::filesystem::path(found).lexically_normal(), std::filesystem::path(expected).lexically_normal())
       << c.what;
@@ -41,7 +50,13 @@ INSTANTIATE_TEST_SUITE_P(
                     StubLayoutCase{"Installed", false, false, true, "share/korvane-setup/UnInst.exe"},
                     StubLayoutCase{"BothTheOneBesideWins", true, false, true, "bin/UnInst.exe"},
                     StubLayoutCase{"FolderBesideIsSkipped", false, true, true, "share/korvane-setup/UnInst.exe"},
-                    StubLayoutCase{"None", false, false, false, ""}),
+                    StubLayoutCase{"None", false, false, false, ""},
+                    StubLayoutCase{"BuildTreeX64", true, false, false, "bin/x64/UnInst.exe", PeArchitecture::kX64},
+                    StubLayoutCase{"InstalledX64", false, false, true, "share/korvane-setup/x64/UnInst.exe",
+                                   PeArchitecture::kX64},
+                    StubLayoutCase{"BothTheOneBesideWinsX64", true, false, true, "bin/x64/UnInst.exe",
+                                   PeArchitecture::kX64},
+                    StubLayoutCase{"NoneX64", false, false, false, "", PeArchitecture::kX64}),
     [](const testing::TestParamInfo<StubLayoutCase>& info) { return std::string(info.param.what); });
 
 }  // namespace

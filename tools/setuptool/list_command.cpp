@@ -4,6 +4,7 @@
 
 #include "commands.h"
 #include "report.h"
+#include "stub_report.h"
 #include "terminal_text.h"
 
 namespace {
@@ -12,7 +13,9 @@ const char kHelp[] =
     "Usage: setuptool list FILE\n"
     "\n"
     "Lists the entries of the RAR 2.x archive in FILE, which may be a bare archive or a\n"
-    "setup program with the archive appended. One line per entry: unpacked size, packed\n"
+    "setup program with the archive appended; for a setup, the line after the archive's\n"
+    "offset says which Windows its program is for (\"setup program for x86 (32-bit)\n"
+    "Windows\" or \"... for x64 (64-bit) Windows\"). One line per entry: unpacked size, packed\n"
     "size, method, CRC-32, flags and name. Flags: solid, dir (directory), label (volume\n"
     "label), encrypted, from-previous-volume, to-next-volume, old-method (not decodable),\n"
     "damaged-header (header checksum mismatch). Control characters in names are shown as\n"
@@ -36,9 +39,15 @@ int RunListCommand(int argc, char** argv) {
   uint64_t size = 0, packed = 0;
   bool headingDone = false;
   ArchiveSummary summary;
+  // Where the archive is, and for a setup which Windows its program is for.
+  auto printPlace = [&]() {
+    std::printf("Archive at offset %d of %s\n", summary.archiveOffset, shown.c_str());
+    const std::string kind = SetupProgramText(ReadSetupProgram(archive, summary.archiveOffset));
+    if (!kind.empty()) std::printf("%s\n", kind.c_str());
+  };
   auto printLine = [&](const EntryInfo& e) {
     if (!headingDone) {
-      std::printf("Archive at offset %d of %s\n", summary.archiveOffset, shown.c_str());
+      printPlace();
       PrintEntryHeading(stdout);
       headingDone = true;
     }
@@ -52,7 +61,7 @@ int RunListCommand(int argc, char** argv) {
     std::fprintf(stderr, "setuptool list: %s: %s\n", shown.c_str(), ListingError(status));
     return kExitFailed;
   }
-  if (!headingDone) std::printf("Archive at offset %d of %s\n", summary.archiveOffset, shown.c_str());
+  if (!headingDone) printPlace();
   std::printf("%llu entries, %llu bytes, %llu packed\n", static_cast<unsigned long long>(summary.entries),
               static_cast<unsigned long long>(size), static_cast<unsigned long long>(packed));
   if (summary.mainHeaderDamaged)

@@ -21,6 +21,7 @@
 #include "commands.h"
 #include "pack/archive_writer.h"
 #include "pack/rar20_encoder.h"
+#include "pack_architecture.h"
 #include "pack_branding.h"
 #include "pack_checksum.h"
 #include "pack_facts.h"
@@ -37,8 +38,8 @@
 namespace {
 
 const char kPackUsage[] =
-    "Usage: setuptool pack SRC_DIR -o OUT [--stub FILE | --no-stub] [--level N] [--no-solid]\n"
-    "                      [--codepage N] [--icon FILE.ico] [--version-info KEY=VALUE]...\n"
+    "Usage: setuptool pack SRC_DIR -o OUT [--arch x86|x64] [--stub FILE | --no-stub] [--level N]\n"
+    "                      [--no-solid] [--codepage N] [--icon FILE.ico] [--version-info KEY=VALUE]...\n"
     "                      [--uninstaller FILE | --no-uninstaller] [--quiet]\n"
     "\n"
     "Packs the files under SRC_DIR into a setup program OUT: the stub (a Setup.exe) with the\n"
@@ -50,11 +51,20 @@ const char kPackUsage[] =
     "                    a new name or a regular file, whose permissions the new file keeps;\n"
     "                    a symbolic link, folder, device or FIFO is refused. Other hard links\n"
     "                    of OUT keep the old content (a warning says so)\n"
+    "  --arch x86|x64    the Windows architecture of the setup; default x86. x86: a 32-bit\n"
+    "                    setup, which on 64-bit Windows installs into Program Files (x86) and\n"
+    "                    the registry's 32-bit view. x64: a 64-bit setup for a 64-bit product,\n"
+    "                    which installs into Program Files and the registry's native view; it\n"
+    "                    runs on 64-bit Windows only. Chooses the default stub and uninstaller\n"
+    "                    (x64/Setup.exe and x64/UnInst.exe where the 32-bit ones are found).\n"
+    "                    A main program of the other architecture is warned about\n"
     "  --stub FILE       the stub to put in front of the archive (default: Setup.exe next to\n"
     "                    setuptool, else in ../share/korvane-setup/ from setuptool's folder,\n"
-    "                    as installed): a regular file holding a complete 32-bit (x86) Windows\n"
-    "                    program, not signed (sign the finished setup instead), of at most\n"
-    "                    249,996 bytes, with no archive of its own\n"
+    "                    as installed; x64/Setup.exe there with --arch x64): a regular file\n"
+    "                    holding a complete Windows program of the setup's architecture\n"
+    "                    (x86: 32-bit, PE32; x64: 64-bit, PE32+), not signed (sign the\n"
+    "                    finished setup instead), of at most 249,996 bytes, with no archive\n"
+    "                    of its own\n"
     "  --no-stub         write a bare archive\n"
     "  --level N         0 = store only, 1 = fastest ... 5 = best; default 3\n"
     "  --no-solid        compress every file on its own (default: one solid stream)\n"
@@ -62,7 +72,7 @@ const char kPackUsage[] =
     "                    single-byte code pages (e.g. 1250, 1251, 1252, 1253) are supported\n"
     "  --uninstaller FILE  the uninstaller stub that becomes the payload's UnInst.exe when\n"
     "                    SRC_DIR has none of its own (default: UnInst.exe found as the\n"
-    "                    default stub is);\n"
+    "                    default stub is), of the setup's architecture;\n"
     "                    pack appends the list of what the setup will install, which is all\n"
     "                    the uninstaller removes\n"
     "  --no-uninstaller  add no uninstaller: without an UnInst.exe of the product's own the\n"
@@ -88,6 +98,7 @@ const char kPackUsage[] =
 struct PackArguments {
   std::string source;
   std::string output;
+  PeArchitecture architecture = PeArchitecture::kX86;  // of the setup: its stub and our uninstaller
   std::string stub;
   bool noStub = false;
   std::string uninstaller;
@@ -130,6 +141,10 @@ int ParseArguments(int argc, char** argv, PackArguments& a) {
       const char* v = value();
       if (!v) return UsageError("-o needs a file name");
       a.output = v;
+    } else if (arg == "--arch") {
+      const char* v = value();
+      a.architecture = v ? ParseArchitecture(v) : PeArchitecture::kOther;
+      if (a.architecture == PeArchitecture::kOther) return UsageError("--arch takes x86 or x64");
     } else if (arg == "--stub") {
       const char* v = value();
       if (!v) return UsageError("--stub needs a file name");
@@ -168,24 +183,22 @@ int ParseArguments(int argc, char** argv, PackArguments& a) {
   return 0;
 }
 
-// Setup.exe where setuptool finds it by itself (stub_location.h); empty when it finds none.
-std::string DefaultStubPath() { return LocateStub("Setup.exe"); }
-
 // Reads and checks the stub; 0 when it is good (or not wanted), else the exit code.
 int LoadStub(PackArguments& args, StubImage& stub, uint64_t& stubSize) {
   stubSize = 0;
   if (args.noStub) return 0;
   const bool byDefault = args.stub.empty();
-  if (byDefault) args.stub = DefaultStubPath();
+  const std::string fileName = StubFileName(args.architecture, "Setup.exe");
+  if (byDefault) args.stub = LocateStub(fileName);
   if (byDefault && args.stub.empty()) {
     std::fprintf(stderr,
                  "setuptool pack: no default stub: neither %s exists; build it (scripts/build) or "
                  "give --stub FILE, or --no-stub for a bare archive\n",
-                 TerminalText(StubPlacesText("Setup.exe")).c_str());
+                 TerminalText(StubPlacesText(fileName)).c_str());
     return kExitUsage;
   }
   std::string error;
-  if (!ReadStub(args.stub, stub, stubSize, error)) {
+  if (!ReadStub(args.stub, args.architecture, stub, stubSize, error)) {
     std::fprintf(stderr, "setuptool pack: cannot use the stub: %s; nothing written\n", error.c_str());
     return kExitUsage;
   }
@@ -258,17 +271,18 @@ int AddOurUninstaller(const PackArguments& args, Payload& p) {
   p.uninstallerSource = ChooseUninstaller(names, args.noUninstaller);
   if (p.uninstallerSource != UninstallerSource::kOurs) return 0;
   const bool byDefault = args.uninstaller.empty();
-  const std::string path = byDefault ? LocateStub("UnInst.exe") : args.uninstaller;
+  const std::string fileName = StubFileName(args.architecture, "UnInst.exe");
+  const std::string path = byDefault ? LocateStub(fileName) : args.uninstaller;
   if (byDefault && path.empty()) {
     p.issues.push_back({PayloadIssueLevel::kWarning, "",
-                        "no uninstaller stub: neither " + TerminalText(StubPlacesText("UnInst.exe")) +
+                        "no uninstaller stub: neither " + TerminalText(StubPlacesText(fileName)) +
                             " exists, so no uninstaller is added (build it, or give --uninstaller FILE)"});
     p.uninstallerSource = UninstallerSource::kNone;
     return 0;
   }
   FolderFile entry;
   std::string error;
-  if (!LoadUninstallerStub(path, p.uninstaller, entry, error)) {
+  if (!LoadUninstallerStub(path, args.architecture, p.uninstaller, entry, error)) {
     std::fprintf(stderr, "setuptool pack: cannot use the uninstaller stub: %s; nothing written\n", error.c_str());
     return kExitUsage;
   }
@@ -307,6 +321,11 @@ void CheckFiles(const PackArguments& args, const StubImage& stub, uint64_t stubS
   p.names = std::move(checked.names);
   p.texts = std::move(checked.texts);
   CheckFactsInCodePage(checked.facts, args.codePage, p.issues);
+  // A setup's architecture decides where its product goes; a bare archive has none yet.
+  const std::string mainProgram = args.noStub ? std::string() : MainProgramEntry(p.names, p.texts);
+  if (!mainProgram.empty())
+    CheckMainProgramArchitecture(args.architecture, p.folder, p.files[p.byName.at(mainProgram)], mainProgram,
+                                 p.issues);
 }
 
 struct WriteResult {
@@ -410,7 +429,8 @@ void PrintSummary(const PackArguments& args, const Payload& p, const WriteResult
   std::string details = "level " + std::to_string(args.level);
   if (args.solid && args.level > 0) details += ", solid";
   if (r.storedCount) details += ", " + std::to_string(r.storedCount) + " stored";
-  details += stubSize == 0 ? ", bare archive" : ", stub of " + SizeText(stubSize);
+  const char* kind = args.architecture == PeArchitecture::kX64 ? "x64 stub" : "stub";
+  details += stubSize == 0 ? ", bare archive" : ", " + std::string(kind) + " of " + SizeText(stubSize);
   details += p.uninstallerSource == UninstallerSource::kOurs       ? ", our uninstaller"
              : p.uninstallerSource == UninstallerSource::kProducts ? ", the product's own UnInst.exe"
                                                                     : ", no uninstaller";

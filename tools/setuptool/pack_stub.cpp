@@ -10,7 +10,7 @@
 #include "payload/payload_rules.h"
 #include "terminal_text.h"
 
-bool ReadStub(const std::string& path, StubImage& stub, uint64_t& size, std::string& error) {
+bool ReadStub(const std::string& path, PeArchitecture wanted, StubImage& stub, uint64_t& size, std::string& error) {
   stub = StubImage();
   FolderFileReader reader;
   reader.fd = OpenRegularFile(path, size, error);
@@ -26,9 +26,11 @@ bool ReadStub(const std::string& path, StubImage& stub, uint64_t& size, std::str
     error = TerminalText(path) + ": it could not be read whole";
     return false;
   }
-  const StubImageProblem problem = ReadStubImage(std::move(bytes), &stub);
+  const StubImageProblem problem = ReadStubImage(std::move(bytes), wanted, &stub);
   if (problem != StubImageProblem::kNone) {
     error = "the stub " + TerminalText(path) + " " + StubImageProblemText(problem);
+    if (problem == StubImageProblem::kIsX64) error += "; give --arch x64 for a 64-bit setup";
+    if (problem == StubImageProblem::kIsX86) error += "; leave out --arch x64 for a 32-bit setup";
     return false;
   }
   return true;

@@ -17,10 +17,11 @@ const char kUninstallerName[] = "UnInst.exe";
 
 }  // namespace
 
-bool LoadUninstallerStub(const std::string& path, std::vector<uint8_t>& image, FolderFile& entry, std::string& error) {
+bool LoadUninstallerStub(const std::string& path, PeArchitecture wanted, std::vector<uint8_t>& image,
+                         FolderFile& entry, std::string& error) {
   uint64_t size = 0;
   StubImage stub;
-  if (!ReadStub(path, stub, size, error)) return false;
+  if (!ReadStub(path, wanted, stub, size, error)) return false;
   if (stub.bytes.empty()) {
     error = TerminalText(path) + " is too large for an uninstaller stub";
     return false;

@@ -10,13 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "image/pe_image.h"
 #include "pack_folder.h"
 #include "payload/removal_plan.h"
 
 // Reads the uninstaller stub into `image` and makes the entry that carries it (its size is
 // the stub's until the record is appended). False with `error` set when the file is not a
-// complete 32-bit Windows program or already carries a removal record.
-bool LoadUninstallerStub(const std::string& path, std::vector<uint8_t>& image, FolderFile& entry, std::string& error);
+// complete Windows program of the architecture `wanted` or already carries a removal record.
+bool LoadUninstallerStub(const std::string& path, PeArchitecture wanted, std::vector<uint8_t>& image,
+                         FolderFile& entry, std::string& error);
 
 // Appends the removal record of the plan; the entry's size and the payload's total follow.
 // False with `error` set when the installation cannot be recorded (too many files).

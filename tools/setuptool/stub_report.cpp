@@ -3,21 +3,40 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <vector>
 
-#include "image/pe_image.h"
-
-bool CheckSetupProgram(const ArchiveFile& archive, std::string* problem) {
-  ArchiveSummary summary;
-  if (WalkArchiveHeaders(archive.path, [](const EntryInfo&) { return false; }, &summary) != ListingStatus::kOk ||
-      summary.archiveOffset <= 0)
-    return true;
-  std::vector<uint8_t> program(size_t(summary.archiveOffset));
-  if (pread(archive.fd, program.data(), program.size(), 0) != ssize_t(program.size())) return true;
-  if (!BeginsAsPeImage(program.data(), program.size())) return true;
+SetupProgram ReadSetupProgram(const ArchiveFile& archive, int32_t archiveOffset) {
+  SetupProgram program;
+  if (archiveOffset <= 0) return program;
+  std::vector<uint8_t> bytes(static_cast<size_t>(archiveOffset));
+  if (pread(archive.fd, bytes.data(), bytes.size(), 0) != ssize_t(bytes.size())) return program;
+  program.claimed = BeginsAsPeImage(bytes.data(), bytes.size());
+  if (!program.claimed) return program;
   PeLayout layout;
-  const PeProblem found = ReadPeImage(program.data(), program.size(), &layout);
-  if (found == PeProblem::kNone) return true;
-  *problem = PeProblemText(found);
+  program.problem = ReadPeImage(bytes.data(), bytes.size(), &layout);
+  if (program.problem != PeProblem::kNone) return program;
+  program.machine = layout.machine;
+  program.architecture = PeArchitectureOf(layout);
+  return program;
+}
+
+bool CheckSetupProgram(const ArchiveFile& archive, std::string* problem, std::string* kind) {
+  ArchiveSummary summary;
+  if (WalkArchiveHeaders(archive.path, [](const EntryInfo&) { return false; }, &summary) != ListingStatus::kOk)
+    return true;
+  const SetupProgram program = ReadSetupProgram(archive, summary.archiveOffset);
+  *kind = SetupProgramText(program);
+  if (!program.claimed || program.problem == PeProblem::kNone) return true;
+  *problem = PeProblemText(program.problem);
   return false;
+}
+
+std::string SetupProgramText(const SetupProgram& program) {
+  if (!program.claimed || program.problem != PeProblem::kNone) return std::string();
+  if (program.architecture != PeArchitecture::kOther)
+    return std::string("setup program for ") + PeArchitectureText(program.architecture) + " Windows";
+  char text[64];
+  std::snprintf(text, sizeof text, "setup program for machine type 0x%X", unsigned(program.machine));
+  return text;
 }

@@ -24,8 +24,9 @@ const char kHelp[] =
     "verified entry. Exit status 0 when everything is correct; 1 with a message naming the\n"
     "failing entry and the reason; 2 when FILE cannot be read or is not a regular file.\n"
     "For a setup it checks that the program in front of the archive is a sound executable\n"
-    "image (its headers and sections in order; exit status 1 when not), then prints\n"
-    "\"signed\" (an Authenticode certificate table follows the\n"
+    "image (its headers and sections in order; exit status 1 when not), prints which Windows\n"
+    "it is for (\"setup program for x86 (32-bit) Windows\" or \"... for x64 (64-bit) Windows\"),\n"
+    "then prints \"signed\" (an Authenticode certificate table follows the\n"
     "archive) or \"unsigned\", and warns about bytes after the archive that are neither the\n"
     "signature nor zero padding, and about an image checksum that is not that of the file.\n";
 
@@ -91,12 +92,13 @@ int RunTestCommand(int argc, char** argv) {
   const int result = ExtractArchiveObserved(archive.path.c_str(), TestCallback, &run, &observer);
   if (ReportRunFailure("test", run.problem, run.where, observer, result, TerminalText(file))) return kExitFailed;
   std::printf("%zu entries verified\n", run.verified);
-  std::string problem;
-  if (!CheckSetupProgram(archive, &problem)) {
+  std::string problem, kind;
+  if (!CheckSetupProgram(archive, &problem, &kind)) {
     std::fprintf(stderr, "setuptool test: %s: the program in front of the archive %s: the setup cannot run\n",
                  TerminalText(file).c_str(), problem.c_str());
     return kExitFailed;
   }
+  if (!kind.empty()) std::printf("%s\n", kind.c_str());
   ReportSignature(archive, TerminalText(file));
   return kExitOk;
 }
