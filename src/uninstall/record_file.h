@@ -1,4 +1,5 @@
-// The removal record at the end of an uninstaller's file: read into memory and checked.
+// The removal record of an uninstaller's file, at its end or in front of its signature
+// (payload/record_place.h): read into memory and checked.
 #pragma once
 #include "payload/removal_record.h"
 
