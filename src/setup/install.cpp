@@ -19,6 +19,7 @@
 #include "system/messages.h"
 #include "system/platform.h"
 #include "system/text.h"
+#include "system/trusted_folder.h"
 #include "system/ui.h"
 
 namespace {
@@ -49,6 +50,7 @@ struct InstallRun {
   char16_t group[kPayloadNameCapacity];  // the group name, wide
   void* cursor;                          // the cursor before the wait cursor
   bool staged;                           // the staging attempt ran
+  TrustedFolder staging;                 // the staging root, held while staging is in use
 };
 
 // The destination folder exists, and a PSAPI.DLL there is out of the way. Products once
@@ -64,13 +66,17 @@ void PrepareDestination(const InstallContext& context) {
 // The install pass, and, when a file in the destination cannot be created (-5: a file in
 // use, a folder in its place), the whole pass again into a fresh staging folder named after
 // the destination's last component, whose content is moved into place afterwards. A main
-// program or uninstaller found by the first attempt remains.
+// program or uninstaller found by the first attempt remains. An elevated setup stages in a
+// folder it can trust (system/trusted_folder.h) and holds each staged file, so that no
+// process of the user can swap a program before the move; when no such folder can be made,
+// the staging attempt fails as if its files could not be created (no unprotected fallback).
 int RunInstallPasses(InstallContext& context, InstallRun& run) {
   int result = InstallPass(&context);
   if (result != kExtractCannotCreate) return result;
   run.staged = true;
-  MakeTempFolderName(context.stagingRoot, kPathCapacity);
-  if (!context.stagingRoot[0]) return result;  // no fresh folder to stage in
+  if (MakeTrustedFolder(&run.staging) != 0) return result;  // no safe, fresh folder to stage in
+  CopyText(run.staging.path, context.stagingRoot, kPathCapacity);
+  context.holdWritten = run.staging.elevated;
   char16_t staging[kPathCapacity];
   CopyText(context.stagingRoot, staging, kPathCapacity);
   char16_t last[kPathCapacity];
@@ -112,6 +118,12 @@ int MoveStagedIntoPlace(WindowHandle dialog, InstallContext& context) {
   if (result == 0) ShellDeleteTree(context.destination);
   CopyText(context.realDestination, context.destination, kPathCapacity);
   return result;
+}
+
+// Lets go of the staged files and the staging root: after the move, or when staging failed.
+void ReleaseStaging(InstallContext& context, InstallRun& run) {
+  ReleaseHeldFiles(&context);
+  ReleaseTrustedFolder(&run.staging);
 }
 
 // A file in the destination folder: its full path.
@@ -191,12 +203,15 @@ int RunInstall(WindowHandle dialog) {
   PrepareDestination(context);
   int result = RunInstallPasses(context, run);
   if (result != 0) {
+    ReleaseStaging(context, run);
     RestoreCursor(run.cursor);
     ReportFailedPass(dialog, result, context);
     return result;  // the dialog stays open for another try
   }
   DialogSetItemText(dialog, kControlStatus, u"");
-  if (run.staged && MoveStagedIntoPlace(dialog, context) != 0) {
+  const int moved = run.staged ? MoveStagedIntoPlace(dialog, context) : 0;
+  ReleaseStaging(context, run);  // the staged files are in place, or stay where they are
+  if (moved != 0) {
     RestoreCursor(run.cursor);
     return -1;  // the shell has shown what went wrong; the staging root stays
   }

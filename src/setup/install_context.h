@@ -6,9 +6,13 @@
 #include <cstdint>
 
 #include "localisation/language_code.h"
+#include "system/platform.h"
 
 // The languages the user left unchecked, whose language-bound entries are dropped.
 constexpr int kMostUncheckedLanguages = 256;
+// Staged files held open at once; a staging pass that writes more fails as for a file that
+// cannot be created.
+constexpr int kMostHeldFiles = 1024;
 
 struct InstallContext {
   char16_t destination[260];      // where entries are written; the staging folder during staging
@@ -25,4 +29,11 @@ struct InstallContext {
   // Called with each target path before its entry is written (the status line); may be null.
   void (*showTarget)(void* user, const char16_t* target);
   void* showTargetUser;
+  // Set for a pass into a staging folder of an elevated setup: each file written is held from
+  // right after its writing until the move into place is over, so that no other process can
+  // write it meanwhile (see HoldWrittenFile).
+  bool holdWritten;
+  char16_t writing[260];          // the file being written by the current entry, or empty
+  FileHandle held[kMostHeldFiles];
+  int heldCount;
 };

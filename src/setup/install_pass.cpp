@@ -7,6 +7,7 @@
 #include "setup/scan.h"
 #include "setup/setup_state.h"
 #include "system/file_io.h"
+#include "system/platform.h"
 #include "system/text.h"
 
 namespace {
@@ -18,6 +19,28 @@ void Skip(char16_t* name) { name[0] = 0; }
 int VerifyCallback(char16_t* name, const uint8_t* data, uint32_t, void*) {
   if (!data) name[0] = VerifyOnly;
   return 0;
+}
+
+// The observer's end of an entry in a holding pass: the file just written and closed (its time
+// and attributes set) is opened again at once with sharing that excludes writing, and kept so
+// until the move into place is over. Writing itself shares no writing either (the file layer's
+// output streams), so on Windows the time between the two handles is only a few calls long,
+// and the staging folder's DACL already keeps the user's processes from writing there; the
+// hold is what also stops a process that runs with the same rights, or one under a system
+// that decides access by other means. The shell can still move a held file (deletion is
+// shared). A file that cannot be held (someone has it open for writing) fails the pass.
+void HoldWrittenFile(const ExtractContext*, const ExtractEntryOutcome* outcome, void* value) {
+  auto* context = static_cast<InstallContext*>(value);
+  if (!context->writing[0]) return;
+  if (outcome->checked && outcome->checksumMatches) {
+    FileHandle file = context->heldCount < kMostHeldFiles ? PlatformHoldFile(context->writing) : nullptr;
+    if (file) {
+      context->held[context->heldCount++] = file;
+    } else if (context->refusal == 0) {
+      context->refusal = kExtractCannotCreate;
+    }
+  }
+  context->writing[0] = 0;
 }
 
 }  // namespace
@@ -71,6 +94,7 @@ int InstallCallback(char16_t* name, const uint8_t*, uint32_t size, void* value) 
   // The target path, also reported (the status line shows it).
   context->installedBytes += size;
   CopyText(target, name, kPathCapacity);
+  if (context->holdWritten) CopyText(target, context->writing, kPathCapacity);
   if (context->showTarget) context->showTarget(context->showTargetUser, target);
   return 0;
 }
@@ -78,9 +102,16 @@ int InstallCallback(char16_t* name, const uint8_t*, uint32_t size, void* value) 
 int InstallPass(InstallContext* context) {
   context->refusal = 0;
   context->installedBytes = 0;
-  int result = ExtractArchive(gSetupState->modulePath, InstallCallback, context);
+  context->writing[0] = 0;
+  ExtractObserver holder = {nullptr, HoldWrittenFile, context, false, false, false, 0};
+  int result = ExtractArchiveObserved(gSetupState->modulePath, InstallCallback, context,
+                                      context->holdWritten ? &holder : nullptr);
   if (result == 0 && context->refusal != 0) result = context->refusal;
   return result;
+}
+
+void ReleaseHeldFiles(InstallContext* context) {
+  while (context->heldCount > 0) PlatformCloseHandle(context->held[--context->heldCount]);
 }
 
 bool PayloadIntact() { return ExtractArchive(gSetupState->modulePath, VerifyCallback, nullptr) == 0; }

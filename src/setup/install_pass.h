@@ -16,8 +16,11 @@ LanguageCode EntryLanguageCode(const char16_t* name, int prefixLength);
 int InstallCallback(char16_t* name, const uint8_t* data, uint32_t size, void* context);
 
 // One extraction run with the install callback; a refusal by the callback (which ends the
-// run with result 0) becomes the run's result.
+// run with result 0) becomes the run's result. With holdWritten, every file written is held
+// (context->held), and one that cannot be held makes the result kExtractCannotCreate.
 int InstallPass(InstallContext* context);
+// Lets go of the files the passes held.
+void ReleaseHeldFiles(InstallContext* context);
 
 // Whether the payload verifies in a run that writes nothing: after a checksum mismatch while
 // installing, a sound payload means the written copy fell short (a full disk).

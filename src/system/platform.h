@@ -21,6 +21,7 @@ constexpr uint32_t kErrorCannotMake = 82;        // ERROR_CANNOT_MAKE
 constexpr uint32_t kErrorInsufficientBuffer = 122;  // ERROR_INSUFFICIENT_BUFFER
 constexpr uint32_t kErrorAlreadyExists = 183;    // ERROR_ALREADY_EXISTS
 constexpr uint32_t kErrorMoreData = 234;         // ERROR_MORE_DATA
+constexpr uint32_t kErrorProcessAborted = 1067;  // ERROR_PROCESS_ABORTED
 constexpr uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr uint32_t kFileAttributeDirectory = 0x10;
 constexpr uint32_t kFileAttributeReparsePoint = 0x400;  // a symbolic link or junction: not followed
@@ -41,10 +42,44 @@ uint32_t PlatformGetFileAttributes(const char16_t* path);
 uint32_t PlatformGetFullPathName(const char16_t* path, int capacity, char16_t* out);
 bool PlatformCreateDirectory(const char16_t* path);
 bool PlatformMoveFile(const char16_t* from, const char16_t* to);
-// GetTempPathW: the user's temporary folder ending in a backslash; its length, or 0.
+// GetTempPath2W where kernel32 has it (looked up at run time), else GetTempPathW: the
+// temporary folder ending in a backslash; its length, or 0. The two differ only for a
+// process of the system account, which GetTempPath2W sends to a folder of its own.
 uint32_t PlatformGetTempPath(int capacity, char16_t* out);
 uint32_t PlatformGetLastError();
 void PlatformSetLastError(uint32_t code);
+
+// --- Folders an elevated program trusts (kernel32, advapi32) ----------------------------
+// A program with administrator rights that puts files into the user's temporary folder and
+// then runs or moves them must keep every process of the user from changing them in between:
+// see system/trusted_folder.h for the rules built on these calls.
+using FileHandle = void*;  // an open file or folder; none is null
+// GetTokenInformation(TokenElevation) of the process token: true when the program runs with
+// the full administrator token. False where the system has no such class (before Vista) or
+// the token cannot be read.
+bool PlatformIsElevated();
+// RtlGenRandom (advapi32 SystemFunction036): `size` bytes from the system's cryptographic
+// random generator; false when it gave none.
+bool PlatformRandomBytes(void* out, uint32_t size);
+// ConvertSidToStringSidW of the process token's user (TokenUser): its length, or 0.
+int PlatformUserSid(char16_t* out, int capacity);
+// CreateDirectoryW with the security descriptor of an SDDL text
+// (ConvertStringSecurityDescriptorToSecurityDescriptorW, revision 1). Fails with
+// kErrorAlreadyExists when anything has the name, a link included: a link is never followed.
+bool PlatformCreateSecuredDirectory(const char16_t* path, const char16_t* sddl);
+// CreateFileW on a folder itself (FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+// so a link is opened as itself), sharing reading and writing but not deletion: while the
+// handle is held, nobody can rename or remove the folder. None on failure.
+FileHandle PlatformHoldFolder(const char16_t* path);
+// CreateFileW(GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING) on a file
+// itself (FILE_FLAG_OPEN_REPARSE_POINT): while held, nobody can open it for writing (and the
+// open fails while someone has it open for writing); it may still be read, moved and deleted.
+FileHandle PlatformHoldFile(const char16_t* path);
+// GetFileInformationByHandle: the attributes of what the handle opened, or
+// kInvalidFileAttributes.
+uint32_t PlatformHandleAttributes(FileHandle handle);
+// CloseHandle; does nothing for none.
+void PlatformCloseHandle(FileHandle handle);
 
 // --- Machine information ---------------------------------------------------------------
 uint16_t PlatformGetSystemDefaultLangId();
@@ -133,14 +168,21 @@ void PlatformSleep(uint32_t milliseconds);
 // the copy's result, so that whoever started the original learns the outcome; the copy waits
 // for the original to end and then deletes the original's file.
 //
-// CopyFileW with bFailIfExists TRUE: false when `to` exists.
-bool PlatformCopyFileNew(const char16_t* from, const char16_t* to);
+// Copies `from` into a new file `to` (CREATE_NEW: fails when `to` exists) written with sharing
+// for reading only, reopens it for reading with sharing for reading only, and compares it
+// through that handle with the source byte for byte. Returns that handle, which keeps anyone
+// from writing, renaming or deleting the copy while it is held (and lets the copy be started),
+// or none on any failure (the last error set).
+FileHandle PlatformCopyFileHeld(const char16_t* from, const char16_t* to);
 // MoveFileExW(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): the file, or an empty folder, is
 // deleted when the system next starts.
 bool PlatformDeleteAtRestart(const char16_t* path);
 // Starts the copy (CreateProcessW) with the installation folder and a pipe to report on;
-// waits for the byte the copy reports and returns it, or -1 when the copy could not start
-// or ended without reporting.
+// waits for the byte the copy reports and returns it; kCopyNotStarted when the copy could
+// not start (nothing ran), kCopySilent when it started but ended without reporting (what it
+// did is unknown).
+constexpr int kCopyNotStarted = -1;
+constexpr int kCopySilent = -2;
 int PlatformRunCopy(const char16_t* copyPath, const char16_t* folder);
 // In the copy: true when this process was started by PlatformRunCopy, with the folder it was
 // given (capacity characters). The original process is opened at once, so that waiting for

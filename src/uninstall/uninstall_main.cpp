@@ -6,6 +6,7 @@
 #include "system/messages.h"
 #include "system/platform.h"
 #include "system/text.h"
+#include "system/trusted_folder.h"
 #include "system/ui.h"
 #include "uninstall/record_file.h"
 #include "uninstall/removal.h"
@@ -81,27 +82,48 @@ int RunAsCopy(UninstallRun& run, const char16_t* folder) {
   return ExitCodeOf(removal);
 }
 
-// The original: the copy in a fresh folder does the work; without one, the work is done here.
-int RunAsOriginal(UninstallRun& run) {
-  char16_t folder[kPathCapacity];
-  CopyText(run.self, folder, kPathCapacity);
-  StripToFolder(folder);
-  char16_t copy[kPathCapacity];
-  MakeTempFolderName(copy, kPathCapacity);  // created afresh, or empty
-  if (copy[0] && JoinPath(run.baseName, copy, kPathCapacity) == kTextDone && PlatformCopyFileNew(run.self, copy)) {
-    const int result = PlatformRunCopy(copy, folder);
-    if (result >= 0) return result;
-    DeleteOutputFile(copy);
-  }
-  if (copy[0]) {
-    StripToFolder(copy);
-    PlatformRemoveDirectory(copy);
-  }
+// Removes the installation from here, the original's own file marked for deletion at restart.
+int RemoveInPlace(UninstallRun& run, const char16_t* folder) {
   RemovalOutcome outcome;
   const int removal = RemoveInstallation(run.own.record, folder, run.baseName, &outcome);
   ShowOutcome(run, removal, outcome);
   if (removal == kRemovalDone) PlatformDeleteAtRestart(run.self);
   return ExitCodeOf(removal);
+}
+
+// Copies this program into the folder, held, and lets the copy remove the installation: its
+// result, or kCopySilent, or kCopyNotStarted with *error set (the copy is then gone again).
+int RunCopyFrom(UninstallRun& run, const TrustedFolder& place, const char16_t* folder, uint32_t* error) {
+  char16_t copy[kPathCapacity];
+  CopyText(place.path, copy, kPathCapacity);
+  FileHandle held = JoinPath(run.baseName, copy, kPathCapacity) == kTextDone ? PlatformCopyFileHeld(run.self, copy)
+                                                                               : nullptr;
+  // The copy stays held, so that nobody writes, renames or deletes it, until it has run.
+  const int result = held ? PlatformRunCopy(copy, folder) : kCopyNotStarted;
+  if (result == kCopyNotStarted) *error = PlatformGetLastError();
+  PlatformCloseHandle(held);
+  if (result == kCopyNotStarted && held) DeleteOutputFile(copy);
+  return result;
+}
+
+// The original: a copy in a fresh folder does the work. An elevated original never removes
+// anything itself: when the copy cannot be made safely, or started but reported nothing (it
+// may not have been our copy that ran), the user is told and nothing is removed here. Without
+// elevation nothing crosses a boundary, and the work is done here when no copy can run.
+int RunAsOriginal(UninstallRun& run) {
+  char16_t folder[kPathCapacity];
+  CopyText(run.self, folder, kPathCapacity);
+  StripToFolder(folder);
+  TrustedFolder place;
+  uint32_t error = MakeTrustedFolder(&place);
+  const int result = error == 0 ? RunCopyFrom(run, place, folder, &error) : kCopyNotStarted;
+  ReleaseTrustedFolder(&place);  // the folder can be removed only once it is let go
+  if (result == kCopyNotStarted && place.path[0]) PlatformRemoveDirectory(place.path);
+  if (result >= 0) return result;
+  if (!place.elevated && result == kCopyNotStarted) return RemoveInPlace(run, folder);
+  ShowSystemError(nullptr, result == kCopySilent ? kErrorProcessAborted : error ? error : kErrorCannotMake,
+                  run.caption);
+  return kUninstallNoCopy;
 }
 
 }  // namespace

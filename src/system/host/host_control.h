@@ -134,3 +134,20 @@ struct HostBrowseRequest {
   std::u16string initialSelection;  // the pre-selected folder, empty when none
 };
 const std::vector<HostBrowseRequest>& HostBrowseRequests();
+
+// ---- Elevation, folders an elevated program trusts, the uninstaller's copy -----------------
+// Whether the program runs elevated (off after HostReset).
+void HostSetElevated(bool on);
+// Bytes PlatformRandomBytes hands out first, in order; then it reads /dev/urandom.
+void HostQueueRandomBytes(const std::vector<uint8_t>& bytes);
+// The user's SID as PlatformUserSid reports it.
+constexpr char16_t kHostUserSid[] = u"S-1-5-21-0-0-0-1000";
+// The SDDL text a folder was created with by PlatformCreateSecuredDirectory; empty for a
+// folder made otherwise (or not at all).
+std::u16string HostFolderSecurity(const std::u16string& path);
+// Handles opened by PlatformHoldFolder, PlatformHoldFile or PlatformCopyFileHeld and not yet
+// closed.
+int HostHeldHandles();
+// What PlatformRunCopy answers: the copy's result, kCopyNotStarted (after HostReset: there
+// are no processes on the stand-in) or kCopySilent.
+void HostSetCopyResult(int result);

@@ -28,6 +28,11 @@ struct HostMachine {
   std::vector<HostMessage> messages;
   std::vector<HostShellOperation> shellOperations;
   std::vector<HostBrowseRequest> browseRequests;
+  bool elevated = false;                // PlatformIsElevated's answer
+  std::vector<uint8_t> randomBytes;     // served by PlatformRandomBytes before /dev/urandom
+  std::map<std::string, std::u16string> folderSecurity;  // native path -> SDDL it was made with
+  int copyResult = -1;                  // what PlatformRunCopy answers (kCopyNotStarted)
+  int heldHandles = 0;                  // handles opened by the hold calls and not closed
 };
 
 // The one machine record, with its defaults filled in on first use.

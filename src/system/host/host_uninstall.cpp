@@ -1,6 +1,7 @@
 // The uninstaller's calls on the stand-in: folders are removed for real, files a test marks
 // as in use refuse deletion, deletion at restart is recorded, and there are no processes: a
-// copy can never be started, so the uninstaller takes its fall-back of working in place.
+// copy never runs, and PlatformRunCopy answers what a test set (by default that the copy could
+// not start).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -37,9 +38,9 @@ bool PlatformRemoveDirectory(const char16_t* path) {
 
 void PlatformSleep(uint32_t) {}
 
-bool PlatformCopyFileNew(const char16_t* from, const char16_t* to) {
+FileHandle PlatformCopyFileHeld(const char16_t* from, const char16_t* to) {
   const int in = open(HostNativePath(from).c_str(), O_RDONLY);
-  if (in < 0) return false;
+  if (in < 0) return nullptr;
   const int out = open(HostNativePath(to).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
   bool copied = out >= 0;
   char buffer[65536];
@@ -47,7 +48,11 @@ bool PlatformCopyFileNew(const char16_t* from, const char16_t* to) {
     copied = n > 0 && write(out, buffer, size_t(n)) == n;
   close(in);
   if (out >= 0) close(out);
-  return copied;
+  if (!copied) {
+    PlatformSetLastError(out >= 0 ? kErrorAccessDenied : kErrorAlreadyExists);
+    return nullptr;
+  }
+  return PlatformHoldFile(to);
 }
 
 bool PlatformDeleteAtRestart(const char16_t* path) {
@@ -56,7 +61,7 @@ bool PlatformDeleteAtRestart(const char16_t* path) {
   return true;
 }
 
-int PlatformRunCopy(const char16_t*, const char16_t*) { return -1; }
+int PlatformRunCopy(const char16_t*, const char16_t*) { return TheHostMachine().copyResult; }
 bool PlatformCopyArguments(char16_t* folder, int capacity) {
   if (folder && capacity > 0) folder[0] = 0;
   return false;

@@ -23,7 +23,8 @@ FileStream* OpenReadStream(const char16_t* path) {
 
 FileStream* CreateOutputStream(const char16_t* path) {
   if (!path) return nullptr;
-  FILE* file = _wfopen(W(path), L"w+b");
+  // Nobody else may write the file while it is written (a process swapping its content).
+  FILE* file = _wfsopen(W(path), L"w+b", _SH_DENYWR);
   // Unbuffered: a write the disk refuses must show in the count that write returns (and so
   // in the entry's checksum), not only in a close whose result nobody examines.
   if (file) setvbuf(file, nullptr, _IONBF, 0);

@@ -31,6 +31,12 @@ bool PlatformCreateDirectory(const char16_t* path) { return CreateDirectoryW(W(p
 bool PlatformMoveFile(const char16_t* from, const char16_t* to) { return MoveFileW(W(from), W(to)) != FALSE; }
 
 uint32_t PlatformGetTempPath(int capacity, char16_t* out) {
+  using GetTempPath2Call = DWORD(WINAPI*)(DWORD, LPWSTR);
+  HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+  auto getTempPath2 = kernel32 ? reinterpret_cast<GetTempPath2Call>(
+                                     reinterpret_cast<void*>(GetProcAddress(kernel32, "GetTempPath2W")))
+                               : nullptr;
+  if (getTempPath2) return getTempPath2(static_cast<DWORD>(capacity), W(out));
   return GetTempPathW(static_cast<DWORD>(capacity), W(out));
 }
 

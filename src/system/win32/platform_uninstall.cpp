@@ -66,6 +66,25 @@ const char16_t* ArgumentsOf(const char16_t* line) {
   return line;
 }
 
+// Reads `source` to its end and writes each piece to `copy`, or compares it with the same
+// piece read from `compare`, which must then end where the source ends: false at the first
+// failure or difference.
+bool Transfer(HANDLE source, HANDLE copy, HANDLE compare) {
+  char piece[8192], other[8192];
+  for (;;) {
+    DWORD got = 0, done = 0;
+    if (!ReadFile(source, piece, sizeof piece, &got, nullptr)) return false;
+    if (copy && got && (!WriteFile(copy, piece, got, &done, nullptr) || done != got)) return false;
+    if (compare) {
+      // Asking for one byte more than the piece shows a copy that is longer than the source.
+      if (!ReadFile(compare, other, got + (got < sizeof other ? 1 : 0), &done, nullptr) || done != got) return false;
+      for (DWORD i = 0; i < got; ++i)
+        if (piece[i] != other[i]) return false;
+    }
+    if (got == 0) return true;
+  }
+}
+
 }  // namespace
 
 bool PlatformRemoveDirectory(const char16_t* path) { return RemoveDirectoryW(W(path)) != 0; }
@@ -106,7 +125,28 @@ long PlatformReadShellLink(const char16_t* linkPath, char16_t* target) {
 
 void PlatformSleep(uint32_t milliseconds) { Sleep(milliseconds); }
 
-bool PlatformCopyFileNew(const char16_t* from, const char16_t* to) { return CopyFileW(W(from), W(to), TRUE) != 0; }
+FileHandle PlatformCopyFileHeld(const char16_t* from, const char16_t* to) {
+  HANDLE source = CreateFileW(W(from), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (source == INVALID_HANDLE_VALUE) return nullptr;
+  // Written with sharing for reading only: nobody else writes or deletes it meanwhile.
+  HANDLE copy = CreateFileW(W(to), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+  bool ok = copy != INVALID_HANDLE_VALUE && Transfer(source, copy, nullptr);
+  if (copy != INVALID_HANDLE_VALUE) CloseHandle(copy);
+  // The program cannot start from a file open for writing, so the copy is opened again, for
+  // reading; whatever happened to it between the two handles shows in the comparison.
+  HANDLE held = ok ? CreateFileW(W(to), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_OPEN_REPARSE_POINT, nullptr)
+                   : INVALID_HANDLE_VALUE;
+  ok = held != INVALID_HANDLE_VALUE && SetFilePointer(source, 0, nullptr, FILE_BEGIN) == 0 &&
+       Transfer(source, nullptr, held);
+  const DWORD error = ok ? 0 : GetLastError() ? GetLastError() : ERROR_FILE_INVALID;
+  CloseHandle(source);
+  if (ok) return held;
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  SetLastError(error);
+  return nullptr;
+}
 
 bool PlatformDeleteAtRestart(const char16_t* path) {
   return MoveFileExW(W(path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
@@ -134,13 +174,13 @@ int PlatformRunCopy(const char16_t* copyPath, const char16_t* folder) {
   const BOOL started = fits == kTextDone && CreateProcessW(W(copyPath), W(line), nullptr, nullptr, TRUE, 0,
                                                            nullptr, nullptr, &startup, &process);
   CloseHandle(writeEnd);  // from now on only the copy holds it: its end ends the read below
-  int result = -1;
+  int result = kCopyNotStarted;
   if (started) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     unsigned char byte = 0;
     DWORD read = 0;
-    if (ReadFile(readEnd, &byte, 1, &read, nullptr) && read == 1) result = byte;
+    result = ReadFile(readEnd, &byte, 1, &read, nullptr) && read == 1 ? byte : kCopySilent;
   }
   CloseHandle(readEnd);
   return result;
