@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "system/folders.h"
+#include "system/messages.h"
 #include "system/host/host_control.h"
 #include "system/host/host_dialog.h"
 #include "system/platform.h"
@@ -199,3 +200,60 @@ TEST_F(UninstallTest, OnlyAGroupFolderTheSetupCreatedIsRemoved) {
 }
 
 }  // namespace
+
+// The work is the copy's. An elevated original removes nothing itself: not when its copy
+// started but reported nothing (another program may have run in its place), nor when no safe
+// copy could be made; the user is told why. Only an original without elevation works in place
+// when no copy can start.
+TEST_F(UninstallTest, TheOriginalLeavesTheWorkToItsCopy) {
+  struct Case {
+    const char* what;
+    bool elevated;
+    int copyResult;
+    bool tempFolderMissing;
+    int exitCode;
+    uint32_t error;  // the system text shown, 0 for none
+    bool removedInPlace;
+  } cases[] = {
+      {"the copy reports success", true, 0, false, kUninstallSucceeded, 0, false},
+      {"the copy reports files in use", true, kUninstallIncomplete, false, kUninstallIncomplete, 0, false},
+      {"the copy reports nothing", true, kCopySilent, false, kUninstallNoCopy, 1067, false},
+      {"the copy cannot start", true, kCopyNotStarted, false, kUninstallNoCopy, 2, false},
+      {"no safe folder for the copy", true, 0, true, kUninstallNoCopy, 3, false},
+      {"not elevated, the copy reports nothing", false, kCopySilent, false, kUninstallNoCopy, 1067, false},
+      {"not elevated, the copy cannot start", false, kCopyNotStarted, false, kUninstallSucceeded, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HostReset(root_);
+    Install();
+    HostClearMessages();
+    HostSetMessageAnswer(6);
+    HostSetElevated(c.elevated);
+    HostSetCopyResult(c.copyResult);
+    if (c.tempFolderMissing) HostSetTempFolder(u"C:\\Gone\\");
+    EXPECT_EQ(UninstallMain(), c.exitCode);
+    EXPECT_EQ(Exists(kFolder + u"\\KTool.exe"), !c.removedInPlace);
+    EXPECT_EQ(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey), !c.removedInPlace);
+    EXPECT_EQ(HostHeldHandles(), 0);
+    if (c.error) {
+      char16_t text[256];
+      SystemErrorText(c.error, text, 256);
+      EXPECT_EQ(LastMessage(), text);
+      EXPECT_EQ(HostMessages().back().caption, u"Tool Uninstall");
+    }
+  }
+}
+
+// The elevated original's copy lies in a protected folder of a random name, which stays for
+// the copy to mark for deletion at restart.
+TEST_F(UninstallTest, AnElevatedCopyGoesIntoAProtectedFolder) {
+  HostSetElevated(true);
+  HostSetCopyResult(kUninstallSucceeded);
+  HostQueueRandomBytes({1, 2, 3, 4, 5, 6, 7, 8});
+  EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
+  const std::u16string place = u"C:\\users\\user\\Temp\\0102030405060708";
+  EXPECT_EQ(Read(place + u"\\UnInst.exe"), Read(kFolder + u"\\UnInst.exe"));
+  EXPECT_EQ(HostFolderSecurity(place).substr(0, 6), u"D:P(A;");
+  EXPECT_FALSE(Exists(u"C:\\users\\user\\Temp\\1"));
+}

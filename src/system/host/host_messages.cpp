@@ -23,6 +23,7 @@ const SystemText kSystemTexts[] = {
     {112, u"There is not enough space on the disk.\r\n"},
     {123, u"The filename, directory name, or volume label syntax is incorrect.\r\n"},
     {183, u"Cannot create a file when that file already exists.\r\n"},
+    {1067, u"The process terminated unexpectedly.\r\n"},
 };
 
 }  // namespace

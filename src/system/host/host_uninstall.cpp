@@ -61,7 +61,11 @@ bool PlatformDeleteAtRestart(const char16_t* path) {
   return true;
 }
 
-int PlatformRunCopy(const char16_t*, const char16_t*) { return TheHostMachine().copyResult; }
+int PlatformRunCopy(const char16_t*, const char16_t*) {
+  const int result = TheHostMachine().copyResult;
+  if (result == kCopyNotStarted) PlatformSetLastError(kErrorFileNotFound);  // as CreateProcessW
+  return result;
+}
 bool PlatformCopyArguments(char16_t* folder, int capacity) {
   if (folder && capacity > 0) folder[0] = 0;
   return false;

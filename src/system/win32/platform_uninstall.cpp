@@ -173,6 +173,7 @@ int PlatformRunCopy(const char16_t* copyPath, const char16_t* folder) {
   PROCESS_INFORMATION process = {};
   const BOOL started = fits == kTextDone && CreateProcessW(W(copyPath), W(line), nullptr, nullptr, TRUE, 0,
                                                            nullptr, nullptr, &startup, &process);
+  const DWORD error = started ? 0 : GetLastError();
   CloseHandle(writeEnd);  // from now on only the copy holds it: its end ends the read below
   int result = kCopyNotStarted;
   if (started) {
@@ -183,6 +184,7 @@ int PlatformRunCopy(const char16_t* copyPath, const char16_t* folder) {
     result = ReadFile(readEnd, &byte, 1, &read, nullptr) && read == 1 ? byte : kCopySilent;
   }
   CloseHandle(readEnd);
+  if (!started) SetLastError(error ? error : ERROR_FILENAME_EXCED_RANGE);  // a line that did not fit
   return result;
 }
 
