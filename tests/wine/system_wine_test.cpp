@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "check.h"
+#include "trusted_folder_wine_test.h"
 #include "installation/destination.h"
 #include "installation/shortcuts.h"
 #include "installation/uninstall_entry.h"
@@ -547,6 +548,11 @@ int wmain(int argc, wchar_t** argv) {
     return check::Finish();
   }
   if (argc == 2 && !lstrcmpW(argv[1], L"--gui")) return RunGuiChecks();
+  if (argc == 3 && !lstrcmpW(argv[1], L"--exit-code")) return _wtoi(argv[2]);
+  if (argc == 3 && !lstrcmpW(argv[1], L"--sddl")) return PrintDaclSddl(argv[2]);
+  if (argc == 2 && !lstrcmpW(argv[1], L"--elevation")) return PrintElevation();
+  if (argc == 5 && !lstrcmpW(argv[1], L"--swap")) return WatchAndSwap(argv[2], argv[3], DWORD(_wtoi(argv[4])));
+  if (argc >= 2 && !lstrcmpW(argv[1], L"/remove")) return RecordSwappedRun();
 
   CheckDelayLoading();
   OleInitialize(nullptr);
@@ -562,6 +568,7 @@ int wmain(int argc, wchar_t** argv) {
   CheckMessages();
   CheckRegistry();
   CheckShortcuts();
+  CheckTrustedFolders();
 
   ShellDeleteTree(base);
   OleUninitialize();
