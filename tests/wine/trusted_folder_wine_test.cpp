@@ -211,22 +211,37 @@ int WatchAndSwap(const wchar_t* folder, const wchar_t* name, DWORD milliseconds)
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   lstrcpynW(pattern, folder, MAX_PATH - 4);
   lstrcatW(pattern, L"\\*");
+  // Folders there before the watch are not the ones looked for: "|name|name|...".
+  static wchar_t before[32768] = L"|";
   const DWORD start = GetTickCount();
-  while (GetTickCount() - start < milliseconds) {
+  for (bool first = true; GetTickCount() - start < milliseconds; first = false) {
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW(pattern, &entry);
     for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &entry)) {
       if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || entry.cFileName[0] == L'.') continue;
+      wchar_t key[MAX_PATH + 2];
+      wsprintfW(key, L"|%s|", entry.cFileName);
+      if (first && lstrlenW(before) + lstrlenW(key) < 32767) lstrcatW(before, key + 1);
+      if (first || std::wcsstr(before, key)) continue;
       wsprintfW(found, L"%s\\%s\\%s", folder, entry.cFileName, name);
       if (GetFileAttributesW(found) == INVALID_FILE_ATTRIBUTES) continue;
       FindClose(search);
+      const DWORD foundAfter = GetTickCount() - start;
+      // What a swapping process does: put its own program in the copy's place.
       const DWORD replaced = CopyFileW(self, found, FALSE) ? 0 : GetLastError();
-      const Attempts attempts = TryToChange(found, false);
+      HANDLE file = CreateFileW(found, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+      const DWORD write = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+      if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+      wchar_t moved[MAX_PATH + 8];
+      wsprintfW(moved, L"%s-moved", found);
+      const DWORD rename = MoveFileW(found, moved) ? 0 : GetLastError();
+      if (rename == 0) MoveFileW(moved, found);
       char shown[MAX_PATH * 3];
       std::printf("found %s after %lu ms\n", check::Utf8(reinterpret_cast<char16_t*>(found), shown, sizeof shown),
-                  GetTickCount() - start);
+                  foundAfter);
       std::printf("replace: %s (error %lu)\nopen for writing: error %lu\nrename: error %lu\n",
-                  replaced ? "failed" : "done", replaced, attempts.write, attempts.rename);
+                  replaced ? "failed" : "done", replaced, write, rename);
       std::fflush(stdout);
       return 0;
     }

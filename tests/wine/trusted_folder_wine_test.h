@@ -10,7 +10,7 @@ void CheckTrustedFolders();
 int PrintDaclSddl(const wchar_t* path);
 // --elevation: prints whether this process runs elevated, and its token's elevation type.
 int PrintElevation();
-// --swap FOLDER NAME MS: watches FOLDER's sub-folders for a file NAME for up to MS
+// --swap FOLDER NAME MS: watches FOLDER for a new sub-folder holding a file NAME for up to MS
 // milliseconds and tries to put this program in its place; prints what it met. 0 when found.
 int WatchAndSwap(const wchar_t* folder, const wchar_t* name, DWORD milliseconds);
 // Started in place of the uninstaller's copy (its first argument is /remove): writes the
