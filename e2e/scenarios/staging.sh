@@ -2,8 +2,11 @@
 # A file in the destination that cannot be replaced (README.TXT of an earlier copy, held open
 # without sharing by another program). The first extraction cannot create it, so the setup
 # routes the installation through a staging folder under the user's temporary folder
-# (Temp\1\<last component of the destination>) and moves it onto the destination with the
-# shell. The destination exists, so the move cannot put the staged folder there: the setup
+# (Temp\<random name>\<last component of the destination>) and moves it onto the destination
+# with the shell. The setup runs elevated (under Wine too), so the staging root is a folder it
+# can trust: a fresh name of 16 hexadecimal digits, never the numbered folder planted
+# beforehand, with the protected DACL (read back, under Wine, from the Unix mode it set: no
+# entry for everyone). The destination exists, so the move cannot put the staged folder there: the setup
 # then shows no message of its own, records nothing, creates no shortcut, leaves the staging
 # folder with the complete product on disk and keeps the dialog open. Once the file is free,
 # OK again installs directly (no new staging folder) and succeeds.
@@ -15,7 +18,9 @@ source "$(dirname "$0")/../lib/example.sh"
 e2e_start win32
 
 dest=$(ex_destination)
-staging="$(e2e_temp)\\1\\$EX_GROUP"
+# The numbered folder of earlier setups, planted with a file of the user's.
+mkdir -p "$(e2e_unix "$(e2e_temp)\\1")"
+printf 'planted\r\n' >"$(e2e_unix "$(e2e_temp)\\1\\$EX_EXE")"
 mkdir -p "$(e2e_unix "$dest")"
 printf 'old copy\r\n' >"$(e2e_unix "$dest\\README.TXT")"
 env LC_ALL="$E2E_LOCALE" wine "$E2E_UIDRIVER" hold-until "$dest\\README.TXT" 'C:\release.flag' 300000 \
@@ -41,9 +46,18 @@ e2e_check_eq "the dialog stays open" "Setup $EX_PRODUCT_LINE" "$(e2e_drive title
 e2e_check_eq "status line cleared" "" "$(e2e_drive text status)"
 e2e_check "README.TXT in use keeps its content" grep -q '^old copy' "$(e2e_unix "$dest\\README.TXT")"
 # The staging folder holds the complete product and stays on disk.
+root=$(ls "$(e2e_unix "$(e2e_temp)")" | grep -xE '[0-9a-f]{16}')
+e2e_log "staging root: Temp\\$root"
+e2e_check "one staging root of a fresh random name" test "$(wc -w <<<"$root")" = 1
+staging="$(e2e_temp)\\$root\\$EX_GROUP"
 ex_check_installed "$staging"
-e2e_check_listing "$(e2e_unix "$(e2e_temp)")" 1
-e2e_check_listing "$(e2e_unix "$(e2e_temp)\\1")" "$EX_GROUP"
+e2e_check_listing "$(e2e_unix "$(e2e_temp)")" 1 "$root"
+e2e_check_listing "$(e2e_unix "$(e2e_temp)\\$root")" "$EX_GROUP"
+e2e_check "the planted numbered folder is untouched" grep -q planted "$(e2e_unix "$(e2e_temp)\\1\\$EX_EXE")"
+sddl=$(env LC_ALL="$E2E_LOCALE" wine "$E2E_BIN_DIR/system_wine_tests.exe" --sddl "$(e2e_temp)\\$root" 2>/dev/null |
+  tr -d '\r')
+e2e_log "the staging root's DACL read back: $sddl"
+e2e_check "the staging root gives everyone nothing" test -n "$sddl" -a "${sddl/;;;WD)/}" = "$sddl"
 ex_check_no_registry
 ex_check_no_shortcuts
 
@@ -55,7 +69,7 @@ ex_press_ok_expect_success
 ex_check_installed "$dest"
 ex_check_registry "$dest"
 ex_check_shortcuts "$dest" no
-e2e_check_listing "$(e2e_unix "$(e2e_temp)")" 1
+e2e_check_listing "$(e2e_unix "$(e2e_temp)")" 1 "$root"
 
 e2e_log "OK while README.TXT is in use and the temporary folder cannot be created"
 wine reg add 'HKCU\Environment' /v TEMP /d 'Q:\tmp' /f >/dev/null 2>&1
