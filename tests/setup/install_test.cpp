@@ -518,5 +518,23 @@ TEST_F(OldPsapi, PsapiNameIsFoundInAnyLetterCase) {
   EXPECT_FALSE(Exists(u"C:\\Tool\\psapi.dll"));
 }
 
+// An elevated setup stages in a folder it can trust, and holds every staged file while the
+// shell moves them; all is let go afterwards, also when the move failed (the root then stays).
+TEST_F(RunInstallTest, AnElevatedSetupStagesInAProtectedFolderAndHoldsTheFiles) {
+  HostSetElevated(true);
+  HostQueueRandomBytes({0xab, 0xab, 0xab, 0xab, 0xab, 0xab, 0xab, 0xab});
+  const std::u16string root = u"C:\\users\\user\\Temp\\abababababababab";
+  OpenWithLongDestination();
+  HostSetShellOutcome(HostShellOutcome::Fail);
+  EXPECT_EQ(RunInstall(dialog_), -1);
+  const auto& ops = HostShellOperations();
+  ASSERT_EQ(ops.size(), 1u);
+  EXPECT_EQ(ops[0].from, root + u"\\Tool\\*");
+  EXPECT_EQ(ops[0].heldHandles, 3) << "the staging root and its two files";
+  EXPECT_EQ(HostFolderSecurity(root).substr(0, 6), u"D:P(A;");
+  EXPECT_EQ(HostHeldHandles(), 0);
+  EXPECT_TRUE(Exists(root + u"\\Tool\\KTool.exe"));
+}
+
 }  // namespace
 }  // namespace setuptest

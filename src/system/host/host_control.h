@@ -122,6 +122,7 @@ struct HostShellOperation {
   std::u16string from;
   std::u16string to;  // empty for a delete
   uint16_t flags;
+  int heldHandles;    // handles the program held open when it asked (see HostHeldHandles)
 };
 const std::vector<HostShellOperation>& HostShellOperations();
 

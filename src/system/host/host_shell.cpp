@@ -170,7 +170,7 @@ int PlatformShellFileOperation(WindowHandle owner, unsigned function, const char
                                const char16_t* to, uint16_t flags, bool* aborted) {
   HostMachine& m = TheHostMachine();
   if (aborted) *aborted = false;
-  m.shellOperations.push_back({owner, function, from ? from : u"", to ? to : u"", flags});
+  m.shellOperations.push_back({owner, function, from ? from : u"", to ? to : u"", flags, m.heldHandles});
   if (m.shellOutcome == HostShellOutcome::Fail) return kDeInvalidFiles;
   if (m.shellOutcome == HostShellOutcome::Skip) return 0;
   if (m.shellOutcome == HostShellOutcome::Cancel) {
