@@ -3,7 +3,6 @@
 
 #include <cstdio>
 
-#include "image/pe_image.h"
 
 namespace {
 
@@ -83,4 +82,23 @@ bool CheckCertificateTable(const uint8_t* table, size_t size, uint64_t offset, s
   }
   problem->clear();
   return true;
+}
+
+std::string SignedFileProblem(const uint8_t* file, size_t size, const PeLayout& layout) {
+  const PeDirectory table = GetPeDirectory(file, layout, kPeDirectoryCertificates);
+  if (table.size == 0) return "it has no certificate table";
+  char why[200];
+  if (table.address > size || size - table.address < table.size) {
+    std::snprintf(why, sizeof why, "its certificate table (%u bytes at offset %u) runs past the file's end", table.size,
+                  table.address);
+    return why;
+  }
+  if (size - table.address != table.size) {
+    std::snprintf(why, sizeof why, "its certificate table ends %zu bytes before the file does",
+                  size - table.address - table.size);
+    return why;
+  }
+  std::string problem;
+  if (CheckCertificateTable(file + table.address, table.size, table.address, &problem)) return "";
+  return "its certificate table is not valid: " + problem;
 }

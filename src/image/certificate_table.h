@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <string>
 
+#include "image/pe_image.h"
+
 // A signature with its chain of certificates and a time stamp takes some kilobytes, a few
 // nested ones some tens: a table beyond this is no signature, and need not be read.
 constexpr uint32_t kLargestCertificateTable = 1 << 20;
@@ -25,3 +27,8 @@ constexpr uint32_t kLargestCertificateTable = 1 << 20;
 // table exactly; else false with `problem` set to why not ("the entry at offset 8200 has revision
 // 0x0100, not 0x0200", "its entries end after 16 of its 24 bytes", ...).
 bool CheckCertificateTable(const uint8_t* table, size_t size, uint64_t offset, std::string* problem);
+
+// Whether a whole PE file in memory (`size` bytes, `layout` read from them) is signed: its
+// certificate entry names a sound table that ends the file. "" when it is, else why not
+// ("it has no certificate table", "its certificate table ends 8 bytes before the file does", ...).
+std::string SignedFileProblem(const uint8_t* file, size_t size, const PeLayout& layout);

@@ -27,3 +27,10 @@ uint32_t FinishPeChecksum(const PeChecksum* c) {
   if (c->offset & 1) sum = Fold(sum + c->lowByte);
   return Fold(sum) + uint32_t(c->offset);
 }
+
+uint32_t PeFileChecksum(const uint8_t* file, size_t size, uint64_t checksumField) {
+  PeChecksum checksum;
+  StartPeChecksum(&checksum, checksumField);
+  AddPeChecksum(&checksum, file, size);
+  return FinishPeChecksum(&checksum);
+}

@@ -22,3 +22,5 @@ void StartPeChecksum(PeChecksum* checksum, uint64_t checksumField);
 void AddPeChecksum(PeChecksum* checksum, const uint8_t* bytes, size_t count);
 // The checksum of the bytes added, which are the whole file.
 uint32_t FinishPeChecksum(const PeChecksum* checksum);
+// The checksum of a whole file held in memory.
+uint32_t PeFileChecksum(const uint8_t* file, size_t size, uint64_t checksumField);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -19,8 +20,20 @@ volatile sig_atomic_t gRegistered = 0;
 int gFolder = AT_FDCWD;
 char gName[4096];
 
+// The private folder: its path and the paths of the files in it, prepared beforehand.
+volatile sig_atomic_t gFolderRegistered = 0;
+volatile sig_atomic_t gChild = 0;
+char gFolderPath[4096];
+char gFolderFiles[kInterruptFolderNames][4096 + 256];
+int gFolderFileCount = 0;
+
 void OnInterrupt(int signal) {
+  if (gChild > 0) kill(pid_t(gChild), SIGKILL);
   if (gRegistered) unlinkat(gFolder, gName, 0);
+  if (gFolderRegistered) {
+    for (int i = 0; i < gFolderFileCount; ++i) unlink(gFolderFiles[i]);
+    rmdir(gFolderPath);
+  }
   struct sigaction standard = {};
   standard.sa_handler = SIG_DFL;
   sigaction(signal, &standard, nullptr);
@@ -60,6 +73,25 @@ void ClearInterruptCleanup() { gRegistered = 0; }
 void RemoveRegisteredFile() {
   if (gRegistered) unlinkat(gFolder, gName, 0);
   gRegistered = 0;
+}
+
+void RegisterInterruptFolder(const char* folder, const char* const* names, int count) {
+  InstallHandlerOnce();
+  gFolderRegistered = 0;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  std::snprintf(gFolderPath, sizeof gFolderPath, "%s", folder);
+  gFolderFileCount = count < kInterruptFolderNames ? count : kInterruptFolderNames;
+  for (int i = 0; i < gFolderFileCount; ++i)
+    std::snprintf(gFolderFiles[i], sizeof gFolderFiles[i], "%s/%s", folder, names[i]);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  gFolderRegistered = 1;
+}
+
+void SetInterruptChild(pid_t child) { gChild = child; }
+
+void ClearInterruptFolder() {
+  gFolderRegistered = 0;
+  gChild = 0;
 }
 
 InterruptsHeld::InterruptsHeld() {

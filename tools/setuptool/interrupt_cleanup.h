@@ -16,6 +16,15 @@ void ClearInterruptCleanup();
 // by another way than a signal without reaching its own cleanup (out of memory).
 void RemoveRegisteredFile();
 
+// Besides that file, one private folder of a run's own (setuptool pack --sign's, where the
+// signing command reads and writes): an interrupt removes the files of the given names in it
+// (at most kInterruptFolderNames, each under 256 bytes), then the folder, and ends the
+// process `child` (when not 0) first, so that it writes no further file there.
+constexpr int kInterruptFolderNames = 4;
+void RegisterInterruptFolder(const char* folder, const char* const* names, int count);
+void SetInterruptChild(pid_t child);
+void ClearInterruptFolder();
+
 // Holds SIGINT, SIGTERM and SIGHUP back while it lives, so that creating a file under a name
 // chosen by the system (mkstemp) and registering that name happen as one step; a signal
 // that arrived meanwhile is delivered when it ends.

@@ -28,6 +28,7 @@
 #include "pack_folder.h"
 #include "pack_output.h"
 #include "pack_progress.h"
+#include "pack_signing.h"
 #include "pack_stub.h"
 #include "pack_uninstaller.h"
 #include "payload/payload_check.h"
@@ -40,7 +41,7 @@ namespace {
 const char kPackUsage[] =
     "Usage: setuptool pack SRC_DIR -o OUT [--arch x86|x64] [--stub FILE | --no-stub] [--level N]\n"
     "                      [--no-solid] [--codepage N] [--icon FILE.ico] [--version-info KEY=VALUE]...\n"
-    "                      [--uninstaller FILE | --no-uninstaller] [--quiet]\n"
+    "                      [--uninstaller FILE | --no-uninstaller] [--sign COMMAND] [--quiet]\n"
     "\n"
     "Packs the files under SRC_DIR into a setup program OUT: the stub (a Setup.exe) with the\n"
     "payload archive appended. Entries are ordered as the setup program expects them:\n"
@@ -77,6 +78,17 @@ const char kPackUsage[] =
     "                    the uninstaller removes\n"
     "  --no-uninstaller  add no uninstaller: without an UnInst.exe of the product's own the\n"
     "                    setup then registers none\n"
+    "  --sign COMMAND    sign our uninstaller (its list included) before it is packed, and the\n"
+    "                    finished setup, with COMMAND run by /bin/sh, in which {in} stands for\n"
+    "                    the file to sign and {out} for the signed file it must write (both\n"
+    "                    shell-quoted; {out} does not exist yet), e.g.\n"
+    "                    'osslsigncode sign -pkcs12 cert.p12 -readpass pass.txt -h sha256\n"
+    "                    -t URL -in {in} -out {out}'. Each result must still be a sound program\n"
+    "                    of the setup's architecture ending in a valid certificate table: the\n"
+    "                    uninstaller with its list unchanged in front of it, the setup with\n"
+    "                    every entry verified as setuptool test does. A failing command (its\n"
+    "                    output and exit status are shown) or a result that does not pass\n"
+    "                    leaves nothing written. A product's own UnInst.exe is not signed\n"
     "  --quiet           no progress bar and no summary\n"
     "%s"
     "\n"
@@ -108,6 +120,7 @@ struct PackArguments {
   int level = kDefaultPackLevel;
   int codePage = 1252;
   BrandingOptions branding;
+  std::string sign;  // the signing command's template, when given
   bool help = false;  // --help: print the usage and pack nothing
 };
 
@@ -157,6 +170,11 @@ int ParseArguments(int argc, char** argv, PackArguments& a) {
       a.uninstaller = v;
     } else if (arg == "--no-uninstaller") {
       a.noUninstaller = true;
+    } else if (arg == "--sign") {
+      const char* v = value();
+      if (!v) return UsageError("--sign needs a command");
+      if (!CheckSigningTemplate(v, error)) return UsageError(error);
+      a.sign = v;
     } else if (arg == "--no-solid") {
       a.solid = false;
     } else if (arg == "--quiet" || arg == "-q") {
@@ -180,6 +198,7 @@ int ParseArguments(int argc, char** argv, PackArguments& a) {
   if (a.noStub && !a.stub.empty()) return UsageError("--stub and --no-stub exclude each other");
   if (a.noUninstaller && !a.uninstaller.empty())
     return UsageError("--uninstaller and --no-uninstaller exclude each other");
+  if (a.noStub && !a.sign.empty()) return UsageError("--sign signs a setup program: it cannot go with --no-stub");
   return 0;
 }
 
@@ -241,7 +260,8 @@ struct Payload {
   uint64_t total = 0;
   std::map<std::string, std::string> texts;  // contents of the description entries
   UninstallerSource uninstallerSource = UninstallerSource::kNone;
-  std::vector<uint8_t> uninstaller;          // our uninstaller with its record, when added
+  StubImage uninstaller;                     // our uninstaller with its record, when added
+  size_t recordBytes = 0;                    // the record's size, once appended
 };
 
 // Lists the folder; 0 when done, else the exit code.
@@ -425,15 +445,18 @@ int WritePayload(const PackArguments& args, const std::vector<uint8_t>& stub, co
   return code;
 }
 
-void PrintSummary(const PackArguments& args, const Payload& p, const WriteResult& r, size_t stubSize, double seconds) {
+void PrintSummary(const PackArguments& args, const Payload& p, const WriteResult& r, size_t stubSize,
+                  uint32_t signatureBytes, double seconds) {
   std::string details = "level " + std::to_string(args.level);
   if (args.solid && args.level > 0) details += ", solid";
   if (r.storedCount) details += ", " + std::to_string(r.storedCount) + " stored";
   const char* kind = args.architecture == PeArchitecture::kX64 ? "x64 stub" : "stub";
   details += stubSize == 0 ? ", bare archive" : ", " + std::string(kind) + " of " + SizeText(stubSize);
-  details += p.uninstallerSource == UninstallerSource::kOurs       ? ", our uninstaller"
+  const bool signed_ = signatureBytes > 0;
+  details += p.uninstallerSource == UninstallerSource::kOurs       ? (signed_ ? ", our uninstaller signed" : ", our uninstaller")
              : p.uninstallerSource == UninstallerSource::kProducts ? ", the product's own UnInst.exe"
                                                                     : ", no uninstaller";
+  if (signed_) details += ", signed: certificate table of " + std::to_string(signatureBytes) + " bytes";
   std::printf("%s: %zu files, %s packed into %s (%.1f%%; %s), %.1f s\n", TerminalText(args.output).c_str(),
               p.names.size(), SizeText(p.total).c_str(), SizeText(r.archiveBytes).c_str(),
               p.total ? 100.0 * double(r.archiveBytes) / double(p.total) : 100.0, details.c_str(), seconds);
@@ -455,7 +478,11 @@ bool RecordInstallation(Payload& p) {
     return true;
   }
   std::string error;
-  if (AppendRemovalRecord(plan, p.uninstaller, ours, p.total, error)) return true;
+  const size_t before = p.uninstaller.bytes.size();
+  if (AppendRemovalRecord(plan, p.uninstaller, ours, p.total, error)) {
+    p.recordBytes = p.uninstaller.bytes.size() - before;
+    return true;
+  }
   std::fprintf(stderr, "setuptool pack: error: %s\n", error.c_str());
   return false;
 }
@@ -463,7 +490,7 @@ bool RecordInstallation(Payload& p) {
 // Everything after the output's temporary file exists; 0 when the setup is complete, else
 // the exit code.
 int PackInto(const PackArguments& args, StubImage& stub, uint64_t stubSize, PackOutput& output,
-             Payload& p, WriteResult& r) {
+             SigningRun* signing, Payload& p, WriteResult& r) {
   int code = CollectFiles(args, output, p);
   if (code != 0) return code;
   std::string error;
@@ -488,8 +515,17 @@ int PackInto(const PackArguments& args, StubImage& stub, uint64_t stubSize, Pack
     std::fprintf(stderr, "setuptool pack: nothing written\n");
     return kExitFailed;
   }
+  if (signing && p.uninstallerSource == UninstallerSource::kOurs) {
+    std::vector<uint8_t> signedBytes;
+    if (!SignUninstaller(*signing, p.uninstaller.bytes, p.recordBytes, signedBytes, error)) {
+      std::fprintf(stderr, "setuptool pack: %s\nsetuptool pack: nothing written\n", error.c_str());
+      return kExitFailed;
+    }
+    ReplaceUninstaller(std::move(signedBytes), p.uninstaller, p.files[p.byName.at("UnInst.exe")], p.total);
+  }
   code = WritePayload(args, stub.bytes, p, output, r, error);
   if (code == 0 && !stub.bytes.empty() && !WriteSetupChecksum(output, stub, error)) code = kExitFailed;
+  if (code == 0 && signing && !SignSetup(*signing, output, error)) code = kExitFailed;
   if (code == 0 && !FinishOutput(output, error)) code = kExitFailed;
   if (code != 0) std::fprintf(stderr, "setuptool pack: %s; nothing written\n", error.c_str());
   return code;
@@ -522,16 +558,25 @@ int RunPackCommand(int argc, char** argv) {
     std::fprintf(stderr, "setuptool pack: %s\n", error.c_str());
     return kExitUsage;
   }
+  SigningRun signing;
+  signing.command = args.sign;
+  signing.architecture = args.architecture;
+  if (!args.sign.empty() && !BeginSigning(signing, output, error)) {
+    std::fprintf(stderr, "setuptool pack: %s\n", error.c_str());
+    DiscardOutput(output);
+    return kExitUsage;
+  }
   Payload payload;
   WriteResult result;
-  code = PackInto(args, stub, stubSize, output, payload, result);
+  code = PackInto(args, stub, stubSize, output, args.sign.empty() ? nullptr : &signing, payload, result);
+  EndSigning(signing);
   if (code != 0) {
     DiscardOutput(output);
     return code;
   }
   if (!args.quiet) {
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    PrintSummary(args, payload, result, stub.bytes.size(), seconds);
+    PrintSummary(args, payload, result, stub.bytes.size(), signing.tableBytes, seconds);
   }
   return kExitOk;
 }

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "archive/rar_format.h"
+#include "image/pe_checksum.h"
 #include "pack_stub.h"
 #include "payload/removal_plan.h"
 #include "payload/removal_record.h"
@@ -17,16 +18,15 @@ const char kUninstallerName[] = "UnInst.exe";
 
 }  // namespace
 
-bool LoadUninstallerStub(const std::string& path, PeArchitecture wanted, std::vector<uint8_t>& image,
-                         FolderFile& entry, std::string& error) {
+bool LoadUninstallerStub(const std::string& path, PeArchitecture wanted, StubImage& stub, FolderFile& entry,
+                         std::string& error) {
   uint64_t size = 0;
-  StubImage stub;
   if (!ReadStub(path, wanted, stub, size, error)) return false;
   if (stub.bytes.empty()) {
     error = TerminalText(path) + " is too large for an uninstaller stub";
     return false;
   }
-  image = std::move(stub.bytes);
+  const std::vector<uint8_t>& image = stub.bytes;
   if (image.size() >= size_t(kRemovalTrailerBytes) &&
       RemovalBodySize(image.data() + image.size() - kRemovalTrailerBytes) != 0) {
     error = TerminalText(path) + " already carries a removal record: give the bare uninstaller stub";
@@ -41,11 +41,11 @@ bool LoadUninstallerStub(const std::string& path, PeArchitecture wanted, std::ve
   entry.size = image.size();
   entry.dosTime = DosTimeOf(stat(path.c_str(), &st) == 0 ? st.st_mtime : 0);
   entry.attributes = kAttributeArchive;
-  entry.content = &image;
+  entry.content = &stub.bytes;
   return true;
 }
 
-bool AppendRemovalRecord(const InstallPlan& plan, std::vector<uint8_t>& image, FolderFile& entry, uint64_t& total,
+bool AppendRemovalRecord(const InstallPlan& plan, StubImage& stub, FolderFile& entry, uint64_t& total,
                          std::string& error) {
   const std::vector<uint8_t> record = RemovalRecordOf(plan);
   if (record.empty()) {
@@ -54,8 +54,17 @@ bool AppendRemovalRecord(const InstallPlan& plan, std::vector<uint8_t>& image, F
             " MB); give --no-uninstaller or an UnInst.exe of your own";
     return false;
   }
+  std::vector<uint8_t>& image = stub.bytes;
   image.insert(image.end(), record.begin(), record.end());
+  PePut32(image.data() + stub.layout.checksumField,
+          PeFileChecksum(image.data(), image.size(), stub.layout.checksumField));
   total += record.size();
   entry.size = image.size();
   return true;
+}
+
+void ReplaceUninstaller(std::vector<uint8_t> signed_, StubImage& stub, FolderFile& entry, uint64_t& total) {
+  total = total - stub.bytes.size() + signed_.size();
+  stub.bytes = std::move(signed_);
+  entry.size = stub.bytes.size();
 }

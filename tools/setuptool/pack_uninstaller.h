@@ -10,17 +10,22 @@
 #include <string>
 #include <vector>
 
-#include "image/pe_image.h"
+#include "image/stub_image.h"
 #include "pack_folder.h"
 #include "payload/removal_plan.h"
 
 // Reads the uninstaller stub into `image` and makes the entry that carries it (its size is
 // the stub's until the record is appended). False with `error` set when the file is not a
 // complete Windows program of the architecture `wanted` or already carries a removal record.
-bool LoadUninstallerStub(const std::string& path, PeArchitecture wanted, std::vector<uint8_t>& image,
-                         FolderFile& entry, std::string& error);
-
-// Appends the removal record of the plan; the entry's size and the payload's total follow.
-// False with `error` set when the installation cannot be recorded (too many files).
-bool AppendRemovalRecord(const InstallPlan& plan, std::vector<uint8_t>& image, FolderFile& entry, uint64_t& total,
+bool LoadUninstallerStub(const std::string& path, PeArchitecture wanted, StubImage& image, FolderFile& entry,
                          std::string& error);
+
+// Appends the removal record of the plan and puts the image checksum of the whole file into
+// its header; the entry's size and the payload's total follow. False with `error` set when
+// the installation cannot be recorded (too many files).
+bool AppendRemovalRecord(const InstallPlan& plan, StubImage& image, FolderFile& entry, uint64_t& total,
+                         std::string& error);
+
+// Replaces the uninstaller with `signed_` (our uninstaller as the signing command left it);
+// the entry's size and the payload's total follow.
+void ReplaceUninstaller(std::vector<uint8_t> signed_, StubImage& image, FolderFile& entry, uint64_t& total);

@@ -121,3 +121,27 @@ void ReportSignature(const ArchiveFile& archive, const std::string& shownFile) {
     std::fprintf(stderr, "setuptool test: warning: %s: the image checksum in its header is not that of the file\n",
                  shownFile.c_str());
 }
+
+std::string SetupSignatureProblem(const ArchiveFile& archive, uint32_t* tableBytes) {
+  *tableBytes = 0;
+  ArchiveSummary summary;
+  struct stat st;
+  if (WalkArchiveHeaders(archive.path, [](const EntryInfo&) { return true; }, &summary) != ListingStatus::kOk ||
+      !summary.endBlock || summary.archiveOffset == 0 || fstat(archive.fd, &st) != 0)
+    return "it holds no setup program with a complete archive";
+  std::vector<uint8_t> headers(size_t(summary.archiveOffset));
+  PeLayout layout;
+  if (pread(archive.fd, headers.data(), headers.size(), 0) != ssize_t(headers.size()) ||
+      !ReadPeLayout(headers.data(), headers.size(), &layout))
+    return "its program in front of the archive is no sound program image";
+  const PeDirectory table = GetPeDirectory(headers.data(), layout, kPeDirectoryCertificates);
+  if (table.size == 0) return "it has no certificate table";
+  if (int64_t(table.address) + table.size != int64_t(st.st_size)) return "its certificate table does not end the file";
+  const std::string problem = CertificateTableProblem(archive.fd, table, summary.archiveEnd, st.st_size);
+  if (!problem.empty()) return "its certificate table is not valid: " + problem;
+  StrayBytes stray;
+  AddNonZeroBytes(archive.fd, summary.archiveEnd, table.address, &stray);
+  if (stray.count > 0) return "bytes that are not zero lie between its archive and its certificate table";
+  *tableBytes = table.size;
+  return "";
+}

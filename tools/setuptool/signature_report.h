@@ -7,9 +7,15 @@
 // must read as a certificate table, entries of PKCS#7 signed data one after the other, or
 // anything appended and named by the entry (another setup, say) would pass for a signature.
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "report.h"
 
 // Prints "signed ..." or "unsigned" and warnings to stderr. Nothing for a bare archive.
 void ReportSignature(const ArchiveFile& archive, const std::string& shownFile);
+
+// Why a setup is not signed as pack --sign needs it, or "" when it is: its headers name a
+// sound certificate table behind the archive that ends the file (only zero bytes between
+// archive and table). `tableBytes` gets the table's size.
+std::string SetupSignatureProblem(const ArchiveFile& archive, uint32_t* tableBytes);

@@ -1,12 +1,11 @@
 // setuptool test FILE: decodes every entry and verifies every checksum, the way the setup's
-// scan pass does (each entry decoded into memory, with the same ExtractArchive), and judges
-// each entry as extract does (entry_verdict.h): header checksums, sizes and volumes too.
+// scan pass does (archive_check.h), then reports the program in front of the archive, its
+// signature and that of the payload's uninstaller.
 #include <cstdio>
 #include <string>
 
-#include "archive/extract.h"
+#include "archive_check.h"
 #include "commands.h"
-#include "entry_verdict.h"
 #include "report.h"
 #include "signature_report.h"
 #include "stub_report.h"
@@ -28,49 +27,9 @@ const char kHelp[] =
     "it is for (\"setup program for x86 (32-bit) Windows\" or \"... for x64 (64-bit) Windows\"),\n"
     "then prints \"signed\" (an Authenticode certificate table follows the\n"
     "archive) or \"unsigned\", and warns about bytes after the archive that are neither the\n"
-    "signature nor zero padding, and about an image checksum that is not that of the file.\n";
-
-// The name the callback leaves for a memory entry. U+FFFF never comes out of the archive's
-// 8-bit names, so the second call of an entry cannot be mistaken for the first of another.
-const char16_t kMemoryMark[] = {1, 0xFFFF, 0};
-
-struct TestRun {
-  EntryInfo entry;       // the entry the run is at, as the driver read it
-  std::string problem;   // why the test failed, or empty
-  std::string where;     // the entry that failed
-  size_t verified = 0;
-};
-
-// Records the first problem of the run, with the entry it belongs to.
-void Fail(TestRun* run, const std::string& problem) {
-  if (!run->problem.empty() || problem.empty()) return;
-  run->problem = problem;
-  run->where = run->entry.shownName;
-}
-
-void OnEntryStart(const ExtractContext* context, void* value) {
-  TestRun* run = static_cast<TestRun*>(value);
-  run->entry = EntryInfoOf(context);
-  Fail(run, HeaderProblem(run->entry));
-}
-
-void OnEntryEnd(const ExtractContext*, const ExtractEntryOutcome* outcome, void* value) {
-  TestRun* run = static_cast<TestRun*>(value);
-  if (!run->problem.empty() || outcome->skipped) return;
-  Fail(run, OutcomeProblem(run->entry, *outcome, false));
-  if (!run->problem.empty()) return;
-  ++run->verified;
-  std::printf("ok %12u  %s\n", run->entry.unpackedSize, run->entry.shownName.c_str());
-  std::fflush(stdout);
-}
-
-int TestCallback(char16_t* name, const uint8_t*, uint32_t, void* value) {
-  TestRun* run = static_cast<TestRun*>(value);
-  if (!run->problem.empty()) return 1;
-  if (name[0] == kMemoryMark[0] && name[1] == kMemoryMark[1]) return 0;  // the bytes: judged at the entry's end
-  for (int i = 0; i < 3; ++i) name[i] = kMemoryMark[i];
-  return 0;
-}
+    "signature nor zero padding, and about an image checksum that is not that of the file.\n"
+    "When the payload has an UnInst.exe, a last line says whether it is signed (\"UnInst.exe:\n"
+    "signed\": a program whose certificate table ends it) or not (\"UnInst.exe: unsigned\").\n";
 
 }  // namespace
 
@@ -87,11 +46,9 @@ int RunTestCommand(int argc, char** argv) {
   ArchiveFile archive;
   if (!OpenArchiveFile("test", file, &archive)) return kExitUsage;
 
-  TestRun run;
-  ExtractObserver observer = CommandObserver(OnEntryStart, OnEntryEnd, &run);
-  const int result = ExtractArchiveObserved(archive.path.c_str(), TestCallback, &run, &observer);
-  if (ReportRunFailure("test", run.problem, run.where, observer, result, TerminalText(file))) return kExitFailed;
-  std::printf("%zu entries verified\n", run.verified);
+  ArchiveCheck check;
+  if (!CheckArchiveEntries("test", archive, TerminalText(file), true, &check)) return kExitFailed;
+  std::printf("%zu entries verified\n", check.verified);
   std::string problem, kind;
   if (!CheckSetupProgram(archive, &problem, &kind)) {
     std::fprintf(stderr, "setuptool test: %s: the program in front of the archive %s: the setup cannot run\n",
@@ -100,5 +57,6 @@ int RunTestCommand(int argc, char** argv) {
   }
   if (!kind.empty()) std::printf("%s\n", kind.c_str());
   ReportSignature(archive, TerminalText(file));
+  if (check.hasUninstaller) std::printf("UnInst.exe: %s\n", check.uninstallerSigned ? "signed" : "unsigned");
   return kExitOk;
 }
