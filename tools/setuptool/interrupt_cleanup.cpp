@@ -28,7 +28,7 @@ char gFolderFiles[kInterruptFolderNames][4096 + 256];
 int gFolderFileCount = 0;
 
 void OnInterrupt(int signal) {
-  if (gChild > 0) kill(pid_t(gChild), SIGKILL);
+  if (gChild > 0) kill(-pid_t(gChild), SIGKILL);
   if (gRegistered) unlinkat(gFolder, gName, 0);
   if (gFolderRegistered) {
     for (int i = 0; i < gFolderFileCount; ++i) unlink(gFolderFiles[i]);

@@ -18,8 +18,8 @@ void RemoveRegisteredFile();
 
 // Besides that file, one private folder of a run's own (setuptool pack --sign's, where the
 // signing command reads and writes): an interrupt removes the files of the given names in it
-// (at most kInterruptFolderNames, each under 256 bytes), then the folder, and ends the
-// process `child` (when not 0) first, so that it writes no further file there.
+// (at most kInterruptFolderNames, each under 256 bytes), then the folder, and first ends the
+// process group `child` (when not 0), so that nothing of it writes a further file there.
 constexpr int kInterruptFolderNames = 4;
 void RegisterInterruptFolder(const char* folder, const char* const* names, int count);
 void SetInterruptChild(pid_t child);

@@ -51,15 +51,22 @@ std::string Expand(const std::string& command, const std::string& in, const std:
   return result;
 }
 
-// The command's output, each line made safe for the terminal and indented.
+// The command's output, each line made safe for the terminal and indented; empty lines
+// before and after it left out.
 std::string ShownOutput(const std::string& output) {
-  std::string shown;
+  std::string shown, blank;
   size_t start = 0;
   while (start < output.size()) {
     size_t end = output.find('\n', start);
     if (end == std::string::npos) end = output.size();
-    shown += "\n  " + TerminalText(output.substr(start, end - start));
+    const std::string line = output.substr(start, end - start);
     start = end + 1;
+    if (line.find_first_not_of(" \t\r") == std::string::npos) {
+      if (!shown.empty()) blank += "\n";
+      continue;
+    }
+    shown += blank + "\n  " + TerminalText(line);
+    blank.clear();
   }
   return shown.empty() ? "\n  (no output)" : shown;
 }
@@ -72,8 +79,11 @@ bool RunShell(const std::string& command, std::string& output, int& status, std:
     error = std::string("cannot run the signing command: ") + std::strerror(errno);
     return false;
   }
+  // The command runs in a process group of its own, which an interrupt ends whole (a shell
+  // command's own children included); its input is none, so it can ask nothing.
   const pid_t child = fork();
   if (child == 0) {
+    setpgid(0, 0);
     const int none = open("/dev/null", O_RDONLY);
     dup2(none, 0);
     dup2(pipeEnds[1], 1);
@@ -88,6 +98,7 @@ bool RunShell(const std::string& command, std::string& output, int& status, std:
     error = std::string("cannot run the signing command: ") + std::strerror(errno);
     return false;
   }
+  setpgid(child, child);
   SetInterruptChild(child);
   char piece[4096];
   ssize_t got;
