@@ -29,6 +29,7 @@
 #include "pack_output.h"
 #include "pack_progress.h"
 #include "pack_signing.h"
+#include "pack_usage.h"
 #include "pack_stub.h"
 #include "pack_uninstaller.h"
 #include "payload/payload_check.h"
@@ -37,75 +38,6 @@
 #include "terminal_text.h"
 
 namespace {
-
-const char kPackUsage[] =
-    "Usage: setuptool pack SRC_DIR -o OUT [--arch x86|x64] [--stub FILE | --no-stub] [--level N]\n"
-    "                      [--no-solid] [--codepage N] [--icon FILE.ico] [--version-info KEY=VALUE]...\n"
-    "                      [--uninstaller FILE | --no-uninstaller] [--sign COMMAND] [--quiet]\n"
-    "\n"
-    "Packs the files under SRC_DIR into a setup program OUT: the stub (a Setup.exe) with the\n"
-    "payload archive appended. Entries are ordered as the setup program expects them:\n"
-    "FILE_ID.DIZ, the .INF, the .LNG files, then all others by name.\n"
-    "\n"
-    "Options:\n"
-    "  -o, --output OUT  the file to write (replaced only when packing succeeds). OUT must be\n"
-    "                    a new name or a regular file, whose permissions the new file keeps;\n"
-    "                    a symbolic link, folder, device or FIFO is refused. Other hard links\n"
-    "                    of OUT keep the old content (a warning says so)\n"
-    "  --arch x86|x64    the Windows architecture of the setup; default x86. x86: a 32-bit\n"
-    "                    setup, which on 64-bit Windows installs into Program Files (x86) and\n"
-    "                    the registry's 32-bit view. x64: a 64-bit setup for a 64-bit product,\n"
-    "                    which installs into Program Files and the registry's native view; it\n"
-    "                    runs on 64-bit Windows only. Chooses the default stub and uninstaller\n"
-    "                    (x64/Setup.exe and x64/UnInst.exe where the 32-bit ones are found).\n"
-    "                    A main program of the other architecture is warned about\n"
-    "  --stub FILE       the stub to put in front of the archive (default: Setup.exe next to\n"
-    "                    setuptool, else in ../share/korvane-setup/ from setuptool's folder,\n"
-    "                    as installed; x64/Setup.exe there with --arch x64): a regular file\n"
-    "                    holding a complete Windows program of the setup's architecture\n"
-    "                    (x86: 32-bit, PE32; x64: 64-bit, PE32+), not signed (sign the\n"
-    "                    finished setup instead), of at most 249,996 bytes, with no archive\n"
-    "                    of its own\n"
-    "  --no-stub         write a bare archive\n"
-    "  --level N         0 = store only, 1 = fastest ... 5 = best; default 3\n"
-    "  --no-solid        compress every file on its own (default: one solid stream)\n"
-    "  --codepage N      ANSI code page of the names in the archive; default 1252. Only\n"
-    "                    single-byte code pages (e.g. 1250, 1251, 1252, 1253) are supported\n"
-    "  --uninstaller FILE  the uninstaller stub that becomes the payload's UnInst.exe when\n"
-    "                    SRC_DIR has none of its own (default: UnInst.exe found as the\n"
-    "                    default stub is), of the setup's architecture;\n"
-    "                    pack appends the list of what the setup will install, which is all\n"
-    "                    the uninstaller removes\n"
-    "  --no-uninstaller  add no uninstaller: without an UnInst.exe of the product's own the\n"
-    "                    setup then registers none\n"
-    "  --sign COMMAND    sign our uninstaller (its list included) before it is packed, and the\n"
-    "                    finished setup, with COMMAND run by /bin/sh, in which {in} stands for\n"
-    "                    the file to sign and {out} for the signed file it must write (both\n"
-    "                    shell-quoted; {out} does not exist yet), e.g.\n"
-    "                    'osslsigncode sign -pkcs12 cert.p12 -readpass pass.txt -h sha256\n"
-    "                    -t URL -in {in} -out {out}'. Each result must still be a sound program\n"
-    "                    of the setup's architecture ending in a valid certificate table: the\n"
-    "                    uninstaller with its list unchanged in front of it, the setup with\n"
-    "                    every entry verified as setuptool test does. A failing command (its\n"
-    "                    output and exit status are shown) or a result that does not pass\n"
-    "                    leaves nothing written. A product's own UnInst.exe is not signed\n"
-    "  --quiet           no progress bar and no summary\n"
-    "%s"
-    "\n"
-    "What is packed: the regular files under SRC_DIR, through symbolic links that stay inside\n"
-    "SRC_DIR (to files and folders). Refused: a symbolic link leading outside SRC_DIR, a file\n"
-    "name holding '\\' or not in UTF-8. Left out with a warning: FIFOs, sockets, devices, a\n"
-    "link to a folder that holds it, and leftover temporary files of OUT (OUT.XXXXXX).\n"
-    "Packed with a warning: a file with hard links outside SRC_DIR. Links are resolved once,\n"
-    "when SRC_DIR is listed: a file or folder replaced, or swapped for a link, before it is\n"
-    "read stops the pack, and nothing is written.\n"
-    "OUT itself and the temporary file being written are never packed. Files are read piece\n"
-    "by piece, so memory use does not grow with their size. An interrupt (SIGINT, SIGTERM,\n"
-    "SIGHUP) removes the temporary file.\n"
-    "\n"
-    "Problems the setup program would have with the files are reported as errors (nothing is\n"
-    "written) or warnings. Exit status: 0 done, 1 refused or failed, 2 bad arguments, an\n"
-    "unusable stub or output name, or unreadable files.\n";
 
 struct PackArguments {
   std::string source;
@@ -537,7 +469,7 @@ int RunPackCommand(int argc, char** argv) {
   PackArguments args;
   if (int code = ParseArguments(argc, argv, args)) return code;
   if (args.help) {
-    std::printf(kPackUsage, kBrandingUsage);
+    PrintPackUsage();
     return kExitOk;
   }
   const auto started = std::chrono::steady_clock::now();
