@@ -23,18 +23,14 @@ bs_verify() {
 
 # The installed UnInst.exe is ours signed: the stub but for the two header fields signing
 # changes (the image checksum, the certificate table's entry), then the record, then the
-# signature, which verifies. (example.sh's check compares the stub's bytes whole.)
+# signature, which verifies.
 ex_check_uninstaller() {
-  local file stub pe directories differing
+  local file
   file=$(e2e_unix "$1")
-  stub=$(stat -c %s "$EX_UNINSTALLER_STUB")
-  pe=$(bs_field "$EX_UNINSTALLER_STUB" 60)
-  directories=$((pe + 24 + ($(od -An -tu2 -j $((pe + 24)) -N2 "$EX_UNINSTALLER_STUB" | tr -d ' ') == 523 ? 112 : 96)))
-  differing=$(cmp -l -n "$stub" "$file" "$EX_UNINSTALLER_STUB" | awk -v cs=$((pe + 24 + 64)) -v ct=$((directories + 32)) \
-    '{ at = $1 - 1; if (!(at >= cs && at < cs + 4) && !(at >= ct && at < ct + 8)) print at }')
-  e2e_check_eq "$1 differs from the stub in its checksum and certificate entry only" "" "$differing"
-  e2e_check "$1 ends in a certificate table" test "$(($(bs_field "$file" $((directories + 32))) + \
-    $(bs_field "$file" $((directories + 36)))))" = "$(stat -c %s "$file")"
+  ex_stub_differences "$file"
+  e2e_check_eq "$1 differs from the stub in its checksum and certificate entry only" "" "$EX_STUB_DIFFERENCES"
+  e2e_check "$1 ends in a certificate table" test "$(($(bs_field "$file" $((EX_STUB_DIRECTORIES + 32))) + \
+    $(bs_field "$file" $((EX_STUB_DIRECTORIES + 36)))))" = "$(stat -c %s "$file")"
   e2e_check "osslsigncode verify of the installed $1" bs_verify "$file"
 }
 for tool in convert icotool osslsigncode openssl; do
