@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,11 @@ using Bytes = std::vector<uint8_t>;
 // A WIN_CERTIFICATE entry of PKCS#7 signed data around `der`, padded to 8 bytes.
 Bytes Entry(const Bytes& der) {
   const uint32_t length = uint32_t(8 + der.size());
-  Bytes entry = {uint8_t(length), uint8_t(length >> 8), uint8_t(length >> 16), uint8_t(length >> 24), 0x00, 0x02, 2, 0};
-  entry.insert(entry.end(), der.begin(), der.end());
+  Bytes entry(8 + der.size());
+  const uint8_t header[8] = {uint8_t(length), uint8_t(length >> 8), uint8_t(length >> 16), uint8_t(length >> 24),
+                             0x00, 0x02, 2, 0};
+  std::copy(header, header + 8, entry.begin());
+  std::copy(der.begin(), der.end(), entry.begin() + 8);
   entry.resize((entry.size() + 7) & ~size_t(7), 0);
   return entry;
 }
