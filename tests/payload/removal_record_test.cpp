@@ -6,17 +6,12 @@
 
 #include <vector>
 
+#include "support/removal_record_builder.h"
+
 namespace {
 
-const char* const kRecorded[] = {"KTool.exe", "readme.txt", "APP_FR.LNG", "UnInst.exe"};
-
-std::vector<uint8_t> Record(const char* const* names, int count, const char* group = "Tool",
-                            const char* windowClass = "ToolWindow", const char* program = "KTool.exe") {
-  RemovalRecordFields fields = {"TL", group, windowClass, program, names, count};
-  std::vector<uint8_t> record(RemovalRecordSize(fields));
-  record.resize(WriteRemovalRecord(fields, record.data(), uint32_t(record.size())));
-  return record;
-}
+using recordtest::kRecorded;
+using recordtest::Record;
 
 bool ReadBack(const std::vector<uint8_t>& bytes, RemovalRecord* record) {
   const uint32_t body = uint32_t(bytes.size()) - kRemovalTrailerBytes;

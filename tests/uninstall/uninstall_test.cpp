@@ -14,6 +14,7 @@
 #include "system/text.h"
 #include "payload/removal_record.h"
 #include "uninstall/uninstall_main.h"
+#include "support/removal_record_builder.h"
 
 namespace {
 
@@ -22,15 +23,8 @@ const std::u16string kUninstallKey = u"SOFTWARE\\Microsoft\\Windows\\CurrentVers
 const std::u16string kGroupFolder = u"C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Tool";
 const std::u16string kDesktop = u"C:\\users\\user\\Desktop";
 const std::u16string kQuickLaunch = u"C:\\users\\user\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch";
-const char* const kRecorded[] = {"KTool.exe", "readme.txt", "APP_FR.LNG", "UnInst.exe"};
-
-std::vector<uint8_t> Record(const char* const* names, int count, const char* group = "Tool",
-                            const char* windowClass = "ToolWindow", const char* program = "KTool.exe") {
-  RemovalRecordFields fields = {"TL", group, windowClass, program, names, count};
-  std::vector<uint8_t> record(RemovalRecordSize(fields));
-  record.resize(WriteRemovalRecord(fields, record.data(), uint32_t(record.size())));
-  return record;
-}
+using recordtest::kRecorded;
+using recordtest::Record;
 
 class UninstallTest : public ::testing::Test {
  protected:
