@@ -17,6 +17,10 @@ struct SetupState {
   char16_t modulePath[260];          // the program's own file, which is also the payload archive
   int unsafeEntries;                 // entries seen by the scan pass whose names cannot be
                                      // installed safely; any makes the payload damaged
+  int unsafePaths;                   // entries, folders included, with a folder component that
+                                     // cannot be created: damage only when folders are kept
+  int longestPath;                   // characters of the longest entry path that may be written
+                                     // (the path limit of a product that keeps its folders)
 };
 
 // The one global reference; set by the entry for the whole run.
