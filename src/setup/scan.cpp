@@ -67,8 +67,11 @@ int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialo
     int n = TextLength(name);
     char16_t kind = ScanEntryKindOf(name);
     // The language-file prefix comes from the first ".LNG" entry.
-    if (kind == LanguageFile && !gSetupState->languageFilePrefix[0])
+    if (kind == LanguageFile && !gSetupState->languageFilePrefix[0]) {
       LanguageFilePrefixOf(name, gSetupState->languageFilePrefix);
+      const int folder = BaseNameOffset(name);
+      CopyText(name, gSetupState->languageFileFolder, folder > 0 && folder < kPathCapacity ? folder : 1);
+    }
     // The code goes first and the whole name behind it (when it fits; a name of 259
     // characters loses its first one), so the second call still reads the name's end.
     if (n < 259) {

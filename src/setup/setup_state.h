@@ -14,6 +14,8 @@ struct SetupState {
   ProductFacts facts;                // from the .INF and FILE_ID.DIZ; the window class becomes
                                      // a copy of the group name when the .INF gives none
   char16_t languageFilePrefix[32];   // from the first .LNG entry (its base name less 7 characters)
+  char16_t languageFileFolder[260];  // the first .LNG entry's folder in the archive, or empty:
+                                     // where a product that keeps its folders has its language files
   char16_t modulePath[260];          // the program's own file, which is also the payload archive
   int unsafeEntries;                 // entries seen by the scan pass whose names cannot be
                                      // installed safely; any makes the payload damaged

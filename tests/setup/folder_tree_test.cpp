@@ -115,6 +115,18 @@ TEST_F(FolderTreeTest, AnUncheckedLanguageDropsItsFilesInEveryFolder) {
   EXPECT_TRUE(Exists(u"C:\\Program Files\\Tree\\data\\levels\\expert.txt"));
 }
 
+TEST_F(FolderTreeTest, AnUpdateFindsTheInstalledLanguagesInTheirFolder) {
+  Pack(kTree);
+  OpenDialog();
+  ASSERT_EQ(RunInstall(dialog_), 0);
+  HostDestroyDialog(dialog_);
+  state_.facts = ProductFacts{};
+  state_.languageFilePrefix[0] = 0;
+  state_.languageFileFolder[0] = 0;
+  OpenDialog();  // the destination exists now: an update
+  EXPECT_EQ(ListGetStateImage(List(), FindLanguageItem(List(), 0x5246)), kStateChecked);
+}
+
 TEST_F(FolderTreeTest, ADestinationTooLongForThePathsIsRefusedBeforeAnythingIsWritten) {
   Pack(kTree);
   OpenDialog();
