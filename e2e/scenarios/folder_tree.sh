@@ -44,6 +44,10 @@ e2e_pack "$E2E_DIR/tree-1.1" "$E2E_DIR/TreeSetup11.exe"
 e2e_pack "$E2E_DIR/flat" "$E2E_DIR/FlatSetup.exe"
 e2e_check "pack warns that the flat product's folders will be flattened" \
   grep -q 'to keep the folders, add the line Folders=Keep' "$E2E_DIR/pack.log"
+e2e_check "list says the tree setup keeps the paths" \
+  grep -q '^Folders=Keep: the setup writes every file under its path' <("$E2E_SETUPTOOL" list "$E2E_DIR/TreeSetup10.exe")
+e2e_check "list shows where the flat setup writes a file of a folder" \
+  grep -qF 'data\levels\expert.txt -> expert.txt' <("$E2E_SETUPTOOL" list "$E2E_DIR/FlatSetup.exe")
 setup10=$(e2e_place_setup "$E2E_DIR/TreeSetup10.exe")
 setup11=$(e2e_place_setup "$E2E_DIR/TreeSetup11.exe")
 flat=$(e2e_place_setup "$E2E_DIR/FlatSetup.exe")
