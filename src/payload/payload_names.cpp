@@ -299,7 +299,9 @@ void CheckPayloadFacts(const ProductFacts& facts, const std::vector<std::string>
   } else if (!program.empty()) {
     bool found = false;
     for (const std::string& n : names)
-      if (!IsNeverInstalled(WidenedName(PayloadBaseName(n)).c_str()) && Folded(PayloadBaseName(n)) == Folded(program))
+      // With kept folders the program must lie at the top, where the shortcuts look for it.
+      if (!IsNeverInstalled(WidenedName(PayloadBaseName(n)).c_str()) &&
+          Folded(InstalledName(n, KeepsFolders(facts))) == Folded(program))
         found = true;
     if (!found)
       AddPayloadIssue(issues, kError, "",

@@ -3,6 +3,7 @@
 // removal record's version 2 that carries paths.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "payload/entry_rules.h"
 #include "payload/payload_rules.h"
 #include "payload/payload_test_support.h"
+#include "payload/product_facts.h"
 #include "payload/removal_plan.h"
 #include "payload/removal_record.h"
 
@@ -84,6 +86,18 @@ TEST(FolderTreeRules, TheUninstallerAndMainProgramCountAtTheTopOnly) {
   std::vector<PayloadIssue> issues;
   CheckInstallResults({"bin\\KTool.exe", "sub\\UnInst.exe"}, false, true, issues);
   EXPECT_EQ(Count(issues, kWarning, ""), 2u);  // no main program, no uninstaller
+  // "Exe" must name a file at the top when the folders are kept.
+  ProductFacts facts = {};
+  std::strcpy(facts.group, "Tool");
+  std::strcpy(facts.mainProgram, "KTool.exe");
+  std::strcpy(facts.folders, "Keep");
+  std::vector<PayloadIssue> exe;
+  CheckPayloadFacts(facts, {"bin\\KTool.exe"}, exe);
+  EXPECT_EQ(Count(exe, kError, ""), 1u);
+  facts.folders[0] = 0;
+  exe.clear();
+  CheckPayloadFacts(facts, {"bin\\KTool.exe"}, exe);
+  EXPECT_EQ(Count(exe, kError, ""), 0u);
   const InstallPlan flat = PredictInstallation(names, {{"FILE_ID.DIZ", "Tool\r\n"}, {"A.INF", "Folders=Flat\r\n"}});
   EXPECT_FALSE(flat.keepsFolders);
   EXPECT_EQ(flat.mainProgram, "KTool.exe");
