@@ -1,6 +1,7 @@
 // The uninstall entry of an installation (see uninstall_entry.h).
 #include "installation/uninstall_entry.h"
 
+#include "payload/entry_rules.h"
 #include "system/platform.h"
 #include "system/registry.h"
 #include "system/text.h"
@@ -22,9 +23,73 @@ void SetOrDeleteText(RegistryKey key, const char16_t* name, const char16_t* text
   else PlatformRegDeleteValue(key, name);
 }
 
+// Whether the entry at `key` registers an uninstaller in this folder (the value may be quoted).
+bool EntryIsInFolder(const char16_t* key, const char16_t* folder) {
+  char16_t command[kPathCapacity + 2];
+  ReadRegistryText(RegistryRoot::LocalMachine, key, kUninstallStringValue, command, kPathCapacity + 2);
+  const char16_t* path = command[0] == u'"' ? command + 1 : command;
+  char16_t uninstaller[kPathCapacity];
+  CopyText(path, uninstaller, kPathCapacity);
+  const int n = TextLength(uninstaller);
+  if (n && uninstaller[n - 1] == u'"') uninstaller[n - 1] = 0;
+  StripToFolder(uninstaller);
+  return uninstaller[0] && SameFolder(uninstaller, folder);
+}
+
+// The folders this installation made, and those an earlier one in the same folder made.
+void WriteCreatedFolders(RegistryKey key, const char16_t* keyPath, const UninstallRecord& record) {
+  char16_t list[kCreatedFoldersCapacity] = {};
+  if (EntryIsInFolder(keyPath, record.installFolder))
+    ReadRegistryText(RegistryRoot::LocalMachine, keyPath, kCreatedFoldersValue, list, kCreatedFoldersCapacity);
+  char16_t folder[kPathCapacity];
+  int length = 0;
+  for (const char16_t* p = record.createdFolders; p && *p; ++p) {
+    if (*p != kCreatedFolderEnd) {
+      if (length < kPathCapacity - 1) folder[length++] = *p;
+      continue;
+    }
+    folder[length] = 0;
+    length = 0;
+    AddToFolderList(list, folder);
+  }
+  SetOrDeleteText(key, kCreatedFoldersValue, list);
+}
+
 }  // namespace
 
 const char16_t kProgramGroupCreatedValue[] = u"ProgramGroupCreated";
+const char16_t kCreatedFoldersValue[] = u"CreatedFolders";
+
+bool FolderListHas(const char16_t* list, const char16_t* folder) {
+  const int n = TextLength(folder);
+  for (const char16_t* p = list; p && *p;) {
+    int length = 0;
+    while (p[length] && p[length] != kCreatedFolderEnd) ++length;
+    if (length == n) {
+      char16_t item[kPathCapacity];
+      CopyText(p, item, n + 1 < kPathCapacity ? n + 1 : kPathCapacity);
+      if (EqualsIgnoreCase(item, folder)) return true;
+    }
+    p += p[length] ? length + 1 : length;
+  }
+  return false;
+}
+
+void AddToFolderList(char16_t* list, const char16_t* folder) {
+  const int n = TextLength(folder);
+  if (n == 0 || n >= kPathCapacity || FolderListHas(list, folder)) return;
+  if (TextLength(list) + n + 1 >= kCreatedFoldersCapacity) return;
+  const char16_t end[2] = {kCreatedFolderEnd, 0};
+  AppendText(folder, list, kCreatedFoldersCapacity);
+  AppendText(end, list, kCreatedFoldersCapacity);
+}
+
+void ReadCreatedFolders(const char16_t* group, const char16_t* folder, char16_t* list) {
+  list[0] = 0;
+  char16_t key[kLinkCapacity];
+  if (!UninstallKeyPath(group, key, kLinkCapacity) || !EntryIsInFolder(key, folder)) return;
+  ReadRegistryText(RegistryRoot::LocalMachine, key, kCreatedFoldersValue, list, kCreatedFoldersCapacity);
+}
 
 uint32_t EstimatedSizeKb(uint64_t bytes) {
   const uint64_t kb = bytes / 1024 + (bytes % 1024 != 0);
@@ -43,6 +108,7 @@ void RegisterUninstall(const ProductFacts& facts, const UninstallRecord& record)
   if (!record.uninstallerPath || !UninstallKeyPath(group, keyPath, kLinkCapacity)) return;
   RegistryKey key = nullptr;
   if (PlatformRegCreateKey(RegistryRoot::LocalMachine, keyPath, kKeyWrite, &key) != 0) return;
+  WriteCreatedFolders(key, keyPath, record);  // before UninstallString names this folder
   char16_t command[kLinkCapacity];
   CopyText(u"\"", command, kLinkCapacity);
   AppendText(record.uninstallerPath, command, kLinkCapacity);
@@ -88,14 +154,6 @@ int CreatedProgramGroup(const char16_t* group) {
 // The uninstall key goes when its uninstaller lies in this folder (the value may be quoted).
 void RemoveUninstallEntry(const char16_t* group, const char16_t* folder) {
   char16_t key[kLinkCapacity];
-  if (!UninstallKeyPath(group, key, kLinkCapacity)) return;
-  char16_t command[kPathCapacity + 2];
-  ReadRegistryText(RegistryRoot::LocalMachine, key, kUninstallStringValue, command, kPathCapacity + 2);
-  const char16_t* path = command[0] == u'"' ? command + 1 : command;
-  char16_t uninstaller[kPathCapacity];
-  CopyText(path, uninstaller, kPathCapacity);
-  const int n = TextLength(uninstaller);
-  if (n && uninstaller[n - 1] == u'"') uninstaller[n - 1] = 0;
-  StripToFolder(uninstaller);
-  if (uninstaller[0] && SameFolder(uninstaller, folder)) PlatformRegDeleteKey(RegistryRoot::LocalMachine, key);
+  if (UninstallKeyPath(group, key, kLinkCapacity) && EntryIsInFolder(key, folder))
+    PlatformRegDeleteKey(RegistryRoot::LocalMachine, key);
 }

@@ -13,6 +13,7 @@ struct UninstallRecord {
   const char16_t* installFolder;    // the installation folder
   const char16_t* mainProgramPath;  // full path of the main program; null or empty when none is known
   uint64_t installedBytes;          // unpacked sizes of the entries the install pass wrote
+  const char16_t* createdFolders;   // a folder list of the folders this installation made; may be null
 };
 
 // The uninstall key of a group; false when there is no group or the key does not fit.
@@ -38,6 +39,23 @@ extern const char16_t kProgramGroupCreatedValue[];
 void RecordCreatedProgramGroup(const char16_t* group, int csidl);
 // The programs folder recorded for the group's entry, or 0 when none is.
 int CreatedProgramGroup(const char16_t* group);
+
+// The entry's value "CreatedFolders" (REG_SZ): the folders the setup created below the
+// installation folder for a product that keeps its folders, as a folder list: each path
+// below the installation folder followed by kCreatedFolderEnd, a character no name holds.
+// The removal record is written when the product is packed, so what one installation
+// created is known only here. An update into the same folder keeps the earlier list and adds
+// to it: the folders an older version made are still the product's to remove.
+extern const char16_t kCreatedFoldersValue[];
+constexpr int kCreatedFoldersCapacity = 4096;  // characters of a folder list, terminator included
+constexpr char16_t kCreatedFolderEnd = u'|';
+// Whether the list holds the folder (ASCII letters in any case).
+bool FolderListHas(const char16_t* list, const char16_t* folder);
+// Adds a folder the list lacks, when it fits; a full list takes no more (such a folder
+// stays when the product is removed, which loses nothing of the user's).
+void AddToFolderList(char16_t* list, const char16_t* folder);
+// The list of the group's entry when its uninstaller lies in this folder, else empty.
+void ReadCreatedFolders(const char16_t* group, const char16_t* folder, char16_t* list);
 
 // Deletes the group's entry when its uninstaller lies in this folder.
 void RemoveUninstallEntry(const char16_t* group, const char16_t* folder);

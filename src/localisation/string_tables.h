@@ -23,6 +23,7 @@ constexpr int16_t kTextGerman = KORV_TEXT_GERMAN;    // language list item for "
 constexpr int16_t kTextBrokenFile = KORV_TEXT_BROKEN_FILE;
 constexpr int16_t kTextInstalled = KORV_TEXT_INSTALLED;  // follows the group name, leading space
 constexpr int16_t kTextWindowsFolder = KORV_TEXT_WINDOWS_FOLDER;
+constexpr int16_t kTextPathTooLong = KORV_TEXT_PATH_TOO_LONG;
 constexpr int16_t kTextSelectAll = KORV_TEXT_SELECT_ALL;
 constexpr int16_t kTextDeselectAll = KORV_TEXT_DESELECT_ALL;
 constexpr int16_t kTextInvertSelection = KORV_TEXT_INVERT_SELECTION;

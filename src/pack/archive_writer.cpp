@@ -85,6 +85,7 @@ void FillFileHeader(ArchiveWriter& w, const PackEntryInput& entry, uint64_t data
                     uint8_t* fixed) {
   uint16_t flags = kBlockLong | kEntryWindow1M;
   if (w.solid && w.entryCount > 0) flags |= kEntrySolid;
+  if (entry.attributes & kAttributeDirectory) flags |= kEntryDictionaryMask;  // how a folder is marked
   std::fill(fixed, fixed + kFileHeaderBytes, uint8_t(0));
   fixed[kFieldBlockType] = kBlockFile;
   Put16(fixed + kFieldFlags, flags);
@@ -250,6 +251,19 @@ int AddArchiveEntry(ArchiveWriter& w, const PackEntryInput& entry, PackEntryRepo
   w.entryCount++;
   if (report) *report = r;
   return kPackOk;
+}
+
+int AddArchiveFolder(ArchiveWriter& w, const std::string& name, uint32_t fileTime) {
+  if (name.empty() || name.size() > 0xFFFF - kFileHeaderBytes) return kPackBadName;
+  PackEntryInput entry;
+  entry.name = name;
+  entry.fileTime = fileTime;
+  entry.attributes = kAttributeDirectory;
+  uint8_t fixed[kFileHeaderBytes];
+  FillFileHeader(w, entry, 0, 0, true, fixed);
+  const int result = EmitHeader(w, entry, fixed);
+  if (result == kPackOk) w.entryCount++;
+  return result;
 }
 
 int WriteArchiveEnd(ArchiveWriter& w) {

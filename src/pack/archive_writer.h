@@ -75,6 +75,9 @@ void SetPackProgress(ArchiveWriter& writer, void (*progress)(void* user, uint64_
 
 // Packs and writes one entry. After a failure the archive is incomplete.
 int AddArchiveEntry(ArchiveWriter& writer, const PackEntryInput& entry, PackEntryReport* report);
+// Writes a folder entry: a header alone (no data, stored, attribute kAttributeDirectory), which
+// the setup of a product that keeps its folders makes as an empty folder.
+int AddArchiveFolder(ArchiveWriter& writer, const std::string& name, uint32_t fileTime);
 
 // Ends the archive with the end-of-archive block, after the last entry: the setup's reader
 // stops there, so bytes appended to the finished setup later (a signature) are never taken

@@ -78,6 +78,17 @@ UnsafeNameReason UnsafeNameReasonOf(const char16_t* name, int length) {
   return kNameSafe;
 }
 
+UnsafeNameReason UnsafePathReasonOf(const char16_t* path) {
+  if (!path) return kNameEmpty;
+  for (int start = 0, i = 0;; ++i) {
+    if (path[i] && path[i] != u'\\' && path[i] != u'/') continue;
+    const UnsafeNameReason reason = UnsafeNameReasonOf(path + start, i - start);
+    if (reason != kNameSafe) return reason;
+    if (!path[i]) return kNameSafe;
+    start = i + 1;
+  }
+}
+
 bool IsUninstallerName(const char16_t* base) { return EqualsIgnoreCase(base, u"UnInst.exe"); }
 
 bool IsNeverInstalled(const char16_t* base) { return Length(base) > 4 && EndsWithIgnoreCase(base, u".INF"); }

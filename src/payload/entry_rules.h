@@ -41,6 +41,10 @@ enum UnsafeNameReason {
                                // with any extension and with spaces before the first dot
 };
 UnsafeNameReason UnsafeNameReasonOf(const char16_t* component, int length);
+// The same rule over every component of a relative path ("\" or "/" separated), for a
+// product that keeps its folders: the first component's reason that is not kNameSafe. An
+// empty component (a separator first, last or doubled) is kNameEmpty.
+UnsafeNameReason UnsafePathReasonOf(const char16_t* path);
 
 // The base name the install pass treats as the uninstaller: "UnInst.exe", any case.
 bool IsUninstallerName(const char16_t* base);

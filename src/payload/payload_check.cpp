@@ -41,14 +41,19 @@ CheckedPayload CheckPayload(const std::vector<PayloadEntry>& entries, const Payl
     CheckPayloadSize(e.name, e.size, issues);
   }
   SortPayloadNames(p.names);
-  CheckPayloadNames(p.names, issues);
+  // The names are judged by whether the product keeps its folders, which its ".INF" says;
+  // the issues keep their order: names, stub, texts.
+  std::vector<PayloadIssue> textIssues;
+  const bool exeFromInfo = CheckTexts(p, reader, textIssues);
+  p.facts = ReadPayloadFacts(p.names, p.texts);
+  const bool keepFolders = KeepsFolders(p.facts);
+  CheckPayloadNames(p.names, keepFolders, issues);
   if (!stub.bytes)
     CheckStubSize(stub.size, issues);
   else
     CheckStub(stub.bytes, size_t(stub.size), issues);
-  const bool exeFromInfo = CheckTexts(p, reader, issues);
-  CheckInstallResults(p.names, exeFromInfo, issues);
-  p.facts = ReadPayloadFacts(p.names, p.texts);
+  issues.insert(issues.end(), textIssues.begin(), textIssues.end());
+  CheckInstallResults(p.names, exeFromInfo, keepFolders, issues);
   CheckPayloadFacts(p.facts, p.names, issues);
   return p;
 }

@@ -11,6 +11,7 @@
 
 #include "archive/extract_context.h"
 #include "payload/entry_rules.h"
+#include "payload/removal_plan.h"
 
 namespace {
 
@@ -112,8 +113,9 @@ void CheckLanguageFileName(const std::string& name, const std::string& firstPref
 }
 
 // Whether the setup program could create the entry's file: a name it takes whole, every
-// component a valid Windows name, a file name that fits the usual destination's path.
-void CheckCreatable(const std::string& name, std::vector<PayloadIssue>& issues) {
+// component a valid Windows name, a file name (with kept folders: the whole path) that fits
+// the usual destination's path.
+void CheckCreatable(const std::string& name, bool keepFolders, std::vector<PayloadIssue>& issues) {
   if (name.size() >= kEntryNameCapacity) {
     AddPayloadIssue(issues, kError, name,
         "the name has " + std::to_string(name.size()) + " bytes; the setup program takes names of at most 259");
@@ -130,13 +132,49 @@ void CheckCreatable(const std::string& name, std::vector<PayloadIssue>& issues) 
     if (cut == std::string::npos) break;
     from = cut + 1;
   }
-  if (name.size() < kEntryNameCapacity && PayloadBaseName(name).size() > kLongestSafeBaseName) {
+  const std::string installed = InstalledName(name, keepFolders);
+  if (name.size() < kEntryNameCapacity && installed.size() > kLongestSafeBaseName) {
     AddPayloadIssue(issues, kWarning, name,
-        "its file name has " + std::to_string(PayloadBaseName(name).size()) +
+        std::string(keepFolders ? "its path" : "its file name") + " has " + std::to_string(installed.size()) +
             " characters: in the usual destination (C:\\Program Files (x86)\\ and a group name, up to " +
             std::to_string(kDefaultDestinationLength) +
             " characters) its path would pass 259 characters, and the setup program could not install it");
   }
+}
+
+// With kept folders: paths that collide ignoring case, and a file where another entry needs a
+// folder of the same path (or the other way round).
+void CheckPathCollisions(const std::vector<std::string>& names, std::vector<PayloadIssue>& issues) {
+  std::map<std::string, std::string> files, folders;  // folded path -> first entry with it
+  for (const std::string& name : names) {
+    const std::string path = InstalledName(name, true);
+    for (size_t cut = path.find('\\'); cut != std::string::npos; cut = path.find('\\', cut + 1))
+      folders.emplace(Folded(path.substr(0, cut)), name);
+  }
+  for (const std::string& name : names) {
+    if (IsNeverInstalled(WidenedName(PayloadBaseName(name)).c_str())) continue;
+    const std::string folded = Folded(InstalledName(name, true));
+    auto folder = folders.find(folded);
+    if (folder != folders.end())
+      AddPayloadIssue(issues, kError, name,
+          "it is a file where \"" + folder->second + "\" needs a folder of the same path");
+    auto found = files.emplace(folded, name);
+    if (!found.second)
+      AddPayloadIssue(issues, kError, name,
+          "its path collides with \"" + found.first->second + "\": the setup program compares paths ignoring case");
+  }
+}
+
+// Without kept folders: one warning for all entries in subfolders, which the setup flattens.
+void CheckFlattened(const std::vector<std::string>& names, std::vector<PayloadIssue>& issues) {
+  size_t nested = 0;
+  for (const std::string& name : names)
+    if (name.find_first_of("\\/") != std::string::npos) ++nested;
+  if (nested == 0) return;
+  AddPayloadIssue(issues, kWarning, "",
+      std::to_string(nested) + (nested == 1 ? " file lies" : " files lie") +
+          " in subfolders: the setup program will install every file flat into one folder under its file "
+          "name; to keep the folders, add the line Folders=Keep to the .INF");
 }
 
 }  // namespace
@@ -177,14 +215,14 @@ void SortPayloadNames(std::vector<std::string>& names) {
   });
 }
 
-void CheckPayloadNames(const std::vector<std::string>& names, std::vector<PayloadIssue>& issues) {
+void CheckPayloadNames(const std::vector<std::string>& names, bool keepFolders, std::vector<PayloadIssue>& issues) {
   bool haveDescription = false;
   std::vector<std::string> infs;
   std::string languagePrefix;
   bool haveLanguage = false;
   std::map<std::string, std::string> byBase;  // folded base name -> first entry with it
   for (const std::string& name : names) {
-    CheckCreatable(name, issues);
+    CheckCreatable(name, keepFolders, issues);
     PayloadRole role = PayloadRoleOf(name);
     if (role == PayloadRole::kDescription) haveDescription = true;
     if (role == PayloadRole::kSetupInfo) infs.push_back(name);
@@ -195,7 +233,7 @@ void CheckPayloadNames(const std::vector<std::string>& names, std::vector<Payloa
       CheckLanguageFileName(name, languagePrefix, issues);
     }
     // The setup program never writes ".INF" entries, so only the others can collide.
-    if (IsNeverInstalled(WidenedName(base).c_str())) continue;
+    if (keepFolders || IsNeverInstalled(WidenedName(base).c_str())) continue;
     auto found = byBase.emplace(Folded(base), name);
     if (!found.second) {
       AddPayloadIssue(issues, kError, name,
@@ -203,6 +241,10 @@ void CheckPayloadNames(const std::vector<std::string>& names, std::vector<Payloa
               "\": the setup program writes every entry into one folder under its file name alone");
     }
   }
+  if (keepFolders)
+    CheckPathCollisions(names, issues);
+  else
+    CheckFlattened(names, issues);
   if (!haveDescription) {
     AddPayloadIssue(issues, kWarning, "",
         "there is no FILE_ID.DIZ at the top of the folder: the setup program's title will show no product "
@@ -216,10 +258,12 @@ void CheckPayloadNames(const std::vector<std::string>& names, std::vector<Payloa
   }
 }
 
-void CheckInstallResults(const std::vector<std::string>& names, bool exeFromInfo, std::vector<PayloadIssue>& issues) {
+void CheckInstallResults(const std::vector<std::string>& names, bool exeFromInfo, bool keepFolders,
+                         std::vector<PayloadIssue>& issues) {
   bool mainProgram = exeFromInfo, uninstaller = false;
   for (const std::string& name : names) {
     const std::string base = PayloadBaseName(name);
+    if (keepFolders && InstalledName(name, true) != base) continue;  // the top level only
     const std::u16string wide = WidenedName(base);
     if (IsUninstallerName(wide.c_str())) {
       uninstaller = true;
@@ -255,7 +299,9 @@ void CheckPayloadFacts(const ProductFacts& facts, const std::vector<std::string>
   } else if (!program.empty()) {
     bool found = false;
     for (const std::string& n : names)
-      if (!IsNeverInstalled(WidenedName(PayloadBaseName(n)).c_str()) && Folded(PayloadBaseName(n)) == Folded(program))
+      // With kept folders the program must lie at the top, where the shortcuts look for it.
+      if (!IsNeverInstalled(WidenedName(PayloadBaseName(n)).c_str()) &&
+          Folded(InstalledName(n, KeepsFolders(facts))) == Folded(program))
         found = true;
     if (!found)
       AddPayloadIssue(issues, kError, "",

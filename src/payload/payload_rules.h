@@ -7,7 +7,9 @@
 //     ignoring case) and the installation description from entries ending in ".INF";
 //   - takes the language-file prefix from the first entry ending in ".LNG";
 //   - writes every other entry into one destination folder under its base name (folders
-//     are not reproduced), so base names must be unique and valid Windows file names;
+//     are not reproduced), so base names must be unique and valid Windows file names; or,
+//     when the ".INF" says "Folders=Keep", under its path below that folder, so paths must
+//     be unique and every component a valid name;
 //   - reads the ".INF" keys "ID", "Group", "Class" and "Exe" by finding the first
 //     occurrence of the key anywhere in the text, followed directly by "=", and keeps at
 //     most 3, 31, 31 and 31 characters of their values;
@@ -56,9 +58,11 @@ std::string PayloadBaseName(const std::string& name);
 void SortPayloadNames(std::vector<std::string>& names);
 
 // Checks of the names alone: unsafe or invalid names, names of 260 bytes or more, base
-// names that collide once folders are flattened, a missing "FILE_ID.DIZ", several ".INF"
-// entries, ".LNG" names the setup cannot take a language code from.
-void CheckPayloadNames(const std::vector<std::string>& names, std::vector<PayloadIssue>& issues);
+// names that collide once folders are flattened (with kept folders: paths that collide,
+// ignoring case, a file and a folder of the same path among them), a missing "FILE_ID.DIZ",
+// several ".INF" entries, ".LNG" names the setup cannot take a language code from; without
+// kept folders, one warning that files in subfolders will be flattened.
+void CheckPayloadNames(const std::vector<std::string>& names, bool keepFolders, std::vector<PayloadIssue>& issues);
 
 // Checks of an entry's size: 2 GiB or more cannot be stored; description entries that the
 // scan pass could not hold in memory.
@@ -88,8 +92,10 @@ void CheckLanguageFile(const std::string& name, const uint8_t* data, size_t size
                        std::vector<PayloadIssue>& issues);
 
 // Warnings about what the install will not do: no main program (no "Exe" in the ".INF" and
-// no entry named K*.EXE, so no shortcuts), no "UnInst.exe" (no uninstall entry).
-void CheckInstallResults(const std::vector<std::string>& names, bool exeFromInfo, std::vector<PayloadIssue>& issues);
+// no entry named K*.EXE, so no shortcuts), no "UnInst.exe" (no uninstall entry). With kept
+// folders both count at the top level only.
+void CheckInstallResults(const std::vector<std::string>& names, bool exeFromInfo, bool keepFolders,
+                         std::vector<PayloadIssue>& issues);
 
 // True when an ".INF" content sets "Group" the way the setup reads it.
 bool SetupInfoSetsGroup(const uint8_t* data, size_t size);

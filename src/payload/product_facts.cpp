@@ -57,7 +57,7 @@ const char* const kSystemWindowClasses[] = {
 void ReadSetupInfoFacts(const char* text, ProductFacts* facts) {
   if (!text) return;
   char* const fields[kSetupInfoKeyCount] = {facts->productId, facts->group, facts->windowClass, facts->mainProgram,
-                                            facts->publisher};
+                                            facts->publisher, facts->folders};
   for (int k = 0; k < kSetupInfoKeyCount; ++k) {
     int length = 0;
     const char* value = FindSetupInfoValue(text, kSetupInfoKeys[k].key, &length);
@@ -77,6 +77,8 @@ void ReadDescriptionFacts(const char* text, ProductFacts* facts) {
 const char* WatchedWindowClass(const ProductFacts& facts) {
   return facts.windowClass[0] ? facts.windowClass : facts.group;
 }
+
+bool KeepsFolders(const ProductFacts& facts) { return EqualsAsciiIgnoreCase(facts.folders, "Keep"); }
 
 FactProblem CheckProductFacts(const ProductFacts& facts) {
   if (!IsSingleSafeNarrowName(facts.group)) return kGroupNotAFolderName;

@@ -18,6 +18,7 @@ struct ProductFacts {
   char windowClass[32];  // "Class"; when empty the group name stands in (WatchedWindowClass)
   char mainProgram[32];  // "Exe": the file the shortcuts start, when the .INF names it
   char publisher[64];    // "Publisher": the uninstall entry's publisher; empty = ours
+  char folders[8];       // "Folders": "Keep" (any case) reproduces the product's folders
   char product[128];     // FILE_ID.DIZ's product name
   char version[32];      // FILE_ID.DIZ's version
 };
@@ -29,6 +30,10 @@ void ReadSetupInfoFacts(const char* text, ProductFacts* facts);
 void ReadDescriptionFacts(const char* text, ProductFacts* facts);
 // The window class the setup and the uninstaller close: "Class", else the group name.
 const char* WatchedWindowClass(const ProductFacts& facts);
+
+// Whether the setup writes each entry under its path below the product folder ("Folders"
+// is "Keep", ASCII letters in any case) rather than flat under its base name.
+bool KeepsFolders(const ProductFacts& facts);
 
 // Why a fact breaks the rule; 0 when none does.
 enum FactProblem {

@@ -15,14 +15,21 @@
 // has the base name the install pass takes for the uninstaller ("UnInst.exe", any case);
 // else ours, the uninstaller stub with the removal record appended, unless none is wanted.
 enum class UninstallerSource { kOurs, kProducts, kNone };
-UninstallerSource ChooseUninstaller(const std::vector<std::string>& names, bool noUninstaller);
+// A product that keeps its folders (keepFolders) has its uninstaller at the top level only.
+UninstallerSource ChooseUninstaller(const std::vector<std::string>& names, bool noUninstaller,
+                                    bool keepFolders = false);
+
+// The name under which the install pass writes an entry below the destination: the base
+// name, or, for a product that keeps its folders, the whole path with '\' separators.
+std::string InstalledName(const std::string& name, bool keepFolders);
 
 struct InstallPlan {
   std::string productId;    // "ID", at most 3 characters
   std::string group;        // "Group", else the product name of "FILE_ID.DIZ"; at most 31
   std::string windowClass;  // "Class", else the group name
   std::string mainProgram;  // "Exe", else the first K*.EXE entry that is not the uninstaller
-  std::vector<std::string> files;  // base names, in archive order, each once
+  std::vector<std::string> files;  // installed names (InstalledName), in archive order, each once
+  bool keepsFolders = false;       // "Folders=Keep": files are paths, the record's version 2
 };
 
 // `names` in archive order (8-bit, '\' separated); `texts` holds the content of the

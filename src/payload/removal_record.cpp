@@ -40,16 +40,17 @@ bool CopyField(const uint8_t* body, uint32_t size, uint32_t* at, int width, char
   return true;
 }
 
-// A name the setup could have written into its folder: a base name that Windows takes as
-// it stands, so that deleting it can only ever reach that one file of the folder.
-bool IsPlainFileName(const uint8_t* text, int length) {
+// A name the setup could have written into its folder: a base name (version 1) or a path of
+// '\' separated components (version 2) that Windows takes as it stands, so that deleting it
+// can only ever reach that one file below the folder.
+bool IsPlainFileName(const uint8_t* text, int length, uint16_t version) {
   char16_t wide[kRemovalFileNameWidth + 1];
   for (int i = 0; i < length; ++i) {
-    if (text[i] == '\\' || text[i] == '/') return false;
+    if (text[i] == '/' || (text[i] == '\\' && version == kRemovalRecordVersion)) return false;
     wide[i] = text[i];
   }
   wide[length] = 0;
-  return UnsafeNameReasonOf(wide, length) == kNameSafe;
+  return length > 0 && UnsafePathReasonOf(wide) == kNameSafe;
 }
 
 int TextWidth(const char* text) { return text ? int(std::strlen(text)) : 0; }
@@ -65,7 +66,9 @@ uint8_t* PutField(uint8_t* p, const char* text) {
 
 uint32_t RemovalBodySize(const uint8_t* trailer) {
   if (std::memcmp(trailer, kTrailerMagic, 4) != 0) return 0;
-  if (Get16(trailer + 4) != kRemovalRecordVersion || Get16(trailer + 6) != 0) return 0;
+  const uint16_t version = uint16_t(Get16(trailer + 4));
+  if ((version != kRemovalRecordVersion && version != kRemovalTreeRecordVersion) || Get16(trailer + 6) != 0)
+    return 0;
   const uint32_t size = Get32(trailer + 8);
   return size <= kRemovalBodyLimit ? size : 0;
 }
@@ -74,6 +77,7 @@ bool ReadRemovalRecord(const uint8_t* body, uint32_t size, const uint8_t* traile
   std::memset(record, 0, sizeof *record);
   if (RemovalBodySize(trailer) != size || size == 0) return false;
   if (BodyChecksum(body, size) != Get32(trailer + 12)) return false;
+  record->version = uint16_t(Get16(trailer + 4));
   uint32_t at = 0;
   if (!CopyField(body, size, &at, kRemovalIdWidth, record->productId) ||
       !CopyField(body, size, &at, kRemovalGroupWidth, record->group) ||
@@ -95,7 +99,7 @@ bool ReadRemovalRecord(const uint8_t* body, uint32_t size, const uint8_t* traile
     const uint8_t* text = nullptr;
     int length = 0;
     if (!ReadField(record->names, record->namesSize, &offset, kRemovalFileNameWidth, &text, &length) ||
-        !IsPlainFileName(text, length))
+        !IsPlainFileName(text, length, record->version))
       return false;
   }
   return offset == record->namesSize;  // nothing may follow the last name
@@ -128,7 +132,7 @@ uint32_t WriteRemovalRecord(const RemovalRecordFields& f, uint8_t* out, uint32_t
   }
   const uint32_t body = uint32_t(p - out);
   std::memcpy(p, kTrailerMagic, 4);
-  Put16(p + 4, kRemovalRecordVersion);
+  Put16(p + 4, f.version == kRemovalTreeRecordVersion ? kRemovalTreeRecordVersion : kRemovalRecordVersion);
   Put16(p + 6, 0);
   Put32(p + 8, body);
   Put32(p + 12, BodyChecksum(out, body));

@@ -7,19 +7,25 @@
 //   body     the product id, the group name, the window class and the main program, each a
 //            16-bit length and that many bytes; a 16-bit count of names and each name the
 //            same way. Texts are 8-bit in the archive's code page, without terminator.
-//   trailer  "KVRM", the layout version (16 bits, 1), 16 bits 0, the body's size (32 bits)
+//   trailer  "KVRM", the layout version (16 bits), 16 bits 0, the body's size (32 bits)
 //            and the CRC-32 of the body (32 bits): 16 bytes that end the file.
+// Version 1: each name is a base name in the installation folder (a flat installation).
+// Version 2: each name is a path relative to the installation folder, components separated
+// by '\' (a product that keeps its folders); written only for such a product, so that a
+// flat product's record stays what it always was. Both are read.
 //
 // The record comes from a file the user may have altered, so ReadRemovalRecord checks it
 // whole before anything is removed: the trailer and checksum, every length within the body
 // and within its field's width, every name a plain file name the setup could have written
-// (no folder part, nothing Windows would resolve elsewhere), and the group, main program and
+// (version 1: no folder part; version 2: every component a plain name; nothing Windows would
+// resolve elsewhere), and the group, main program and
 // window class by the rule the setup applies to them (payload/product_facts.h).
 #pragma once
 #include <cstdint>
 
 constexpr int kRemovalTrailerBytes = 16;
 constexpr uint16_t kRemovalRecordVersion = 1;
+constexpr uint16_t kRemovalTreeRecordVersion = 2;
 // The body's size is bounded so that a damaged trailer cannot ask for a huge read.
 constexpr uint32_t kRemovalBodyLimit = 4u << 20;
 constexpr int kRemovalNameLimit = 65535;
@@ -33,6 +39,7 @@ constexpr int kRemovalFileNameWidth = 259;
 
 // A record read back: the short fields copied out, the names left in the body.
 struct RemovalRecord {
+  uint16_t version;      // kRemovalRecordVersion (base names) or kRemovalTreeRecordVersion (paths)
   char productId[kRemovalIdWidth + 1];
   char group[kRemovalGroupWidth + 1];
   char windowClass[kRemovalClassWidth + 1];
@@ -62,6 +69,7 @@ struct RemovalRecordFields {
   const char* mainProgram;
   const char* const* names;
   int nameCount;
+  uint16_t version;  // kRemovalRecordVersion, or kRemovalTreeRecordVersion for relative paths
 };
 uint32_t RemovalRecordSize(const RemovalRecordFields& fields);
 uint32_t WriteRemovalRecord(const RemovalRecordFields& fields, uint8_t* out, uint32_t capacity);

@@ -4,7 +4,7 @@
 #include <cstring>
 
 const SetupInfoKey kSetupInfoKeys[kSetupInfoKeyCount] = {
-    {"ID", 3}, {"Group", 31}, {"Class", 31}, {"Exe", 31}, {"Publisher", 63}};
+    {"ID", 3}, {"Group", 31}, {"Class", 31}, {"Exe", 31}, {"Publisher", 63}, {"Folders", 7}};
 
 const char* FindSetupInfoValue(const char* text, const char* key, int* length) {
   *length = 0;

@@ -11,9 +11,10 @@ struct SetupInfoKey {
   const char* key;
   int width;
 };
-constexpr int kSetupInfoKeyCount = 5;
+constexpr int kSetupInfoKeyCount = 6;
 // ID 3, Group 31, Class 31, Exe 31, Publisher 63 (optional: the publisher the list of
-// installed programs shows).
+// installed programs shows), Folders 7 (optional: "Keep" makes the setup reproduce the
+// product's folders).
 extern const SetupInfoKey kSetupInfoKeys[kSetupInfoKeyCount];
 
 // The value of a key in an installation description: only the first occurrence of the key's

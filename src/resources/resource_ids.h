@@ -30,6 +30,7 @@
 #define KORV_TEXT_INSTALLED 3000           /* follows the group name in the success message */
 #define KORV_TEXT_BROKEN_FILE 3001         /* a damaged payload, or any failure but a file not made */
 #define KORV_TEXT_WINDOWS_FOLDER 3002      /* a destination in the Windows folder is refused */
+#define KORV_TEXT_PATH_TOO_LONG 3003       /* a kept folder's file would pass the path limit there */
 
 #ifndef RC_INVOKED
 /* The controls by the names the UI driver accepts in place of their numbers. */

@@ -10,5 +10,7 @@
 // Windows drops, so another file would be written), or a reserved device name (CON, PRN,
 // AUX, NUL, CONIN$, CONOUT$, CLOCK$, COM1-COM9, LPT1-LPT9, with or without an extension,
 // spaces before the extension ignored). Such a name is never opened or written. setuptool
-// pack refuses every name this guard refuses.
+// pack refuses every name this guard refuses. A product that keeps its folders has every
+// component of its paths judged the same way (UnsafePathReasonOf) by the scan and install
+// passes.
 bool IsUnsafeEntryName(const char16_t* name);

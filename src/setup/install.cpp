@@ -142,7 +142,7 @@ void RegisterInstallation(WindowHandle dialog, InstallContext& context, const ch
   if (context.uninstaller[0]) {
     char16_t path[kLinkTargetCapacity];
     InstalledPath(context, context.uninstaller, path);
-    RegisterUninstall(facts, {path, context.destination, program, context.installedBytes});
+    RegisterUninstall(facts, {path, context.destination, program, context.installedBytes, context.createdFolders});
   }
   if (!context.mainProgram[0]) return;
   // The uninstall entry, when there is one, records whether the group's folder is ours.
@@ -191,6 +191,13 @@ int RunInstall(WindowHandle dialog) {
   if (IsInsideWindowsFolder(context.destination)) {
     ShowSetupMessage(dialog, kTextWindowsFolder, gSetupState->modulePath, kMbIconHand);
     return -1;  // the dialog stays open for another folder
+  }
+  // A product that keeps its folders: its longest path must fit below the destination, or the
+  // install is refused before anything is written.
+  context.keepFolders = KeepsFolders(gSetupState->facts);
+  if (context.keepFolders && TextLength(context.destination) + 1 + gSetupState->longestPath >= kPathCapacity) {
+    ShowSetupMessage(dialog, kTextPathTooLong, gSetupState->modulePath, kMbIconHand);
+    return -1;  // the dialog stays open for a shorter folder
   }
   // What the pass decides by and reports to is fixed before it starts.
   context.uncheckedCount = UncheckedLanguages(DialogItem(dialog, kControlLanguages), context.unchecked,

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 
+#include "installation/uninstall_entry.h"
 #include "localisation/language_code.h"
 #include "system/platform.h"
 
@@ -13,6 +14,7 @@ constexpr int kMostUncheckedLanguages = 256;
 // Staged files held open at once; a staging pass that writes more fails as for a file that
 // cannot be created.
 constexpr int kMostHeldFiles = 1024;
+
 
 struct InstallContext {
   char16_t destination[260];      // where entries are written; the staging folder during staging
@@ -36,4 +38,11 @@ struct InstallContext {
   char16_t writing[260];          // the file being written by the current entry, or empty
   FileHandle held[kMostHeldFiles];
   int heldCount;
+  // A product that keeps its folders ("Folders=Keep"): each entry goes under its path below
+  // the destination, and the folders it needs are made on the way.
+  bool keepFolders;
+  // The folders this installation created (a folder list, installation/uninstall_entry.h):
+  // what the uninstaller may remove when they are empty. A staging pass notes only folders
+  // that the real destination lacks.
+  char16_t createdFolders[kCreatedFoldersCapacity];
 };

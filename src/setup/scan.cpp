@@ -5,6 +5,7 @@
 #include "setup/scan.h"
 
 #include "archive/extract.h"
+#include "archive/rar_format.h"
 #include "payload/product_facts.h"
 #include "payload/text_rules.h"
 #include "resources/resource_ids.h"
@@ -30,12 +31,27 @@ bool FactsAreSound(const ProductFacts& facts) {
   return IsSingleSafeName(name);
 }
 
+// Every header, folders included, by its path: whether each component can be created and how
+// long it is, for a product that keeps its folders (known only once its ".INF" is read).
+void MeasureEntryPath(const ExtractContext* context, void*) {
+  char16_t name[kEntryNameCapacity];
+  AnsiToWide(context->name, name, kEntryNameCapacity);
+  if (UnsafePathReasonOf(name) != kNameSafe) ++gSetupState->unsafePaths;
+  const bool folder = (context->attributes & kAttributeDirectory) != 0;
+  if (!folder && IsNeverInstalled(name + BaseNameOffset(name))) return;
+  if (TextLength(name) > gSetupState->longestPath) gSetupState->longestPath = TextLength(name);
+}
+
 }  // namespace
 
 int ScanPayload(WindowHandle dialog) {
   gSetupState->unsafeEntries = 0;
-  int result = ExtractArchive(gSetupState->modulePath, ScanCallback, dialog);
-  if (result == 0 && (gSetupState->unsafeEntries > 0 || !FactsAreSound(gSetupState->facts))) result = kScanUnsafeName;
+  gSetupState->unsafePaths = 0;
+  gSetupState->longestPath = 0;
+  ExtractObserver measure = {MeasureEntryPath, nullptr, nullptr, false, false, false, 0};
+  int result = ExtractArchiveObserved(gSetupState->modulePath, ScanCallback, dialog, &measure);
+  const bool unsafe = gSetupState->unsafeEntries > 0 || (KeepsFolders(gSetupState->facts) && gSetupState->unsafePaths > 0);
+  if (result == 0 && (unsafe || !FactsAreSound(gSetupState->facts))) result = kScanUnsafeName;
   return result;
 }
 
@@ -51,8 +67,11 @@ int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialo
     int n = TextLength(name);
     char16_t kind = ScanEntryKindOf(name);
     // The language-file prefix comes from the first ".LNG" entry.
-    if (kind == LanguageFile && !gSetupState->languageFilePrefix[0])
+    if (kind == LanguageFile && !gSetupState->languageFilePrefix[0]) {
       LanguageFilePrefixOf(name, gSetupState->languageFilePrefix);
+      const int folder = BaseNameOffset(name);
+      CopyText(name, gSetupState->languageFileFolder, folder > 0 && folder < kPathCapacity ? folder : 1);
+    }
     // The code goes first and the whole name behind it (when it fits; a name of 259
     // characters loses its first one), so the second call still reads the name's end.
     if (n < 259) {

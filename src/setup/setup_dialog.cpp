@@ -86,8 +86,13 @@ void InitSetupDialog(WindowHandle dialog) {
   DefaultDestination(facts, destination, kPathCapacity);
   DialogSetItemText(dialog, kControlDestination, destination);
   if (FileExists(destination)) {
-    // An update: the check boxes stay off.
-    UncheckMissingLanguages(list, destination, gSetupState->languageFilePrefix);
+    // An update: the check boxes stay off. A product that keeps its folders has its language
+    // files where the first one lies in the archive.
+    char16_t languages[kPathCapacity];
+    CopyText(destination, languages, kPathCapacity);
+    if (KeepsFolders(facts) && gSetupState->languageFileFolder[0])
+      JoinPath(gSetupState->languageFileFolder, languages, kPathCapacity);
+    UncheckMissingLanguages(list, languages, gSetupState->languageFilePrefix);
   } else {
     DialogSetChecked(dialog, kControlProgramGroup, true);
     DialogSetChecked(dialog, kControlDesktopIcon, true);

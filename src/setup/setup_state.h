@@ -14,9 +14,15 @@ struct SetupState {
   ProductFacts facts;                // from the .INF and FILE_ID.DIZ; the window class becomes
                                      // a copy of the group name when the .INF gives none
   char16_t languageFilePrefix[32];   // from the first .LNG entry (its base name less 7 characters)
+  char16_t languageFileFolder[260];  // the first .LNG entry's folder in the archive, or empty:
+                                     // where a product that keeps its folders has its language files
   char16_t modulePath[260];          // the program's own file, which is also the payload archive
   int unsafeEntries;                 // entries seen by the scan pass whose names cannot be
                                      // installed safely; any makes the payload damaged
+  int unsafePaths;                   // entries, folders included, with a folder component that
+                                     // cannot be created: damage only when folders are kept
+  int longestPath;                   // characters of the longest entry path that may be written
+                                     // (the path limit of a product that keeps its folders)
 };
 
 // The one global reference; set by the entry for the whole run.

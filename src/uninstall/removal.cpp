@@ -42,6 +42,49 @@ bool DeleteRecordedFile(const char16_t* path) {
   }
 }
 
+// Whether a folder on the way from the installation folder to the first `length` characters
+// of `relative` (that component included) is a reparse point: a link or junction someone put
+// there would lead the removal out of the installation, so nothing is removed through one.
+bool PassesReparsePoint(const char16_t* folder, const char16_t* relative, int length) {
+  for (int i = 1; i <= length; ++i) {
+    if (i < length && relative[i] != u'\\') continue;
+    char16_t part[kPathCapacity], path[kLinkCapacity];
+    CopyText(relative, part, i + 1 < kPathCapacity ? i + 1 : kPathCapacity);
+    CopyText(folder, path, kLinkCapacity);
+    if (JoinPath(part, path, kLinkCapacity) != kTextDone) return true;
+    const uint32_t attributes = PlatformGetFileAttributes(path);
+    if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeReparsePoint)) return true;
+  }
+  return false;
+}
+
+// The folders the installation created (a folder list of its uninstall entry), deepest
+// first, each only when empty: a folder that holds a file of the user's stays, and so do the
+// folders above it. A longer path is never a parent of a shorter one, so longest first is
+// deepest first.
+void RemoveCreatedFolders(const char16_t* group, const char16_t* folder) {
+  char16_t list[kCreatedFoldersCapacity];
+  ReadCreatedFolders(group, folder, list);
+  for (;;) {
+    int longest = -1, longestLength = 0;
+    for (int at = 0; list[at];) {
+      int length = 0;
+      while (list[at + length] && list[at + length] != kCreatedFolderEnd) ++length;
+      if (length > longestLength) longest = at, longestLength = length;
+      at += list[at + length] ? length + 1 : length;
+    }
+    if (longest < 0) return;
+    char16_t relative[kPathCapacity], path[kLinkCapacity];
+    CopyText(list + longest, relative, longestLength + 1 < kPathCapacity ? longestLength + 1 : kPathCapacity);
+    for (int i = 0; i < longestLength; ++i) list[longest + i] = kCreatedFolderEnd;  // done with it
+    CopyText(folder, path, kLinkCapacity);
+    if (UnsafePathReasonOf(relative) != kNameSafe || JoinPath(relative, path, kLinkCapacity) != kTextDone ||
+        PassesReparsePoint(folder, relative, TextLength(relative)))
+      continue;
+    PlatformRemoveDirectory(path);  // fails, as meant, for a folder that holds anything
+  }
+}
+
 void RemoveRecordedFiles(const RemovalRecord& record, const char16_t* folder, const char16_t* keep,
                          RemovalOutcome* outcome) {
   uint32_t offset = 0;
@@ -53,6 +96,7 @@ void RemoveRecordedFiles(const RemovalRecord& record, const char16_t* folder, co
     char16_t path[kLinkCapacity];
     CopyText(folder, path, kLinkCapacity);
     if (JoinPath(base, path, kLinkCapacity) != kTextDone || TextLength(path) >= kPathCapacity) continue;
+    if (PassesReparsePoint(folder, base, BaseNameOffset(base) - 1)) continue;
     if (DeleteRecordedFile(path)) {
       ++outcome->removedFiles;
       continue;
@@ -74,6 +118,7 @@ int RemoveInstallation(const RemovalRecord& record, const char16_t* folder, cons
   RemoveRecordedFiles(record, folder, keep, outcome);
   char16_t group[kRemovalGroupWidth + 1];
   AnsiToWide(record.group, group, kRemovalGroupWidth + 1);
+  RemoveCreatedFolders(group, folder);
   RemoveShortcuts(group, folder);
   if (outcome->failedFiles) return kRemovalFilesInUse;
   RemoveUninstallEntry(group, folder);

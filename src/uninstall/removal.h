@@ -1,6 +1,8 @@
 // What the uninstaller removes, and the checks that keep it to what this installation made:
 //   - the recorded files in the installation folder, nothing else there (a file the user
-//     saved keeps the folder, and survives);
+//     saved keeps the folder, and survives); for a product that keeps its folders, the
+//     recorded paths below it, never through a link or junction, then the folders the
+//     uninstall entry says the setup created, deepest first, each only when empty;
 //   - the program group's two links, in the all-users and in the user's Start Menu
 //     programs folder, and the desktop and Quick Launch links named by the group, each
 //     only when it points into this installation folder; the group folder when then empty,

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ReadSetupInfoFacts(description.c_str(), &facts);  // a second .INF over the first
   if (CheckProductFacts(facts) != kFactsSound || !facts.group[0]) return 0;
   const char* names[] = {"KTool.exe"};
-  RemovalRecordFields fields = {facts.productId, facts.group, WatchedWindowClass(facts), facts.mainProgram, names, 1};
+  RemovalRecordFields fields = {facts.productId, facts.group, WatchedWindowClass(facts), facts.mainProgram, names, 1, kRemovalRecordVersion};
   uint8_t record[4096];
   const uint32_t written = WriteRemovalRecord(fields, record, sizeof record);
   if (written == 0) return 0;  // a text with a 0 byte cannot be written; pack never meets one

@@ -18,7 +18,7 @@ using Names = std::vector<std::string>;
 
 std::vector<PayloadIssue> NameIssues(const Names& names) {
   std::vector<PayloadIssue> issues;
-  CheckPayloadNames(names, issues);
+  CheckPayloadNames(names, false, issues);
   return issues;
 }
 
@@ -81,7 +81,7 @@ TEST(PayloadRules, BaseNamesThatCollideWhenFlattenedAreRefused) {
 
 TEST(PayloadRules, MissingDescriptionAndOddLanguageFilesAreWarnedAbout) {
   auto issues = NameIssues({"docs\\FILE_ID.DIZ", "a.txt"});
-  EXPECT_EQ(Count(issues, kWarning, ""), 1u);  // only the top-level one counts
+  EXPECT_EQ(Count(issues, kWarning, ""), 2u);  // only the top-level one counts; and "docs" is flattened
   issues = NameIssues({"FILE_ID.DIZ", "APP_FR.LNG", "FR.LNG", "TOOL_IT.LNG", "APP_ES.LNG"});
   EXPECT_EQ(Count(issues, kWarning, ""), 0u);
   EXPECT_EQ(Count(issues, kWarning, "APP_FR.LNG"), 0u);
@@ -196,7 +196,7 @@ TEST(PayloadRules, InstallsWithoutShortcutsOrUninstallerAreWarnedAbout) {
   };
   for (const Case& c : cases) {
     std::vector<PayloadIssue> issues;
-    CheckInstallResults(c.names, c.exeFromInfo, issues);
+    CheckInstallResults(c.names, c.exeFromInfo, false, issues);
     EXPECT_EQ(issues.size(), c.warnings) << c.names[1];
     for (const PayloadIssue& i : issues) EXPECT_EQ(i.level, kWarning);
   }

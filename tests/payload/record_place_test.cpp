@@ -16,7 +16,7 @@ using Bytes = std::vector<uint8_t>;
 
 Bytes Record(const char* group = "Tool") {
   const char* names[] = {"KTool.exe", "UnInst.exe"};
-  RemovalRecordFields fields = {"TL", group, "ToolWindow", "KTool.exe", names, 2};
+  RemovalRecordFields fields = {"TL", group, "ToolWindow", "KTool.exe", names, 2, kRemovalRecordVersion};
   Bytes record(RemovalRecordSize(fields));
   record.resize(WriteRemovalRecord(fields, record.data(), uint32_t(record.size())));
   return record;

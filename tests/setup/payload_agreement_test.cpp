@@ -77,7 +77,7 @@ TEST_F(SetupAgreement, EntryNamesAreJudgedAlikeOrMoreStrictlyByPack) {
     SCOPED_TRACE(Utf8(entry));
     const std::string name = ArchiveName(entry);
     std::vector<PayloadIssue> issues;
-    CheckPayloadNames({name}, issues);
+    CheckPayloadNames({name}, false, issues);
     const bool packRefuses = Count(issues, kError, name) > 0;
 
     // The scan pass: the guard, and the kind of entry.
@@ -103,11 +103,11 @@ TEST_F(SetupAgreement, EntryNamesAreJudgedAlikeOrMoreStrictlyByPack) {
     ASSERT_EQ(InstallCallback(buffer, nullptr, 10, &context_), 0);
     const bool written = buffer[0] != 0;
     std::vector<PayloadIssue> twice;
-    CheckPayloadNames({name, "other\\" + name}, twice);
+    CheckPayloadNames({name, "other\\" + name}, false, twice);
     EXPECT_EQ(written, CountMentioning(twice, "collides") > 0) << "pack's flattening differs from the setup's";
 
     std::vector<PayloadIssue> results;
-    CheckInstallResults({name}, false, results);
+    CheckInstallResults({name}, false, false, results);
     EXPECT_EQ(context_.mainProgram[0] != 0, CountMentioning(results, "no main program") == 0);
     EXPECT_EQ(context_.uninstaller[0] != 0, CountMentioning(results, "no UnInst.exe") == 0);
     if (context_.mainProgram[0] && Count(results, kWarning, name) == 0) {
@@ -121,7 +121,7 @@ TEST_F(SetupAgreement, EntryNamesAreJudgedAlikeOrMoreStrictlyByPack) {
 // meant to be given).
 struct SetupInfoRow {
   const char* text;
-  const char* meant[kSetupInfoKeyCount];  // ID, Group, Class, Exe, Publisher
+  const char* meant[kSetupInfoKeyCount];  // ID, Group, Class, Exe, Publisher, Folders
 };
 
 TEST_F(SetupAgreement, WhenPackIsSilentTheSetupReadsTheSetupInfoAsMeant) {
@@ -146,13 +146,14 @@ TEST_F(SetupAgreement, WhenPackIsSilentTheSetupReadsTheSetupInfoAsMeant) {
       {"", {nullptr, nullptr, nullptr, nullptr}},
       {"Group=Tools\r\nPublisher=Korvane Labs\r\n", {nullptr, "Tools", nullptr, nullptr, "Korvane Labs"}},
       {longPublisher.c_str(), {nullptr, nullptr, nullptr, nullptr, long64.c_str()}},
+      {"Group=Tools\r\nFolders=Keep\r\n", {nullptr, "Tools", nullptr, nullptr, nullptr, "Keep"}},
   };
   const std::vector<std::string> names = {"SETUP.INF", "KNotes.exe", "UnInst.exe"};
   for (const SetupInfoRow& row : rows) {
     SCOPED_TRACE(row.text);
     // Fields marked "?" show which keys the setup took.
     char* const fields[] = {state_.facts.productId, state_.facts.group, state_.facts.windowClass, state_.facts.mainProgram,
-                            state_.facts.publisher};
+                            state_.facts.publisher, state_.facts.folders};
     static_assert(sizeof fields / sizeof fields[0] == kSetupInfoKeyCount, "one field per key");
     for (char* f : fields) std::strcpy(f, "?");
     ParseSetupInfo(row.text);
@@ -241,7 +242,7 @@ TEST_F(SetupAgreement, WhenPackIsSilentALanguageIsOfferedAndItsFileLeftOutWhenUn
     const bool leftOut = EntryLanguageCode(row.name.c_str(), TextLength(state_.languageFilePrefix)) == meant;
 
     std::vector<PayloadIssue> issues;
-    CheckPayloadNames({"FILE_ID.DIZ", name}, issues);
+    CheckPayloadNames({"FILE_ID.DIZ", name}, false, issues);
     CheckPayloadSize(name, row.content.size(), issues);
     CheckLanguageFile(name, Bytes8(row.content), row.content.size(), issues);
     if (issues.empty()) {

@@ -13,7 +13,7 @@ inline const char* const kRecorded[] = {"KTool.exe", "readme.txt", "APP_FR.LNG",
 // A record of product "TL" with the names given.
 inline std::vector<uint8_t> Record(const char* const* names, int count, const char* group = "Tool",
                                    const char* windowClass = "ToolWindow", const char* program = "KTool.exe") {
-  RemovalRecordFields fields = {"TL", group, windowClass, program, names, count};
+  RemovalRecordFields fields = {"TL", group, windowClass, program, names, count, kRemovalRecordVersion};
   std::vector<uint8_t> record(RemovalRecordSize(fields));
   record.resize(WriteRemovalRecord(fields, record.data(), uint32_t(record.size())));
   return record;

@@ -35,7 +35,7 @@ class RecordFileTest : public ::testing::Test {
 
 Bytes Record() {
   const char* names[] = {"KTool.exe", "UnInst.exe"};
-  RemovalRecordFields fields = {"TL", "Tool", "ToolWindow", "KTool.exe", names, 2};
+  RemovalRecordFields fields = {"TL", "Tool", "ToolWindow", "KTool.exe", names, 2, kRemovalRecordVersion};
   Bytes record(RemovalRecordSize(fields));
   record.resize(WriteRemovalRecord(fields, record.data(), uint32_t(record.size())));
   return record;

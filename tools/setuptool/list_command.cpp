@@ -2,7 +2,10 @@
 #include <cstdio>
 #include <string>
 
+#include <vector>
+
 #include "commands.h"
+#include "list_installed.h"
 #include "report.h"
 #include "stub_report.h"
 #include "terminal_text.h"
@@ -20,7 +23,9 @@ const char kHelp[] =
     "label), encrypted, from-previous-volume, to-next-volume, old-method (not decodable),\n"
     "damaged-header (header checksum mismatch). Control characters in names are shown as\n"
     "\\xNN. Exit status 0 when the archive was listed (warnings go to standard error), 1 when\n"
-    "FILE holds no archive, 2 when FILE cannot be read.\n";
+    "FILE holds no archive, 2 when FILE cannot be read. Below the entries: where the setup\n"
+    "writes the files that lie in folders (flat under their file names, unless the .INF says\n"
+    "Folders=Keep).\n";
 
 }  // namespace
 
@@ -39,6 +44,7 @@ int RunListCommand(int argc, char** argv) {
   uint64_t size = 0, packed = 0;
   bool headingDone = false;
   ArchiveSummary summary;
+  std::vector<EntryInfo> listed;
   // Where the archive is, and for a setup which Windows its program is for.
   auto printPlace = [&]() {
     std::printf("Archive at offset %d of %s\n", summary.archiveOffset, shown.c_str());
@@ -52,6 +58,7 @@ int RunListCommand(int argc, char** argv) {
       headingDone = true;
     }
     PrintEntryLine(stdout, e);
+    listed.push_back(e);
     size += e.unpackedSize;
     packed += e.packedSize;
     return true;
@@ -64,6 +71,7 @@ int RunListCommand(int argc, char** argv) {
   if (!headingDone) printPlace();
   std::printf("%llu entries, %llu bytes, %llu packed\n", static_cast<unsigned long long>(summary.entries),
               static_cast<unsigned long long>(size), static_cast<unsigned long long>(packed));
+  PrintInstalledNames(stdout, archive, listed);
   if (summary.mainHeaderDamaged)
     std::fprintf(stderr, "setuptool list: warning: the main header's checksum does not match\n");
   if (summary.walkStoppedEarly)

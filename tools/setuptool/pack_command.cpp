@@ -32,6 +32,7 @@
 #include "pack_usage.h"
 #include "pack_stub.h"
 #include "pack_uninstaller.h"
+#include "payload/entry_rules.h"
 #include "payload/payload_check.h"
 #include "payload/payload_rules.h"
 #include "stub_location.h"
@@ -191,6 +192,8 @@ struct Payload {
   std::vector<PayloadIssue> issues;
   uint64_t total = 0;
   std::map<std::string, std::string> texts;  // contents of the description entries
+  std::vector<FolderFile> emptyFolders;      // folder entries, written when folders are kept
+  bool keepFolders = false;                  // the .INF says "Folders=Keep"
   UninstallerSource uninstallerSource = UninstallerSource::kNone;
   StubImage uninstaller;                     // our uninstaller with its record, when added
   size_t recordBytes = 0;                    // the record's size, once appended
@@ -211,6 +214,10 @@ int CollectFiles(const PackArguments& args, const PackOutput& output, Payload& p
     return kExitUsage;
   }
   if (!ConvertNames(p.files, args.codePage, error)) return UsageError(error);
+  for (const FolderFile& f : p.files)
+    if (f.emptyFolder) p.emptyFolders.push_back(f);
+  p.files.erase(std::remove_if(p.files.begin(), p.files.end(), [](const FolderFile& f) { return f.emptyFolder; }),
+                p.files.end());
   return 0;
 }
 
@@ -273,6 +280,12 @@ void CheckFiles(const PackArguments& args, const StubImage& stub, uint64_t stubS
   p.names = std::move(checked.names);
   p.texts = std::move(checked.texts);
   CheckFactsInCodePage(checked.facts, args.codePage, p.issues);
+  p.keepFolders = KeepsFolders(checked.facts);
+  for (const FolderFile& f : p.keepFolders ? p.emptyFolders : std::vector<FolderFile>()) {
+    p.display[f.archiveName] = TerminalText(f.relative);
+    if (UnsafePathReasonOf(WidenedName(f.archiveName).c_str()) != kNameSafe || !f.nameConverted)
+      p.issues.push_back({PayloadIssueLevel::kError, f.archiveName, "the setup program cannot create this empty folder"});
+  }
   // A setup's architecture decides where its product goes; a bare archive has none yet.
   const std::string mainProgram = args.noStub ? std::string() : MainProgramEntry(p.names, p.texts);
   if (!mainProgram.empty())
@@ -366,6 +379,11 @@ int WritePayload(const PackArguments& args, const std::vector<uint8_t>& stub, co
     UpdateProgress(bar, 0);
     code = PackFile(writer, p.folder, f, p.names[k], r, error);
     bar.done += f.size;
+  }
+  for (size_t k = 0; p.keepFolders && k < p.emptyFolders.size() && code == 0; ++k) {
+    if (AddArchiveFolder(writer, p.emptyFolders[k].archiveName, p.emptyFolders[k].dosTime) == kPackOk) continue;
+    error = std::string("cannot write the output: ") + std::strerror(errno);
+    code = kExitFailed;
   }
   EndProgress(bar);
   if (code == 0 && WriteArchiveEnd(writer) != kPackOk) {

@@ -248,6 +248,15 @@ bool Walk(Walker& w, int fd, const Place& folder) {
   bool ok = true;
   for (size_t i = 0; i < names.size() && ok; ++i) ok = TakeName(w, folder, folderStat, names[i]);
   w.folders.pop_back();
+  if (names.empty() && !folder.relative.empty()) {
+    FolderFile f;
+    f.path = folder.path;
+    f.relative = folder.relative;
+    f.resolved = folder.resolved;
+    f.dosTime = DosTimeOf(folderStat.st_mtime);
+    f.emptyFolder = true;
+    w.files.push_back(f);
+  }
   return ok;
 }
 

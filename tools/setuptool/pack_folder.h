@@ -2,7 +2,7 @@
 // their names in the archive's code page, their times and attributes, and reading them.
 //
 // What the walk takes and what it leaves, and says so:
-//   - regular files, and folders, recursively;
+//   - regular files, and folders, recursively; an empty folder is listed as such;
 //   - symbolic links that stay inside the folder are followed (to files and to folders);
 //     one that leads outside it is refused: the setup would carry a file the publisher
 //     may not know is there. A link to a folder that holds it would repeat forever and is
@@ -47,6 +47,8 @@ struct FolderFile {
   uint32_t attributes = 0;  // Windows attribute bits: archive, read-only
   const std::vector<uint8_t>* content = nullptr;  // set for an entry made by pack itself:
                                                   // its bytes, instead of the file at `path`
+  bool emptyFolder = false;  // an empty folder below the top: a folder entry, packed only for
+                             // a product that keeps its folders
 };
 
 // Files the walk must not take in: pack's own output and temporary file (by device and
