@@ -22,13 +22,15 @@ void Put32(Bytes& b, size_t at, uint32_t v) { Put16(b, at, v & 0xFFFF), Put16(b,
 constexpr size_t kOptional = 0x58;            // optional header of PeImage()
 constexpr size_t kSection = kOptional + 224;  // its one section header
 
+// A change to a sound image, and the problem the check must name for it.
+struct StubCase {
+  const char* what;
+  std::function<void(Bytes&)> change;
+  StubImageProblem expected;
+};
+
 TEST(StubImage, EachFaultIsNamed) {
-  struct Case {
-    const char* what;
-    std::function<void(Bytes&)> change;
-    StubImageProblem expected;
-  };
-  const Case cases[] = {
+  const StubCase cases[] = {
       {"a complete program", [](Bytes&) {}, StubImageProblem::kNone},
       {"empty", [](Bytes& b) { b.clear(); }, StubImageProblem::kNoMzHeader},
       {"nine bytes of text", [](Bytes& b) { b.assign({'n', 'o', 't', ' ', 'a', ' ', 'p', 'e', '\n'}); },
@@ -67,7 +69,7 @@ TEST(StubImage, EachFaultIsNamed) {
       {"an alignment that is no power of two", [](Bytes& b) { Put32(b, kOptional + 36, 0x300); },
        StubImageProblem::kMalformed},
   };
-  for (const Case& c : cases) {
+  for (const StubCase& c : cases) {
     Bytes image = PeImage();
     c.change(image);
     StubImage stub;
@@ -121,12 +123,7 @@ TEST(StubImage, OnlyAProgramOfTheSetupsArchitectureServes) {
 // The other checks hold for a 64-bit stub as for a 32-bit one, at the places PE32+ has them.
 TEST(StubImage, A64BitStubHasTheSameChecks) {
   constexpr size_t kDirectories64 = kOptional + 112, kSection64 = kOptional + 240;
-  struct Case {
-    const char* what;
-    std::function<void(Bytes&)> change;
-    StubImageProblem expected;
-  };
-  const Case cases[] = {
+  const StubCase cases[] = {
       {"a complete program", [](Bytes&) {}, StubImageProblem::kNone},
       {"a DLL", [](Bytes& b) { Put16(b, 0x56, 0x2022); }, StubImageProblem::kNotExecutable},
       {"signed", [&](Bytes& b) { Put32(b, kDirectories64 + 32, 0x400), Put32(b, kDirectories64 + 36, 0x100); },
@@ -136,7 +133,7 @@ TEST(StubImage, A64BitStubHasTheSameChecks) {
       {"a DLL of the other architecture", [](Bytes& b) { Put16(b, 0x44, 0x14C), Put16(b, 0x56, 0x2022); },
        StubImageProblem::kNotX64},
   };
-  for (const Case& c : cases) {
+  for (const StubCase& c : cases) {
     Bytes image = imagetest::PeImage64();
     c.change(image);
     StubImage stub;
