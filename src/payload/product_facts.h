@@ -19,6 +19,8 @@ struct ProductFacts {
   char mainProgram[32];  // "Exe": the file the shortcuts start, when the .INF names it
   char publisher[64];    // "Publisher": the uninstall entry's publisher; empty = ours
   char folders[8];       // "Folders": "Keep" (any case) reproduces the product's folders
+  char url[256];         // "URL": the product's web page (the uninstall entry's URLInfoAbout)
+  char helpUrl[256];     // "HelpURL": its help or support page (the entry's HelpLink)
   char product[128];     // FILE_ID.DIZ's product name
   char version[32];      // FILE_ID.DIZ's version
 };
