@@ -12,7 +12,8 @@
 //     be unique and every component a valid name;
 //   - reads the ".INF" keys "ID", "Group", "Class" and "Exe" by finding the first
 //     occurrence of the key anywhere in the text, followed directly by "=", and keeps at
-//     most 3, 31, 31 and 31 characters of their values;
+//     most 3, 31, 31 and 31 characters of their values; "URL" and "HelpURL" only at the
+//     start of a line, keeping at most 255 characters;
 //   - finds the archive only when it starts at offset 0 or at an offset from 7 to 249,996.
 // Names here are 8-bit text in the archive's code page, folders separated by '\'.
 // Each rule above is the setup program's own code (payload/entry_rules.h, payload/text_rules.h);
@@ -69,7 +70,7 @@ void CheckPayloadNames(const std::vector<std::string>& names, bool keepFolders, 
 void CheckPayloadSize(const std::string& name, uint64_t size, std::vector<PayloadIssue>& issues);
 
 // Checks of an ".INF" entry's content against the setup's reading of it: keys the setup would
-// miss or read elsewhere, values it would cut.
+// miss or read elsewhere, values it would cut, web pages that are no web address.
 void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size, std::vector<PayloadIssue>& issues);
 
 // The product facts the setup will read from the description entries (`texts`, by name), in

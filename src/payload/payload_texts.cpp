@@ -37,6 +37,55 @@ bool ReadInfValue(const std::string& text, const char* key, std::string& value) 
   return true;
 }
 
+// The line in `text` that seems to give `key` (after spaces, the key in any case, spaces,
+// "="), or npos.
+size_t LineMeaningKey(const std::string& text, const std::string& key) {
+  for (size_t line = 0; line < text.size();) {
+    size_t at = text.find_first_not_of(" \t", line);
+    if (at != std::string::npos && text.size() - at >= key.size() &&
+        std::equal(key.begin(), key.end(), text.begin() + ptrdiff_t(at),
+                   [](char a, char b) { return std::tolower(uint8_t(a)) == std::tolower(uint8_t(b)); })) {
+      const size_t after = text.find_first_not_of(" \t", at + key.size());
+      if (after != std::string::npos && text[after] == '=') return line;
+    }
+    line = text.find_first_of("\r\n", line);
+    if (line == std::string::npos) break;
+    line = text.find_first_not_of("\r\n", line);
+  }
+  return std::string::npos;
+}
+
+// The web-page keys, which the setup reads only at a line's start: refused when the value is
+// longer than its field or no web address the list of installed programs could open; a line
+// that looks like the key but is not read is warned about.
+void CheckSetupInfoLineKeys(const std::string& name, const std::string& text, std::vector<PayloadIssue>& issues) {
+  for (const SetupInfoKey& k : kSetupInfoLineKeys) {
+    const std::string key = k.key;
+    int length = 0;
+    const char* at = FindSetupInfoLineValue(text.c_str(), k.key, &length);
+    if (!at) {
+      const size_t meant = LineMeaningKey(text, key);
+      if (meant != std::string::npos)
+        AddPayloadIssue(issues, kWarning, name,
+            "line " + std::to_string(LineOf(text, meant)) + " is ignored: the setup program reads \"" + key +
+                "=\" only at the very start of a line, spelt exactly so");
+      continue;
+    }
+    const std::string line = std::to_string(LineOf(text, size_t(at - text.c_str())));
+    const std::string value(at, size_t(length));
+    if (value.size() > size_t(k.width)) {
+      AddPayloadIssue(issues, kError, name,
+          "the value of \"" + key + "\" on line " + line + " has " + std::to_string(value.size()) +
+              " characters; the setup program keeps only " + std::to_string(k.width));
+    } else if (!IsWebAddress(value.c_str())) {
+      AddPayloadIssue(issues, kError, name,
+          "the value of \"" + key + "\" on line " + line +
+              " is not an absolute web address: it must start with http:// or https:// and a host name, "
+              "and hold no spaces (write %20), control characters or '\"'");
+    }
+  }
+}
+
 }  // namespace
 
 bool SetupInfoSetsGroup(const uint8_t* data, size_t size) {
@@ -74,10 +123,11 @@ void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size, s
       continue;
     }
     const size_t at = text.find(key);  // the occurrence the setup read
-    if (at > 0 && (std::isalnum(uint8_t(text[at - 1])) || text[at - 1] == '_')) {
+    if (at > 0 && text[at - 1] != '\n' && text[at - 1] != '\r') {
+      const bool inWord = std::isalnum(uint8_t(text[at - 1])) || text[at - 1] == '_';
       AddPayloadIssue(issues, kWarning, name,
-          "the setup program takes \"" + key + "\" from inside a longer word on line " +
-              std::to_string(LineOf(text, at)) + " (the first \"" + key +
+          "the setup program takes \"" + key + "\" from " + (inWord ? "inside a longer word" : "the middle") +
+              " of line " + std::to_string(LineOf(text, at)) + " (the first \"" + key +
               "\" in the text counts wherever it stands), so it reads \"" + value + "\" as its value");
     }
     if (value.size() > width) {
@@ -88,6 +138,7 @@ void CheckSetupInfo(const std::string& name, const uint8_t* data, size_t size, s
       continue;
     }
   }
+  CheckSetupInfoLineKeys(name, text, issues);
 }
 
 ProductFacts ReadPayloadFacts(const std::vector<std::string>& names, const std::map<std::string, std::string>& texts) {

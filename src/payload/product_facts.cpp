@@ -52,6 +52,18 @@ const char* const kSystemWindowClasses[] = {
     "ApplicationFrameWindow", "Windows.UI.Core.CoreWindow", "Shell_InputSwitchTopLevelWindow",
 };
 
+// The length of the web scheme the text starts with ("http://" or "https://", the letters in
+// any case); 0 for none.
+int SchemeLength(const char* text) {
+  static const char* const kSchemes[] = {"https://", "http://"};
+  for (const char* scheme : kSchemes) {
+    int n = 0;
+    while (scheme[n] && UpperAscii(text[n]) == UpperAscii(scheme[n])) ++n;
+    if (!scheme[n]) return n;
+  }
+  return 0;
+}
+
 }  // namespace
 
 void ReadSetupInfoFacts(const char* text, ProductFacts* facts) {
@@ -62,6 +74,12 @@ void ReadSetupInfoFacts(const char* text, ProductFacts* facts) {
     int length = 0;
     const char* value = FindSetupInfoValue(text, kSetupInfoKeys[k].key, &length);
     if (value) CopyCut(value, length, fields[k], kSetupInfoKeys[k].width + 1);
+  }
+  char* const lineFields[kSetupInfoLineKeyCount] = {facts->url, facts->helpUrl};
+  for (int k = 0; k < kSetupInfoLineKeyCount; ++k) {
+    int length = 0;
+    const char* value = FindSetupInfoLineValue(text, kSetupInfoLineKeys[k].key, &length);
+    if (value) CopyCut(value, length, lineFields[k], kSetupInfoLineKeys[k].width + 1);
   }
 }
 
@@ -88,6 +106,17 @@ FactProblem CheckProductFacts(const ProductFacts& facts) {
 }
 
 bool IsSingleSafeName(const char16_t* name) { return name && NameIsSafe(name, true); }
+
+bool IsWebAddress(const char* text) {
+  if (!text) return false;
+  int n = SchemeLength(text);
+  if (n == 0 || text[n] == 0 || text[n] == '/' || text[n] == '?' || text[n] == '#') return false;  // no host
+  for (; text[n]; ++n) {
+    const unsigned char c = static_cast<unsigned char>(text[n]);
+    if (c <= 0x20 || c == 0x7F || c == '"') return false;
+  }
+  return true;
+}
 
 bool IsSystemWindowClass(const char* windowClass) {
   if (!windowClass || !windowClass[0]) return false;

@@ -1,7 +1,7 @@
 // What a payload's description entries tell about the product, read once by the setup
 // program's rules and used alike by the setup, the uninstaller's record and setuptool pack:
-// the installation description's (".INF") product id, group, window class, main program and
-// publisher, and FILE_ID.DIZ's product name and version.
+// the installation description's (".INF") product id, group, window class, main program,
+// publisher and web pages, and FILE_ID.DIZ's product name and version.
 //
 // These values steer where the setup writes and what it touches: the group names a folder in
 // the Start Menu, a registry key and links; the main program a file the links start; the
@@ -36,6 +36,12 @@ const char* WatchedWindowClass(const ProductFacts& facts);
 // Whether the setup writes each entry under its path below the product folder ("Folders"
 // is "Keep", ASCII letters in any case) rather than flat under its base name.
 bool KeepsFolders(const ProductFacts& facts);
+
+// Whether a text is an absolute web address the list of installed programs can open: it
+// starts with "http://" or "https://" (the scheme in any case) and a host, and holds no
+// space, control character or '"' (which would end the address where the system quotes it).
+// Bytes from 0x80 on are left to the code page.
+bool IsWebAddress(const char* text);
 
 // Why a fact breaks the rule; 0 when none does.
 enum FactProblem {

@@ -6,11 +6,12 @@
 const SetupInfoKey kSetupInfoKeys[kSetupInfoKeyCount] = {
     {"ID", 3}, {"Group", 31}, {"Class", 31}, {"Exe", 31}, {"Publisher", 63}, {"Folders", 7}};
 
-const char* FindSetupInfoValue(const char* text, const char* key, int* length) {
-  *length = 0;
-  if (!text) return nullptr;
-  const char* at = std::strstr(text, key);
-  if (!at) return nullptr;
+const SetupInfoKey kSetupInfoLineKeys[kSetupInfoLineKeyCount] = {{"URL", 255}, {"HelpURL", 255}};
+
+namespace {
+
+// The value after "key=" at `at`, up to the line's end; nullptr when "=" does not follow.
+const char* ValueAfterKey(const char* at, const char* key, int* length) {
   at += std::strlen(key);
   if (*at != '=') return nullptr;
   ++at;
@@ -18,6 +19,30 @@ const char* FindSetupInfoValue(const char* text, const char* key, int* length) {
   while (at[n] && at[n] != '\r' && at[n] != '\n') ++n;
   *length = n;
   return at;
+}
+
+}  // namespace
+
+const char* FindSetupInfoValue(const char* text, const char* key, int* length) {
+  *length = 0;
+  if (!text) return nullptr;
+  const char* at = std::strstr(text, key);
+  return at ? ValueAfterKey(at, key, length) : nullptr;
+}
+
+const char* FindSetupInfoLineValue(const char* text, const char* key, int* length) {
+  *length = 0;
+  if (!text) return nullptr;
+  const size_t keyLength = std::strlen(key);
+  for (const char* line = text; *line;) {
+    if (std::strncmp(line, key, keyLength) == 0) {
+      const char* value = ValueAfterKey(line, key, length);
+      if (value) return value;
+    }
+    while (*line && *line != '\r' && *line != '\n') ++line;
+    while (*line == '\r' || *line == '\n') ++line;
+  }
+  return nullptr;
 }
 
 namespace {

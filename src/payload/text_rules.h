@@ -23,6 +23,18 @@ extern const SetupInfoKey kSetupInfoKeys[kSetupInfoKeyCount];
 // length (before any cut to the key's width), or nullptr when the key counts as absent.
 const char* FindSetupInfoValue(const char* text, const char* key, int* length);
 
+// The keys read by a stricter rule: only at the start of a line (the text's start, or after
+// "\r" or "\n"), so that "URL" is never found inside "HelpURL" nor inside another key's
+// value. A description without them reads exactly as it did before they existed.
+constexpr int kSetupInfoLineKeyCount = 2;
+// URL 255 (the product's web page), HelpURL 255 (its help or support page); both optional.
+extern const SetupInfoKey kSetupInfoLineKeys[kSetupInfoLineKeyCount];
+
+// The value of a line key: the first line that starts with the key's text followed at once
+// by "=" (case-sensitive); the value runs up to the line's end. Returns the value's start and
+// its full length, or nullptr when no line gives the key.
+const char* FindSetupInfoLineValue(const char* text, const char* key, int* length);
+
 // Product name and version from the first line of a product description: the first 259
 // bytes up to a line end, "(" or "[", less one space before that end, split at " Version ".
 // The product keeps at most 127 characters, the version 31; the lengths are those before

@@ -35,9 +35,23 @@ void CheckName(const char* what, const char* name, int codePage, std::vector<Pay
                         std::to_string(codePage) + " does not define: the setup program could not create it"});
 }
 
+// A web page's address is shown and opened by Windows after conversion from the code page.
+void CheckWebAddress(const char* key, const char* address, int codePage, std::vector<PayloadIssue>& issues) {
+  if (!IsWebAddress(address)) return;  // absent, or refused by the .INF's check already
+  std::u16string wide;
+  bool sound = Convert(address, codePage, wide);
+  for (char16_t c : wide) sound = sound && !(c >= 0x7F && c <= 0x9F) && c != 0xFFFD;
+  if (sound) return;
+  issues.push_back({PayloadIssueLevel::kError, "",
+                    std::string("the value of \"") + key + "\" has characters that code page " +
+                        std::to_string(codePage) + " does not define: Windows could not show or open it"});
+}
+
 }  // namespace
 
 void CheckFactsInCodePage(const ProductFacts& facts, int codePage, std::vector<PayloadIssue>& issues) {
+  CheckWebAddress("URL", facts.url, codePage, issues);
+  CheckWebAddress("HelpURL", facts.helpUrl, codePage, issues);
   if (!IsSingleSafeNarrowName(facts.group) || !IsSingleSafeNarrowName(facts.mainProgram)) return;  // said already
   CheckName("the group name", facts.group, codePage, issues);
   CheckName("the main program's name", facts.mainProgram, codePage, issues);

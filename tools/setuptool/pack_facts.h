@@ -7,5 +7,5 @@
 #include "payload/payload_rules.h"
 
 // Errors for a group or main program that the code page cannot convert, or that breaks the
-// name rule once converted.
+// name rule once converted; for a web page (URL, HelpURL) that the code page cannot convert.
 void CheckFactsInCodePage(const ProductFacts& facts, int codePage, std::vector<PayloadIssue>& issues);
