@@ -44,7 +44,7 @@ install(FILES "${CMAKE_SOURCE_DIR}/tools/setuptool/setuptool.bash-completion"
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME "${KORV_PACKAGE_NAME}")
-set(CPACK_PACKAGE_VERSION "2.00")  # the version the setup program's version record carries
+set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")  # the version the setup program's version record carries
 set(CPACK_PACKAGE_VENDOR "Korvane")
 set(CPACK_PACKAGE_CONTACT "Korvane")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "makes, lists, tests and extracts Korvane setup programs for Windows")

@@ -6,6 +6,7 @@
 
 #include "image/pe_image.h"
 #include "image/pe_resources.h"
+#include "image/version_record.h"
 
 namespace {
 
@@ -149,7 +150,33 @@ bool RewrittenImageSound(const std::vector<uint8_t>& out, size_t index, const st
   return ReadResourceSection(out.data() + rsrc.rawOffset, section.size(), rsrc.virtualAddress, &again, &problem);
 }
 
+// The resources of the section ResourceSectionIndex finds; false with `error` set.
+bool ReadStubResourceList(const std::vector<uint8_t>& image, const PeLayout& layout, int* index,
+                          std::vector<Resource>* resources, std::string* error) {
+  *index = ResourceSectionIndex(image, layout, error);
+  if (*index < 0) return false;
+  const PeSection& rsrc = layout.sections[size_t(*index)];
+  const uint32_t used = rsrc.virtualSize > 0 ? std::min(rsrc.virtualSize, rsrc.rawSize) : rsrc.rawSize;
+  std::string reason;
+  if (!ReadResourceSection(image.data() + rsrc.rawOffset, used, rsrc.virtualAddress, resources, &reason)) {
+    *error = "has resources this rewriting cannot read: " + reason;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+bool ReadImageVersionRecord(const std::vector<uint8_t>& image, const PeLayout& layout,
+                            VersionRecordContents* contents) {
+  int index = -1;
+  std::vector<Resource> resources;
+  std::string error;
+  if (!ReadStubResourceList(image, layout, &index, &resources, &error)) return false;
+  for (const Resource& r : resources)
+    if (IsNumbered(r, kResourceVersion)) return ReadVersionRecord(r.data.data(), r.data.size(), contents);
+  return false;
+}
 
 bool ReplaceStubResources(StubImage& stub, const StubResources& replace, std::string* error) {
   const std::vector<uint8_t>& image = stub.bytes;
@@ -158,16 +185,10 @@ bool ReplaceStubResources(StubImage& stub, const StubResources& replace, std::st
     *error = "carries a symbol table (link it stripped)";
     return false;
   }
-  const int index = ResourceSectionIndex(image, layout, error);
-  if (index < 0) return false;
-  const PeSection rsrc = layout.sections[size_t(index)];
-  const uint32_t used = rsrc.virtualSize > 0 ? std::min(rsrc.virtualSize, rsrc.rawSize) : rsrc.rawSize;
+  int index = -1;
   std::vector<Resource> resources;
-  std::string reason;
-  if (!ReadResourceSection(image.data() + rsrc.rawOffset, used, rsrc.virtualAddress, &resources, &reason)) {
-    *error = "has resources this rewriting cannot read: " + reason;
-    return false;
-  }
+  if (!ReadStubResourceList(image, layout, &index, &resources, error)) return false;
+  const PeSection rsrc = layout.sections[size_t(index)];
   if (replace.icon) ReplaceIcon(resources, *replace.icon);
   if (replace.versionRecord) ReplaceVersion(resources, *replace.versionRecord);
   const std::vector<uint8_t> section = WriteResourceSection(resources, rsrc.virtualAddress);

@@ -29,3 +29,10 @@ struct StubResources {
 // bytes. False with `error` set (the stub unchanged) when its layout is not one this
 // rewriting knows.
 bool ReplaceStubResources(StubImage& stub, const StubResources& replace, std::string* error);
+
+struct VersionRecordContents;
+// Reads the version record of a program image (`image` with its layout as pe_image.h reads
+// it; the bytes before a setup's archive, signed or not): false when it has no resource
+// section laid out as a stub's, no version record, or one that does not read as one.
+bool ReadImageVersionRecord(const std::vector<uint8_t>& image, const PeLayout& layout,
+                            VersionRecordContents* contents);

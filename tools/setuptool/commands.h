@@ -11,6 +11,7 @@ int RunListCommand(int argc, char** argv);
 int RunTestCommand(int argc, char** argv);
 int RunExtractCommand(int argc, char** argv);
 int RunPackCommand(int argc, char** argv);
+int RunManifestCommand(int argc, char** argv);
 
 // True when an argument asks for help ("--help" or "-h").
 bool IsHelpArgument(const char* argument);
