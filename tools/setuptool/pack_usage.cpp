@@ -10,7 +10,7 @@ namespace {
 const char kPackUsage[] =
     "Usage: setuptool pack SRC_DIR -o OUT [--arch x86|x64] [--stub FILE | --no-stub] [--level N]\n"
     "                      [--no-solid] [--codepage N] [--icon FILE.ico] [--version-info KEY=VALUE]...\n"
-    "                      [--uninstaller FILE | --no-uninstaller] [--sign COMMAND] [--quiet]\n"
+    "                      [--uninstaller FILE | --no-uninstaller] [--sign COMMAND] [-q]\n"
     "\n"
     "Packs the files under SRC_DIR into a setup program OUT: the stub (a Setup.exe) with the\n"
     "payload archive appended. Entries are ordered as the setup program expects them:\n"
@@ -58,7 +58,7 @@ const char kPackUsage[] =
     "                    every entry verified as setuptool test does. A failing command (its\n"
     "                    output and exit status are shown) or a result that does not pass\n"
     "                    leaves nothing written. A product's own UnInst.exe is not signed\n"
-    "  --quiet           no progress bar and no summary\n"
+    "  -q, --quiet       no progress bar and no summary\n"
     "%s"
     "\n"
     "What is packed: the regular files under SRC_DIR, through symbolic links that stay inside\n"
