@@ -8,6 +8,7 @@
 #include <sys/mount.h>
 #include <signal.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -66,11 +67,15 @@ RarWriter SampleArchive() {
 }
 
 TEST_F(Setuptool, HelpForTheToolAndEachCommand) {
-  for (const char* args : {"--help", "list --help", "test --help", "extract --help"}) {
+  for (const char* args : {"--help", "list --help", "test --help", "extract --help", "manifest --help"}) {
     const Outcome o = Run(args);
     EXPECT_EQ(o.exitCode, 0) << args;
     EXPECT_NE(o.out.find("Usage: setuptool"), std::string::npos) << args;
   }
+  const Outcome version = Run("--version");
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_TRUE(version.out.rfind("setuptool ", 0) == 0 && version.out.size() > 11 && std::isdigit(version.out[10]))
+      << version.out;
   const Outcome none = Run("");
   EXPECT_EQ(none.exitCode, 2);
   EXPECT_NE(none.err.find("Usage"), std::string::npos);
