@@ -1,10 +1,6 @@
 // The publisher's icon and version record in the stub (see pack_branding.h).
 #include "pack_branding.h"
 
-#include <iconv.h>
-
-#include <cerrno>
-
 #include <cstdio>
 #include <map>
 
@@ -13,6 +9,7 @@
 #include "image/stub_resources.h"
 #include "image/version_record.h"
 #include "terminal_text.h"
+#include "text_encoding.h"
 
 namespace {
 
@@ -22,21 +19,9 @@ constexpr uint64_t kLargestIconFile = 256 * 1024;  // more than the stub can car
 // A text of the given encoding ("CP1252", "UTF-8") as UTF-16; characters that do not
 // convert are left out.
 std::u16string ToUtf16(const std::string& text, const std::string& encoding) {
+  const std::string bytes = ConvertEncoding(text, encoding.c_str(), "UTF-16LE");
   std::u16string out;
-  iconv_t cd = iconv_open("UTF-16LE", encoding.c_str());
-  if (cd == iconv_t(-1)) return out;
-  std::string in = text;
-  char* src = &in[0];
-  size_t left = in.size();
-  while (left > 0) {
-    char16_t buffer[256];
-    char* dst = reinterpret_cast<char*>(buffer);
-    size_t room = sizeof buffer;
-    const size_t done = iconv(cd, &src, &left, &dst, &room);
-    out.append(buffer, size_t(reinterpret_cast<char16_t*>(dst) - buffer));
-    if (done == size_t(-1) && errno != E2BIG) ++src, --left;  // an unconvertible byte
-  }
-  iconv_close(cd);
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) out.push_back(char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8));
   return out;
 }
 
