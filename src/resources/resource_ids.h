@@ -31,6 +31,8 @@
 #define KORV_TEXT_BROKEN_FILE 3001         /* a damaged payload, or any failure but a file not made */
 #define KORV_TEXT_WINDOWS_FOLDER 3002      /* a destination in the Windows folder is refused */
 #define KORV_TEXT_PATH_TOO_LONG 3003       /* a kept folder's file would pass the path limit there */
+#define KORV_TEXT_BAD_COMMAND_LINE 3004    /* a switch not understood; the argument follows */
+#define KORV_TEXT_HELP 3005                /* /? and /HELP: the switches and exit codes */
 
 #ifndef RC_INVOKED
 /* The controls by the names the UI driver accepts in place of their numbers. */

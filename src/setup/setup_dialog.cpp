@@ -9,6 +9,8 @@
 #include "setup/setup_state.h"
 #include "installation/destination.h"
 #include "setup/setup_messages.h"
+#include "system/run_log.h"
+#include "setup/unattended.h"
 #include "system/folders.h"
 #include "system/messages.h"
 #include "system/text.h"
@@ -96,17 +98,25 @@ void InitSetupDialog(WindowHandle dialog) {
   } else {
     DialogSetChecked(dialog, kControlProgramGroup, true);
     DialogSetChecked(dialog, kControlDesktopIcon, true);
-    if (QuickLaunchAvailable()) {
-      DialogSetChecked(dialog, kControlQuickLaunch, true);
-    } else {
-      DialogShowItem(dialog, kControlQuickLaunch, false);
-    }
+    DialogSetChecked(dialog, kControlQuickLaunch, QuickLaunchAvailable());
   }
+  // Where the system has no Quick Launch folder, a shortcut there cannot be made: no box.
+  if (!QuickLaunchAvailable()) DialogShowItem(dialog, kControlQuickLaunch, false);
 
+  gSetupState->outcome.scan = scan;
+  LogNumber("scan", scan);
+  char16_t badCode[4];
   if (scan != 0) {
     ShowSetupMessage(dialog, kTextBrokenFile, gSetupState->modulePath, kMbIconHand);
     PostCloseMessage(dialog);
+  } else if (!ApplySwitches(dialog, badCode)) {
+    ShowBadCommandLine(dialog, badCode);
+    PostCloseMessage(dialog);
+  } else if (IsQuiet(gSetupState->options)) {
+    RunUnattended(dialog);
   }
+  // A quiet run ends here, before the dialog was ever shown.
+  if (IsQuiet(gSetupState->options)) EndDialogWithResult(dialog, 0);
 }
 
 void ShowLanguageMenu(WindowHandle dialog) {
@@ -136,6 +146,7 @@ intptr_t SetupDialogProc(WindowHandle dialog, unsigned message, uintptr_t wParam
       InitSetupDialog(dialog);
       break;
     case kMsgClose:
+      gSetupState->outcome.cancelled = true;  // unless the install was done already
       EndDialogWithResult(dialog, 0);
       break;
     case kMsgContextMenu:

@@ -87,6 +87,8 @@ uint16_t PlatformGetSystemDefaultLangId();
 // the size needed when the value does not fit.
 uint32_t PlatformGetEnvironmentVariable(const char16_t* name, char16_t* out, int capacity);
 uint32_t PlatformGetWindowsDirectory(char16_t* out, int capacity);
+// GetLocalTime: today's local date as the number YYYYMMDD.
+uint32_t PlatformLocalDate();
 
 // --- Registry (advapi32) ---------------------------------------------------------------
 enum class RegistryRoot { CurrentUser, LocalMachine };
@@ -132,7 +134,9 @@ long PlatformCreateShellLink(const char16_t* linkPath, const char16_t* target,
 constexpr unsigned kFoMove = 1;
 constexpr unsigned kFoDelete = 3;
 constexpr uint16_t kFofNoConfirmation = 0x0010;
+constexpr uint16_t kFofSilent = 0x0004;          // no progress window
 constexpr uint16_t kFofNoConfirmMkdir = 0x0200;
+constexpr uint16_t kFofNoErrorUi = 0x0400;       // no message box for an error
 // `from` and `to` are lists of one path ended by two terminators (`to` may be null).
 // Returns the call's result (0 = success); *aborted tells whether the user cancelled.
 int PlatformShellFileOperation(WindowHandle owner, unsigned function, const char16_t* from,
@@ -177,13 +181,14 @@ FileHandle PlatformCopyFileHeld(const char16_t* from, const char16_t* to);
 // MoveFileExW(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): the file, or an empty folder, is
 // deleted when the system next starts.
 bool PlatformDeleteAtRestart(const char16_t* path);
-// Starts the copy (CreateProcessW) with the installation folder and a pipe to report on;
+// Starts the copy (CreateProcessW) with the installation folder, a pipe to report on and,
+// behind them, the original's own switches (the copy reads them as the original did);
 // waits for the byte the copy reports and returns it; kCopyNotStarted when the copy could
 // not start (nothing ran), kCopySilent when it started but ended without reporting (what it
 // did is unknown).
 constexpr int kCopyNotStarted = -1;
 constexpr int kCopySilent = -2;
-int PlatformRunCopy(const char16_t* copyPath, const char16_t* folder);
+int PlatformRunCopy(const char16_t* copyPath, const char16_t* folder, const char16_t* switches);
 // In the copy: true when this process was started by PlatformRunCopy, with the folder it was
 // given (capacity characters). The original process is opened at once, so that waiting for
 // it later cannot reach another process that took its number.

@@ -72,7 +72,7 @@ TEST_F(StartupTest, OkInstallsAndTheRunEndsCleanly) {
     seenTitle = HostWindowOf(dialog)->text;
     HostClick(dialog, kControlOk);
   });
-  EXPECT_EQ(SetupMain(), 0);
+  EXPECT_EQ(SetupMain(u"Setup.exe"), 0);
   EXPECT_EQ(seenTitle, u"Setup Tool 2.1");
   EXPECT_TRUE(Exists(u"C:\\Program Files\\Tool\\KTool.exe"));
   EXPECT_EQ(gSetupState, nullptr);
@@ -89,13 +89,13 @@ TEST_F(StartupTest, GermanSystemGetsTheGermanTable) {
     ok = HostControl(dialog, kControlCancel)->text;
     HostClick(dialog, kControlCancel);
   });
-  EXPECT_EQ(SetupMain(), 0);
+  EXPECT_EQ(SetupMain(u"Setup.exe"), 0);
   EXPECT_EQ(ok, u"Abbruch");
   EXPECT_FALSE(Exists(u"C:\\Program Files\\Tool"));
 }
 
 TEST_F(StartupTest, ClosingWithoutAnswerInstallsNothing) {
-  EXPECT_EQ(SetupMain(), 0);
+  EXPECT_EQ(SetupMain(u"Setup.exe"), 0);
   EXPECT_FALSE(Exists(u"C:\\Program Files\\Tool"));
   EXPECT_TRUE(HostMessages().empty());
 }

@@ -61,7 +61,7 @@ bool PlatformDeleteAtRestart(const char16_t* path) {
   return true;
 }
 
-int PlatformRunCopy(const char16_t*, const char16_t*) {
+int PlatformRunCopy(const char16_t*, const char16_t*, const char16_t*) {
   const int result = TheHostMachine().copyResult;
   if (result == kCopyNotStarted) PlatformSetLastError(kErrorFileNotFound);  // as CreateProcessW
   return result;

@@ -45,6 +45,12 @@ void PlatformSetLastError(uint32_t code) { SetLastError(code); }
 
 uint16_t PlatformGetSystemDefaultLangId() { return GetSystemDefaultLangID(); }
 
+uint32_t PlatformLocalDate() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return now.wYear * 10000u + now.wMonth * 100u + now.wDay;
+}
+
 uint32_t PlatformGetEnvironmentVariable(const char16_t* name, char16_t* out, int capacity) {
   return GetEnvironmentVariableW(W(name), W(out), static_cast<DWORD>(capacity));
 }
