@@ -21,6 +21,11 @@
 #define KORV_CONTROL_QUICK_LAUNCH 1043     /* check box: Quick Launch shortcut (hidden without the folder) */
 #define KORV_CONTROL_STATUS 1047           /* status line: the file being installed */
 
+/* The progress window: a caption, one line of text and a bar (a silent run's only window). */
+#define KORV_DIALOG_PROGRESS 1100
+#define KORV_CONTROL_PROGRESS_TEXT 1101
+#define KORV_CONTROL_PROGRESS_BAR 1102
+
 /* Texts that no control shows. */
 #define KORV_TEXT_SELECT_ALL 136           /* the language list's context menu */
 #define KORV_TEXT_DESELECT_ALL 137

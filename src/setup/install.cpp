@@ -52,6 +52,9 @@ struct InstallRun {
   void* cursor;                          // the cursor before the wait cursor
   bool staged;                           // the staging attempt ran
   TrustedFolder staging;                 // the staging root, held while staging is in use
+  WindowHandle statusLine;               // the dialog's status line
+  WindowHandle progress;                 // the progress window of /SILENT, or none
+  const InstallContext* context;         // its bytes written so far drive the bar
 };
 
 // The destination folder exists, and a PSAPI.DLL there is out of the way. Products once
@@ -212,10 +215,45 @@ bool RefuseDestination(WindowHandle dialog, InstallContext& context) {
   return false;
 }
 
-// Each target of the install pass: on the status line and in the log.
-void ShowTarget(void* statusLine, const char16_t* target) {
-  WindowSetText(statusLine, target);
+// Each target of the install pass: on the status line, in the log, and in the progress
+// window with the share of the payload's bytes written when this entry is done.
+void ShowTarget(void* value, const char16_t* target) {
+  const InstallRun& run = *static_cast<const InstallRun*>(value);
+  WindowSetText(run.statusLine, target);
   LogLine("file", target);
+  const uint64_t total = gSetupState->payloadBytes;
+  const uint64_t done = run.context->installedBytes;
+  ShowProgress(run.progress, target, total == 0 ? 0 : done >= total ? 1000 : int(done * 1000 / total));
+}
+
+// The passes, the move into place, the registration and the final message. 0 when installed.
+int InstallAndRegister(WindowHandle dialog, InstallContext& context, InstallRun& run) {
+  run.cursor = ShowWaitCursor();
+  SuppressCriticalErrorBoxes();
+  PrepareDestination(context);
+  int result = RunInstallPasses(context, run);
+  if (result != 0) {
+    ReleaseStaging(context, run);
+    RestoreCursor(run.cursor);
+    ReportFailedPass(dialog, result, context, run.staged);
+    return result;  // the dialog stays open for another try
+  }
+  DialogSetItemText(dialog, kControlStatus, u"");
+  ShowProgress(run.progress, nullptr, 1000);  // entries never written (the .INF) count too
+  const int moved = run.staged ? MoveStagedIntoPlace(dialog, context) : 0;
+  ReleaseStaging(context, run);  // the staged files are in place, or stay where they are
+  if (moved != 0) {
+    gSetupState->outcome.step = kInstallMoveFailed;
+    LogLine("message", u"the staged files could not be moved into place");
+    RestoreCursor(run.cursor);
+    return -1;  // the shell has shown what went wrong; the staging root stays
+  }
+  RegisterInstallation(dialog, context, run.group);
+  if (run.staged) ShellDeleteTree(context.stagingRoot);
+  RestoreCursor(run.cursor);
+  gSetupState->outcome.step = kInstallDone;
+  ShowInstalledMessage(dialog, run.group);
+  return 0;
 }
 
 }  // namespace
@@ -243,33 +281,18 @@ int RunInstall(WindowHandle dialog) {
   // What the pass decides by and reports to is fixed before it starts.
   context.uncheckedCount = UncheckedLanguages(DialogItem(dialog, kControlLanguages), context.unchecked,
                                               kMostUncheckedLanguages);
-  context.showTarget = ShowTarget;  // the status line and the log show each target
-  context.showTargetUser = DialogItem(dialog, kControlStatus);
+  context.showTarget = ShowTarget;  // the status line, the log and the progress window
+  context.showTargetUser = &run;
+  run.statusLine = DialogItem(dialog, kControlStatus);
+  run.context = &context;
   LogLine("destination", context.destination);
-
-  run.cursor = ShowWaitCursor();
-  SuppressCriticalErrorBoxes();
-  PrepareDestination(context);
-  int result = RunInstallPasses(context, run);
-  if (result != 0) {
-    ReleaseStaging(context, run);
-    RestoreCursor(run.cursor);
-    ReportFailedPass(dialog, result, context, run.staged);
-    return result;  // the dialog stays open for another try
+  const SetupOptions& options = gSetupState->options;
+  if (options.silent && !options.verySilent) {
+    char16_t title[kTitleCapacity];
+    WindowGetText(dialog, title, kTitleCapacity);  // the setup's caption with the product line
+    run.progress = OpenProgressWindow(title);
   }
-  DialogSetItemText(dialog, kControlStatus, u"");
-  const int moved = run.staged ? MoveStagedIntoPlace(dialog, context) : 0;
-  ReleaseStaging(context, run);  // the staged files are in place, or stay where they are
-  if (moved != 0) {
-    gSetupState->outcome.step = kInstallMoveFailed;
-    LogLine("message", u"the staged files could not be moved into place");
-    RestoreCursor(run.cursor);
-    return -1;  // the shell has shown what went wrong; the staging root stays
-  }
-  RegisterInstallation(dialog, context, run.group);
-  if (run.staged) ShellDeleteTree(context.stagingRoot);
-  RestoreCursor(run.cursor);
-  gSetupState->outcome.step = kInstallDone;
-  ShowInstalledMessage(dialog, run.group);
-  return 0;
+  const int result = InstallAndRegister(dialog, context, run);
+  CloseProgressWindow(run.progress);
+  return result;
 }

@@ -48,6 +48,7 @@ int ScanPayload(WindowHandle dialog) {
   gSetupState->unsafeEntries = 0;
   gSetupState->unsafePaths = 0;
   gSetupState->longestPath = 0;
+  gSetupState->payloadBytes = 0;
   ExtractObserver measure = {MeasureEntryPath, nullptr, nullptr, false, false, false, 0};
   int result = ExtractArchiveObserved(gSetupState->modulePath, ScanCallback, dialog, &measure);
   const bool unsafe = gSetupState->unsafeEntries > 0 || (KeepsFolders(gSetupState->facts) && gSetupState->unsafePaths > 0);
@@ -64,6 +65,7 @@ int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialo
     // First call: classify by name. Every name is checked here, so a payload that names an
     // unsafe file is refused before anything is installed.
     if (IsUnsafeEntryName(name)) ++gSetupState->unsafeEntries;
+    gSetupState->payloadBytes += size;
     int n = TextLength(name);
     char16_t kind = ScanEntryKindOf(name);
     // The language-file prefix comes from the first ".LNG" entry.

@@ -26,6 +26,7 @@ struct SetupState {
                                      // cannot be created: damage only when folders are kept
   int longestPath;                   // characters of the longest entry path that may be written
                                      // (the path limit of a product that keeps its folders)
+  uint64_t payloadBytes;             // unpacked sizes of every entry the scan pass met
   SetupOptions options;              // the command line, read at start-up
   SetupRunFacts outcome;             // what the run came to: the exit code's facts
 };

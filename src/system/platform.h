@@ -32,6 +32,9 @@ constexpr uint32_t kFileAttributeReparsePoint = 0x400;  // a symbolic link or ju
 // nothing is written and the needed size is returned.
 int PlatformAnsiToWide(const char* source, char16_t* dest, int room);
 int PlatformWideToAnsi(const char16_t* source, char* dest, int room);
+// WideCharToMultiByte(CP_UTF8) of the text without its terminator: the bytes written, 0 when
+// they do not fit (a lone surrogate becomes U+FFFD).
+int PlatformWideToUtf8(const char16_t* source, char* dest, int room);
 
 // --- Files and folders (kernel32) ------------------------------------------------------
 // GetFileAttributesW: the attributes of the path's last component itself (a link's own,

@@ -5,10 +5,12 @@
 #include <cstdint>
 
 #include "system/file_io.h"
+#include "system/platform.h"
 
 namespace {
 
 FileStream* gLog = nullptr;
+constexpr int kLineBytes = 3 * 1024;  // UTF-8 of the longest text logged (3 bytes a unit)
 
 void Write(const char* bytes, int count) {
   if (count > 0) StreamWrite(gLog, bytes, count);
@@ -20,39 +22,10 @@ void WriteAscii(const char* text) {
   Write(text, n);
 }
 
-// UTF-16 to UTF-8, a lone surrogate as U+FFFD.
+// The text in UTF-8; a text too long for the buffer (no line of ours is) is left out.
 void WriteWide(const char16_t* text) {
-  for (const char16_t* p = text; p && *p; ++p) {
-    uint32_t c = *p;
-    if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
-      ++p;
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    char bytes[4];
-    int n;
-    if (c < 0x80) {
-      bytes[0] = char(c);
-      n = 1;
-    } else if (c < 0x800) {
-      bytes[0] = char(0xC0 | (c >> 6));
-      bytes[1] = char(0x80 | (c & 0x3F));
-      n = 2;
-    } else if (c < 0x10000) {
-      bytes[0] = char(0xE0 | (c >> 12));
-      bytes[1] = char(0x80 | ((c >> 6) & 0x3F));
-      bytes[2] = char(0x80 | (c & 0x3F));
-      n = 3;
-    } else {
-      bytes[0] = char(0xF0 | (c >> 18));
-      bytes[1] = char(0x80 | ((c >> 12) & 0x3F));
-      bytes[2] = char(0x80 | ((c >> 6) & 0x3F));
-      bytes[3] = char(0x80 | (c & 0x3F));
-      n = 4;
-    }
-    Write(bytes, n);
-  }
+  char bytes[kLineBytes];
+  if (text) Write(bytes, PlatformWideToUtf8(text, bytes, kLineBytes));
 }
 
 }  // namespace

@@ -102,6 +102,32 @@ TEST_F(UninstallTest, RemovesWhatTheSetupMadeAndNothingElse) {
   EXPECT_EQ(HostMessages()[0].caption, u"Tool Uninstall");
 }
 
+// /SILENT and /VERYSILENT (any case, "/" or "-") remove without the question and without the
+// final message; the exit code tells the outcome, and /LOG keeps what was said.
+TEST_F(UninstallTest, QuietSwitchesRemoveWithoutAQuestionOrAMessage) {
+  const struct {
+    const char16_t* line;
+    bool inUse;
+    int code;
+  } rows[] = {
+      {u"\"C:\\Program Files\\Tool\\UnInst.exe\" /VERYSILENT /LOG=\"C:\\un.log\"", false, kUninstallSucceeded},
+      {u"UnInst.exe -silent /LOG=C:\\un.log", true, kUninstallIncomplete},
+  };
+  for (const auto& row : rows) {
+    Install();
+    HostClearMessages();
+    HostSetFileInUse(kFolder + u"\\readme.txt", row.inUse);
+    EXPECT_EQ(UninstallMain(row.line), row.code);
+    EXPECT_TRUE(HostMessages().empty());
+    EXPECT_FALSE(Exists(kFolder + u"\\KTool.exe"));
+    EXPECT_EQ(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey), row.inUse);
+    const std::string log = Read(u"C:\\un.log");
+    EXPECT_NE(log.find("exit code: " + std::to_string(row.code) + "\r\n"), std::string::npos) << log;
+    if (row.inUse) EXPECT_NE(log.find("readme.txt"), std::string::npos) << log;
+    HostSetFileInUse(kFolder + u"\\readme.txt", false);
+  }
+}
+
 TEST_F(UninstallTest, KeysOfAnotherFolderStay) {
   HostRegistryWrite(HostHive::LocalMachine, kUninstallKey, u"UninstallString", u"C:\\Elsewhere\\UnInst.exe");
   HostRegistryWrite(HostHive::CurrentUser, u"Software\\Korvane", u"TL", u"C:\\Elsewhere");

@@ -20,6 +20,10 @@ int PlatformWideToAnsi(const char16_t* source, char* dest, int room) {
   return WideCharToMultiByte(CP_ACP, 0, W(source), -1, dest, room, nullptr, nullptr);
 }
 
+int PlatformWideToUtf8(const char16_t* source, char* dest, int room) {
+  return WideCharToMultiByte(CP_UTF8, 0, W(source), lstrlenW(W(source)), dest, room, nullptr, nullptr);
+}
+
 uint32_t PlatformGetFileAttributes(const char16_t* path) { return GetFileAttributesW(W(path)); }
 
 uint32_t PlatformGetFullPathName(const char16_t* path, int capacity, char16_t* out) {

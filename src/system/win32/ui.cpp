@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include "resources/resource_ids.h"
 #include "system/ui.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wide characters");
@@ -244,6 +245,40 @@ intptr_t RunModalDialog(int resourceId, DialogProcedure procedure) {
   gProcedure = procedure;
   return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), nullptr,
                          DialogThunk, 0);
+}
+
+// ---- The progress window ----
+
+namespace {
+
+INT_PTR CALLBACK ProgressProcedure(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+void HandlePendingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+}  // namespace
+
+WindowHandle OpenProgressWindow(const char16_t* caption) {
+  HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(KORV_DIALOG_PROGRESS), nullptr,
+                                   ProgressProcedure, 0);
+  if (!window) return nullptr;
+  SetWindowTextW(window, W(caption));
+  SendDlgItemMessageW(window, KORV_CONTROL_PROGRESS_BAR, PBM_SETRANGE32, 0, 1000);
+  HandlePendingMessages();
+  return window;
+}
+
+void ShowProgress(WindowHandle window, const char16_t* text, int thousandths) {
+  if (!window) return;
+  if (text) SetDlgItemTextW(Hwnd(window), KORV_CONTROL_PROGRESS_TEXT, W(text));
+  SendDlgItemMessageW(Hwnd(window), KORV_CONTROL_PROGRESS_BAR, PBM_SETPOS, WPARAM(thousandths), 0);
+  HandlePendingMessages();
+}
+
+void CloseProgressWindow(WindowHandle window) {
+  if (window) DestroyWindow(Hwnd(window));
 }
 
 // ---- Other programs' windows and threads ----
