@@ -11,6 +11,8 @@
 #    window and exit code 0.
 # 5. /? without silence shows the switches and exit codes in a message box, which the same
 #    watch of the screen sees (so an empty watch above means nothing was shown); exit code 0.
+# 6. /SILENT on a larger payload shows its progress window, titled like the setup dialog, and
+#    nothing else (screenshot while it works); exit code 0 and the files in place.
 source "$(dirname "$0")/../lib/harness.sh"
 source "$(dirname "$0")/../lib/example.sh"
 e2e_start win32
@@ -92,4 +94,25 @@ watched_run "/?" "\"$setup\" /?" wait-msgbox 60000 msgbox-text dismiss
 e2e_check_eq "exit code after /?" 0 "$E2E_RUN_EXIT"
 e2e_check "the help names /VERYSILENT and the exit codes ($HELP_OUT)" grep -q "VERYSILENT.*Exit codes: 0 installed" <<<"$(tr '\n' ' ' <<<"$HELP_OUT")"
 e2e_check "the watch saw the help's message box ($SEEN)" grep -q "^#32770 SampleSetup.exe;" <<<"$SEEN"
+
+e2e_log "6. progress window"
+product="$E2E_DIR/large-product"
+cp -r "$KORV_EXAMPLE_DIR" "$product"
+head -c 20000000 /dev/urandom >"$product/MEDIA.BIN"
+seq -f 'Line %.0f of the Sample Notepad manual: the quick brown fox jumps over the lazy dog.' \
+  1 300000 >"$product/MANUAL.TXT"
+e2e_pack "$product" "$E2E_DIR/LargeSetup.exe"
+large=$(winepath -w "$(e2e_place_setup "$E2E_DIR/LargeSetup.exe")" 2>/dev/null)
+watch="$E2E_DIR/windows-silent.out"
+e2e_drive visible-windows 20000 >"$watch" &
+watcher=$!
+e2e_run_command_line "\"$large\" /SILENT /DIR=C:\\Silent" "$E2E_DIR/run.out"
+if e2e_drive wait-window '#32770' 60000 >/dev/null; then e2e_shot "$E2E_NAME-silent"; fi
+e2e_wait_command_line 300 "$E2E_DIR/run.out" || e2e_fail "the silent install did not end"
+wait "$watcher"
+e2e_check_eq "exit code of the silent install" 0 "$E2E_RUN_EXIT"
+e2e_check_eq "windows seen during the silent install" "#32770 Setup $EX_PRODUCT_LINE;" \
+  "$(grep -v -E '^(Shell_TrayWnd|Progman|WorkerW)' "$watch" | tr '\t' ' ' | tr '\n' ';')"
+for name in MEDIA.BIN MANUAL.TXT; do e2e_check_same "C:\\Silent\\$name" "$product/$name"; done
+rm -rf "$product"
 e2e_finish

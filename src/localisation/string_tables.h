@@ -26,6 +26,7 @@ constexpr int16_t kTextWindowsFolder = KORV_TEXT_WINDOWS_FOLDER;
 constexpr int16_t kTextPathTooLong = KORV_TEXT_PATH_TOO_LONG;
 constexpr int16_t kTextBadCommandLine = KORV_TEXT_BAD_COMMAND_LINE;
 constexpr int16_t kTextHelp = KORV_TEXT_HELP;
+constexpr int16_t kTextChecking = KORV_TEXT_CHECKING;
 constexpr int16_t kTextSelectAll = KORV_TEXT_SELECT_ALL;
 constexpr int16_t kTextDeselectAll = KORV_TEXT_DESELECT_ALL;
 constexpr int16_t kTextInvertSelection = KORV_TEXT_INVERT_SELECTION;

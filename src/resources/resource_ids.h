@@ -38,6 +38,7 @@
 #define KORV_TEXT_PATH_TOO_LONG 3003       /* a kept folder's file would pass the path limit there */
 #define KORV_TEXT_BAD_COMMAND_LINE 3004    /* a switch not understood; the argument follows */
 #define KORV_TEXT_HELP 3005                /* /? and /HELP: the switches and exit codes */
+#define KORV_TEXT_CHECKING 3006            /* the first window while a long scan pass runs */
 
 #ifndef RC_INVOKED
 /* The controls by the names the UI driver accepts in place of their numbers. */

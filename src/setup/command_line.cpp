@@ -9,9 +9,10 @@ namespace {
 
 constexpr int kArgumentCapacity = 520;  // a switch name, "=" and a path with room to spare
 
+using TakeItem = bool (*)(SetupOptions* options, const char16_t* item, int length);
+
 // The items of a comma-separated list, each handed to `take` (false: an unusable item).
-template <typename Take>
-bool ForEachItem(const char16_t* list, Take take) {
+bool ForEachItem(const char16_t* list, SetupOptions* options, TakeItem take) {
   while (*list) {
     const char16_t* end = list;
     while (*end && *end != u',') ++end;
@@ -19,7 +20,7 @@ bool ForEachItem(const char16_t* list, Take take) {
     const char16_t* last = end;
     while (first < last && IsArgumentBlank(*first)) ++first;
     while (last > first && IsArgumentBlank(last[-1])) --last;
-    if (last > first && !take(first, int(last - first))) return false;
+    if (last > first && !take(options, first, int(last - first))) return false;
     list = *end ? end + 1 : end;
   }
   return true;
@@ -66,13 +67,13 @@ int TakeSwitch(SetupOptions* options, const char16_t* name, int length, const ch
     if (!value) return kCommandLineMissingValue;
     options->hasTasks = true;
     options->tasks = 0;
-    if (!ForEachItem(value, [&](const char16_t* item, int n) { return TakeTask(options, item, n); }))
+    if (!ForEachItem(value, options, TakeTask))
       return kCommandLineUnusableValue;
   } else if (NameIs(name, length, kSwitchLanguages)) {
     if (!value) return kCommandLineMissingValue;
     options->hasLanguages = true;
     options->languageCount = 0;
-    if (!ForEachItem(value, [&](const char16_t* item, int n) { return TakeLanguage(options, item, n); }))
+    if (!ForEachItem(value, options, TakeLanguage))
       return kCommandLineUnusableValue;
   } else {
     return kCommandLineUnknownSwitch;

@@ -147,7 +147,7 @@ void InstalledPath(const InstallContext& context, const char16_t* file, char16_t
 void RegisterInstallation(WindowHandle dialog, InstallContext& context, const char16_t* group) {
   const ProductFacts& facts = gSetupState->facts;
   SaveDestination(facts.productId, context.destination);
-  LogLine("registry", u"HKCU\\Software\\Korvane (remembered folder)");
+  LogLine("registry: HKCU\\Software\\Korvane, the remembered folder", nullptr);
   char16_t program[kLinkTargetCapacity] = {};
   if (context.mainProgram[0]) InstalledPath(context, context.mainProgram, program);
   if (context.uninstaller[0]) {
@@ -162,19 +162,19 @@ void RegisterInstallation(WindowHandle dialog, InstallContext& context, const ch
   const InstalledFiles files = {context.destination, context.mainProgram, context.uninstaller, context.stagingRoot};
   if (DialogIsChecked(dialog, kControlProgramGroup)) {
     RecordCreatedProgramGroup(group, CreateProgramGroup(dialog, group, files));
-    LogLine("shortcut", u"program group");
+    LogLine("shortcut: program group", nullptr);
   }
   if (DialogIsChecked(dialog, kControlDesktopIcon)) {
     CreateDesktopLink(program, group);
-    LogLine("shortcut", u"desktop");
+    LogLine("shortcut: desktop", nullptr);
   }
   // The box is hidden where the system has no Quick Launch folder; a switch may still ask.
   if (DialogIsChecked(dialog, kControlQuickLaunch)) {
     if (QuickLaunchAvailable()) {
       CreateQuickLaunchLink(program, group);
-      LogLine("shortcut", u"quick launch");
+      LogLine("shortcut: quick launch", nullptr);
     } else {
-      LogLine("shortcut skipped", u"quick launch (the system has no Quick Launch folder)");
+      LogLine("shortcut skipped: quick launch, the system has no Quick Launch folder", nullptr);
     }
   }
 }
@@ -244,7 +244,7 @@ int InstallAndRegister(WindowHandle dialog, InstallContext& context, InstallRun&
   ReleaseStaging(context, run);  // the staged files are in place, or stay where they are
   if (moved != 0) {
     gSetupState->outcome.step = kInstallMoveFailed;
-    LogLine("message", u"the staged files could not be moved into place");
+    LogLine("message: the staged files could not be moved into place", nullptr);
     RestoreCursor(run.cursor);
     return -1;  // the shell has shown what went wrong; the staging root stays
   }

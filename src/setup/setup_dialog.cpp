@@ -3,6 +3,7 @@
 #include "setup/setup_dialog.h"
 
 #include "localisation/string_tables.h"
+#include "setup/checking_window.h"
 #include "setup/install.h"
 #include "setup/language_list.h"
 #include "setup/scan.h"
@@ -20,6 +21,7 @@ namespace {
 
 constexpr int kHeaderCapacity = 63;  // column header and menu item texts
 constexpr int kItemCapacity = 31;    // built-in language list items
+constexpr int kTitleCapacity = 512;  // the window's title
 
 // The window class the watcher thread looks for: its own copy, which outlives the SetupState
 // (freed when the dialog ends, while the thread may still run until the process ends).
@@ -63,6 +65,21 @@ void PrepareLanguageList(WindowHandle list) {
   AddLanguageItem(list, text, kLanguageDE);
 }
 
+// The scan pass, with the checking window when it takes long, but never in a run that shows
+// nothing at all.
+int ScanWithCheckingWindow(WindowHandle dialog) {
+  const bool shown = !gSetupState->options.verySilent;
+  if (shown) {
+    char16_t caption[kTitleCapacity], text[kTitleCapacity];
+    WindowGetText(dialog, caption, kTitleCapacity);
+    LookupText(gSetupState->languageTable, kTextChecking, text, kTitleCapacity);
+    StartCheckingWindow(caption, text, kCheckingDelayMs);
+  }
+  const int scan = ScanPayload(dialog);
+  if (shown) FinishCheckingWindow();
+  return scan;
+}
+
 }  // namespace
 
 void InitSetupDialog(WindowHandle dialog) {
@@ -72,7 +89,7 @@ void InitSetupDialog(WindowHandle dialog) {
   WindowHandle list = DialogItem(dialog, kControlLanguages);
   PrepareLanguageList(list);
 
-  int scan = ScanPayload(dialog);
+  int scan = ScanWithCheckingWindow(dialog);
 
   ProductFacts& facts = gSetupState->facts;
   if (!facts.windowClass[0]) AppendTextNarrow(facts.group, facts.windowClass, int(sizeof facts.windowClass));

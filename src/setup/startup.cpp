@@ -20,6 +20,9 @@
 namespace {
 constexpr int kIconResource = KORV_ICON_SETUP;
 constexpr int kDialogResource = KORV_DIALOG_SETUP;
+// The switches as the help lists them, the same in every language; the exit codes follow.
+constexpr char kSwitchList[] =
+    "/SILENT\n/VERYSILENT\n/DIR=folder\n/TASKS=group,desktop,quicklaunch\n/LANGUAGES=FR,IT\n/LOG=file\n\n";
 }  // namespace
 
 void ChooseLanguageTable() {
@@ -43,8 +46,10 @@ namespace {
 // texts' buffer.
 void ShowHelp() {
   constexpr int kHelpCapacity = 1024;
-  char16_t text[kHelpCapacity];
-  LookupText(gSetupState->languageTable, kTextHelp, text, kHelpCapacity);
+  char16_t text[kHelpCapacity] = {};
+  AppendAnsiAsWide(kSwitchList, text, kHelpCapacity);
+  const int used = TextLength(text);
+  LookupText(gSetupState->languageTable, kTextHelp, text + used, kHelpCapacity - used);
   ShowSetupText(nullptr, text, gSetupState->modulePath, kMbIconInformation);
 }
 

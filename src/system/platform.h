@@ -168,6 +168,8 @@ bool PlatformRegKeyIsEmpty(RegistryRoot root, const char16_t* subKey);
 long PlatformReadShellLink(const char16_t* linkPath, char16_t* target);
 // Sleep.
 void PlatformSleep(uint32_t milliseconds);
+// GetTickCount: milliseconds since the system started (wrapping after 49 days).
+uint32_t PlatformTickCount();
 
 // --- The uninstaller's run from a copy of itself (kernel32) ----------------------------
 // The uninstaller cannot delete its own running file, so it copies itself into a folder of

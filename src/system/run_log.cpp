@@ -44,7 +44,7 @@ void CloseRunLog() {
 void LogLine(const char* label, const char16_t* text) {
   if (!gLog) return;
   WriteAscii(label);
-  WriteAscii(": ");
+  if (text) WriteAscii(": ");
   WriteWide(text);
   WriteAscii("\r\n");
 }

@@ -6,7 +6,7 @@
 // Creates the log file named by the options; false when it cannot be created.
 bool OpenRunLog(const char16_t* path);
 void CloseRunLog();
-// One line: the label, ": " and the wide text (either may be empty or null).
+// One line: the label, ": " and the wide text; the label alone when the text is null.
 void LogLine(const char* label, const char16_t* text);
 // One line: the label, ": " and a number.
 void LogNumber(const char* label, long number);

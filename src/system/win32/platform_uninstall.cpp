@@ -113,6 +113,8 @@ long PlatformReadShellLink(const char16_t* linkPath, char16_t* target) {
 
 void PlatformSleep(uint32_t milliseconds) { Sleep(milliseconds); }
 
+uint32_t PlatformTickCount() { return GetTickCount(); }
+
 FileHandle PlatformCopyFileHeld(const char16_t* from, const char16_t* to) {
   HANDLE source = CreateFileW(W(from), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (source == INVALID_HANDLE_VALUE) return nullptr;
