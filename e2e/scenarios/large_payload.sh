@@ -25,7 +25,7 @@ e2e_check_eq "setuptool test exit code" 0 "$?"
 test_seconds=$(e2e_elapsed "$t0" "$(e2e_now)")
 
 setup=$(e2e_place_setup "$E2E_DIR/LargeSetup.exe")
-e2e_drive visible-windows 15000 >"$E2E_DIR/windows.out" &
+e2e_drive visible-windows 40000 >"$E2E_DIR/windows.out" &
 watcher=$!
 sleep 0.3
 t0=$(e2e_now)

@@ -280,7 +280,10 @@ static BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM value) {
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
   if (process == seen->self || !IsWindowVisible(window)) return TRUE;
-  const std::wstring line = ClassName(window) + L"\t" + WindowText(window);
+  const std::wstring windowClass = ClassName(window);
+  if (windowClass.empty()) return TRUE;  // gone since it was listed
+  const std::wstring line = windowClass + L"\t" + WindowText(window);
+  if (!IsWindowVisible(window)) return TRUE;  // closed while it was read: its text may be gone
   for (const std::wstring& known : seen->seen)
     if (known == line) return TRUE;
   seen->seen.push_back(line);

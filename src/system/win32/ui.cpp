@@ -251,7 +251,12 @@ intptr_t RunModalDialog(int resourceId, DialogProcedure procedure) {
 
 namespace {
 
-INT_PTR CALLBACK ProgressProcedure(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+// The caption is set before the window is first shown (a dialog with WS_VISIBLE appears
+// right after WM_INITDIALOG), so it never shows without one.
+INT_PTR CALLBACK ProgressProcedure(HWND window, UINT message, WPARAM, LPARAM caption) {
+  if (message == WM_INITDIALOG) SetWindowTextW(window, reinterpret_cast<LPCWSTR>(caption));
+  return FALSE;
+}
 
 void HandlePendingMessages() {
   MSG message;
@@ -262,9 +267,8 @@ void HandlePendingMessages() {
 
 WindowHandle OpenProgressWindow(const char16_t* caption) {
   HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(KORV_DIALOG_PROGRESS), nullptr,
-                                   ProgressProcedure, 0);
+                                   ProgressProcedure, reinterpret_cast<LPARAM>(caption));
   if (!window) return nullptr;
-  SetWindowTextW(window, W(caption));
   SendDlgItemMessageW(window, KORV_CONTROL_PROGRESS_BAR, PBM_SETRANGE32, 0, 1000);
   HandlePendingMessages();
   return window;
