@@ -2,7 +2,10 @@
 # A payload of more than 50 MB: the example product plus 20 MB of incompressible data and a
 # 35 MB text. Everything lands intact; the wall time of the install (OK to the success message)
 # is printed beside the time of `setuptool test` on the same file, and the setup's start (the
-# scan pass over the whole payload, up to the dialog) beside it.
+# scan pass over the whole payload, up to the dialog) beside it. While the long scan runs, a
+# small window with the setup's caption shows that it is checking, and it is the first window
+# seen; then the dialog. The same payload damaged still ends with the damaged message and
+# nothing written.
 source "$(dirname "$0")/../lib/harness.sh"
 source "$(dirname "$0")/../lib/example.sh"
 e2e_start win32
@@ -22,10 +25,17 @@ e2e_check_eq "setuptool test exit code" 0 "$?"
 test_seconds=$(e2e_elapsed "$t0" "$(e2e_now)")
 
 setup=$(e2e_place_setup "$E2E_DIR/LargeSetup.exe")
+e2e_drive visible-windows 40000 >"$E2E_DIR/windows.out" &
+watcher=$!
+sleep 0.3
 t0=$(e2e_now)
 e2e_start_setup "$setup"
 e2e_drive_or_abort wait-dialog 300000 >/dev/null
 scan_seconds=$(e2e_elapsed "$t0" "$(e2e_now)")
+wait "$watcher"
+seen=$(grep -v -E '^(Shell_TrayWnd|Progman|WorkerW)' "$E2E_DIR/windows.out" | tr '\t' ' ')
+e2e_check_eq "the first window is the checking window, the second the dialog" \
+  "#32770 Setup;#32770 Setup $EX_PRODUCT_LINE;" "$(printf '%s\n' "$seen" | head -n 2 | tr '\n' ';')"
 e2e_shot "$E2E_NAME"
 ex_press_ok_expect_success
 
@@ -37,6 +47,25 @@ EX_EXTRA_FILES=(MEDIA.BIN MANUAL.TXT)
 ex_check_registry "$dest"
 e2e_log "payload $payload_bytes bytes, setup $(stat -c %s "$E2E_DIR/LargeSetup.exe") bytes"
 e2e_log "TIMES: install (OK to message) $EX_INSTALL_SECONDS s | setuptool test $test_seconds s | setup start to dialog (scan pass) $scan_seconds s"
+e2e_log "the damaged large payload"
+stub_size=$(stat -c %s "$E2E_SETUP_STUB")
+size=$(stat -c %s "$E2E_DIR/LargeSetup.exe")
+damaged="$E2E_DIR/BrokenLargeSetup.exe"
+cp "$E2E_DIR/LargeSetup.exe" "$damaged"
+offset=$((stub_size + (size - stub_size) * 3 / 4))
+byte=$(od -An -tu1 -j "$offset" -N1 "$damaged" | tr -d ' ')
+printf "$(printf '\\%03o' $((byte ^ 0x55)))" | dd of="$damaged" bs=1 seek="$offset" conv=notrunc status=none
+broken=$(e2e_place_setup "$damaged")
+rm -f "$damaged"
+before=$(e2e_disk_snapshot)
+e2e_start_setup "$broken"
+out=$(e2e_drive wait-msgbox 300000 msgbox-text) || e2e_abort "no message for the damaged large payload"
+e2e_check_eq "message for the damaged large payload" "Broken file, please download again." "$out"
+e2e_drive_or_abort dismiss >/dev/null
+e2e_wait_setup_exit 60
+e2e_check_snapshot "files after the damaged large payload" "$before" "$(e2e_disk_snapshot)"
+rm -f "$broken"
+
 # 75 MB of generated files are kept only when something failed.
 [ "$E2E_FAILURES" = 0 ] && rm -rf "$product" "$E2E_DIR/LargeSetup.exe"
 e2e_finish

@@ -15,6 +15,13 @@ const char16_t kDefaultPublisher[] = u"Korvane";
 const char16_t kUninstallStringValue[] = u"UninstallString";
 constexpr int kGroupNameCapacity = 32;
 constexpr int kPublisherCapacity = 64;
+constexpr int kUrlCapacity = 256;
+
+// YYYYMMDD as eight digits.
+void DateText(uint32_t date, char16_t* out) {
+  for (int i = 7; i >= 0; --i, date /= 10) out[i] = char16_t(u'0' + date % 10);
+  out[8] = 0;
+}
 
 // A text value, or none: an update over an older installation must not keep what the older
 // one displayed and this one does not know.
@@ -113,9 +120,16 @@ void RegisterUninstall(const ProductFacts& facts, const UninstallRecord& record)
   CopyText(u"\"", command, kLinkCapacity);
   AppendText(record.uninstallerPath, command, kLinkCapacity);
   AppendText(u"\"", command, kLinkCapacity);
+  char16_t quiet[kLinkCapacity];
+  CopyText(command, quiet, kLinkCapacity);
+  const bool quietFits = AppendText(u" /VERYSILENT", quiet, kLinkCapacity) == kTextDone;
   char16_t publisher[kPublisherCapacity], version[kNameCapacity];
   AnsiToWide(facts.publisher, publisher, kPublisherCapacity);
   AnsiToWide(facts.version, version, kNameCapacity);
+  char16_t url[kUrlCapacity], helpUrl[kUrlCapacity], date[9];
+  AnsiToWide(facts.url, url, kUrlCapacity);
+  AnsiToWide(facts.helpUrl, helpUrl, kUrlCapacity);
+  DateText(PlatformLocalDate(), date);
   const struct {
     const char16_t* name;
     const char16_t* text;
@@ -124,7 +138,11 @@ void RegisterUninstall(const ProductFacts& facts, const UninstallRecord& record)
                {u"Publisher", publisher[0] ? publisher : kDefaultPublisher},
                {u"DisplayVersion", version},
                {u"DisplayIcon", record.mainProgramPath},
-               {u"InstallLocation", record.installFolder}};
+               {u"InstallLocation", record.installFolder},
+               {u"QuietUninstallString", quietFits ? quiet : nullptr},
+               {u"URLInfoAbout", url},
+               {u"HelpLink", helpUrl},
+               {u"InstallDate", date}};
   for (const auto& t : texts) SetOrDeleteText(key, t.name, t.text);
   SetRegistryNumber(key, u"EstimatedSize", EstimatedSizeKb(record.installedBytes));
   SetRegistryNumber(key, u"NoModify", 1);

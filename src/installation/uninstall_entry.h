@@ -23,8 +23,11 @@ bool UninstallKeyPath(const char16_t* group, char16_t* key, int capacity);
 // "UninstallString" the uninstaller's path in quotes (unquoted, a path with spaces is tried
 // as C:\Program.exe first); "Publisher" the .INF's "Publisher", else "Korvane";
 // "DisplayVersion" the product version when there is one; "DisplayIcon" the main program
-// when known; "InstallLocation"; "EstimatedSize" in KB rounded up; "NoModify" and
-// "NoRepair" 1, as the uninstaller offers neither.
+// when known; "InstallLocation"; "QuietUninstallString" the same command with /VERYSILENT,
+// which removes without a question or a message; "URLInfoAbout" and "HelpLink" the .INF's
+// "URL" and "HelpURL" when given; "InstallDate" today's local date as YYYYMMDD;
+// "EstimatedSize" in KB rounded up; "NoModify" and "NoRepair" 1, as the uninstaller offers
+// neither.
 void RegisterUninstall(const ProductFacts& facts, const UninstallRecord& record);
 // Kilobytes the list of installed programs shows for so many bytes: rounded up, at most
 // the largest REG_DWORD.

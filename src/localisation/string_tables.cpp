@@ -20,6 +20,10 @@ const LanguageTable kUsTable[] = {
     {kTextInstalled, " has been successfully installed."},
     {kTextWindowsFolder, "Programs cannot be installed into the Windows folder. Please choose another destination folder."},
     {kTextPathTooLong, "The destination folder's path is too long for the files of this program. Please choose a shorter destination folder."},
+    {kTextBadCommandLine, "The command line is not understood (see /?):"},
+    {kTextHelp, "Exit codes: 0 installed, 1 command line not understood, 2 damaged setup, 3 cancelled, 4 destination not writable, "
+                "5 disk full, 6 files in use, 7 out of memory, 8 other failure."},
+    {kTextChecking, "Checking the setup..."},
     {kTextSelectAll, "Select &all"},
     {kTextDeselectAll, "&Deselect all"},
     {kTextInvertSelection, "&Invert selection"},
@@ -42,6 +46,10 @@ const LanguageTable kDeTable[] = {
     {kTextInstalled, " wurde erfolgreich installiert."},
     {kTextWindowsFolder, "Programme k\xF6nnen nicht in den Windows-Ordner installiert werden. Bitte w\xE4hlen Sie einen anderen Zielordner."},
     {kTextPathTooLong, "Der Pfad des Zielordners ist f\xFCr die Dateien dieses Programms zu lang. Bitte w\xE4hlen Sie einen k\xFCrzeren Zielordner."},
+    {kTextBadCommandLine, "Die Befehlszeile ist nicht verst\xE4" "ndlich (siehe /?):"},
+    {kTextHelp, "Exit-Codes: 0 installiert, 1 Befehlszeile unverst\xE4" "ndlich, 2 Setup besch\xE4" "digt, 3 abgebrochen, 4 Zielordner nicht beschreibbar, "
+                "5 Datentr\xE4" "ger voll, 6 Dateien in Benutzung, 7 kein Speicher, 8 anderer Fehler."},
+    {kTextChecking, "Die Installation wird gepr\xFC" "ft..."},
     {kTextSelectAll, "Alles &markieren"},
     {kTextDeselectAll, "Markierung &aufheben"},
     {kTextInvertSelection, "Markierung &umkehren"},
@@ -64,6 +72,10 @@ const LanguageTable kItTable[] = {
     {kTextInstalled, " \xE8" " stato installato correttamente."},
     {kTextWindowsFolder, "Non \xE8 possibile installare programmi nella cartella di Windows. Scegliere un'altra cartella di destinazione."},
     {kTextPathTooLong, "Il percorso della cartella di destinazione \xE8 troppo lungo per i file di questo programma. Scegliere una cartella di destinazione pi\xF9 breve."},
+    {kTextBadCommandLine, "La riga di comando non \xE8" " comprensibile (vedi /?):"},
+    {kTextHelp, "Codici di uscita: 0 installato, 1 riga di comando non compresa, 2 setup danneggiato, 3 annullato, 4 destinazione non scrivibile, "
+                "5 disco pieno, 6 file in uso, 7 memoria esaurita, 8 altro errore."},
+    {kTextChecking, "Verifica dell'installazione in corso..."},
     {kTextSelectAll, "Seleziona tutto"},
     {kTextDeselectAll, "Deseleziona tutto"},
     {kTextInvertSelection, "Inverti selezione"},

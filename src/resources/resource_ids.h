@@ -21,6 +21,11 @@
 #define KORV_CONTROL_QUICK_LAUNCH 1043     /* check box: Quick Launch shortcut (hidden without the folder) */
 #define KORV_CONTROL_STATUS 1047           /* status line: the file being installed */
 
+/* The progress window: a caption, one line of text and a bar (a silent run's only window). */
+#define KORV_DIALOG_PROGRESS 1100
+#define KORV_CONTROL_PROGRESS_TEXT 1101
+#define KORV_CONTROL_PROGRESS_BAR 1102
+
 /* Texts that no control shows. */
 #define KORV_TEXT_SELECT_ALL 136           /* the language list's context menu */
 #define KORV_TEXT_DESELECT_ALL 137
@@ -31,6 +36,9 @@
 #define KORV_TEXT_BROKEN_FILE 3001         /* a damaged payload, or any failure but a file not made */
 #define KORV_TEXT_WINDOWS_FOLDER 3002      /* a destination in the Windows folder is refused */
 #define KORV_TEXT_PATH_TOO_LONG 3003       /* a kept folder's file would pass the path limit there */
+#define KORV_TEXT_BAD_COMMAND_LINE 3004    /* a switch not understood; the argument follows */
+#define KORV_TEXT_HELP 3005                /* /? and /HELP: the switches and exit codes */
+#define KORV_TEXT_CHECKING 3006            /* the first window while a long scan pass runs */
 
 #ifndef RC_INVOKED
 /* The controls by the names the UI driver accepts in place of their numbers. */

@@ -11,6 +11,7 @@
 #include "setup/install_context.h"
 #include "setup/install_pass.h"
 #include "setup/language_list.h"
+#include "system/run_log.h"
 #include "setup/setup_dialog.h"
 #include "setup/setup_messages.h"
 #include "setup/setup_state.h"
@@ -51,6 +52,9 @@ struct InstallRun {
   void* cursor;                          // the cursor before the wait cursor
   bool staged;                           // the staging attempt ran
   TrustedFolder staging;                 // the staging root, held while staging is in use
+  WindowHandle statusLine;               // the dialog's status line
+  WindowHandle progress;                 // the progress window of /SILENT, or none
+  const InstallContext* context;         // its bytes written so far drive the bar
 };
 
 // The destination folder exists, and a PSAPI.DLL there is out of the way. Products once
@@ -84,6 +88,7 @@ int RunInstallPasses(InstallContext& context, InstallRun& run) {
   JoinPath(last, staging, kPathCapacity);
   CopyText(context.destination, context.realDestination, kPathCapacity);
   CopyText(staging, context.destination, kPathCapacity);
+  LogLine("staging", context.destination);
   CreateDirectories(context.destination);
   return InstallPass(&context);
 }
@@ -93,11 +98,16 @@ int RunInstallPasses(InstallContext& context, InstallRun& run) {
 // memory for the window or a copy buffer, 2 an archive that is gone) is reported as a
 // damaged download, unless a checksum mismatch turns out to be a short write on a sound
 // archive (a full disk).
-void ReportFailedPass(WindowHandle dialog, int result, const InstallContext& context) {
+void ReportFailedPass(WindowHandle dialog, int result, const InstallContext& context, bool staged) {
+  SetupRunFacts& outcome = gSetupState->outcome;
+  outcome.step = kInstallPassFailed;
+  outcome.pass = result;
+  outcome.staged = staged;
   if (result == kExtractCannotCreate) {
-    ShowSystemError(dialog, kErrorCannotMake, gSetupState->modulePath);
+    ShowSetupSystemError(dialog, kErrorCannotMake, gSetupState->modulePath);
   } else if (result == kExtractBadChecksum && context.refusal == 0 && PayloadIntact()) {
-    ShowSystemError(dialog, kErrorDiskFull, gSetupState->modulePath);
+    outcome.diskFull = true;
+    ShowSetupSystemError(dialog, kErrorDiskFull, gSetupState->modulePath);
   } else {
     ShowSetupMessage(dialog, kTextBrokenFile, gSetupState->modulePath, kMbIconHand);
   }
@@ -137,20 +147,36 @@ void InstalledPath(const InstallContext& context, const char16_t* file, char16_t
 void RegisterInstallation(WindowHandle dialog, InstallContext& context, const char16_t* group) {
   const ProductFacts& facts = gSetupState->facts;
   SaveDestination(facts.productId, context.destination);
+  LogLine("registry: HKCU\\Software\\Korvane, the remembered folder", nullptr);
   char16_t program[kLinkTargetCapacity] = {};
   if (context.mainProgram[0]) InstalledPath(context, context.mainProgram, program);
   if (context.uninstaller[0]) {
     char16_t path[kLinkTargetCapacity];
     InstalledPath(context, context.uninstaller, path);
     RegisterUninstall(facts, {path, context.destination, program, context.installedBytes, context.createdFolders});
+    char16_t key[kLinkCapacity];
+    if (UninstallKeyPath(group, key, kLinkCapacity)) LogLine("registry", key);
   }
   if (!context.mainProgram[0]) return;
   // The uninstall entry, when there is one, records whether the group's folder is ours.
   const InstalledFiles files = {context.destination, context.mainProgram, context.uninstaller, context.stagingRoot};
-  if (DialogIsChecked(dialog, kControlProgramGroup))
+  if (DialogIsChecked(dialog, kControlProgramGroup)) {
     RecordCreatedProgramGroup(group, CreateProgramGroup(dialog, group, files));
-  if (DialogIsChecked(dialog, kControlDesktopIcon)) CreateDesktopLink(program, group);
-  if (DialogIsChecked(dialog, kControlQuickLaunch)) CreateQuickLaunchLink(program, group);
+    LogLine("shortcut: program group", nullptr);
+  }
+  if (DialogIsChecked(dialog, kControlDesktopIcon)) {
+    CreateDesktopLink(program, group);
+    LogLine("shortcut: desktop", nullptr);
+  }
+  // The box is hidden where the system has no Quick Launch folder; a switch may still ask.
+  if (DialogIsChecked(dialog, kControlQuickLaunch)) {
+    if (QuickLaunchAvailable()) {
+      CreateQuickLaunchLink(program, group);
+      LogLine("shortcut: quick launch", nullptr);
+    } else {
+      LogLine("shortcut skipped: quick launch, the system has no Quick Launch folder", nullptr);
+    }
+  }
 }
 
 // The group name followed by text 3000, captioned with the dialog's title.
@@ -161,7 +187,73 @@ void ShowInstalledMessage(WindowHandle dialog, const char16_t* group) {
   LookupText(gSetupState->languageTable, kTextInstalled, message + used, kMessageCapacity - used);
   char16_t title[kTitleCapacity];
   WindowGetText(dialog, title, kTitleCapacity);
-  ShowMessage(dialog, message, title, kMbIconInformation);
+  ShowSetupText(dialog, message, title, kMbIconInformation);
+}
+
+// Reads the destination from the dialog and refuses one that cannot be used, with its
+// message: none at all (nothing shown), the Windows folder, or, for a product that keeps its
+// folders, a path that leaves no room for its longest file. Nothing is written before.
+bool RefuseDestination(WindowHandle dialog, InstallContext& context) {
+  SetupRunFacts& outcome = gSetupState->outcome;
+  outcome.step = kInstallRefusedFolder;
+  // The edit field holds at most 257 characters, so the base name and a separator still fit.
+  DialogGetItemText(dialog, kControlDestination, context.destination, 258);
+  if (!context.destination[0]) {
+    outcome.step = kInstallNoDestination;
+    return true;
+  }
+  if (IsInsideWindowsFolder(context.destination)) {
+    ShowSetupMessage(dialog, kTextWindowsFolder, gSetupState->modulePath, kMbIconHand);
+    return true;
+  }
+  context.keepFolders = KeepsFolders(gSetupState->facts);
+  if (context.keepFolders && TextLength(context.destination) + 1 + gSetupState->longestPath >= kPathCapacity) {
+    ShowSetupMessage(dialog, kTextPathTooLong, gSetupState->modulePath, kMbIconHand);
+    return true;
+  }
+  outcome.step = kInstallNotRun;
+  return false;
+}
+
+// Each target of the install pass: on the status line, in the log, and in the progress
+// window with the share of the payload's bytes written when this entry is done.
+void ShowTarget(void* value, const char16_t* target) {
+  const InstallRun& run = *static_cast<const InstallRun*>(value);
+  WindowSetText(run.statusLine, target);
+  LogLine("file", target);
+  const uint64_t total = gSetupState->payloadBytes;
+  const uint64_t done = run.context->installedBytes;
+  ShowProgress(run.progress, target, total == 0 ? 0 : done >= total ? 1000 : int(done * 1000 / total));
+}
+
+// The passes, the move into place, the registration and the final message. 0 when installed.
+int InstallAndRegister(WindowHandle dialog, InstallContext& context, InstallRun& run) {
+  run.cursor = ShowWaitCursor();
+  SuppressCriticalErrorBoxes();
+  PrepareDestination(context);
+  int result = RunInstallPasses(context, run);
+  if (result != 0) {
+    ReleaseStaging(context, run);
+    RestoreCursor(run.cursor);
+    ReportFailedPass(dialog, result, context, run.staged);
+    return result;  // the dialog stays open for another try
+  }
+  DialogSetItemText(dialog, kControlStatus, u"");
+  ShowProgress(run.progress, nullptr, 1000);  // entries never written (the .INF) count too
+  const int moved = run.staged ? MoveStagedIntoPlace(dialog, context) : 0;
+  ReleaseStaging(context, run);  // the staged files are in place, or stay where they are
+  if (moved != 0) {
+    gSetupState->outcome.step = kInstallMoveFailed;
+    LogLine("message: the staged files could not be moved into place", nullptr);
+    RestoreCursor(run.cursor);
+    return -1;  // the shell has shown what went wrong; the staging root stays
+  }
+  RegisterInstallation(dialog, context, run.group);
+  if (run.staged) ShellDeleteTree(context.stagingRoot);
+  RestoreCursor(run.cursor);
+  gSetupState->outcome.step = kInstallDone;
+  ShowInstalledMessage(dialog, run.group);
+  return 0;
 }
 
 }  // namespace
@@ -185,46 +277,22 @@ int RunInstall(WindowHandle dialog) {
   AnsiToWide(gSetupState->facts.group, run.group, kPayloadNameCapacity);
   InstallContext context = {};
   AnsiToWide(gSetupState->facts.mainProgram, context.mainProgram, kPayloadNameCapacity);
-  // The edit field holds at most 257 characters, so the base name and a separator still fit.
-  DialogGetItemText(dialog, kControlDestination, context.destination, 258);
-  if (!context.destination[0]) return -1;  // nothing to do, and nothing shown
-  if (IsInsideWindowsFolder(context.destination)) {
-    ShowSetupMessage(dialog, kTextWindowsFolder, gSetupState->modulePath, kMbIconHand);
-    return -1;  // the dialog stays open for another folder
-  }
-  // A product that keeps its folders: its longest path must fit below the destination, or the
-  // install is refused before anything is written.
-  context.keepFolders = KeepsFolders(gSetupState->facts);
-  if (context.keepFolders && TextLength(context.destination) + 1 + gSetupState->longestPath >= kPathCapacity) {
-    ShowSetupMessage(dialog, kTextPathTooLong, gSetupState->modulePath, kMbIconHand);
-    return -1;  // the dialog stays open for a shorter folder
-  }
+  if (RefuseDestination(dialog, context)) return -1;  // the dialog stays open for another folder
   // What the pass decides by and reports to is fixed before it starts.
   context.uncheckedCount = UncheckedLanguages(DialogItem(dialog, kControlLanguages), context.unchecked,
                                               kMostUncheckedLanguages);
-  context.showTarget = WindowSetText;  // the status line shows each target
-  context.showTargetUser = DialogItem(dialog, kControlStatus);
-
-  run.cursor = ShowWaitCursor();
-  SuppressCriticalErrorBoxes();
-  PrepareDestination(context);
-  int result = RunInstallPasses(context, run);
-  if (result != 0) {
-    ReleaseStaging(context, run);
-    RestoreCursor(run.cursor);
-    ReportFailedPass(dialog, result, context);
-    return result;  // the dialog stays open for another try
+  context.showTarget = ShowTarget;  // the status line, the log and the progress window
+  context.showTargetUser = &run;
+  run.statusLine = DialogItem(dialog, kControlStatus);
+  run.context = &context;
+  LogLine("destination", context.destination);
+  const SetupOptions& options = gSetupState->options;
+  if (options.silent && !options.verySilent) {
+    char16_t title[kTitleCapacity];
+    WindowGetText(dialog, title, kTitleCapacity);  // the setup's caption with the product line
+    run.progress = OpenProgressWindow(title);
   }
-  DialogSetItemText(dialog, kControlStatus, u"");
-  const int moved = run.staged ? MoveStagedIntoPlace(dialog, context) : 0;
-  ReleaseStaging(context, run);  // the staged files are in place, or stay where they are
-  if (moved != 0) {
-    RestoreCursor(run.cursor);
-    return -1;  // the shell has shown what went wrong; the staging root stays
-  }
-  RegisterInstallation(dialog, context, run.group);
-  if (run.staged) ShellDeleteTree(context.stagingRoot);
-  RestoreCursor(run.cursor);
-  ShowInstalledMessage(dialog, run.group);
-  return 0;
+  const int result = InstallAndRegister(dialog, context, run);
+  CloseProgressWindow(run.progress);
+  return result;
 }

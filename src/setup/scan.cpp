@@ -9,9 +9,11 @@
 #include "payload/product_facts.h"
 #include "payload/text_rules.h"
 #include "resources/resource_ids.h"
+#include "setup/checking_window.h"
 #include "setup/entry_names.h"
 #include "setup/language_list.h"
 #include "setup/setup_state.h"
+#include "system/file_io.h"
 #include "system/text.h"
 #include "system/ui.h"
 
@@ -33,7 +35,9 @@ bool FactsAreSound(const ProductFacts& facts) {
 
 // Every header, folders included, by its path: whether each component can be created and how
 // long it is, for a product that keeps its folders (known only once its ".INF" is read).
-void MeasureEntryPath(const ExtractContext* context, void*) {
+void MeasureEntryPath(const ExtractContext* context, void* fileSize) {
+  const int32_t size = *static_cast<const int32_t*>(fileSize);
+  if (size > 0) NoteChecked(context->blockStart / ((size + 999) / 1000));  // 32-bit arithmetic only
   char16_t name[kEntryNameCapacity];
   AnsiToWide(context->name, name, kEntryNameCapacity);
   if (UnsafePathReasonOf(name) != kNameSafe) ++gSetupState->unsafePaths;
@@ -48,7 +52,14 @@ int ScanPayload(WindowHandle dialog) {
   gSetupState->unsafeEntries = 0;
   gSetupState->unsafePaths = 0;
   gSetupState->longestPath = 0;
-  ExtractObserver measure = {MeasureEntryPath, nullptr, nullptr, false, false, false, 0};
+  gSetupState->payloadBytes = 0;
+  // The file's size: the checking window's bar shows how far into it the scan has got.
+  int32_t fileSize = 0;
+  if (FileStream* file = OpenReadStream(gSetupState->modulePath)) {
+    if (StreamSeek(file, 0, kSeekEnd)) fileSize = StreamTell(file);
+    CloseStream(file);
+  }
+  ExtractObserver measure = {MeasureEntryPath, nullptr, &fileSize, false, false, false, 0};
   int result = ExtractArchiveObserved(gSetupState->modulePath, ScanCallback, dialog, &measure);
   const bool unsafe = gSetupState->unsafeEntries > 0 || (KeepsFolders(gSetupState->facts) && gSetupState->unsafePaths > 0);
   if (result == 0 && (unsafe || !FactsAreSound(gSetupState->facts))) result = kScanUnsafeName;
@@ -64,6 +75,7 @@ int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialo
     // First call: classify by name. Every name is checked here, so a payload that names an
     // unsafe file is refused before anything is installed.
     if (IsUnsafeEntryName(name)) ++gSetupState->unsafeEntries;
+    gSetupState->payloadBytes += size;
     int n = TextLength(name);
     char16_t kind = ScanEntryKindOf(name);
     // The language-file prefix comes from the first ".LNG" entry.

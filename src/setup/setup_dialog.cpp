@@ -3,12 +3,15 @@
 #include "setup/setup_dialog.h"
 
 #include "localisation/string_tables.h"
+#include "setup/checking_window.h"
 #include "setup/install.h"
 #include "setup/language_list.h"
 #include "setup/scan.h"
 #include "setup/setup_state.h"
 #include "installation/destination.h"
 #include "setup/setup_messages.h"
+#include "system/run_log.h"
+#include "setup/unattended.h"
 #include "system/folders.h"
 #include "system/messages.h"
 #include "system/text.h"
@@ -18,6 +21,7 @@ namespace {
 
 constexpr int kHeaderCapacity = 63;  // column header and menu item texts
 constexpr int kItemCapacity = 31;    // built-in language list items
+constexpr int kTitleCapacity = 512;  // the window's title
 
 // The window class the watcher thread looks for: its own copy, which outlives the SetupState
 // (freed when the dialog ends, while the thread may still run until the process ends).
@@ -61,6 +65,21 @@ void PrepareLanguageList(WindowHandle list) {
   AddLanguageItem(list, text, kLanguageDE);
 }
 
+// The scan pass, with the checking window when it takes long, but never in a run that shows
+// nothing at all.
+int ScanWithCheckingWindow(WindowHandle dialog) {
+  const bool shown = !gSetupState->options.verySilent;
+  if (shown) {
+    char16_t caption[kTitleCapacity], text[kTitleCapacity];
+    WindowGetText(dialog, caption, kTitleCapacity);
+    LookupText(gSetupState->languageTable, kTextChecking, text, kTitleCapacity);
+    StartCheckingWindow(caption, text, kCheckingDelayMs);
+  }
+  const int scan = ScanPayload(dialog);
+  if (shown) FinishCheckingWindow();
+  return scan;
+}
+
 }  // namespace
 
 void InitSetupDialog(WindowHandle dialog) {
@@ -70,7 +89,7 @@ void InitSetupDialog(WindowHandle dialog) {
   WindowHandle list = DialogItem(dialog, kControlLanguages);
   PrepareLanguageList(list);
 
-  int scan = ScanPayload(dialog);
+  int scan = ScanWithCheckingWindow(dialog);
 
   ProductFacts& facts = gSetupState->facts;
   if (!facts.windowClass[0]) AppendTextNarrow(facts.group, facts.windowClass, int(sizeof facts.windowClass));
@@ -96,17 +115,25 @@ void InitSetupDialog(WindowHandle dialog) {
   } else {
     DialogSetChecked(dialog, kControlProgramGroup, true);
     DialogSetChecked(dialog, kControlDesktopIcon, true);
-    if (QuickLaunchAvailable()) {
-      DialogSetChecked(dialog, kControlQuickLaunch, true);
-    } else {
-      DialogShowItem(dialog, kControlQuickLaunch, false);
-    }
+    DialogSetChecked(dialog, kControlQuickLaunch, QuickLaunchAvailable());
   }
+  // Where the system has no Quick Launch folder, a shortcut there cannot be made: no box.
+  if (!QuickLaunchAvailable()) DialogShowItem(dialog, kControlQuickLaunch, false);
 
+  gSetupState->outcome.scan = scan;
+  LogNumber("scan", scan);
+  char16_t badCode[4];
   if (scan != 0) {
     ShowSetupMessage(dialog, kTextBrokenFile, gSetupState->modulePath, kMbIconHand);
     PostCloseMessage(dialog);
+  } else if (!ApplySwitches(dialog, badCode)) {
+    ShowBadCommandLine(dialog, badCode);
+    PostCloseMessage(dialog);
+  } else if (IsQuiet(gSetupState->options)) {
+    RunUnattended(dialog);
   }
+  // A quiet run ends here, before the dialog was ever shown.
+  if (IsQuiet(gSetupState->options)) EndDialogWithResult(dialog, 0);
 }
 
 void ShowLanguageMenu(WindowHandle dialog) {
@@ -136,6 +163,7 @@ intptr_t SetupDialogProc(WindowHandle dialog, unsigned message, uintptr_t wParam
       InitSetupDialog(dialog);
       break;
     case kMsgClose:
+      gSetupState->outcome.cancelled = true;  // unless the install was done already
       EndDialogWithResult(dialog, 0);
       break;
     case kMsgContextMenu:

@@ -1,11 +1,14 @@
 // SetupState: the single global record of one run of the setup program.
 //
 // Written on the dialog's thread during start-up and the scan pass, read-only afterwards
-// (the watcher thread reads the window class only once it is final). 8-bit fields are in
+// (the watcher thread reads the window class only once it is final); only `outcome` is
+// written later, as the run ends, and read once the dialog has gone. 8-bit fields are in
 // the ANSI code page; every user converts them to wide text with that code page.
 #pragma once
 #include "localisation/language_table.h"
 #include "payload/product_facts.h"
+#include "setup/command_line.h"
+#include "setup/exit_code.h"
 
 struct SetupState {
   void* icon;                        // icon resource 1, the dialog's class icon
@@ -23,6 +26,9 @@ struct SetupState {
                                      // cannot be created: damage only when folders are kept
   int longestPath;                   // characters of the longest entry path that may be written
                                      // (the path limit of a product that keeps its folders)
+  uint64_t payloadBytes;             // unpacked sizes of every entry the scan pass met
+  SetupOptions options;              // the command line, read at start-up
+  SetupRunFacts outcome;             // what the run came to: the exit code's facts
 };
 
 // The one global reference; set by the entry for the whole run.

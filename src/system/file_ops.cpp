@@ -42,13 +42,20 @@ void MakeTempFolderName(char16_t* out, int capacity) {
   out[0] = 0;
 }
 
+namespace {
+// Flags every shell operation adds: none, or those that keep it off the screen.
+uint16_t gQuietFlags = 0;
+}  // namespace
+
+void MakeShellOperationsQuiet() { gQuietFlags = kFofSilent | kFofNoConfirmation | kFofNoErrorUi | kFofNoConfirmMkdir; }
+
 int ShellMove(WindowHandle owner, const char16_t* source, const char16_t* target) {
   char16_t from[kPathListSize] = {};
   char16_t to[kPathListSize] = {};
   if (!MakePathList(source, from) || !MakePathList(target, to)) return -1;
   bool aborted = false;
   const int result = PlatformShellFileOperation(owner, kFoMove, from, to,
-                                                kFofNoConfirmation | kFofNoConfirmMkdir, &aborted);
+                                                kFofNoConfirmation | kFofNoConfirmMkdir | gQuietFlags, &aborted);
   if (result != 0 || aborted) return -1;
   // A move that reports success but left its source in place did not happen (some shells
   // skip a folder that meets one of the same name): the caller must not go on and delete it.
@@ -60,5 +67,5 @@ void ShellDeleteTree(const char16_t* path) {
   char16_t from[kPathListSize] = {};
   if (!MakePathList(path, from)) return;
   bool aborted = false;
-  PlatformShellFileOperation(nullptr, kFoDelete, from, nullptr, kFofNoConfirmation, &aborted);
+  PlatformShellFileOperation(nullptr, kFoDelete, from, nullptr, kFofNoConfirmation | gQuietFlags, &aborted);
 }

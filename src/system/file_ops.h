@@ -13,3 +13,6 @@ void MakeTempFolderName(char16_t* out, int capacity);
 int ShellMove(WindowHandle owner, const char16_t* source, const char16_t* target);
 // Deletes a file or folder tree with the shell (not into the recycle bin); reports nothing.
 void ShellDeleteTree(const char16_t* path);
+// From now on the shell's moves and deletes show nothing at all: no progress, no
+// confirmation, no error box (a run without anything on the screen).
+void MakeShellOperationsQuiet();

@@ -32,6 +32,9 @@ constexpr uint32_t kFileAttributeReparsePoint = 0x400;  // a symbolic link or ju
 // nothing is written and the needed size is returned.
 int PlatformAnsiToWide(const char* source, char16_t* dest, int room);
 int PlatformWideToAnsi(const char16_t* source, char* dest, int room);
+// WideCharToMultiByte(CP_UTF8) of the text without its terminator: the bytes written, 0 when
+// they do not fit (a lone surrogate becomes U+FFFD).
+int PlatformWideToUtf8(const char16_t* source, char* dest, int room);
 
 // --- Files and folders (kernel32) ------------------------------------------------------
 // GetFileAttributesW: the attributes of the path's last component itself (a link's own,
@@ -87,6 +90,8 @@ uint16_t PlatformGetSystemDefaultLangId();
 // the size needed when the value does not fit.
 uint32_t PlatformGetEnvironmentVariable(const char16_t* name, char16_t* out, int capacity);
 uint32_t PlatformGetWindowsDirectory(char16_t* out, int capacity);
+// GetLocalTime: today's local date as the number YYYYMMDD.
+uint32_t PlatformLocalDate();
 
 // --- Registry (advapi32) ---------------------------------------------------------------
 enum class RegistryRoot { CurrentUser, LocalMachine };
@@ -132,7 +137,9 @@ long PlatformCreateShellLink(const char16_t* linkPath, const char16_t* target,
 constexpr unsigned kFoMove = 1;
 constexpr unsigned kFoDelete = 3;
 constexpr uint16_t kFofNoConfirmation = 0x0010;
+constexpr uint16_t kFofSilent = 0x0004;          // no progress window
 constexpr uint16_t kFofNoConfirmMkdir = 0x0200;
+constexpr uint16_t kFofNoErrorUi = 0x0400;       // no message box for an error
 // `from` and `to` are lists of one path ended by two terminators (`to` may be null).
 // Returns the call's result (0 = success); *aborted tells whether the user cancelled.
 int PlatformShellFileOperation(WindowHandle owner, unsigned function, const char16_t* from,
@@ -161,6 +168,8 @@ bool PlatformRegKeyIsEmpty(RegistryRoot root, const char16_t* subKey);
 long PlatformReadShellLink(const char16_t* linkPath, char16_t* target);
 // Sleep.
 void PlatformSleep(uint32_t milliseconds);
+// GetTickCount: milliseconds since the system started (wrapping after 49 days).
+uint32_t PlatformTickCount();
 
 // --- The uninstaller's run from a copy of itself (kernel32) ----------------------------
 // The uninstaller cannot delete its own running file, so it copies itself into a folder of
@@ -177,13 +186,14 @@ FileHandle PlatformCopyFileHeld(const char16_t* from, const char16_t* to);
 // MoveFileExW(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT): the file, or an empty folder, is
 // deleted when the system next starts.
 bool PlatformDeleteAtRestart(const char16_t* path);
-// Starts the copy (CreateProcessW) with the installation folder and a pipe to report on;
+// Starts the copy (CreateProcessW) with the installation folder, a pipe to report on and,
+// behind them, the original's own switches (the copy reads them as the original did);
 // waits for the byte the copy reports and returns it; kCopyNotStarted when the copy could
 // not start (nothing ran), kCopySilent when it started but ended without reporting (what it
 // did is unknown).
 constexpr int kCopyNotStarted = -1;
 constexpr int kCopySilent = -2;
-int PlatformRunCopy(const char16_t* copyPath, const char16_t* folder);
+int PlatformRunCopy(const char16_t* copyPath, const char16_t* folder, const char16_t* switches);
 // In the copy: true when this process was started by PlatformRunCopy, with the folder it was
 // given (capacity characters). The original process is opened at once, so that waiting for
 // it later cannot reach another process that took its number.

@@ -91,6 +91,15 @@ void EndDialogWithResult(WindowHandle dialog, intptr_t result);
 // DialogBoxParamW of a dialog resource, no owner; returns when the dialog has ended.
 intptr_t RunModalDialog(int resourceId, DialogProcedure procedure);
 
+// ---- The progress window (resource 1100): a caption, one line of text, a bar ----
+// One component for every long wait without the dialog. Its calls handle the window's pending
+// messages before they return, so that it is drawn while the caller works on.
+// Creates the window, shown and centred, with the caption; null when it cannot be made.
+WindowHandle OpenProgressWindow(const char16_t* caption);
+// The line of text (null: unchanged) and the bar at so many thousandths.
+void ShowProgress(WindowHandle window, const char16_t* text, int thousandths);
+void CloseProgressWindow(WindowHandle window);  // DestroyWindow; nothing for null
+
 // ---- Other programs' windows and the watcher thread ----
 using ThreadProcedure = unsigned (*)(void* argument);
 bool StartDetachedThread(ThreadProcedure procedure, void* argument);  // handle not kept

@@ -5,12 +5,14 @@
 #include "system/file_ops.h"
 #include "system/messages.h"
 #include "system/platform.h"
+#include "system/run_log.h"
 #include "system/text.h"
 #include "system/trusted_folder.h"
 #include "system/ui.h"
 #include "uninstall/record_file.h"
 #include "uninstall/removal.h"
 #include "uninstall/uninstall_texts.h"
+#include "uninstall/uninstall_switches.h"
 
 namespace {
 
@@ -22,10 +24,14 @@ struct UninstallRun {
   char16_t self[kPathCapacity];    // this program's file
   char16_t baseName[kPathCapacity];  // its name, the same for the original and the copy
   char16_t caption[kLinkCapacity];
+  UninstallOptions options;
 };
 
+// A message box, also a line of the log; with /SILENT or /VERYSILENT only the line (the
+// question then counts as answered Yes).
 int Show(const UninstallRun& run, const char16_t* text, unsigned type) {
-  return PlatformMessageBox(nullptr, text, run.caption, type);
+  LogLine("message", text);
+  return run.options.quiet ? kIdYes : PlatformMessageBox(nullptr, text, run.caption, type);
 }
 
 int ShowText(const UninstallRun& run, int id, unsigned type) {
@@ -66,9 +72,12 @@ int RunAsCopy(UninstallRun& run, const char16_t* folder) {
     PlatformReportToOriginal(kUninstallDamaged);
     return kUninstallDamaged;
   }
+  LogLine("removing", folder);
   RemovalOutcome outcome;
   const int removal = RemoveInstallation(run.own.record, folder, run.baseName, &outcome);
   ShowOutcome(run, removal, outcome);
+  LogNumber("exit code", ExitCodeOf(removal));
+  CloseRunLog();  // before the original, which waits for the result, can end
   PlatformReportToOriginal(ExitCodeOf(removal));  // returns once the original has ended
   if (removal == kRemovalDone) {
     if (!DeleteOutputFile(original)) PlatformDeleteAtRestart(original);
@@ -99,7 +108,10 @@ int RunCopyFrom(UninstallRun& run, const TrustedFolder& place, const char16_t* f
   FileHandle held = JoinPath(run.baseName, copy, kPathCapacity) == kTextDone ? PlatformCopyFileHeld(run.self, copy)
                                                                                : nullptr;
   // The copy stays held, so that nobody writes, renames or deletes it, until it has run.
-  const int result = held ? PlatformRunCopy(copy, folder) : kCopyNotStarted;
+  LogLine("copy", copy);
+  CloseRunLog();  // the copy writes the log of the work from here on
+  const int result = held ? PlatformRunCopy(copy, folder, run.options.switches) : kCopyNotStarted;
+  if (result < 0 && run.options.log[0]) OpenRunLog(run.options.log);
   if (result == kCopyNotStarted) *error = PlatformGetLastError();
   PlatformCloseHandle(held);
   if (result == kCopyNotStarted && held) DeleteOutputFile(copy);
@@ -121,22 +133,29 @@ int RunAsOriginal(UninstallRun& run) {
   if (result == kCopyNotStarted && place.path[0]) PlatformRemoveDirectory(place.path);
   if (result >= 0) return result;
   if (!place.elevated && result == kCopyNotStarted) return RemoveInPlace(run, folder);
-  ShowSystemError(nullptr, result == kCopySilent ? kErrorProcessAborted : error ? error : kErrorCannotMake,
-                  run.caption);
+  const uint32_t code = result == kCopySilent ? kErrorProcessAborted : error ? error : kErrorCannotMake;
+  LogNumber("no copy could do the work, error", long(code));
+  if (!run.options.quiet) ShowSystemError(nullptr, code, run.caption);
   return kUninstallNoCopy;
 }
 
 }  // namespace
 
-int UninstallMain() {
+int UninstallMain(const char16_t* commandLine) {
   UninstallRun run = {};
+  ReadUninstallOptions(commandLine, &run.options);
+  if (run.options.log[0]) OpenRunLog(run.options.log);
   run.texts = ChooseUninstallTable();
   ModuleFilePath(run.self, kPathCapacity);
+  LogLine("uninstaller", run.self);
+  LogLine("command line", run.options.switches);
   CopyText(run.self + FileNameOffset(run.self), run.baseName, kPathCapacity);
   const bool sound = LoadRecordFile(run.self, &run.own);
   AppendUninstallText(run.texts, kUninstallTextCaption, run.own.record.group, run.caption, kLinkCapacity);
   if (!sound) {
     ShowText(run, kUninstallTextDamaged, kMbIconHand);
+    LogNumber("exit code", kUninstallDamaged);
+    CloseRunLog();
     return kUninstallDamaged;
   }
   ComInitialize();  // the shell link object reads the shortcuts
@@ -151,5 +170,7 @@ int UninstallMain() {
   }
   ComUninitialize();
   ReleaseRecordFile(&run.own);
+  LogNumber("exit code", result);
+  CloseRunLog();
   return result;
 }

@@ -1,6 +1,7 @@
 // The uninstaller's run, from its start by the registered "UninstallString" to its exit code.
 //
-// Started without arguments from the installation folder, it asks first, then copies itself
+// Started without arguments from the installation folder, it asks first (with /SILENT or
+// /VERYSILENT it neither asks nor shows the outcome), then copies itself
 // into a fresh folder of its own under the temporary folder, starts the copy and waits for
 // its result. The copy removes the installation, shows the outcome, hands the result to the
 // original and, once the original has ended, deletes the original's file and the folder
@@ -27,4 +28,5 @@ constexpr int kUninstallIncomplete = 3; // files in use stayed; so did the unins
 constexpr int kUninstallNoCopy = 4;     // no safe copy could do the work, or the copy ended
                                         // without reporting: the original removed nothing
 
-int UninstallMain();
+// The run, from the program's whole command line (its name first).
+int UninstallMain(const char16_t* commandLine);

@@ -57,12 +57,20 @@ std::u16string ReadText(const char16_t* name) {
 
 TEST_F(Shortcuts, UninstallEntryHoldsWhatTheListOfInstalledProgramsShows) {
   snprintf(facts_.version, sizeof facts_.version, "2.1");
+  snprintf(facts_.url, sizeof facts_.url, "https://example.org/tool");
+  snprintf(facts_.helpUrl, sizeof facts_.helpUrl, "https://example.org/help");
   RegisterUninstall(facts_, {u"C:\\Program Files\\Example\\UnInst.exe", u"C:\\Program Files\\Example",
                      u"C:\\Program Files\\Example\\Example.exe", 5000});
   EXPECT_EQ(HostRegistryValueNames(HostHive::LocalMachine, kUninstallKey),
             (std::vector<std::u16string>{u"DisplayName", u"UninstallString", u"Publisher", u"DisplayVersion",
-                                         u"DisplayIcon", u"InstallLocation", u"EstimatedSize", u"NoModify",
-                                         u"NoRepair"}));
+                                         u"DisplayIcon", u"InstallLocation", u"QuietUninstallString",
+                                         u"URLInfoAbout", u"HelpLink", u"InstallDate", u"EstimatedSize",
+                                         u"NoModify", u"NoRepair"}));
+  // What a deployment tool runs to remove it without a question; the stand-in's local date.
+  EXPECT_EQ(ReadText(u"QuietUninstallString"), u"\"C:\\Program Files\\Example\\UnInst.exe\" /VERYSILENT");
+  EXPECT_EQ(ReadText(u"URLInfoAbout"), u"https://example.org/tool");
+  EXPECT_EQ(ReadText(u"HelpLink"), u"https://example.org/help");
+  EXPECT_EQ(ReadText(u"InstallDate"), u"20260101");
   EXPECT_EQ(ReadText(u"DisplayName"), u"Example Product");
   // Quoted, so that Windows does not try C:\Program.exe first.
   EXPECT_EQ(ReadText(u"UninstallString"), u"\"C:\\Program Files\\Example\\UnInst.exe\"");
@@ -98,6 +106,8 @@ TEST_F(Shortcuts, UninstallEntryLeavesOutWhatTheSetupDoesNotKnow) {
     EXPECT_EQ(ReadText(u"DisplayVersion"), row.shownVersion);
     EXPECT_EQ(ReadText(u"DisplayIcon"), row.shownIcon);
     EXPECT_EQ(ReadText(u"UninstallString"), u"\"D:\\Ex\\UnInst.exe\"");
+    EXPECT_EQ(ReadText(u"URLInfoAbout"), u"<missing>");
+    EXPECT_EQ(ReadText(u"HelpLink"), u"<missing>");
   }
 }
 

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "payload/deployment.h"
+
 #include "setup_test_support.h"
 
 namespace setuptest {
@@ -72,7 +74,7 @@ TEST_F(StartupTest, OkInstallsAndTheRunEndsCleanly) {
     seenTitle = HostWindowOf(dialog)->text;
     HostClick(dialog, kControlOk);
   });
-  EXPECT_EQ(SetupMain(), 0);
+  EXPECT_EQ(SetupMain(u"Setup.exe"), 0);
   EXPECT_EQ(seenTitle, u"Setup Tool 2.1");
   EXPECT_TRUE(Exists(u"C:\\Program Files\\Tool\\KTool.exe"));
   EXPECT_EQ(gSetupState, nullptr);
@@ -89,15 +91,76 @@ TEST_F(StartupTest, GermanSystemGetsTheGermanTable) {
     ok = HostControl(dialog, kControlCancel)->text;
     HostClick(dialog, kControlCancel);
   });
-  EXPECT_EQ(SetupMain(), 0);
+  EXPECT_EQ(SetupMain(u"Setup.exe"), 0);
   EXPECT_EQ(ok, u"Abbruch");
   EXPECT_FALSE(Exists(u"C:\\Program Files\\Tool"));
 }
 
 TEST_F(StartupTest, ClosingWithoutAnswerInstallsNothing) {
-  EXPECT_EQ(SetupMain(), 0);
+  EXPECT_EQ(SetupMain(u"Setup.exe"), 0);
   EXPECT_FALSE(Exists(u"C:\\Program Files\\Tool"));
   EXPECT_TRUE(HostMessages().empty());
+}
+
+
+// Runs with switches: what each leaves, on the screen and on disk, and its exit code. The
+// dialog's script presses Cancel, so a run that shows the dialog ends cancelled.
+TEST_F(StartupTest, SwitchesDecideWhatIsShownWrittenAndReported) {
+  const struct {
+    const char16_t* line;
+    int code;
+    bool installed;
+    size_t messages;      // message boxes shown
+    bool dialogShown;
+  } rows[] = {
+      {u"Setup.exe /VERYSILENT", kSetupSucceeded, true, 0, false},
+      {u"\"C:\\Downloads\\Setup.exe\" /verysilent /TASKS=", kSetupSucceeded, true, 0, false},
+      {u"Setup.exe /LOG=C:\\setup.log", kSetupCancelled, false, 0, true},
+      {u"Setup.exe /VERYSILENT /X", kSetupBadCommandLine, false, 0, false},
+      {u"Setup.exe /X", kSetupBadCommandLine, false, 1, false},
+      {u"Setup.exe /VERYSILENT /LANGUAGES=FR", kSetupBadCommandLine, false, 0, false},  // no FR here
+      {u"Setup.exe /LANGUAGES=FR", kSetupBadCommandLine, false, 1, false},
+      {u"Setup.exe /SILENT /DIR=C:\\Windows\\Tool", kSetupDestinationFailed, false, 0, false},
+      {u"Setup.exe", kSetupSucceeded, false, 0, true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.line, row.line + std::char_traits<char16_t>::length(row.line)));
+    HostClearMessages();
+    bool shown = false;
+    HostSetDialogScript([&](WindowHandle dialog) {
+      shown = true;
+      HostClick(dialog, kControlCancel);
+    });
+    EXPECT_EQ(SetupMain(row.line), row.code);
+    EXPECT_EQ(shown, row.dialogShown);
+    EXPECT_EQ(Exists(u"C:\\Program Files\\Tool\\KTool.exe"), row.installed);
+    EXPECT_EQ(HostMessages().size(), row.messages);
+    if (row.installed) HostRemoveTree(Native(u"C:\\Program Files\\Tool"));
+  }
+}
+
+TEST_F(StartupTest, SilentRunShowsOnlyItsProgressAndLogsWhatItDid) {
+  EXPECT_EQ(SetupMain(u"Setup.exe /SILENT /TASKS=desktop,quicklaunch /LOG=C:\\setup.log"), kSetupSucceeded);
+  EXPECT_TRUE(HostMessages().empty());
+  const HostProgressRecord& progress = HostProgressWindow();
+  EXPECT_TRUE(progress.opened);
+  EXPECT_FALSE(progress.open);
+  EXPECT_EQ(progress.caption, u"Setup Tool 2.1");
+  EXPECT_EQ(progress.text, u"C:\\Program Files\\Tool\\KTool.exe");
+  EXPECT_EQ(progress.thousandths, 1000);
+  const std::string log = ReadFile(u"C:\\setup.log");
+  for (const char* line : {"command line: /SILENT /TASKS=desktop,quicklaunch /LOG=C:\\setup.log\r\n",
+                           "file: C:\\Program Files\\Tool\\KTool.exe\r\n", "shortcut: desktop\r\n",
+                           // this machine has no Quick Launch folder
+                           "shortcut skipped: quick launch", "exit code: 0\r\n"})
+    EXPECT_NE(log.find(line), std::string::npos) << line << " in\n" << log;
+  EXPECT_EQ(log.find("program group"), std::string::npos);
+}
+
+TEST_F(StartupTest, VerySilentRunShowsNoProgressWindow) {
+  EXPECT_EQ(SetupMain(u"Setup.exe /VERYSILENT"), kSetupSucceeded);
+  EXPECT_FALSE(HostProgressWindow().opened);
+  EXPECT_TRUE(Exists(u"C:\\Program Files\\Tool\\KTool.exe"));
 }
 
 }  // namespace

@@ -57,7 +57,7 @@ class TreeRemovalTest : public ::testing::Test {
 TEST_F(TreeRemovalTest, FoldersGoDeepestFirstButThoseHoldingTheUsersFile) {
   Install(kRemovalTreeRecordVersion, u"plugins|data|data\\levels|cache|");
   Write(kFolder + u"\\data\\levels\\mine.txt", "the user's own");
-  EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
+  EXPECT_EQ(UninstallMain(u"UnInst.exe"), kUninstallSucceeded);
   EXPECT_FALSE(Exists(kFolder + u"\\plugins"));
   EXPECT_FALSE(Exists(kFolder + u"\\cache"));
   EXPECT_FALSE(Exists(kFolder + u"\\data\\x.txt"));
@@ -68,7 +68,7 @@ TEST_F(TreeRemovalTest, FoldersGoDeepestFirstButThoseHoldingTheUsersFile) {
 
 TEST_F(TreeRemovalTest, AFolderTheEntryDoesNotNameStaysEvenWhenEmpty) {
   Install(kRemovalTreeRecordVersion, u"plugins|");
-  EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
+  EXPECT_EQ(UninstallMain(u"UnInst.exe"), kUninstallSucceeded);
   EXPECT_FALSE(Exists(kFolder + u"\\plugins"));
   EXPECT_TRUE(Exists(kFolder + u"\\cache"));
   EXPECT_TRUE(Exists(kFolder + u"\\data\\levels"));
@@ -81,14 +81,14 @@ TEST_F(TreeRemovalTest, NothingIsRemovedThroughALink) {
   Write(u"C:\\Elsewhere\\x.txt", "not the product's");
   HostRemoveTree(Native(kFolder + u"\\data"));
   ASSERT_EQ(symlink(Native(u"C:\\Elsewhere").c_str(), Native(kFolder + u"\\data").c_str()), 0);
-  UninstallMain();
+  UninstallMain(u"UnInst.exe");
   EXPECT_TRUE(Exists(u"C:\\Elsewhere\\x.txt"));
   EXPECT_TRUE(Exists(u"C:\\Elsewhere\\levels"));
 }
 
 TEST_F(TreeRemovalTest, AVersionOneRecordHoldingPathsIsDamaged) {
   Install(kRemovalRecordVersion, nullptr);  // paths cannot be written as version 1...
-  EXPECT_EQ(UninstallMain(), kUninstallDamaged);  // ...and a record holding them is damaged
+  EXPECT_EQ(UninstallMain(u"UnInst.exe"), kUninstallDamaged);  // ...and a record holding them is damaged
   EXPECT_TRUE(Exists(kFolder + u"\\KTree.exe"));
 }
 

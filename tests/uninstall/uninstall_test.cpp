@@ -78,7 +78,7 @@ TEST_F(UninstallTest, RemovesWhatTheSetupMadeAndNothingElse) {
   Link(kGroupFolder + u"\\Mine.lnk", u"C:\\Other\\Mine.exe");
   Link(kQuickLaunch + u"\\Tool.lnk", u"D:\\Tool\\KTool.exe");
   HostRegistryWrite(HostHive::CurrentUser, u"Software\\Korvane", u"XY", u"C:\\Program Files\\Other");
-  EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
+  EXPECT_EQ(UninstallMain(u"UnInst.exe"), kUninstallSucceeded);
 
   for (const char* name : {"KTool.exe", "readme.txt", "APP_FR.LNG"})
     EXPECT_FALSE(Exists(kFolder + u"\\" + HostUtf16(name))) << name;
@@ -102,10 +102,36 @@ TEST_F(UninstallTest, RemovesWhatTheSetupMadeAndNothingElse) {
   EXPECT_EQ(HostMessages()[0].caption, u"Tool Uninstall");
 }
 
+// /SILENT and /VERYSILENT (any case, "/" or "-") remove without the question and without the
+// final message; the exit code tells the outcome, and /LOG keeps what was said.
+TEST_F(UninstallTest, QuietSwitchesRemoveWithoutAQuestionOrAMessage) {
+  const struct {
+    const char16_t* line;
+    bool inUse;
+    int code;
+  } rows[] = {
+      {u"\"C:\\Program Files\\Tool\\UnInst.exe\" /VERYSILENT /LOG=\"C:\\un.log\"", false, kUninstallSucceeded},
+      {u"UnInst.exe -silent /LOG=C:\\un.log", true, kUninstallIncomplete},
+  };
+  for (const auto& row : rows) {
+    Install();
+    HostClearMessages();
+    HostSetFileInUse(kFolder + u"\\readme.txt", row.inUse);
+    EXPECT_EQ(UninstallMain(row.line), row.code);
+    EXPECT_TRUE(HostMessages().empty());
+    EXPECT_FALSE(Exists(kFolder + u"\\KTool.exe"));
+    EXPECT_EQ(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey), row.inUse);
+    const std::string log = Read(u"C:\\un.log");
+    EXPECT_NE(log.find("exit code: " + std::to_string(row.code) + "\r\n"), std::string::npos) << log;
+    if (row.inUse) EXPECT_NE(log.find("readme.txt"), std::string::npos) << log;
+    HostSetFileInUse(kFolder + u"\\readme.txt", false);
+  }
+}
+
 TEST_F(UninstallTest, KeysOfAnotherFolderStay) {
   HostRegistryWrite(HostHive::LocalMachine, kUninstallKey, u"UninstallString", u"C:\\Elsewhere\\UnInst.exe");
   HostRegistryWrite(HostHive::CurrentUser, u"Software\\Korvane", u"TL", u"C:\\Elsewhere");
-  EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
+  EXPECT_EQ(UninstallMain(u"UnInst.exe"), kUninstallSucceeded);
   EXPECT_TRUE(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey));
   EXPECT_TRUE(HostRegistryRead(HostHive::CurrentUser, u"Software\\Korvane", u"TL", nullptr));
   EXPECT_FALSE(Exists(kFolder + u"\\KTool.exe"));
@@ -113,7 +139,7 @@ TEST_F(UninstallTest, KeysOfAnotherFolderStay) {
 
 TEST_F(UninstallTest, AFileInUseIsNamedAndTheEntryStaysForASecondRun) {
   HostSetFileInUse(kFolder + u"\\readme.txt", true);
-  EXPECT_EQ(UninstallMain(), kUninstallIncomplete);
+  EXPECT_EQ(UninstallMain(u"UnInst.exe"), kUninstallIncomplete);
   EXPECT_TRUE(Exists(kFolder + u"\\readme.txt"));
   EXPECT_FALSE(Exists(kFolder + u"\\KTool.exe"));
   EXPECT_TRUE(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey));
@@ -121,13 +147,13 @@ TEST_F(UninstallTest, AFileInUseIsNamedAndTheEntryStaysForASecondRun) {
   EXPECT_TRUE(HostDeletedAtRestart().empty());  // the uninstaller stays for the retry
 
   HostSetFileInUse(kFolder + u"\\readme.txt", false);
-  EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
+  EXPECT_EQ(UninstallMain(u"UnInst.exe"), kUninstallSucceeded);
   EXPECT_FALSE(Exists(kFolder + u"\\readme.txt"));
   EXPECT_FALSE(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey));
   EXPECT_FALSE(HostRegistryKeyExists(HostHive::CurrentUser, u"Software\\Korvane"));  // its last value went
   // A further run finds nothing of its own left and touches nothing else.
   Link(kDesktop + u"\\Tool.lnk", u"D:\\Tool\\KTool.exe");
-  EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
+  EXPECT_EQ(UninstallMain(u"UnInst.exe"), kUninstallSucceeded);
   EXPECT_TRUE(Exists(kFolder + u"\\notes.txt"));
   EXPECT_TRUE(Exists(kDesktop + u"\\Tool.lnk"));
 }
@@ -150,7 +176,7 @@ TEST_F(UninstallTest, NoOrADamagedRecordChangesNothing) {
       f.seekp(20);
       f.put('x');  // inside the record's body: its checksum no longer holds
     }
-    EXPECT_EQ(UninstallMain(), c.exitCode);
+    EXPECT_EQ(UninstallMain(u"UnInst.exe"), c.exitCode);
     EXPECT_TRUE(Exists(kFolder + u"\\KTool.exe"));
     EXPECT_TRUE(Exists(kDesktop + u"\\Tool.lnk"));
     EXPECT_TRUE(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey));
@@ -168,7 +194,7 @@ TEST_F(UninstallTest, GermanAndItalianSystemsAskInTheirLanguage) {
     HostClearMessages();
     HostSetSystemLanguage(c.language);
     HostSetMessageAnswer(7);
-    EXPECT_EQ(UninstallMain(), kUninstallDeclined);
+    EXPECT_EQ(UninstallMain(u"UnInst.exe"), kUninstallDeclined);
     EXPECT_EQ(HostUtf8(LastMessage().c_str()), c.question);
   }
 }
@@ -187,7 +213,7 @@ TEST_F(UninstallTest, OnlyAGroupFolderTheSetupCreatedIsRemoved) {
       PlatformRegSetValue(key, u"ProgramGroupCreated", 4, csidl, 4);
       PlatformRegCloseKey(key);
     }
-    EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
+    EXPECT_EQ(UninstallMain(u"UnInst.exe"), kUninstallSucceeded);
     EXPECT_FALSE(Exists(kGroupFolder + u"\\Tool.lnk"));
     EXPECT_EQ(Exists(kGroupFolder), !created);
   }
@@ -226,7 +252,7 @@ TEST_F(UninstallTest, TheOriginalLeavesTheWorkToItsCopy) {
     HostSetElevated(c.elevated);
     HostSetCopyResult(c.copyResult);
     if (c.tempFolderMissing) HostSetTempFolder(u"C:\\Gone\\");
-    EXPECT_EQ(UninstallMain(), c.exitCode);
+    EXPECT_EQ(UninstallMain(u"UnInst.exe"), c.exitCode);
     EXPECT_EQ(Exists(kFolder + u"\\KTool.exe"), !c.removedInPlace);
     EXPECT_EQ(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey), !c.removedInPlace);
     EXPECT_EQ(HostHeldHandles(), 0);
@@ -245,7 +271,7 @@ TEST_F(UninstallTest, AnElevatedCopyGoesIntoAProtectedFolder) {
   HostSetElevated(true);
   HostSetCopyResult(kUninstallSucceeded);
   HostQueueRandomBytes({1, 2, 3, 4, 5, 6, 7, 8});
-  EXPECT_EQ(UninstallMain(), kUninstallSucceeded);
+  EXPECT_EQ(UninstallMain(u"UnInst.exe"), kUninstallSucceeded);
   const std::u16string place = u"C:\\users\\user\\Temp\\0102030405060708";
   EXPECT_EQ(Read(place + u"\\UnInst.exe"), Read(kFolder + u"\\UnInst.exe"));
   EXPECT_EQ(HostFolderSecurity(place).substr(0, 6), u"D:P(A;");

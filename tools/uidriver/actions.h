@@ -38,6 +38,7 @@ bool WaitBrowser(Session& s, const Args& a);
 bool BrowserSelection(Session& s, const Args& a);
 bool BrowserOk(Session& s, const Args& a);
 bool BrowserCancel(Session& s, const Args& a);
+bool VisibleWindows(Session& s, const Args& a);
 bool Lnk(Session& s, const Args& a);
 bool Hold(Session& s, const Args& a);
 bool Windows(Session& s, const Args& a);

@@ -10,6 +10,7 @@
 #include "output.h"
 #include "remote_treeview.h"
 #include "shell_link_reader.h"
+#include "windows_found.h"
 
 bool WaitMsgbox(Session& s, const Args& a) {
   DWORD ms;
@@ -264,5 +265,40 @@ bool SleepAction(Session&, const Args& a) {
   DWORD ms;
   if (!NeedMs(a[0], ms)) return false;
   Sleep(ms);
+  return true;
+}
+
+// Visible top-level windows of other processes, each "class<TAB>title" once, watched every
+// 20 ms for so many milliseconds: what a user could have seen on the screen meanwhile.
+struct SeenWindows {
+  DWORD self;
+  std::vector<std::wstring> seen;
+};
+
+static BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM value) {
+  auto* seen = reinterpret_cast<SeenWindows*>(value);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == seen->self || !IsWindowVisible(window)) return TRUE;
+  const std::wstring windowClass = ClassName(window);
+  if (windowClass.empty()) return TRUE;  // gone since it was listed
+  const std::wstring line = windowClass + L"\t" + WindowText(window);
+  if (!IsWindowVisible(window)) return TRUE;  // closed while it was read: its text may be gone
+  for (const std::wstring& known : seen->seen)
+    if (known == line) return TRUE;
+  seen->seen.push_back(line);
+  WriteLine(line);
+  return TRUE;
+}
+
+bool VisibleWindows(Session&, const Args& a) {
+  DWORD ms;
+  if (!NeedMs(a[0], ms)) return false;
+  SeenWindows seen = {GetCurrentProcessId(), {}};
+  const DWORD start = GetTickCount();
+  do {
+    EnumWindows(NoteVisibleWindow, reinterpret_cast<LPARAM>(&seen));
+    Sleep(20);
+  } while (GetTickCount() - start < ms);
   return true;
 }

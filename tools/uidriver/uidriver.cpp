@@ -76,6 +76,8 @@ void PrintUsage() {
       L"  windows CLASS       prints the number of top-level windows of window class CLASS\n"
       L"  wait-window CLASS MS      wait up to MS ms until a window of class CLASS exists\n"
       L"  wait-no-window CLASS MS   wait up to MS ms until no window of class CLASS is left\n"
+      L"  visible-windows MS  watches MS ms and prints each visible top-level window of another\n"
+      L"                      process once, as CLASS<TAB>TITLE\n"
       L"Other:\n"
       L"  lnk PATH            prints target, workdir, args and showcmd of a shortcut, tab-separated\n"
       L"                      after the field name, one per line\n"
@@ -119,7 +121,7 @@ const Action kActions[] = {
     {L"browser-selection", 0, BrowserSelection}, {L"browser-ok", 0, BrowserOk},
     {L"browser-cancel", 0, BrowserCancel},        {L"lnk", 1, Lnk},
     {L"windows", 1, Windows},        {L"wait-window", 2, WaitWindow},
-    {L"wait-no-window", 2, WaitNoWindow},
+    {L"wait-no-window", 2, WaitNoWindow},  {L"visible-windows", 1, VisibleWindows},
     {L"hold", 2, Hold},              {L"hold-until", 3, HoldUntil},              {L"sleep", 1, SleepAction},
     {L"run", 2, Run},
     {L"mark", 0, Mark},              {L"elapsed", 0, Elapsed},

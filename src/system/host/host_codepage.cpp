@@ -3,6 +3,9 @@
 // control characters of the same value, as Windows maps them. Wide characters that the
 // code page cannot hold become its default character '?', each half of a surrogate pair on
 // its own, as the system's conversion does.
+#include <cstring>
+#include <string>
+
 #include "system/platform.h"
 
 namespace {
@@ -64,4 +67,25 @@ int PlatformWideToAnsi(const char16_t* source, char* dest, int room) {
     dest[i] = WideToByte(source[i]);
   }
   return needed;
+}
+
+int PlatformWideToUtf8(const char16_t* source, char* dest, int room) {
+  std::string bytes;
+  for (const char16_t* p = source; p && *p; ++p) {
+    uint32_t c = *p;
+    if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
+      ++p;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = 0xFFFD;
+    }
+    // A lead byte with the top bits of the code point, then 6 bits per continuation byte.
+    const int extra = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    static const unsigned char kLead[] = {0x00, 0xC0, 0xE0, 0xF0};
+    bytes += char(kLead[extra] | (c >> (6 * extra)));
+    for (int i = extra - 1; i >= 0; --i) bytes += char(0x80 | ((c >> (6 * i)) & 0x3F));
+  }
+  if (int(bytes.size()) > room) return 0;
+  std::memcpy(dest, bytes.data(), bytes.size());
+  return int(bytes.size());
 }

@@ -100,6 +100,18 @@ struct HostMessage {
   unsigned type;
 };
 const std::vector<HostMessage>& HostMessages();
+
+// The progress window as the stand-in keeps it: whether it was ever opened, whether it is
+// open now, its caption, its last line and bar, and how often it was updated.
+struct HostProgressRecord {
+  bool opened = false;
+  bool open = false;
+  std::u16string caption;
+  std::u16string text;
+  int thousandths = 0;
+  int updates = 0;
+};
+const HostProgressRecord& HostProgressWindow();
 void HostClearMessages();
 // The button every following message box answers with (1 IDOK after HostReset, 6 IDYES, 7 IDNO).
 void HostSetMessageAnswer(int answer);

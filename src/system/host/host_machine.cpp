@@ -163,6 +163,9 @@ const std::vector<HostBrowseRequest>& HostBrowseRequests() { return TheHostMachi
 
 uint16_t PlatformGetSystemDefaultLangId() { return TheHostMachine().systemLanguage; }
 
+// The stand-in's machine lives on one fixed day, so that tests can expect it.
+uint32_t PlatformLocalDate() { return 20260101; }
+
 uint32_t PlatformGetEnvironmentVariable(const char16_t* name, char16_t* out, int capacity) {
   const auto& env = TheHostMachine().environment;
   const auto it = name ? env.find(HostFoldCase(name)) : env.end();

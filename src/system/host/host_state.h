@@ -26,6 +26,7 @@ struct HostMachine {
   std::vector<std::string> filesInUse;  // native paths that cannot be deleted now
   std::vector<std::u16string> deletedAtRestart;  // paths marked for deletion at restart
   std::vector<HostMessage> messages;
+  HostProgressRecord progress;
   std::vector<HostShellOperation> shellOperations;
   std::vector<HostBrowseRequest> browseRequests;
   bool elevated = false;                // PlatformIsElevated's answer

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <string>
 
@@ -38,6 +39,13 @@ bool PlatformRemoveDirectory(const char16_t* path) {
 
 void PlatformSleep(uint32_t) {}
 
+// Real time, so that a delay measured with it passes as on Windows even though the
+// stand-in's PlatformSleep returns at once.
+uint32_t PlatformTickCount() {
+  using namespace std::chrono;
+  return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
 FileHandle PlatformCopyFileHeld(const char16_t* from, const char16_t* to) {
   const int in = open(HostNativePath(from).c_str(), O_RDONLY);
   if (in < 0) return nullptr;
@@ -61,7 +69,7 @@ bool PlatformDeleteAtRestart(const char16_t* path) {
   return true;
 }
 
-int PlatformRunCopy(const char16_t*, const char16_t*) {
+int PlatformRunCopy(const char16_t*, const char16_t*, const char16_t*) {
   const int result = TheHostMachine().copyResult;
   if (result == kCopyNotStarted) PlatformSetLastError(kErrorFileNotFound);  // as CreateProcessW
   return result;

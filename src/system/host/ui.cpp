@@ -10,6 +10,7 @@
 
 #include "resources/resource_ids.h"
 #include "system/host/host_dialog.h"
+#include "system/host/host_state.h"
 
 namespace {
 
@@ -269,3 +270,27 @@ void* LoadProgramIcon(int resourceId) {
 int ModuleFilePath(char16_t* path, int capacity) { return CopyOut(gModulePath, path, capacity); }
 
 void SuppressCriticalErrorBoxes() { gCriticalErrorsOff = true; }
+
+// ---- The progress window: a record of what it shows ----
+
+const HostProgressRecord& HostProgressWindow() { return TheHostMachine().progress; }
+
+WindowHandle OpenProgressWindow(const char16_t* caption) {
+  HostProgressRecord& progress = TheHostMachine().progress;
+  progress = HostProgressRecord();
+  progress.opened = progress.open = true;
+  progress.caption = caption ? caption : u"";
+  return &progress;
+}
+
+void ShowProgress(WindowHandle window, const char16_t* text, int thousandths) {
+  if (!window) return;
+  HostProgressRecord& progress = *static_cast<HostProgressRecord*>(window);
+  if (text) progress.text = text;
+  progress.thousandths = thousandths;
+  ++progress.updates;
+}
+
+void CloseProgressWindow(WindowHandle window) {
+  if (window) static_cast<HostProgressRecord*>(window)->open = false;
+}

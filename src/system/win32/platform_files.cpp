@@ -20,6 +20,10 @@ int PlatformWideToAnsi(const char16_t* source, char* dest, int room) {
   return WideCharToMultiByte(CP_ACP, 0, W(source), -1, dest, room, nullptr, nullptr);
 }
 
+int PlatformWideToUtf8(const char16_t* source, char* dest, int room) {
+  return WideCharToMultiByte(CP_UTF8, 0, W(source), lstrlenW(W(source)), dest, room, nullptr, nullptr);
+}
+
 uint32_t PlatformGetFileAttributes(const char16_t* path) { return GetFileAttributesW(W(path)); }
 
 uint32_t PlatformGetFullPathName(const char16_t* path, int capacity, char16_t* out) {
@@ -44,6 +48,12 @@ uint32_t PlatformGetLastError() { return GetLastError(); }
 void PlatformSetLastError(uint32_t code) { SetLastError(code); }
 
 uint16_t PlatformGetSystemDefaultLangId() { return GetSystemDefaultLangID(); }
+
+uint32_t PlatformLocalDate() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return now.wYear * 10000u + now.wMonth * 100u + now.wDay;
+}
 
 uint32_t PlatformGetEnvironmentVariable(const char16_t* name, char16_t* out, int capacity) {
   return GetEnvironmentVariableW(W(name), W(out), static_cast<DWORD>(capacity));

@@ -11,6 +11,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "system/arguments.h"
 #include "system/platform.h"
 #include "system/text.h"
 
@@ -51,19 +52,6 @@ bool ReadHex(const char16_t*& p, uintptr_t* value) {
   }
   *value = v;
   return n > 0 && n <= int(2 * sizeof v);
-}
-
-// The text after the program's own name on the command line (quoted or not).
-const char16_t* ArgumentsOf(const char16_t* line) {
-  if (*line == u'"') {
-    for (++line; *line && *line != u'"'; ++line) {
-    }
-    if (*line) ++line;
-  } else {
-    while (*line && *line != u' ' && *line != u'\t') ++line;
-  }
-  while (*line == u' ' || *line == u'\t') ++line;
-  return line;
 }
 
 // Reads `source` to its end and writes each piece to `copy`, or compares it with the same
@@ -125,6 +113,8 @@ long PlatformReadShellLink(const char16_t* linkPath, char16_t* target) {
 
 void PlatformSleep(uint32_t milliseconds) { Sleep(milliseconds); }
 
+uint32_t PlatformTickCount() { return GetTickCount(); }
+
 FileHandle PlatformCopyFileHeld(const char16_t* from, const char16_t* to) {
   HANDLE source = CreateFileW(W(from), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (source == INVALID_HANDLE_VALUE) return nullptr;
@@ -152,7 +142,7 @@ bool PlatformDeleteAtRestart(const char16_t* path) {
   return MoveFileExW(W(path), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) != 0;
 }
 
-int PlatformRunCopy(const char16_t* copyPath, const char16_t* folder) {
+int PlatformRunCopy(const char16_t* copyPath, const char16_t* folder, const char16_t* switches) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   HANDLE readEnd = nullptr, writeEnd = nullptr;
   if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return -1;
@@ -166,8 +156,9 @@ int PlatformRunCopy(const char16_t* copyPath, const char16_t* folder) {
   AppendHex(uintptr_t(writeEnd), line, 3 * kPathCapacity);
   AppendHex(GetCurrentProcessId(), line, 3 * kPathCapacity);
   AppendText(u" \"", line, 3 * kPathCapacity);
-  const int fits = AppendText(folder, line, 3 * kPathCapacity);
-  AppendText(u"\"", line, 3 * kPathCapacity);
+  int fits = AppendText(folder, line, 3 * kPathCapacity);
+  AppendText(u"\" ", line, 3 * kPathCapacity);
+  if (fits == kTextDone) fits = AppendText(switches, line, 3 * kPathCapacity);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
@@ -190,7 +181,7 @@ int PlatformRunCopy(const char16_t* copyPath, const char16_t* folder) {
 
 bool PlatformCopyArguments(char16_t* folder, int capacity) {
   folder[0] = 0;
-  const char16_t* p = ArgumentsOf(reinterpret_cast<const char16_t*>(GetCommandLineW()));
+  const char16_t* p = SkipProgramName(reinterpret_cast<const char16_t*>(GetCommandLineW()));
   const int switchLength = TextLength(kRemoveSwitch);
   for (int i = 0; i < switchLength; ++i)
     if (p[i] != kRemoveSwitch[i]) return false;

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include "resources/resource_ids.h"
 #include "system/ui.h"
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "UTF-16 wide characters");
@@ -244,6 +245,44 @@ intptr_t RunModalDialog(int resourceId, DialogProcedure procedure) {
   gProcedure = procedure;
   return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), nullptr,
                          DialogThunk, 0);
+}
+
+// ---- The progress window ----
+
+namespace {
+
+// The caption is set before the window is first shown (a dialog with WS_VISIBLE appears
+// right after WM_INITDIALOG), so it never shows without one.
+INT_PTR CALLBACK ProgressProcedure(HWND window, UINT message, WPARAM, LPARAM caption) {
+  if (message == WM_INITDIALOG) SetWindowTextW(window, reinterpret_cast<LPCWSTR>(caption));
+  return FALSE;
+}
+
+void HandlePendingMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+}  // namespace
+
+WindowHandle OpenProgressWindow(const char16_t* caption) {
+  HWND window = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(KORV_DIALOG_PROGRESS), nullptr,
+                                   ProgressProcedure, reinterpret_cast<LPARAM>(caption));
+  if (!window) return nullptr;
+  SendDlgItemMessageW(window, KORV_CONTROL_PROGRESS_BAR, PBM_SETRANGE32, 0, 1000);
+  HandlePendingMessages();
+  return window;
+}
+
+void ShowProgress(WindowHandle window, const char16_t* text, int thousandths) {
+  if (!window) return;
+  if (text) SetDlgItemTextW(Hwnd(window), KORV_CONTROL_PROGRESS_TEXT, W(text));
+  SendDlgItemMessageW(Hwnd(window), KORV_CONTROL_PROGRESS_BAR, PBM_SETPOS, WPARAM(thousandths), 0);
+  HandlePendingMessages();
+}
+
+void CloseProgressWindow(WindowHandle window) {
+  if (window) DestroyWindow(Hwnd(window));
 }
 
 // ---- Other programs' windows and threads ----

@@ -11,5 +11,5 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   PlatformRestrictLibrarySearch();
-  return UninstallMain();
+  return UninstallMain(reinterpret_cast<const char16_t*>(GetCommandLineW()));
 }
