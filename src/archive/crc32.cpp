@@ -4,22 +4,25 @@
 // byte-wise table of the format, BuildCrcRows derives seven further rows so that eight bytes
 // are folded in per step ("slicing by eight"). Row k holds the CRC of a byte followed by k
 // zero bytes, so the eight lookups of one step together equal eight byte-wise steps; the
-// result is the same value, bit for bit. On a 64-bit Linux host whose processor multiplies
-// without carries, long runs are folded with that instruction instead (chosen at run time).
+// result is the same value, bit for bit. On a 64-bit processor that multiplies without
+// carries (the Linux tools and the x86-64 setup programs), long runs are folded with that
+// instruction instead, chosen at run time. The 32-bit setup programs keep to the tables: the
+// system there guarantees no 16-byte stack alignment for the instruction's operands.
 #include "archive/crc32.h"
 
 #include "archive/extract_context.h"
 
-// Not in the Windows stubs of either architecture: the run-time choice would bring the C++
-// runtime's guarded statics (and with them its exception support) into the setup.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(_WIN32)
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <atomic>
+
+#include <cpuid.h>
 #include <immintrin.h>
 #define KORV_CRC_CLMUL 1
 
 namespace {
 
-// Carry-less multiply folding, for the 64-bit host only (the stubs keep to the tables): four 128-bit lanes of the message are multiplied forward by x^512 (k1, k2) and
-// added to the next 64 bytes; at the end the lanes are folded into one by x^128 (k3, k4),
+// Carry-less multiply folding: four 128-bit lanes of the message are multiplied forward by
+// x^512 (k1, k2) and added to the next 64 bytes; at the end the lanes are folded into one by x^128 (k3, k4),
 // down to 64 and 32 bits (k5), and a Barrett reduction by the polynomial (P', u') leaves the
 // register's value, the same as the byte-wise rule gives. The constants are the bit-reflected
 // residues of those powers of x modulo the CRC polynomial. Takes a multiple of 16 bytes, 64
@@ -62,9 +65,20 @@ KORV_CLMUL_TARGET uint32_t FoldWithClmul(uint32_t value, const uint8_t* p, uint3
   return uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(_mm_xor_si128(x1, t), 4)));
 }
 
+// The processor's answer, asked once: 0 not yet asked, 1 yes, 2 no. An atomic at namespace
+// scope, not a function's static: in the setup programs a guarded static would bring the C++
+// runtime's exception support in, and the packer's threads may ask at the same time.
+std::atomic<int> gClmul{0};
+
 bool HaveClmul() {
-  static const bool have = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2");
-  return have;
+  int known = gClmul.load(std::memory_order_relaxed);
+  if (known == 0) {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    const bool have = __get_cpuid(1, &a, &b, &c, &d) && (c & bit_PCLMUL) && (d & bit_SSE2);
+    known = have ? 1 : 2;
+    gClmul.store(known, std::memory_order_relaxed);
+  }
+  return known == 1;
 }
 
 }  // namespace

@@ -25,15 +25,22 @@ namespace {
 // A limit as a bound on even 16-bit values: the cap 0xFFFF lies above all of them.
 uint32_t Bound(uint32_t limit) { return limit == 0xFFFF ? 0x10000 : limit; }
 
+// Fills quick[] code by code: a code of length l <= kQuickBits owns the 2^(kQuickBits - l)
+// consecutive prefixes that start with it, so its entry is made once and stored as a run.
+// The codes are taken in canonical order (by length, then by position in symbols), which is
+// the order of their prefixes; a code past symbolCount (a malformed, over-full set) decodes
+// as symbols[0], as the limit search would have it.
 void BuildQuickTable(HuffmanTable* t, const SlotBits& slots) {
   constexpr uint32_t kShift = 16 - kQuickBits;
   uint32_t p = 0;
   for (uint32_t l = 1; l <= kQuickBits; ++l) {
     const uint32_t end = Bound(t->limit[l]) >> kShift;  // prefixes below end have length <= l
-    for (; p < end; ++p) {
-      uint32_t index = t->firstIndex[l] + (((p << kShift) - t->limit[l - 1]) >> (16 - l));
-      if (index >= t->symbolCount) index = 0;
-      t->quick[p] = QuickEntry(t->symbols[index], l, slots);
+    const uint32_t run = 1u << (kQuickBits - l);
+    uint32_t index = t->firstIndex[l] + (((p << kShift) - t->limit[l - 1]) >> (16 - l));
+    for (; p < end; ++index) {
+      const uint32_t entry = QuickEntry(t->symbols[index < t->symbolCount ? index : 0], l, slots);
+      const uint32_t stop = p + run < end ? p + run : end;
+      for (; p < stop; ++p) t->quick[p] = entry;
     }
   }
   for (; p < (1u << kQuickBits); ++p) t->quick[p] = 0;  // longer codes: search the limits
