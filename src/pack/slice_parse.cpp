@@ -22,7 +22,12 @@
 #include <cstring>
 #include <deque>
 #include <memory>
+// The host tool parses on threads; a Windows build of the library (whose C++ runtime may
+// have no std::thread) parses the slices one after another, with the same result.
+#if !defined(_WIN32)
 #include <thread>
+#define KORV_PACK_THREADS 1
+#endif
 
 #include "pack/lz_parse.h"
 
@@ -39,7 +44,9 @@ struct SliceJob {
   MatchHistory startMatches{};  // the parser's history when the slice began, and when it ended
   MatchHistory endMatches{};
   uint64_t matchedBytes = 0;
+#if KORV_PACK_THREADS
   std::thread thread;
+#endif
 };
 
 // Gives the slice's parser its bytes and, for the first slice, the stream's state. Runs on
@@ -163,14 +170,21 @@ void StartSlice(Rar20Encoder& enc, SliceJob& job) {
   // Reads the entry on to the slice's end, keeping the window (and warm-up) in front of it.
   LoadHistory(enc, job.start - std::min(job.start, kWindowSize + WarmUpBytes(enc)), job.end);
   PrepareSlice(enc, job);
+#if KORV_PACK_THREADS
   if (enc.threads > 1) job.thread = std::thread(ParseSlice, &job);
+#endif
 }
 
-void FinishSlice(SliceJob& job) {
-  if (job.thread.joinable())
+// Waits for the slice's thread, or parses the slice here when it has none. `parse` false:
+// the slice is not wanted any more.
+void FinishSlice(SliceJob& job, bool parse) {
+#if KORV_PACK_THREADS
+  if (job.thread.joinable()) {
     job.thread.join();
-  else
-    ParseSlice(&job);
+    return;
+  }
+#endif
+  if (parse) ParseSlice(&job);
 }
 
 }  // namespace
@@ -195,13 +209,12 @@ void ParseEntryInSlices(Rar20Encoder& enc, BitWriter& w, bool startOfStream) {
       ++started;
     }
     SliceJob& job = jobs.front();
-    FinishSlice(job);
+    FinishSlice(job, true);
     if (!stopped) stopped = CodeSlice(enc, job, w, firstBlock, coded + 1 == count, start);
     lastParser = std::move(job.parser);
     jobs.pop_front();
     if (stopped) {
-      for (SliceJob& rest : jobs)
-        if (rest.thread.joinable()) rest.thread.join();
+      for (SliceJob& rest : jobs) FinishSlice(rest, false);
       break;
     }
   }
