@@ -9,6 +9,10 @@
 #include "archive/crc32.h"
 #include "pack/rar20_encoder.h"
 
+void SetPackThreads(ArchiveWriter& w, uint32_t threads) {
+  if (w.encoder) w.encoder->threads = std::min(std::max(threads, 1u), kMaxPackThreads);
+}
+
 namespace {
 
 

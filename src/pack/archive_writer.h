@@ -73,6 +73,10 @@ int BeginArchive(ArchiveWriter& writer, PackSink sink, int level, bool solid, ui
 // Asks to be told, while an entry is packed, how many of its bytes are done.
 void SetPackProgress(ArchiveWriter& writer, void (*progress)(void* user, uint64_t entryBytesDone), void* user);
 
+// Parses long entries on up to `threads` threads (1 to kMaxPackThreads); the archive is the
+// same for every count.
+void SetPackThreads(ArchiveWriter& writer, uint32_t threads);
+
 // Packs and writes one entry. After a failure the archive is incomplete.
 int AddArchiveEntry(ArchiveWriter& writer, const PackEntryInput& entry, PackEntryReport* report);
 // Writes a folder entry: a header alone (no data, stored, attribute kAttributeDirectory), which

@@ -101,6 +101,14 @@ uint64_t FittedSymbolBits(const BlockStats& stats) {
 void FinishBlock(Rar20Encoder& enc, BitWriter& w, bool& startOfStream, bool entryEnd) {
   const size_t blockCount = enc.tokens.size() - enc.segmentSymbols;
   if (blockCount > 0) UpdatePrices(enc, enc.blockStats);
+  if (enc.slice) {  // a slice's parser: the block is kept for the coder of the whole entry
+    enc.slice->tokens.insert(enc.slice->tokens.end(), enc.tokens.begin(), enc.tokens.end());
+    enc.slice->blockEnds.push_back(enc.slice->tokens.size());
+    enc.tokens.clear();
+    enc.segmentSymbols = 0;
+    std::memset(&enc.blockStats, 0, sizeof enc.blockStats);
+    return;
+  }
   if (enc.segmentSymbols > 0 && blockCount > 0) {
     BlockStats merged;
     for (uint32_t s = 0; s < kLzLengthCount; ++s) merged.counts[s] = enc.stats.counts[s] + enc.blockStats.counts[s];

@@ -7,11 +7,19 @@
 //   lz_parse.cpp     the parse of an entry: its blocks, and the lazy parse (lz_parse.h)
 //   optimal_parse.cpp  the optimal parse: the stretches of a block and the passes over it
 //   optimal_lattice.cpp  the cheapest coding of a stretch (optimal_lattice.h)
+//   slice_parse.cpp  long entries parsed in slices, on several threads
 //   rar20_encoder.cpp  entries and streams
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "pack/rar20_encoder.h"
+
+// The symbols of one slice, block by block, as its own parser made them.
+struct ParsedSlice {
+  std::vector<PackToken> tokens;
+  std::vector<size_t> blockEnds;  // index in `tokens` after each block
+};
 
 namespace rar20pack {
 
@@ -100,6 +108,8 @@ inline uint32_t ShortPrice(const Rar20Encoder& enc, uint32_t distance) {
 
 // ---- Symbols (lz_symbols.cpp) ---------------------------------------------------------------
 
+// Adds a symbol to the current block and counts it.
+void AddToken(Rar20Encoder& enc, const PackToken& t);
 void EmitLiteral(Rar20Encoder& enc, uint8_t byte);
 // Records a match in the mirrored history exactly as the decoder's CopyMatch does.
 void PushMatch(MatchHistory& h, uint32_t length, uint32_t distance);
@@ -131,5 +141,11 @@ void PassPackedBytes(Rar20Encoder& enc, BitWriter& w);
 // early when enc.mayGiveUp and the entry looks incompressible; stops early after a read or
 // write failure.
 void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, bool startOfStream);
+
+// ---- Slices (slice_parse.cpp) ---------------------------------------------------------------
+
+// ParseEntry for an entry longer than enc.sliceSize: parses its slices on up to enc.threads
+// threads and codes their blocks in order.
+void ParseEntryInSlices(Rar20Encoder& enc, BitWriter& w, bool startOfStream);
 
 }  // namespace rar20pack

@@ -241,7 +241,10 @@ int PackEntryFrom(Rar20Encoder& enc, PackSource source, size_t size, bool allowS
   enc.mayGiveUp = allowStore;
   enc.gaveUp = false;
   enc.entryMatchedBytes = 0;
-  ParseEntry(enc, enc.entryStart, enc.entryEnd, w, !continues);
+  if (size > enc.sliceSize)
+    ParseEntryInSlices(enc, w, !continues);
+  else
+    ParseEntry(enc, enc.entryStart, enc.entryEnd, w, !continues);
   FlushBits(w);
   PassPackedBytes(enc, w);
   if (enc.readFailed) return kEncodeReadFailed;

@@ -32,6 +32,10 @@
 // packed bytes leave through the output as the blocks are written, so the encoder holds
 // one window of history, the read-ahead and the pending symbols, whatever the entry's size.
 // The pieces it is read in do not change the bytes it writes.
+// An entry longer than kParseSliceSize is parsed in slices of that size, each on its own
+// (slice_parse.cpp): a slice's parser sees the window in front of it, warms its prices up
+// on the bytes just before it, and keeps its blocks of symbols; the blocks are then coded
+// in order. Neither the slices nor the bytes depend on how many threads parse them.
 // An entry that does not get smaller is stored instead (method 0x30); in a solid stream the
 // encoder then rolls its state back, because the decoder's window does not see stored
 // entries. The first entry of a solid stream is always compressed, so that every later
@@ -50,6 +54,15 @@
 constexpr int kMinPackLevel = 1;
 constexpr int kMaxPackLevel = 5;
 constexpr int kDefaultPackLevel = 3;
+
+// An entry longer than one slice is parsed in slices of this many bytes, on as many threads
+// as the encoder is given; entries up to this size are parsed in one go. The size is fixed
+// (not derived from the thread count) so that the archive is the same on every machine.
+constexpr uint32_t kParseSliceSize = 1u << 21;
+// Bytes before a slice that its parser parses first (and throws away) to warm its prices and
+// its match history up.
+constexpr uint32_t kSliceWarmUp = 64 * 1024;
+constexpr uint32_t kMaxPackThreads = 64;  // each thread holds a slice, its window and a match finder
 
 // Search effort of a compression level.
 struct PackLevel {
@@ -93,8 +106,16 @@ struct MatchHistory {
   uint32_t lastDistance;
 };
 
+struct ParsedSlice;
+
 struct Rar20Encoder {
   PackLevel level;
+  uint32_t threads = 1;           // slices of a long entry parsed at once (1: on the caller's thread)
+  uint32_t sliceSize = kParseSliceSize;  // tests use small slices
+  uint32_t sliceWarmUp = kSliceWarmUp;   // and short warm-ups
+  // Set while this encoder parses one slice for another: each block's symbols are kept
+  // there (with the prices updated) instead of being coded.
+  ParsedSlice* slice = nullptr;
   bool solid = true;
   MatchFinder finder;
   // History: bytes of positions historyStart .. historyStart + history.size() - 1: at least

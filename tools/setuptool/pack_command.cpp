@@ -15,6 +15,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -40,6 +41,12 @@
 
 namespace {
 
+// One parsing thread per processor.
+int DefaultThreads() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return int(std::min<unsigned>(std::max(cores, 1u), kMaxPackThreads));
+}
+
 struct PackArguments {
   std::string source;
   std::string output;
@@ -51,6 +58,7 @@ struct PackArguments {
   bool solid = true;
   bool quiet = false;
   int level = kDefaultPackLevel;
+  int threads = DefaultThreads();
   int codePage = 1252;
   BrandingOptions branding;
   std::string sign;  // the signing command's template, when given
@@ -115,6 +123,10 @@ int ParseArguments(int argc, char** argv, PackArguments& a) {
     } else if (arg == "--level") {
       const char* v = value();
       if (!v || !ParseNumber(v, 0, kMaxPackLevel, a.level)) return UsageError("--level takes a number from 0 to 5");
+    } else if (arg == "--threads") {
+      const char* v = value();
+      if (!v || !ParseNumber(v, 1, int(kMaxPackThreads), a.threads))
+        return UsageError("--threads takes a number from 1 to " + std::to_string(kMaxPackThreads));
     } else if (arg == "--codepage") {
       const char* v = value();
       if (!v || !ParseNumber(v, 1, 65535, a.codePage)) return UsageError("--codepage takes a code page number");
@@ -373,6 +385,7 @@ int WritePayload(const PackArguments& args, const std::vector<uint8_t>& stub, co
     code = kExitFailed;
   }
   SetPackProgress(writer, OnEntryProgress, &bar);
+  SetPackThreads(writer, uint32_t(args.threads));
   for (size_t k = 0; k < p.names.size() && code == 0; ++k) {
     const FolderFile& f = p.files[p.byName.at(p.names[k])];
     bar.current = TerminalText(f.relative);

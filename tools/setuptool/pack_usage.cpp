@@ -9,6 +9,7 @@ namespace {
 
 const char kPackUsage[] =
     "Usage: setuptool pack SRC_DIR -o OUT [--arch x86|x64] [--stub FILE | --no-stub] [--level N]\n"
+    "                      [--threads N]\n"
     "                      [--no-solid] [--codepage N] [--icon FILE.ico] [--version-info KEY=VALUE]...\n"
     "                      [--uninstaller FILE | --no-uninstaller] [--sign COMMAND] [-q]\n"
     "\n"
@@ -37,6 +38,8 @@ const char kPackUsage[] =
     "                    of its own\n"
     "  --no-stub         write a bare archive\n"
     "  --level N         0 = store only, 1 = fastest ... 5 = best; default 3\n"
+    "  --threads N       threads that compress long files, 1 to 64; default: one per processor\n"
+    "                    (the setup is the same whatever the number)\n"
     "  --no-solid        compress every file on its own (default: one solid stream)\n"
     "  --codepage N      ANSI code page of the names in the archive; default 1252. Only\n"
     "                    single-byte code pages (e.g. 1250, 1251, 1252, 1253) are supported\n"
