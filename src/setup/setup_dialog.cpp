@@ -69,8 +69,9 @@ void PrepareLanguageList(WindowHandle list) {
 // nothing at all.
 int ScanWithCheckingWindow(WindowHandle dialog) {
   const bool shown = !gSetupState->options.verySilent;
+  // The window's thread reads both texts until FinishCheckingWindow: they live as long as this call.
+  char16_t caption[kTitleCapacity], text[kTitleCapacity];
   if (shown) {
-    char16_t caption[kTitleCapacity], text[kTitleCapacity];
     WindowGetText(dialog, caption, kTitleCapacity);
     LookupText(gSetupState->languageTable, kTextChecking, text, kTitleCapacity);
     StartCheckingWindow(caption, text, kCheckingDelayMs);
