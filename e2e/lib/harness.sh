@@ -249,6 +249,31 @@ e2e_pack() {
 
 # Copies a setup into the user's Downloads folder of the prefix, as a user would have it;
 # prints its Unix path.
+# Copies a setup to DAMAGED with one byte of its compressed data changed: positions in the
+# archive's second half are tried (PERCENT... of the way through, default 60 70 50 80 40) until
+# setuptool's own test rejects the copy for its data (a header byte would not do: the setup
+# itself does not check header checksums). Prints the offset; fails when none is found.
+e2e_damage_payload() {
+  local setup=$1 damaged=$2 stub_size size percent offset byte verdict percents
+  shift 2
+  percents=("$@")
+  [ ${#percents[@]} -gt 0 ] || percents=(60 70 50 80 40)
+  stub_size=$(stat -c %s "$E2E_SETUP_STUB")
+  size=$(stat -c %s "$setup")
+  for percent in "${percents[@]}"; do
+    offset=$((stub_size + (size - stub_size) * percent / 100))
+    cp "$setup" "$damaged"
+    byte=$(od -An -tu1 -j "$offset" -N1 "$damaged" | tr -d ' ')
+    printf "$(printf '\\%03o' $((byte ^ 0x55)))" | dd of="$damaged" bs=1 seek="$offset" conv=notrunc status=none
+    verdict=$("$E2E_SETUPTOOL" test "$damaged" 2>&1 >/dev/null || true)
+    if grep -q -E "checksum mismatch|size mismatch" <<<"$verdict"; then
+      echo "$offset"
+      return 0
+    fi
+  done
+  return 1
+}
+
 e2e_place_setup() {
   local setup=$1 dir
   dir=$(e2e_unix "$(e2e_profile)\\Downloads")

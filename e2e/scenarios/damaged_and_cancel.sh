@@ -13,25 +13,9 @@ dest=$(ex_destination)
 e2e_pack "$KORV_EXAMPLE_DIR" "$E2E_DIR/SampleSetup.exe"
 setup=$(e2e_place_setup "$E2E_DIR/SampleSetup.exe")
 
-# Damage one byte inside the compressed data: try positions in the second half of the
-# archive until setuptool's own test rejects the file for its data (a header byte would not
-# do: the setup itself does not check header checksums).
-stub_size=$(stat -c %s "$E2E_SETUP_STUB")
-size=$(stat -c %s "$E2E_DIR/SampleSetup.exe")
 damaged="$E2E_DIR/BrokenSetup.exe"
-found=""
-for percent in 60 70 50 80 40; do
-  offset=$((stub_size + (size - stub_size) * percent / 100))
-  cp "$E2E_DIR/SampleSetup.exe" "$damaged"
-  byte=$(od -An -tu1 -j "$offset" -N1 "$damaged" | tr -d ' ')
-  printf "$(printf '\\%03o' $((byte ^ 0x55)))" | dd of="$damaged" bs=1 seek="$offset" conv=notrunc status=none
-  verdict=$("$E2E_SETUPTOOL" test "$damaged" 2>&1 >/dev/null || true)
-  if grep -q -E "checksum mismatch|size mismatch" <<<"$verdict"; then
-    found=$offset
-    break
-  fi
-done
-[ -n "$found" ] || e2e_abort "could not damage the payload so that setuptool test rejects it"
+found=$(e2e_damage_payload "$E2E_DIR/SampleSetup.exe" "$damaged") ||
+  e2e_abort "could not damage the payload so that setuptool test rejects it"
 e2e_log "damaged the byte at offset $found"
 
 e2e_log "1. damaged payload"

@@ -48,13 +48,8 @@ ex_check_registry "$dest"
 e2e_log "payload $payload_bytes bytes, setup $(stat -c %s "$E2E_DIR/LargeSetup.exe") bytes"
 e2e_log "TIMES: install (OK to message) $EX_INSTALL_SECONDS s | setuptool test $test_seconds s | setup start to dialog (scan pass) $scan_seconds s"
 e2e_log "the damaged large payload"
-stub_size=$(stat -c %s "$E2E_SETUP_STUB")
-size=$(stat -c %s "$E2E_DIR/LargeSetup.exe")
 damaged="$E2E_DIR/BrokenLargeSetup.exe"
-cp "$E2E_DIR/LargeSetup.exe" "$damaged"
-offset=$((stub_size + (size - stub_size) * 3 / 4))
-byte=$(od -An -tu1 -j "$offset" -N1 "$damaged" | tr -d ' ')
-printf "$(printf '\\%03o' $((byte ^ 0x55)))" | dd of="$damaged" bs=1 seek="$offset" conv=notrunc status=none
+e2e_damage_payload "$E2E_DIR/LargeSetup.exe" "$damaged" 75 60 85 >/dev/null || e2e_abort "could not damage the large payload"
 broken=$(e2e_place_setup "$damaged")
 rm -f "$damaged"
 before=$(e2e_disk_snapshot)

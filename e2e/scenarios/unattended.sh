@@ -68,16 +68,8 @@ e2e_check_eq "exit code for an unknown switch" 1 "$E2E_RUN_EXIT"
 e2e_check_snapshot "files after an unknown switch" "$before" "$(e2e_disk_snapshot)"
 
 e2e_log "3. damaged setup"
-stub_size=$(stat -c %s "$E2E_SETUP_STUB")
-size=$(stat -c %s "$E2E_DIR/SampleSetup.exe")
 damaged="$E2E_DIR/BrokenSetup.exe"
-for percent in 60 70 50 80 40; do
-  offset=$((stub_size + (size - stub_size) * percent / 100))
-  cp "$E2E_DIR/SampleSetup.exe" "$damaged"
-  byte=$(od -An -tu1 -j "$offset" -N1 "$damaged" | tr -d ' ')
-  printf "$(printf '\\%03o' $((byte ^ 0x55)))" | dd of="$damaged" bs=1 seek="$offset" conv=notrunc status=none
-  "$E2E_SETUPTOOL" test "$damaged" >/dev/null 2>&1 || break
-done
+e2e_damage_payload "$E2E_DIR/SampleSetup.exe" "$damaged" >/dev/null || e2e_abort "could not damage the payload"
 broken=$(winepath -w "$(e2e_place_setup "$damaged")" 2>/dev/null)
 before=$(e2e_disk_snapshot)
 unattended_run "the damaged setup" "\"$broken\" /VERYSILENT /DIR=C:\\Broken"
