@@ -99,9 +99,9 @@ uint32_t TreeInsert(MatchFinder& mf, const uint8_t* cur, uint32_t pos, uint32_t 
       break;
     }
     const uint8_t* src = cur - (pos - cand);
-    uint32_t length = std::min(smallerLength, largerLength);
-    length += MatchLength(src + length, cur + length, maxLength - length);
-    if (out && length > best && MatchLength(src, cur, length) == length) AddCandidate(out, count, best, length, pos - cand);
+    const uint32_t known = std::min(smallerLength, largerLength);  // taken from the tree, unchecked
+    const uint32_t length = known + MatchLength(src + known, cur + known, maxLength - known);
+    if (out && length > best && MatchLength(src, cur, known) == known) AddCandidate(out, count, best, length, pos - cand);
     if (length >= nice) {
       // cand's bytes equal cur's as far as the tree tells them apart: pos takes its place.
       *smallerSlot = mf.tree[2 * (cand & kWindowMask)];
