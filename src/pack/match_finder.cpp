@@ -8,19 +8,6 @@
 
 namespace {
 
-constexpr uint32_t kHash4Bits = 20;
-constexpr uint32_t kHash3Bits = 16;
-
-inline uint32_t Read32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-inline uint32_t Hash4(const uint8_t* p) { return (Read32(p) * 2654435761u) >> (32 - kHash4Bits); }
-inline uint32_t Hash3(const uint8_t* p) {
-  uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
-  return (v * 2654435761u) >> (32 - kHash3Bits);
-}
 inline uint32_t Key2(const uint8_t* p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 
 // Adds a match longer than every one before; once the list is full, the longer match
@@ -78,29 +65,11 @@ void RebaseMatchFinder(MatchFinder& mf, uint32_t delta) {
     for (uint32_t& v : *table) v = v > delta ? v - delta : 0;
 }
 
-void PrefetchPosition(const MatchFinder& mf, const uint8_t* bytes) {
-  __builtin_prefetch(&mf.head4[Hash4(bytes)]);
-  __builtin_prefetch(&mf.head3[Hash3(bytes)]);
-}
-
 void RestoreMatchFinder(MatchFinder& mf, const uint8_t* bytes, uint32_t first, uint32_t end) {
   for (std::vector<uint32_t>* table : {&mf.head4, &mf.head3, &mf.head2})
     for (uint32_t& v : *table)
       if (v >= end) v = 0;
   for (uint32_t pos = first; pos < end; ++pos) InsertPosition(mf, bytes + (pos - first), pos, end - pos, first);
-}
-
-uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
-  uint32_t n = 0;
-  while (n + 8 <= limit) {
-    uint64_t x, y;
-    std::memcpy(&x, a + n, 8);
-    std::memcpy(&y, b + n, 8);
-    if (x != y) return n + uint32_t(__builtin_ctzll(x ^ y) >> 3);
-    n += 8;
-  }
-  while (n < limit && a[n] == b[n]) ++n;
-  return n;
 }
 
 namespace {
@@ -130,9 +99,9 @@ uint32_t TreeInsert(MatchFinder& mf, const uint8_t* cur, uint32_t pos, uint32_t 
       break;
     }
     const uint8_t* src = cur - (pos - cand);
-    uint32_t length = std::min(smallerLength, largerLength);
-    length += MatchLength(src + length, cur + length, maxLength - length);
-    if (out && length > best && MatchLength(src, cur, length) == length) AddCandidate(out, count, best, length, pos - cand);
+    const uint32_t known = std::min(smallerLength, largerLength);  // taken from the tree, unchecked
+    const uint32_t length = known + MatchLength(src + known, cur + known, maxLength - known);
+    if (out && length > best && MatchLength(src, cur, known) == known) AddCandidate(out, count, best, length, pos - cand);
     if (length >= nice) {
       // cand's bytes equal cur's as far as the tree tells them apart: pos takes its place.
       *smallerSlot = mf.tree[2 * (cand & kWindowMask)];
@@ -185,10 +154,15 @@ uint32_t FindMatches(const MatchFinder& mf, const uint8_t* base, uint32_t baseG,
   if (maxLength < 4 || best >= nice || best >= maxLength) return count;
   uint32_t cand = mf.head4[Hash4(cur)];
   uint32_t previous = pos;
+  const uint32_t* chain = mf.chain.data();
+  const uint32_t head = Read32(cur);
   while (depth-- > 0) {
     if (cand >= previous || cand < lowest) break;
+    // The next link is read before this candidate's bytes are compared, so that the two
+    // fetches overlap.
+    const uint32_t next = chain[cand & kWindowMask];
     const uint8_t* src = base + (cand - baseG);
-    if (src[best] == cur[best] && Read32(src) == Read32(cur)) {
+    if (src[best] == cur[best] && Read32(src) == head) {
       uint32_t length = MatchLength(src, cur, maxLength);
       if (length > best) {
         AddCandidate(out, count, best, length, pos - cand);
@@ -196,7 +170,7 @@ uint32_t FindMatches(const MatchFinder& mf, const uint8_t* base, uint32_t baseG,
       }
     }
     previous = cand;
-    cand = mf.chain[cand & kWindowMask];
+    cand = next;
   }
   return count;
 }

@@ -15,6 +15,7 @@
 // search astray (fewer or shorter matches), never to a match that is not one.
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 struct MatchCandidate {
@@ -73,9 +74,40 @@ uint32_t FindMatches(const MatchFinder& mf, const uint8_t* base, uint32_t baseG,
                      uint32_t lowest, uint32_t maxLength, uint32_t depth, uint32_t nice,
                      MatchCandidate* out);
 
+// ---- Inline helpers: called at every position, by the finder and the parse alike -------
+
+constexpr uint32_t kHash4Bits = 20;
+constexpr uint32_t kHash3Bits = 16;
+
+inline uint32_t Read32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+inline uint32_t Hash4(const uint8_t* p) { return (Read32(p) * 2654435761u) >> (32 - kHash4Bits); }
+inline uint32_t Hash3(const uint8_t* p) {
+  uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+  return (v * 2654435761u) >> (32 - kHash3Bits);
+}
+
 // Asks the processor to fetch the table entries position `bytes` will need (at least 4
 // readable bytes), so that they are at hand when it is searched a little later.
-void PrefetchPosition(const MatchFinder& mf, const uint8_t* bytes);
+inline void PrefetchPosition(const MatchFinder& mf, const uint8_t* bytes) {
+  __builtin_prefetch(&mf.head4[Hash4(bytes)]);
+  __builtin_prefetch(&mf.head3[Hash3(bytes)]);
+}
 
-// Number of equal bytes at a and b, at most limit.
-uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit);
+// Number of equal bytes at a and b, at most limit: eight bytes at a time, the first
+// difference found by counting the equal low bytes of their exclusive or (little-endian).
+inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
+  uint32_t n = 0;
+  while (n + 8 <= limit) {
+    uint64_t x, y;
+    std::memcpy(&x, a + n, 8);
+    std::memcpy(&y, b + n, 8);
+    if (x != y) return n + uint32_t(__builtin_ctzll(x ^ y) >> 3);
+    n += 8;
+  }
+  while (n < limit && a[n] == b[n]) ++n;
+  return n;
+}

@@ -35,8 +35,7 @@ void RelaxMatches(const Rar20Encoder& enc, const Parser& p, Lattice& nodes, uint
     const uint32_t minLength = kRecentMatchMinLength + RecentBonus(d);
     const uint32_t length = std::min(recentLength[k], reach);
     const uint32_t symbolPrice = enc.prices[kSymbolRepeatLast + k];
-    for (uint32_t l = minLength; l <= length; ++l)
-      Relax(nodes, i, l, symbolPrice + enc.recentLengthPrice[l - minLength], kRecent, d, k);
+    RelaxRun(nodes, i, minLength, length, symbolPrice, enc.recentLengthPrice, minLength, kRecent, d, k);
   }
   uint32_t covered = 1;
   bool shortDone = false;
@@ -49,8 +48,8 @@ void RelaxMatches(const Rar20Encoder& enc, const Parser& p, Lattice& nodes, uint
     const uint32_t minLength = kLongMatchMinLength + LongBonus(d);
     const uint32_t top = std::min({found[c].length, minLength + 255, reach});
     const uint32_t distancePrice = enc.distanceSlotPrice[DistanceSlot(d - 1)];
-    for (uint32_t l = std::max(covered + 1, minLength); l <= top; ++l)
-      Relax(nodes, i, l, distancePrice + enc.longLengthPrice[l - minLength], kLong, d, 0);
+    RelaxRun(nodes, i, std::max(covered + 1, minLength), top, distancePrice, enc.longLengthPrice, minLength, kLong,
+             d, 0);
     covered = std::max(covered, top);
   }
 }

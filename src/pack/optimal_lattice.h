@@ -14,6 +14,9 @@
 #pragma once
 #include <cstdint>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "pack/lz_parse.h"
 
@@ -57,6 +60,37 @@ inline void Relax(Lattice& g, uint32_t i, uint32_t length, uint32_t price, Choic
     g.cost[i + length] = cost;
     g.step[i + length] = Step{i, distance, uint16_t(length), uint8_t(kind), uint8_t(k)};
   }
+}
+
+// Offers the steps of every length l from `first` to `last` out of node i, each priced at
+// `price` + lengthPrice[l - minLength]: the same as one Relax per length, in that order.
+// Most of these steps lose (a node is usually reached more cheaply already), so the costs are
+// compared four lengths at a time and only the winners are written one by one.
+inline void RelaxRun(Lattice& g, uint32_t i, uint32_t first, uint32_t last, uint32_t price,
+                     const uint32_t* lengthPrice, uint32_t minLength, ChoiceKind kind, uint32_t distance,
+                     uint32_t k) {
+  const uint32_t from = g.cost[i] + price;
+  uint32_t* cost = g.cost.data() + i;
+  uint32_t l = first;
+#if defined(__SSE2__)
+  // Unsigned comparison through the signed one: both sides with the top bit flipped.
+  const __m128i flip = _mm_set1_epi32(int32_t(0x80000000u));
+  const __m128i fromFlipped = _mm_xor_si128(_mm_set1_epi32(int32_t(from)), flip);
+  for (; l + 3 <= last; l += 4) {
+    const __m128i prices = _mm_loadu_si128(reinterpret_cast<const __m128i*>(lengthPrice + (l - minLength)));
+    const __m128i offered = _mm_add_epi32(fromFlipped, prices);  // flipping commutes with the sum
+    const __m128i held = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(cost + l)), flip);
+    uint32_t wins = uint32_t(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(offered, held))));
+    while (wins) {
+      const uint32_t lane = uint32_t(__builtin_ctz(wins));
+      wins &= wins - 1;
+      const uint32_t length = l + lane;
+      cost[length] = from + lengthPrice[length - minLength];
+      g.step[i + length] = Step{i, distance, uint16_t(length), uint8_t(kind), uint8_t(k)};
+    }
+  }
+#endif
+  for (; l <= last; ++l) Relax(g, i, l, price + lengthPrice[l - minLength], kind, distance, k);
 }
 
 // The lengths of the matches at the four recent distances of history h (0 where there is

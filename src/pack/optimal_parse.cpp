@@ -78,9 +78,9 @@ struct MatchCache {
   }
   void Record(uint32_t at, const MatchCandidate* candidates, uint32_t n) {
     const uint32_t i = at - start;
-    if (first.size() <= i) {
-      first.resize(i + 1, 0);
-      count.resize(i + 1, 0);
+    if (first.size() <= i) {  // grown in steps: positions not searched stay 0
+      first.resize(std::max<size_t>(i + 1, first.size() + 4096), 0);
+      count.resize(first.size(), 0);
     }
     first[i] = uint32_t(found.size()) + 1;
     count[i] = uint8_t(n);

@@ -1,6 +1,7 @@
 // Writing a table block (see table_block.h).
 #include "pack/table_block.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "pack/huffman_encoder.h"
@@ -24,13 +25,23 @@ const uint32_t kExtraBits[kPreCodeSize] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0
                                            kPreCodeZerosLongBits};
 
 // Cheapest sequence of pre-code symbols for `lengths` against `base`, given a price in bits
-// for each pre-code symbol (its code length plus extra bits).
+// for each pre-code symbol (its code length plus extra bits). Walks from the end: cost[i] is
+// the cheapest coding of lengths i..n-1, and each position tries its delta, a repeat of the
+// previous length (3 to 6) and a run of zeros (3 to 10 short, 11 to 138 long); of equal
+// costs the shortest step wins.
 void ChooseSymbols(const uint8_t* lengths, const uint8_t* base, const uint32_t* price, TableCoding& out) {
   const uint32_t n = kLzLengthCount;
   uint32_t cost[kLzLengthCount + 1];
   LengthSymbol choice[kLzLengthCount];
   uint16_t step[kLzLengthCount];
   cost[n] = 0;
+  // The long runs of zeros from i end at positions i+11 .. i+zeroRun, a window that slides
+  // down with i. `window` holds its candidate ends from the nearest to the farthest, each
+  // cheaper than every nearer one (a farther end that costs no less than a nearer one never
+  // wins again), so the last is the cheapest, and the nearest of that cost.
+  uint16_t window[kLzLengthCount + 1];
+  uint32_t front = n, back = n;  // window[front .. back-1]
+  uint32_t zeroRun = 0;          // zeros from i on, at most 138
   for (uint32_t i = n; i-- > 0;) {
     uint8_t delta = uint8_t((lengths[i] - base[i]) & 15);
     uint32_t best = price[delta] + cost[i + 1];
@@ -44,15 +55,21 @@ void ChooseSymbols(const uint8_t* lengths, const uint8_t* base, const uint32_t* 
       uint32_t c = price[kPreCodeRepeatPrevious] + cost[i + k];
       if (c < best) best = c, bestChoice = {uint8_t(kPreCodeRepeatPrevious), uint8_t(k - 3)}, bestStep = k;
     }
-    uint32_t zeroRun = 0;
-    while (i + zeroRun < n && zeroRun < 138 && lengths[i + zeroRun] == 0) ++zeroRun;
+    zeroRun = lengths[i] == 0 ? std::min<uint32_t>(zeroRun + 1, 138) : 0;
     for (uint32_t k = 3; k <= zeroRun && k <= 10; ++k) {
       uint32_t c = price[kPreCodeZerosShort] + cost[i + k];
       if (c < best) best = c, bestChoice = {uint8_t(kPreCodeZerosShort), uint8_t(k - 3)}, bestStep = k;
     }
-    for (uint32_t k = 11; k <= zeroRun; ++k) {
-      uint32_t c = price[kPreCodeZerosLong] + cost[i + k];
-      if (c < best) best = c, bestChoice = {uint8_t(kPreCodeZerosLong), uint8_t(k - 11)}, bestStep = k;
+    if (zeroRun >= 11) {
+      const uint32_t nearest = i + 11;
+      while (front < back && cost[window[front]] >= cost[nearest]) ++front;
+      window[--front] = uint16_t(nearest);
+      while (window[back - 1] > i + zeroRun) --back;  // beyond the 138 a run may cover
+      const uint32_t end = window[back - 1];
+      const uint32_t c = price[kPreCodeZerosLong] + cost[end];
+      if (c < best) best = c, bestChoice = {uint8_t(kPreCodeZerosLong), uint8_t(end - nearest)}, bestStep = end - i;
+    } else {
+      front = back = n;
     }
     cost[i] = best;
     choice[i] = bestChoice;

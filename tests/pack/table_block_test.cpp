@@ -51,6 +51,14 @@ std::vector<TableCase> Cases() {
   for (size_t i = 0; i < kLzLengthCount; ++i) runs[i] = uint8_t((i / 9) % 3 == 0 ? 0 : 8);
   Lengths nudged = random;
   for (size_t i = 0; i < kLzLengthCount; i += 5) nudged[i] = uint8_t((nudged[i] + 1) % 16);
+  // Zero runs of the lengths around the limits of the short (3..10) and long (11..138)
+  // zero symbols, each after a non-zero length.
+  Lengths zeroRuns;
+  for (uint32_t run : {138u, 2u, 139u, 10u, 11u, 140u, 3u, 12u, 137u, 4u}) {
+    zeroRuns.push_back(uint8_t(1 + zeroRuns.size() % 15));
+    zeroRuns.insert(zeroRuns.end(), run, 0);
+  }
+  zeroRuns.resize(kLzLengthCount, 0);
   cases.push_back({"all zero", zeros, zeros});
   cases.push_back({"all fifteen", Lengths(kLzLengthCount, 15), zeros});
   cases.push_back({"random", random, zeros});
@@ -59,6 +67,7 @@ std::vector<TableCase> Cases() {
   cases.push_back({"runs of equal values", runs, zeros});
   cases.push_back({"unchanged", random, random});
   cases.push_back({"zeros over random", zeros, random});
+  cases.push_back({"zero runs about the symbols' limits", zeroRuns, zeros});
   return cases;
 }
 
