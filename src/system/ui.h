@@ -98,7 +98,8 @@ intptr_t RunModalDialog(int resourceId, DialogProcedure procedure);
 WindowHandle OpenProgressWindow(const char16_t* caption);
 // The line of text (null: unchanged) and the bar at so many thousandths.
 void ShowProgress(WindowHandle window, const char16_t* text, int thousandths);
-void CloseProgressWindow(WindowHandle window);  // DestroyWindow; nothing for null
+// DestroyWindow, without the hide that would wait for a window manager; nothing for null.
+void CloseProgressWindow(WindowHandle window);
 
 // ---- Other programs' windows and the watcher thread ----
 using ThreadProcedure = unsigned (*)(void* argument);

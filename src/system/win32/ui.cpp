@@ -281,8 +281,19 @@ void ShowProgress(WindowHandle window, const char16_t* text, int thousandths) {
   HandlePendingMessages();
 }
 
+// DestroyWindow hides a visible window before it destroys it, and Wine's X11 driver, hiding a
+// window it has handed to a window manager (every one with a caption), first waits up to 2 s
+// for the manager to confirm that it had shown it: on a display without one, every close cost
+// those 2 s with the window still on screen. With its visible style cleared first (as
+// WM_SETREDRAW does) the window is destroyed without that hide, and gone from the screen at
+// once; since no hide asked for a repaint of what it covered, that area is invalidated.
 void CloseProgressWindow(WindowHandle window) {
-  if (window) DestroyWindow(Hwnd(window));
+  if (!window) return;
+  RECT covered;
+  const bool placed = GetWindowRect(Hwnd(window), &covered) != FALSE;
+  SetWindowLongW(Hwnd(window), GWL_STYLE, GetWindowLongW(Hwnd(window), GWL_STYLE) & ~WS_VISIBLE);
+  DestroyWindow(Hwnd(window));
+  if (placed) RedrawWindow(nullptr, &covered, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 // ---- Other programs' windows and threads ----
