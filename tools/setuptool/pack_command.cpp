@@ -3,8 +3,9 @@
 // Steps: check the output name and the stub, open a temporary file beside the output,
 // collect the folder's files, put them into the setup program's order, check what the
 // setup program would make of them (refusing on errors, warning otherwise), then write the
-// stub and the archive into the temporary file, each file streamed from disk through the
-// compressor, and rename it into place only when everything has been written, so that a
+// stub and the archive into the temporary file, the files handed to the compressor all
+// together and streamed from disk as it reads ahead across them (pack_entries.h), and
+// rename it into place only when everything has been written, so that a
 // failed or interrupted run leaves no half-written file.
 #include <unistd.h>
 
