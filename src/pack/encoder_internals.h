@@ -140,8 +140,9 @@ uint64_t FittedSymbolBits(const BlockStats& stats);
 // Reads the entry on until the history holds its positions below `upTo` (at most its end);
 // history before `keepFrom` is no longer needed and may be dropped (history.data() moves).
 void LoadHistory(Rar20Encoder& enc, uint32_t keepFrom, uint32_t upTo);
-// Drops the history before `keepFrom`, first keeping aside the window before the entry being
-// coded, which taking it back needs (history.data() moves).
+// Drops the history before `keepFrom` once enough of it is no longer needed (the bytes kept
+// are moved down each time, so it should be rare), first keeping aside the window before
+// the entry being coded, which taking it back needs (history.data() moves).
 void CutHistory(Rar20Encoder& enc, uint32_t keepFrom);
 // Passes the finished bytes of w to the entry's output and clears them.
 void PassPackedBytes(Rar20Encoder& enc, BitWriter& w);

@@ -97,8 +97,7 @@ namespace rar20pack {
 void LoadHistory(Rar20Encoder& enc, uint32_t keepFrom, uint32_t upTo) {
   upTo = std::min(upTo, enc.entryEnd);
   if (enc.loaded >= upTo) return;
-  if (keepFrom > enc.historyStart && keepFrom - enc.historyStart >= std::max(kCutPieces * enc.readPiece, kMinCut))
-    CutHistory(enc, keepFrom);
+  CutHistory(enc, keepFrom);
   const size_t count = std::min(std::max(enc.readPiece, upTo - enc.loaded), enc.entryEnd - enc.loaded);
   const size_t at = enc.history.size();
   enc.history.resize(at + count);
@@ -110,6 +109,8 @@ void LoadHistory(Rar20Encoder& enc, uint32_t keepFrom, uint32_t upTo) {
 }
 
 void CutHistory(Rar20Encoder& enc, uint32_t keepFrom) {
+  if (keepFrom <= enc.historyStart || keepFrom - enc.historyStart < std::max(kCutPieces * enc.readPiece, kMinCut))
+    return;
   const uint32_t windowStart = enc.entryStart - enc.windowBeforeEntry;
   if (!enc.windowSaved && keepFrom > windowStart) {
     const auto from = enc.history.begin() + ptrdiff_t(windowStart - enc.historyStart);

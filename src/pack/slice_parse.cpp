@@ -101,8 +101,7 @@ namespace {
 // gives zeros (the entry fails when it is coded).
 void LoadStream(Rar20Encoder& enc, uint32_t keepFrom, uint32_t upTo) {
   SlicePlan& plan = *enc.plan;
-  if (keepFrom > enc.historyStart && keepFrom - enc.historyStart >= std::max(3 * enc.readPiece, 1u << 16))
-    CutHistory(enc, keepFrom);
+  CutHistory(enc, keepFrom);
   while (enc.loaded < upTo) {
     const StreamEntry& e = plan.entries[plan.loadEntry];
     if (plan.loadOffset == e.size) {
