@@ -16,7 +16,7 @@ namespace {
 
 using packtest::Bytes;
 
-constexpr uint32_t kTestSlice = 32 * 1024;
+constexpr uint32_t kTestSlice = 16 * 1024;
 
 struct Stream {
   std::vector<PackedEntry> entries;
@@ -35,7 +35,7 @@ int AppendBytes(void* user, const uint8_t* bytes, size_t count) {
 
 // Packs the entries handed over together, as the archive writer does.
 Stream PackStream(const std::vector<Bytes>& contents, int level, bool solid, uint32_t threads,
-                  uint32_t warmUp = 8 * 1024, const MatchHistory& startMatches = MatchHistory{}) {
+                  uint32_t warmUp = 4 * 1024, const MatchHistory& startMatches = MatchHistory{}) {
   std::unique_ptr<Rar20Encoder> enc(new Rar20Encoder);
   InitEncoder(*enc, level, solid);
   enc->sliceSize = kTestSlice;
@@ -78,10 +78,10 @@ void ExpectSameBytes(const Stream& a, const Stream& b) {
 std::vector<Bytes> ManyEntries() {
   std::vector<Bytes> contents;
   for (uint32_t i = 0; i < 36; ++i) {
-    const size_t size = 700 + (i * 2731) % 5200;
+    const size_t size = 300 + (i * 2731) % 2600;
     contents.push_back(i % 3 ? packtest::LzMixBytes(size, i) : packtest::TextBytes(size, i));
   }
-  contents[9] = packtest::RandomBytes(9000, 1);
+  contents[9] = packtest::RandomBytes(5000, 1);
   contents[14] = Bytes();
   contents[20] = packtest::LzMixBytes(2 * kTestSlice + 777, 2);
   contents[27] = packtest::RandomBytes(kTestSlice + 5, 3);
