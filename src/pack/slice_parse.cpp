@@ -31,6 +31,7 @@
 // and the order of coding are the same with one thread (everything on the caller's) as with
 // many.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -57,6 +58,7 @@ struct SliceJob {
   ParsedSlice parsed;
   MatchHistory startMatches{};      // the parser's history when the slice began
   bool parsedDone = false;          // `parsed` is complete (the caller's thread knows it)
+  std::atomic<bool> cancel{false};  // not wanted any more: the parser stops at the next piece
   // Coding, on the caller's thread: the next piece, block and symbol, and the parser's
   // history as the symbols coded so far left it.
   size_t nextPiece = 0, nextBlock = 0, nextToken = 0;
@@ -167,7 +169,7 @@ void ParseSlice(SliceJob* jobPointer) {
   p.slice = &job.parsed;
   BitWriter unused;
   if (!job.first) {
-    const uint32_t warmStart = job.start - WarmUpBytes(p);
+    const uint32_t warmStart = std::max(job.start - WarmUpBytes(p), p.historyStart);
     BuildFinder(p, warmStart, job.end);
     if (warmStart < job.start) ParseEntry(p, warmStart, job.start, unused, false);
     job.parsed = ParsedSlice();
@@ -177,6 +179,7 @@ void ParseSlice(SliceJob* jobPointer) {
   job.startMatches = p.matches;
   uint32_t from = job.start;
   for (const uint32_t pieceEnd : job.pieceEnds) {
+    if (job.cancel.load(std::memory_order_relaxed)) return;
     p.entryMatchedBytes = 0;
     ParseEntry(p, from, pieceEnd, unused, false);
     job.parsed.pieces.push_back(SlicePiece{job.parsed.blockEnds.size(), p.matches, p.entryMatchedBytes});
@@ -263,8 +266,15 @@ void StartSlice(Rar20Encoder& enc) {
   plan.jobs.emplace_back();
   SliceJob& job = plan.jobs.back();
   job.start = start;
-  job.end = std::min(plan.runEndPos, start + enc.sliceSize);
   job.first = start == plan.runStart;
+  // The first slice ends with the run's first entry: after a stored entry, the run starts
+  // again from the next, and a whole slice parsed ahead would mostly be thrown away.
+  uint32_t end = plan.runEndPos;
+  if (job.first) {
+    end = plan.cutEntryEnd;
+    for (size_t k = plan.cutEntry; end == start;) end += uint32_t(plan.entries[++k].size);
+  }
+  job.end = std::min(end, start + enc.sliceSize);
   job.freshFinder = job.first && plan.freshFinder;
   plan.nextSlice = job.end;
   while (plan.cutEntryEnd < job.end) {
@@ -291,6 +301,16 @@ void FinishSlice(SliceJob& job) {
     ParseSlice(&job);
   job.assumed = job.startMatches;
   job.parsedDone = true;
+}
+
+}  // namespace
+
+namespace {
+
+// Throws the slices in flight away, telling their parsers to stop at their next piece.
+void DropSlices(SlicePlan& plan) {
+  for (SliceJob& job : plan.jobs) job.cancel = true;
+  plan.jobs.clear();
 }
 
 }  // namespace
@@ -347,7 +367,7 @@ void EndPlannedEntry(Rar20Encoder& enc, bool takenBack) {
   ++plan.next;
   if (!plan.running) return;
   if (takenBack) {
-    plan.jobs.clear();
+    DropSlices(plan);
     plan.lastParser.reset();
     plan.running = false;
     plan.freshFinder = true;
@@ -376,7 +396,7 @@ void AbandonEntries(Rar20Encoder& enc) {
   if (!enc.plan) return;
   SlicePlan& plan = *enc.plan;
   if (plan.running) {
-    plan.jobs.clear();
+    rar20pack::DropSlices(plan);
     plan.lastParser.reset();
     plan.running = false;
     plan.freshFinder = true;  // the encoder's own finder may be with a parser
