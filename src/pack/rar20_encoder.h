@@ -31,7 +31,7 @@
 // The entries of a stream are handed to the encoder up front (PlanEntries) and packed in
 // order (PackNextEntry), so that the parse can run ahead of the entry being coded. The
 // stream - every entry, the positions running on from one to the next - is cut into
-// slices of kParseSliceSize bytes at fixed positions, whatever the entries' sizes
+// slices of kParseSliceSize bytes, whatever the entries' sizes
 // (slice_parse.cpp): a slice's parser sees the window in front of it, warms its prices up
 // on the bytes just before it, parses each entry's part of the slice as the end of that
 // entry requires, and keeps its blocks of symbols; the blocks are then coded in order,
