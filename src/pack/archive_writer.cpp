@@ -137,8 +137,9 @@ int CopySource(ArchiveWriter& w, PackSource source, size_t size, bool toSink, ui
   return kPackOk;
 }
 
-// The compressor's reads pass through here on their way, in order, so that the CRC-32 of a
-// compressed entry needs no second reading.
+// The compressor's reads pass through here on their way, in order (an entry after a stored
+// one may be read again from its start), so that the CRC-32 of a compressed entry needs no
+// second reading.
 struct CrcReader {
   PackSource source;
   ArchiveWriter* writer;
@@ -149,9 +150,10 @@ struct CrcReader {
 int ReadAndSum(void* user, uint64_t offset, uint8_t* bytes, size_t count) {
   CrcReader& r = *static_cast<CrcReader*>(user);
   if (r.source.read(r.source.user, offset, bytes, count) != 0) return 1;
-  if (offset == r.next) {
-    r.value = Crc32Update(r.writer->crc, r.value, bytes, uint32_t(count));
-    r.next += count;
+  if (offset <= r.next && offset + count > r.next) {  // an entry read again sums only what is new
+    const size_t skip = size_t(r.next - offset);
+    r.value = Crc32Update(r.writer->crc, r.value, bytes + skip, uint32_t(count - skip));
+    r.next = offset + count;
   }
   return 0;
 }
@@ -183,7 +185,8 @@ int EncodeResult(int encoded) {
 
 // To a sink that can go back: header first with the sizes open, then the packed bytes as
 // they come, then the header again, complete.
-int AddStreamed(ArchiveWriter& w, const PackEntryInput& entry, PackSource source, PackEntryReport& report) {
+int AddStreamed(ArchiveWriter& w, const PackEntryInput& entry, PackSource source, const CrcReader& reader,
+                PackEntryReport& report) {
   const uint64_t headerAt = w.written;
   uint8_t fixed[kFileHeaderBytes];
   FillFileHeader(w, entry, 0, 0, true, fixed);
@@ -192,11 +195,9 @@ int AddStreamed(ArchiveWriter& w, const PackEntryInput& entry, PackSource source
   const uint64_t dataAt = w.written;
   report.stored = true;
   if (w.encoder) {
-    CrcReader reader{source, &w, 0, 0xFFFFFFFFu};
     PackedOutput output{&w, false};
     PackedEntry packed;
-    result = EncodeResult(PackEntryFrom(*w.encoder, PackSource{ReadAndSum, &reader}, entry.size, true,
-                                        PackSink{EmitPacked, &output}, packed));
+    result = EncodeResult(PackNextEntry(*w.encoder, PackSink{EmitPacked, &output}, packed));
     if (result != kPackOk) return result;
     report.stored = packed.stored;
     if (!packed.stored && output.tooLarge) return kPackTooLarge;
@@ -216,14 +217,19 @@ int AddStreamed(ArchiveWriter& w, const PackEntryInput& entry, PackSource source
 }
 
 // To any other sink: the CRC-32 and the packed bytes first, then header and data.
-int AddCollected(ArchiveWriter& w, const PackEntryInput& entry, PackSource source, PackEntryReport& report) {
-  int result = CopySource(w, source, entry.size, false, report.crc);
-  if (result != kPackOk) return result;
+int AddCollected(ArchiveWriter& w, const PackEntryInput& entry, PackSource source, const CrcReader& reader,
+                 PackEntryReport& report) {
   PackedEntry packed;
   packed.stored = true;
+  int result = kPackOk;
   if (w.encoder) {
-    result = EncodeResult(PackEntryFrom(*w.encoder, source, entry.size, true,
-                                        PackSink{AppendToVector, &packed.packed}, packed));
+    result = EncodeResult(PackNextEntry(*w.encoder, PackSink{AppendToVector, &packed.packed}, packed));
+    if (result != kPackOk) return result;
+    if (!packed.stored && reader.next != entry.size) return kPackReadFailed;
+    report.crc = ~reader.value;
+  }
+  if (packed.stored) {
+    result = CopySource(w, source, entry.size, false, report.crc);
     if (result != kPackOk) return result;
   }
   report.stored = packed.stored;
@@ -240,21 +246,65 @@ int AddCollected(ArchiveWriter& w, const PackEntryInput& entry, PackSource sourc
 
 }  // namespace
 
-int AddArchiveEntry(ArchiveWriter& w, const PackEntryInput& entry, PackEntryReport* report) {
-  if (entry.name.empty() || entry.name.size() > 0xFFFF - kFileHeaderBytes) return kPackBadName;
-  if (entry.size > kMaxEntrySize) return kPackTooLarge;
-  const PackSource source =
-      entry.source.read ? entry.source : PackSource{ReadMemory, const_cast<uint8_t*>(entry.data)};
-  const uint64_t before = w.written;
-  PackEntryReport r;
+int AddArchiveEntries(ArchiveWriter& w, const PackEntryInput* entries, size_t count, PackEntryDone done,
+                      void* user, size_t* failed) {
+  for (size_t k = 0; k < count; ++k) {
+    const PackEntryInput& entry = entries[k];
+    int result = kPackOk;
+    if (entry.name.empty() || entry.name.size() > 0xFFFF - kFileHeaderBytes) result = kPackBadName;
+    if (entry.size > kMaxEntrySize) result = kPackTooLarge;
+    if (result == kPackOk) continue;
+    if (failed) *failed = k;
+    return result;
+  }
+  // The encoder reads ahead of the entry being written: every entry's reader is there from
+  // the start, summing its CRC-32 as its bytes go by.
+  std::vector<PackSource> sources(count);
+  std::vector<CrcReader> readers(count);
+  std::vector<StreamEntry> planned(count);
+  for (size_t k = 0; k < count; ++k) {
+    const PackEntryInput& entry = entries[k];
+    sources[k] = entry.source.read ? entry.source : PackSource{ReadMemory, const_cast<uint8_t*>(entry.data)};
+    readers[k] = CrcReader{sources[k], &w, 0, 0xFFFFFFFFu};
+    planned[k] = StreamEntry{PackSource{ReadAndSum, &readers[k]}, entry.size, true};
+  }
+  if (w.encoder) PlanEntries(*w.encoder, planned.data(), count);
   const bool streamed = w.sink.rewrite && w.sink.truncate;
-  int result = streamed ? AddStreamed(w, entry, source, r) : AddCollected(w, entry, source, r);
-  if (result != kPackOk) return result;
-  r.packedSize = uint32_t(w.written - before - kFileHeaderBytes - entry.name.size());
-  r.solid = w.solid && w.entryCount > 0;
-  w.entryCount++;
-  if (report) *report = r;
+  for (size_t k = 0; k < count; ++k) {
+    const PackEntryInput& entry = entries[k];
+    const uint64_t before = w.written;
+    PackEntryReport r;
+    const int result = streamed ? AddStreamed(w, entry, sources[k], readers[k], r)
+                                : AddCollected(w, entry, sources[k], readers[k], r);
+    if (result != kPackOk) {
+      if (w.encoder) AbandonEntries(*w.encoder);
+      if (failed) *failed = k;
+      return result;
+    }
+    r.packedSize = uint32_t(w.written - before - kFileHeaderBytes - entry.name.size());
+    r.solid = w.solid && w.entryCount > 0;
+    w.entryCount++;
+    if (done) done(user, k, r);
+  }
   return kPackOk;
+}
+
+namespace {
+
+struct SingleReport {
+  PackEntryReport* report;
+};
+
+void KeepReport(void* user, size_t, const PackEntryReport& report) {
+  PackEntryReport* out = static_cast<SingleReport*>(user)->report;
+  if (out) *out = report;
+}
+
+}  // namespace
+
+int AddArchiveEntry(ArchiveWriter& w, const PackEntryInput& entry, PackEntryReport* report) {
+  SingleReport single{report};
+  return AddArchiveEntries(w, &entry, 1, KeepReport, &single, nullptr);
 }
 
 int AddArchiveFolder(ArchiveWriter& w, const std::string& name, uint32_t fileTime) {

@@ -3,8 +3,11 @@
 //
 // The writer is platform-free: entries arrive as memory buffers or sources read piece by
 // piece, with their name already in the ANSI code page, and the archive leaves through a
-// sink. Entries are packed and written one at a time, in the order they are added. To a
-// sink that can go back (a file) an entry is streamed: its header is written with the
+// sink. The entries are handed over together (AddArchiveEntries), so that the compressor
+// can parse ahead of the entry being written, across entries, on several threads; they are
+// written one at a time, in order, each source read as the compressor needs it (a few
+// slices ahead) and the CRC-32 summed as it is read. To a sink that can go back (a file)
+// an entry is streamed: its header is written with the
 // packed size and CRC-32 left open, the packed bytes follow as the compressor makes them,
 // and the header is completed afterwards; an entry that ends up stored is written again
 // from its source over the packed bytes. Memory then stays bounded whatever the entries'
@@ -73,10 +76,20 @@ int BeginArchive(ArchiveWriter& writer, PackSink sink, int level, bool solid, ui
 // Asks to be told, while an entry is packed, how many of its bytes are done.
 void SetPackProgress(ArchiveWriter& writer, void (*progress)(void* user, uint64_t entryBytesDone), void* user);
 
-// Parses long entries on up to `threads` threads (1 to kMaxPackThreads); the archive is the
+// Parses the entries on up to `threads` threads (1 to kMaxPackThreads); the archive is the
 // same for every count.
 void SetPackThreads(ArchiveWriter& writer, uint32_t threads);
 
+// Told after each entry is written, with its place in the list.
+typedef void (*PackEntryDone)(void* user, size_t index, const PackEntryReport& report);
+
+// Packs and writes the entries in order; `done` (when set) hears of each as it is written.
+// The entries' sources must stay readable until the call returns; an entry's source may be
+// read before the entries in front of it are written, and again from its start after a
+// stored entry. After a failure (`failed` says which entry; every name and size is checked
+// before anything is written) the archive is incomplete.
+int AddArchiveEntries(ArchiveWriter& writer, const PackEntryInput* entries, size_t count, PackEntryDone done,
+                      void* user, size_t* failed);
 // Packs and writes one entry. After a failure the archive is incomplete.
 int AddArchiveEntry(ArchiveWriter& writer, const PackEntryInput& entry, PackEntryReport* report);
 // Writes a folder entry: a header alone (no data, stored, attribute kAttributeDirectory), which

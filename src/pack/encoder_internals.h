@@ -7,7 +7,7 @@
 //   lz_parse.cpp     the parse of an entry: its blocks, and the lazy parse (lz_parse.h)
 //   optimal_parse.cpp  the optimal parse: the stretches of a block and the passes over it
 //   optimal_lattice.cpp  the cheapest coding of a stretch (optimal_lattice.h)
-//   slice_parse.cpp  long entries parsed in slices, on several threads
+//   slice_parse.cpp  the stream parsed in slices, on several threads
 //   rar20_encoder.cpp  entries and streams
 #pragma once
 #include <cstdint>
@@ -15,10 +15,18 @@
 
 #include "pack/rar20_encoder.h"
 
+// Where one entry's part of a slice ends in the slice's symbols.
+struct SlicePiece {
+  size_t blockEnd;        // index in `blockEnds` after the piece's last block
+  MatchHistory matches;   // the parser's match history after the piece
+  uint64_t matchedBytes;  // bytes of the piece covered by matches
+};
+
 // The symbols of one slice, block by block, as its own parser made them.
 struct ParsedSlice {
   std::vector<PackToken> tokens;
   std::vector<size_t> blockEnds;  // index in `tokens` after each block
+  std::vector<SlicePiece> pieces; // one per entry the slice holds a part of, in order
 };
 
 namespace rar20pack {
@@ -30,6 +38,7 @@ constexpr uint32_t kDistanceOffset = kLiteralTableSize;                      // 
 constexpr uint32_t kRepeatOffset = kLiteralTableSize + kDistanceTableSize;  // repeat-length slots
 constexpr uint32_t kPriceUnit = 16;                                          // prices are 1/16 bit
 constexpr uint32_t kNoSecond = 0xFF;
+constexpr uint32_t kPositionLimit = 0x70000000u;  // positions are moved down beyond this (an entry may add 2 GiB)
 
 // ---- Slot lookup ----------------------------------------------------------------------------
 
@@ -131,6 +140,10 @@ uint64_t FittedSymbolBits(const BlockStats& stats);
 // Reads the entry on until the history holds its positions below `upTo` (at most its end);
 // history before `keepFrom` is no longer needed and may be dropped (history.data() moves).
 void LoadHistory(Rar20Encoder& enc, uint32_t keepFrom, uint32_t upTo);
+// Drops the history before `keepFrom` once enough of it is no longer needed (the bytes kept
+// are moved down each time, so it should be rare), first keeping aside the window before
+// the entry being coded, which taking it back needs (history.data() moves).
+void CutHistory(Rar20Encoder& enc, uint32_t keepFrom);
 // Passes the finished bytes of w to the entry's output and clears them.
 void PassPackedBytes(Rar20Encoder& enc, BitWriter& w);
 
@@ -144,8 +157,22 @@ void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, b
 
 // ---- Slices (slice_parse.cpp) ---------------------------------------------------------------
 
-// ParseEntry for an entry longer than enc.sliceSize: parses its slices on up to enc.threads
-// threads and codes their blocks in order.
-void ParseEntryInSlices(Rar20Encoder& enc, BitWriter& w, bool startOfStream);
+// The next planned entry.
+const StreamEntry& NextPlannedEntry(const Rar20Encoder& enc);
+// Whether the slices run on into the next planned entry; when not, StartSlices must begin
+// them there.
+bool SlicesRunning(const Rar20Encoder& enc);
+// Cuts the stream into slices from the next planned entry on, at position enc.nextPos: up to
+// the first entry that begins at or beyond kPositionLimit (a non-solid stream: that entry
+// alone). The first slice continues the encoder's state.
+void StartSlices(Rar20Encoder& enc);
+// Codes the next planned entry (positions enc.entryStart .. enc.entryEnd-1) from its slices'
+// blocks into w, passing its bytes on block by block. Sets enc.gaveUp and stops early when
+// enc.mayGiveUp and the entry looks incompressible; stops early after a read or write
+// failure (enc.readFailed tells whether the entry could be read).
+void CodeEntryFromSlices(Rar20Encoder& enc, BitWriter& w, bool startOfStream);
+// The next planned entry is done. `takenBack`: it was stored or failed, its state taken back, so
+// everything parsed after it is thrown away and the slices start again at the next entry.
+void EndPlannedEntry(Rar20Encoder& enc, bool takenBack);
 
 }  // namespace rar20pack

@@ -12,47 +12,23 @@ using namespace rar20pack;
 namespace {
 
 constexpr uint32_t kFirstPosition = 2 * kWindowSize;  // positions start here, so pos - window never wraps
-constexpr size_t kRestoreSize = 64 * 1024;  // stored entries at least this large: the finder is rebuilt
-constexpr uint32_t kPositionLimit = 0x70000000u;       // positions are moved down beyond this (an entry may add 2 GiB)
 
 // History is cut inside an entry once this many pieces (and at least kMinCut bytes) are no
 // longer needed: the bytes kept are moved down each time, so it should be rare.
 constexpr uint64_t kCutPieces = 3;
 constexpr uint64_t kMinCut = 64 * 1024;
 
-// Keeps at most one window of history before the next entry, dropping older bytes in
-// large steps so the copying stays rare. The history may already have been cut further
-// inside the entry before.
-void TrimHistory(Rar20Encoder& enc) {
-  if (enc.nextPos - enc.trimPoint >= 4 * kWindowSize) enc.trimPoint = enc.nextPos - kWindowSize;
-  if (enc.historyStart >= enc.trimPoint) return;
-  enc.history.erase(enc.history.begin(), enc.history.begin() + ptrdiff_t(enc.trimPoint - enc.historyStart));
-  enc.historyStart = enc.trimPoint;
-}
-
-// Drops the history before `keepFrom` inside an entry, first keeping aside the window
-// before the entry, which taking a stored entry back needs.
-void CutHistory(Rar20Encoder& enc, uint32_t keepFrom) {
-  const uint32_t windowStart = enc.entryStart - enc.windowBeforeEntry;
-  if (!enc.windowSaved && keepFrom > windowStart) {
-    const auto from = enc.history.begin() + ptrdiff_t(windowStart - enc.historyStart);
-    enc.savedWindow.assign(from, from + ptrdiff_t(enc.windowBeforeEntry));
-    enc.windowSaved = true;
-  }
-  enc.history.erase(enc.history.begin(), enc.history.begin() + ptrdiff_t(keepFrom - enc.historyStart));
-  enc.historyStart = keepFrom;
-}
-
 // The history as it was before the entry that is being taken back.
-void RestoreHistory(Rar20Encoder& enc, size_t historySize) {
+void RestoreHistory(Rar20Encoder& enc) {
   if (enc.windowSaved) {
     enc.history.swap(enc.savedWindow);
     enc.historyStart = enc.entryStart - uint32_t(enc.history.size());
     enc.savedWindow.clear();
     enc.windowSaved = false;
   } else {
-    enc.history.resize(historySize);
+    enc.history.resize(enc.entryStart - enc.historyStart);
   }
+  enc.loaded = enc.entryStart;
 }
 
 // Starts a fresh stream: nothing before `nextPos` can be referred to.
@@ -66,20 +42,27 @@ void ResetStream(Rar20Encoder& enc) {
   enc.history.clear();
   enc.historyStart = enc.nextPos;
   enc.streamStart = enc.nextPos;
-  enc.trimPoint = enc.nextPos;
+  enc.loaded = enc.nextPos;
   std::memset(&enc.matches, 0, sizeof enc.matches);
   enc.haveCodes = false;
   enc.tableHistory = TableHistory();
   SetDefaultPrices(enc);
 }
 
-// Moves all positions down so that they stay far from the 32-bit limit in a long solid stream.
+// Moves all positions down so that they stay far from the 32-bit limit in a long solid stream,
+// between two runs of slices (the history ends at nextPos): the window before nextPos goes
+// to the positions just above kFirstPosition.
 void RebasePositions(Rar20Encoder& enc) {
-  const uint32_t delta = enc.trimPoint - kFirstPosition;
+  const uint32_t keep = enc.nextPos - kWindowSize;
+  if (enc.historyStart < keep) {
+    enc.history.erase(enc.history.begin(), enc.history.begin() + ptrdiff_t(keep - enc.historyStart));
+    enc.historyStart = keep;
+  }
+  const uint32_t delta = keep - kFirstPosition;
   RebaseMatchFinder(enc.finder, delta);
   enc.historyStart -= delta;
-  enc.trimPoint -= delta;
   enc.nextPos -= delta;
+  enc.loaded -= delta;
   enc.streamStart = enc.streamStart > delta + kFirstPosition ? enc.streamStart - delta : kFirstPosition;
 }
 
@@ -96,6 +79,7 @@ PackLevel PackLevelParameters(int level) {
 }
 
 void InitEncoder(Rar20Encoder& enc, int level, bool solid) {
+  enc.plan.reset();
   enc.level = PackLevelParameters(level);
   enc.solid = solid;
   InitMatchFinder(enc.finder, enc.level.tree ? enc.level.chainDepth : 0, enc.level.niceLength);
@@ -113,8 +97,7 @@ namespace rar20pack {
 void LoadHistory(Rar20Encoder& enc, uint32_t keepFrom, uint32_t upTo) {
   upTo = std::min(upTo, enc.entryEnd);
   if (enc.loaded >= upTo) return;
-  if (keepFrom > enc.historyStart && keepFrom - enc.historyStart >= std::max(kCutPieces * enc.readPiece, kMinCut))
-    CutHistory(enc, keepFrom);
+  CutHistory(enc, keepFrom);
   const size_t count = std::min(std::max(enc.readPiece, upTo - enc.loaded), enc.entryEnd - enc.loaded);
   const size_t at = enc.history.size();
   enc.history.resize(at + count);
@@ -123,6 +106,19 @@ void LoadHistory(Rar20Encoder& enc, uint32_t keepFrom, uint32_t upTo) {
     enc.readFailed = true;
   if (enc.readFailed) std::memset(enc.history.data() + at, 0, count);  // parsed on only to the block's end
   enc.loaded += uint32_t(count);
+}
+
+void CutHistory(Rar20Encoder& enc, uint32_t keepFrom) {
+  if (keepFrom <= enc.historyStart || keepFrom - enc.historyStart < std::max(kCutPieces * enc.readPiece, kMinCut))
+    return;
+  const uint32_t windowStart = enc.entryStart - enc.windowBeforeEntry;
+  if (!enc.windowSaved && keepFrom > windowStart) {
+    const auto from = enc.history.begin() + ptrdiff_t(windowStart - enc.historyStart);
+    enc.savedWindow.assign(from, from + ptrdiff_t(enc.windowBeforeEntry));
+    enc.windowSaved = true;
+  }
+  enc.history.erase(enc.history.begin(), enc.history.begin() + ptrdiff_t(keepFrom - enc.historyStart));
+  enc.historyStart = keepFrom;
 }
 
 void PassPackedBytes(Rar20Encoder& enc, BitWriter& w) {
@@ -158,22 +154,16 @@ void SaveState(const Rar20Encoder& enc, StreamState& s) {
   std::memcpy(s.symbolUse, enc.symbolUse, sizeof s.symbolUse);
 }
 
-// Takes back an entry that is stored: the decoder's window never sees it. The links it left
-// in the finder are harmless (every candidate is checked) but hide the window before it;
-// after a large entry the tables are rebuilt over that window.
-void TakeBack(Rar20Encoder& enc, const StreamState& s, size_t historySize, size_t size) {
-  const uint32_t start = enc.entryStart;
-  RestoreHistory(enc, historySize);
-  if (enc.solid && size >= kRestoreSize) {
-    const uint32_t kept = uint32_t(std::min<size_t>(historySize, kWindowSize));
-    const uint32_t first = std::max(start - kept, enc.streamStart);
-    RestoreMatchFinder(enc.finder, enc.history.data() + (first - enc.historyStart), first, start);
-  }
+// Takes back an entry that is stored: the decoder's window never sees it. The slices parsed
+// after it are thrown away (EndPlannedEntry), and the next run of slices builds its match
+// finder afresh over the window before it.
+void TakeBack(Rar20Encoder& enc, const StreamState& s) {
+  RestoreHistory(enc);
   enc.tokens.clear();
   enc.segmentSymbols = 0;
   std::memset(&enc.stats, 0, sizeof enc.stats);
   std::memset(&enc.blockStats, 0, sizeof enc.blockStats);
-  enc.nextPos = start;
+  enc.nextPos = enc.entryStart;
   enc.matches = s.matches;
   enc.codes = s.codes;
   enc.haveCodes = s.haveCodes;
@@ -184,14 +174,15 @@ void TakeBack(Rar20Encoder& enc, const StreamState& s, size_t historySize, size_
   std::memcpy(enc.symbolUse, s.symbolUse, sizeof s.symbolUse);
 }
 
-// Positions of the entry and where it comes from and goes to.
-void BeginEntry(Rar20Encoder& enc, PackSource source, PackSink output, size_t size) {
-  enc.source = source;
+// Positions of the entry (it begins where the stream has got to) and where its bytes go.
+// The history already holds the window before it: the slices keep it.
+void BeginEntry(Rar20Encoder& enc, PackSink output, size_t size) {
   enc.output = output;
-  enc.entryStart = enc.loaded = enc.nextPos;
+  enc.entryStart = enc.nextPos;
   enc.entryEnd = enc.nextPos + uint32_t(size);
-  enc.windowBeforeEntry = uint32_t(std::min<size_t>(enc.history.size(), kWindowSize));
+  enc.windowBeforeEntry = std::min(enc.entryStart - enc.historyStart, kWindowSize);
   enc.windowSaved = false;
+  enc.savedWindow.clear();
   enc.packedBytes = 0;
   enc.readFailed = enc.writeFailed = false;
   enc.nextPos = enc.entryEnd;
@@ -215,49 +206,60 @@ int AppendPacked(void* user, const uint8_t* bytes, size_t count) {
 
 }  // namespace
 
-int PackEntryFrom(Rar20Encoder& enc, PackSource source, size_t size, bool allowStore, PackSink output,
-                  PackedEntry& out) {
+int PackNextEntry(Rar20Encoder& enc, PackSink output, PackedEntry& out) {
+  const StreamEntry& entry = NextPlannedEntry(enc);
   out.stored = false;
   out.packedSize = 0;
   // In a solid stream every entry after the first continues it; the first is always
   // compressed so that the decoder holds codes for the entries after it.
   const bool continues = enc.solid && enc.haveCodes;
   out.solid = continues;
-  if (!continues) allowStore = allowStore && !enc.solid;
-  if (size == 0 && allowStore) {
+  const bool allowStore = entry.allowStore && (continues || !enc.solid);
+  const size_t size = entry.size;
+  if (size == 0 && allowStore) {  // leaves no trace in the stream
     out.stored = true;
+    EndPlannedEntry(enc, false);
     return kEncodeOk;
   }
-  if (!continues) ResetStream(enc);
-  if (enc.nextPos >= kPositionLimit) RebasePositions(enc);
+  if (!continues) {
+    ResetStream(enc);
+    StartSlices(enc);
+  } else if (!SlicesRunning(enc)) {
+    if (enc.nextPos >= kPositionLimit) RebasePositions(enc);
+    StartSlices(enc);
+  }
 
   StreamState saved;
   SaveState(enc, saved);
-  TrimHistory(enc);
-  const size_t historySize = enc.history.size();
-  BeginEntry(enc, source, output, size);
-
+  BeginEntry(enc, output, size);
   BitWriter w;
   enc.mayGiveUp = allowStore;
   enc.gaveUp = false;
   enc.entryMatchedBytes = 0;
-  if (size > enc.sliceSize)
-    ParseEntryInSlices(enc, w, !continues);
-  else
-    ParseEntry(enc, enc.entryStart, enc.entryEnd, w, !continues);
+  CodeEntryFromSlices(enc, w, !continues);
   FlushBits(w);
   PassPackedBytes(enc, w);
-  if (enc.readFailed) return kEncodeReadFailed;
-  if (enc.writeFailed) return kEncodeWriteFailed;
-
+  if (enc.readFailed || enc.writeFailed) {
+    EndPlannedEntry(enc, true);
+    return enc.readFailed ? kEncodeReadFailed : kEncodeWriteFailed;
+  }
   if (enc.gaveUp || (allowStore && enc.packedBytes >= size)) {
     out.stored = true;
     enc.gaveUp = false;
-    TakeBack(enc, saved, historySize, size);
+    TakeBack(enc, saved);
+    EndPlannedEntry(enc, true);
     return kEncodeOk;
   }
   out.packedSize = enc.packedBytes;
+  EndPlannedEntry(enc, false);
   return kEncodeOk;
+}
+
+int PackEntryFrom(Rar20Encoder& enc, PackSource source, size_t size, bool allowStore, PackSink output,
+                  PackedEntry& out) {
+  const StreamEntry entry{source, size, allowStore};
+  PlanEntries(enc, &entry, 1);
+  return PackNextEntry(enc, output, out);
 }
 
 void PackEntry(Rar20Encoder& enc, const uint8_t* data, size_t size, bool allowStore, PackedEntry& out) {

@@ -28,21 +28,27 @@
 //     peeks for a further table block only when five or more bytes remain, so nothing
 //     is read past the entry.
 //   - A match never reaches beyond the entry's end.
-// An entry is read from its source piece by piece, a little ahead of the parse, and its
-// packed bytes leave through the output as the blocks are written, so the encoder holds
-// one window of history, the read-ahead and the pending symbols, whatever the entry's size.
-// The pieces it is read in do not change the bytes it writes.
-// An entry longer than kParseSliceSize is parsed in slices of that size, each on its own
+// The entries of a stream are handed to the encoder up front (PlanEntries) and packed in
+// order (PackNextEntry), so that the parse can run ahead of the entry being coded. The
+// stream - every entry, the positions running on from one to the next - is cut into
+// slices of kParseSliceSize bytes, whatever the entries' sizes
 // (slice_parse.cpp): a slice's parser sees the window in front of it, warms its prices up
-// on the bytes just before it, and keeps its blocks of symbols; the blocks are then coded
-// in order. Neither the slices nor the bytes depend on how many threads parse them.
+// on the bytes just before it, parses each entry's part of the slice as the end of that
+// entry requires, and keeps its blocks of symbols; the blocks are then coded in order,
+// entry by entry, on the caller's thread. Neither the slices nor the bytes depend on how
+// many threads parse them. The encoder reads the entries a few slices ahead of the one
+// being coded, and passes an entry's packed bytes to its output as its blocks are coded,
+// so it holds a few slices and their windows, whatever the entries' sizes.
 // An entry that does not get smaller is stored instead (method 0x30); in a solid stream the
 // encoder then rolls its state back, because the decoder's window does not see stored
-// entries. The first entry of a solid stream is always compressed, so that every later
-// entry finds code tables to continue with.
+// entries, and everything parsed after it is void: the slices start again at the next
+// entry, the first of them from the encoder's restored state. The first entry of a solid
+// stream is always compressed, so that every later entry finds code tables to continue
+// with. A non-solid stream starts the slices afresh at every entry.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "pack/bit_writer.h"
@@ -55,9 +61,9 @@ constexpr int kMinPackLevel = 1;
 constexpr int kMaxPackLevel = 5;
 constexpr int kDefaultPackLevel = 3;
 
-// An entry longer than one slice is parsed in slices of this many bytes, on as many threads
-// as the encoder is given; entries up to this size are parsed in one go. The size is fixed
-// (not derived from the thread count) so that the archive is the same on every machine.
+// The stream is parsed in slices of this many bytes, on as many threads as the encoder is
+// given. The size is fixed (not derived from the thread count) so that the archive is the
+// same on every machine.
 constexpr uint32_t kParseSliceSize = 1u << 21;
 // Bytes before a slice that its parser parses first (and throws away) to warm its prices and
 // its match history up.
@@ -107,15 +113,21 @@ struct MatchHistory {
 };
 
 struct ParsedSlice;
+struct SlicePlan;
 
 struct Rar20Encoder {
   PackLevel level;
-  uint32_t threads = 1;           // slices of a long entry parsed at once (1: on the caller's thread)
+  uint32_t threads = 1;           // slices parsed at once (1: on the caller's thread)
   uint32_t sliceSize = kParseSliceSize;  // tests use small slices
   uint32_t sliceWarmUp = kSliceWarmUp;   // and short warm-ups
+  // The match history a later slice's parser begins its warm-up with: none (tests give one
+  // that the decoder's history is sure to differ from).
+  MatchHistory sliceStartMatches{};
   // Set while this encoder parses one slice for another: each block's symbols are kept
   // there (with the prices updated) instead of being coded.
   ParsedSlice* slice = nullptr;
+  // The entries handed over by PlanEntries and the slices being parsed (slice_parse.cpp).
+  std::shared_ptr<SlicePlan> plan;
   bool solid = true;
   MatchFinder finder;
   // History: bytes of positions historyStart .. historyStart + history.size() - 1: at least
@@ -124,12 +136,9 @@ struct Rar20Encoder {
   uint32_t historyStart = 0;
   uint32_t nextPos = 0;
   uint32_t streamStart = 0;       // lowest position the decoder holds in this stream
-  // Where the history would start if it were cut only between entries, one window before the
-  // entry: positions are moved down by its distance from the first position, so that a long
-  // stream's positions do not depend on how its entries were read.
-  uint32_t trimPoint = 0;
-  // The entry being packed: its positions entryStart .. entryEnd-1, those below `loaded`
-  // already read from `source`, and its packed bytes passed to `output` so far.
+  // The entry being packed: its positions entryStart .. entryEnd-1, and its packed bytes
+  // passed to `output` so far. Positions below `loaded` are read (the stream is read ahead,
+  // across entries, for the slices being parsed).
   PackSource source{};
   PackSink output{};
   uint32_t entryStart = 0;
@@ -183,17 +192,33 @@ struct PackedEntry {
   uint64_t packedSize = 0;        // bytes of the compressed stream (0 when stored)
 };
 
-// Packs the next entry of the stream, held in memory. `allowStore` false forces compression
-// even when the data does not get smaller.
-void PackEntry(Rar20Encoder& enc, const uint8_t* data, size_t size, bool allowStore, PackedEntry& out);
-
-// Results of PackEntryFrom.
+// Results of PackNextEntry and PackEntryFrom.
 constexpr int kEncodeOk = 0;
 constexpr int kEncodeReadFailed = 1;   // the source could not give all `size` bytes
 constexpr int kEncodeWriteFailed = 2;  // the output refused bytes
-// Packs the next entry of the stream: `size` bytes (below 2 GiB) read from `source` in
-// order, the packed bytes passed to `output` as they are made. When the entry ends up
-// stored, the bytes already passed are void (the caller writes the data instead); `out`
-// says which. After a failure the stream cannot go on.
+
+// An entry handed to the encoder ahead of its turn: `size` bytes (below 2 GiB) read from
+// `source`, each piece at most once in a row and in order from the start (an entry after a
+// stored one may be read again from its start). `allowStore` false forces compression even
+// when the data does not get smaller.
+struct StreamEntry {
+  PackSource source{};
+  size_t size = 0;
+  bool allowStore = true;
+};
+
+// Hands the encoder the next `count` entries of the stream, which it packs in order; the
+// array must stay in place until the last of them is packed (or AbandonEntries).
+void PlanEntries(Rar20Encoder& enc, const StreamEntry* entries, size_t count);
+// Packs the next planned entry, its packed bytes passed to `output` as they are made. When
+// the entry ends up stored, the bytes already passed are void (the caller writes the data
+// instead); `out` says which. After a failure the stream cannot go on.
+int PackNextEntry(Rar20Encoder& enc, PackSink output, PackedEntry& out);
+// Forgets the planned entries not yet packed, waiting for the threads parsing them.
+void AbandonEntries(Rar20Encoder& enc);
+
+// Packs the next entry of the stream, held in memory, as the only one planned.
+void PackEntry(Rar20Encoder& enc, const uint8_t* data, size_t size, bool allowStore, PackedEntry& out);
+// Packs the next entry of the stream from `source`, as the only one planned.
 int PackEntryFrom(Rar20Encoder& enc, PackSource source, size_t size, bool allowStore, PackSink output,
                   PackedEntry& out);

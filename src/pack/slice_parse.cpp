@@ -1,14 +1,19 @@
-// Long entries parsed in slices, on several threads (see rar20_encoder.h).
+// The stream parsed in slices, on several threads (see rar20_encoder.h).
 //
-// An entry longer than enc.sliceSize is cut into slices of that size at fixed offsets. Each
-// slice gets a parser of its own (a Rar20Encoder in slice mode) holding a copy of the bytes
-// it may read: the window in front of it and the slice itself. The first slice continues
-// the stream's state (the match finder, the prices and the match history in force); every
-// later one starts a fresh match finder over the window in front of it and warms its prices
-// and match history up by parsing the bytes just before it, whose symbols it throws away.
-// A slice's matches end at the slice's end.
+// The entries handed over by PlanEntries form one stream of positions, each entry running
+// on from the end of the one before. From the entry where a run of slices starts, the
+// stream is cut into slices: the first ends with that entry (at most enc.sliceSize bytes),
+// the others are enc.sliceSize bytes each, whatever the entries' sizes. Each slice gets a parser of its own (a Rar20Encoder in slice mode) holding
+// a copy of the bytes it may read: the window in front of it and the slice itself. The
+// first slice of a run continues the encoder's state (its match finder, prices and match
+// history); every later one starts a fresh match finder over the window in front of it and
+// warms its prices and match history up by parsing the bytes just before it, whose symbols
+// it throws away. Inside a slice, each entry's part is parsed as the entry's end requires:
+// no match reaches beyond the end of the entry or of the slice, and the entry's last block
+// ends there. The encoder reads the stream ahead, entry after entry, as far as the slices
+// being parsed need.
 //
-// The slices' blocks are then coded in order, as one entry, by the encoder itself. A
+// The slices' blocks are then coded in order, entry by entry, by the encoder itself. A
 // slice's parser assumed a match history of its own, so the first symbols that refer to
 // the history (a recent distance, the repeat of the latest match) may mean another match to
 // the decoder: until the slice has made four matches, each match is taken back to its length
@@ -16,9 +21,17 @@
 // matches both histories hold the same four distances, and the slice's symbols are right as
 // they are.
 //
-// Nothing here depends on the number of threads: the slices, their starting states and the
-// order of coding are the same with one thread (everything on the caller's) as with many.
+// An entry that ends up stored (or a failure) voids everything parsed after it: the slices
+// in flight are dropped, and a new run starts at the next entry from the encoder's restored
+// state, its first parser building its match finder over the window before it. A run also
+// ends where positions must be moved down (kPositionLimit), and after each entry of a
+// non-solid stream.
+//
+// Nothing here depends on the number of threads: the runs, the slices, their starting states
+// and the order of coding are the same with one thread (everything on the caller's) as with
+// many.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -37,20 +50,82 @@ namespace {
 uint32_t WarmUpBytes(const Rar20Encoder& enc) { return std::min(enc.sliceWarmUp, enc.sliceSize); }
 
 struct SliceJob {
-  uint32_t start = 0, end = 0;  // the slice's positions
-  bool first = false;           // continues the stream's own state
+  uint32_t start = 0, end = 0;      // the slice's positions
+  bool first = false;               // continues the encoder's own state
+  bool freshFinder = false;         // builds its match finder over the window in front
+  std::vector<uint32_t> pieceEnds;  // where each entry's part of the slice ends
   std::unique_ptr<Rar20Encoder> parser;
   ParsedSlice parsed;
-  MatchHistory startMatches{};  // the parser's history when the slice began, and when it ended
-  MatchHistory endMatches{};
-  uint64_t matchedBytes = 0;
+  MatchHistory startMatches{};      // the parser's history when the slice began
+  bool parsedDone = false;          // `parsed` is complete (the caller's thread knows it)
+  std::atomic<bool> cancel{false};  // not wanted any more: the parser stops at the next piece
+  // Coding, on the caller's thread: the next piece, block and symbol, and the parser's
+  // history as the symbols coded so far left it.
+  size_t nextPiece = 0, nextBlock = 0, nextToken = 0;
+  MatchHistory assumed{};
+  uint32_t recoded = 0;             // matches taken back so far; from four on, both histories agree
 #if KORV_PACK_THREADS
   std::thread thread;
+  ~SliceJob() {
+    if (thread.joinable()) thread.join();
+  }
 #endif
 };
 
-// Gives the slice's parser its bytes and, for the first slice, the stream's state. Runs on
-// the caller's thread, which owns `enc`.
+}  // namespace
+}  // namespace rar20pack
+
+// The planned entries, the run of slices and the reading of the stream.
+struct SlicePlan {
+  const StreamEntry* entries = nullptr;
+  size_t count = 0;
+  size_t next = 0;                   // the entry to be coded next
+  std::vector<uint8_t> readFailed;   // per entry: its source failed (its bytes read as zeros)
+  // The run: entries next .. runEnd-1 at positions up to runEndPos, cut into slices from
+  // the position it started at; `nextSlice` is where the next slice to start begins.
+  bool running = false;
+  size_t runEnd = 0;
+  uint32_t runStart = 0, runEndPos = 0, nextSlice = 0;
+  size_t cutEntry = 0;               // the entry whose end the slices have reached
+  uint32_t cutEntryEnd = 0;
+  bool freshFinder = false;          // the encoder's own finder is void: the next run builds one
+  size_t loadEntry = 0;              // reading: this entry, at this offset, is position enc.loaded
+  uint64_t loadOffset = 0;
+  std::deque<rar20pack::SliceJob> jobs;  // slices started and not yet coded, in order
+  std::unique_ptr<Rar20Encoder> lastParser;  // its finder holds the last slice coded
+};
+
+namespace rar20pack {
+namespace {
+
+// Reads the stream on, entry after entry, until positions below `upTo` are in the history;
+// history before `keepFrom` is no longer needed. A source that fails marks its entry and
+// gives zeros (the entry fails when it is coded).
+void LoadStream(Rar20Encoder& enc, uint32_t keepFrom, uint32_t upTo) {
+  SlicePlan& plan = *enc.plan;
+  CutHistory(enc, keepFrom);
+  while (enc.loaded < upTo) {
+    const StreamEntry& e = plan.entries[plan.loadEntry];
+    if (plan.loadOffset == e.size) {
+      ++plan.loadEntry;
+      plan.loadOffset = 0;
+      continue;
+    }
+    if (plan.loadOffset == 0) plan.readFailed[plan.loadEntry] = 0;
+    const size_t count = size_t(std::min<uint64_t>(e.size - plan.loadOffset, std::max(enc.readPiece, upTo - enc.loaded)));
+    const size_t at = enc.history.size();
+    enc.history.resize(at + count);
+    if (!plan.readFailed[plan.loadEntry] &&
+        e.source.read(e.source.user, plan.loadOffset, enc.history.data() + at, count) != 0)
+      plan.readFailed[plan.loadEntry] = 1;
+    if (plan.readFailed[plan.loadEntry]) std::memset(enc.history.data() + at, 0, count);
+    enc.loaded += uint32_t(count);
+    plan.loadOffset += count;
+  }
+}
+
+// Gives the slice's parser its bytes and, for the first slice of a run, the encoder's state.
+// Runs on the caller's thread, which owns `enc`.
 void PrepareSlice(Rar20Encoder& enc, SliceJob& job) {
   job.parser.reset(new Rar20Encoder());
   Rar20Encoder& p = *job.parser;
@@ -58,45 +133,58 @@ void PrepareSlice(Rar20Encoder& enc, SliceJob& job) {
   p.solid = enc.solid;
   p.sliceSize = enc.sliceSize;
   p.sliceWarmUp = enc.sliceWarmUp;
+  p.sliceStartMatches = enc.sliceStartMatches;
   p.streamStart = enc.streamStart;
   const uint32_t lead = (job.first ? 0 : WarmUpBytes(enc)) + kWindowSize;
   const uint32_t from = std::max({enc.historyStart, enc.streamStart, job.start > lead ? job.start - lead : 0});
   const uint8_t* bytes = enc.history.data() + (from - enc.historyStart);
   p.history.assign(bytes, bytes + (job.end - from));
   p.historyStart = from;
-  p.entryEnd = p.loaded = job.end;  // everything it reads is there: it never reads the source
+  p.entryEnd = p.loaded = job.end;  // everything it reads is there: it never reads a source
   p.mayGiveUp = false;
   if (job.first) {
-    std::swap(p.finder, enc.finder);
+    if (!job.freshFinder) std::swap(p.finder, enc.finder);
     p.matches = enc.matches;
     std::memcpy(p.prices, enc.prices, sizeof p.prices);
     p.literalPrice = enc.literalPrice;
     DerivePrices(p);
   } else {
-    std::memset(&p.matches, 0, sizeof p.matches);
+    p.matches = enc.sliceStartMatches;
     SetDefaultPrices(p);
   }
 }
 
-// Parses the slice. Runs on a worker thread, touching nothing but the job.
+// Records positions p.historyStart .. upTo-1 in a new match finder.
+void BuildFinder(Rar20Encoder& p, uint32_t upTo, uint32_t end) {
+  InitMatchFinder(p.finder, p.level.tree ? p.level.chainDepth : 0, p.level.niceLength);
+  for (uint32_t pos = p.historyStart; pos < upTo; ++pos)
+    InsertPosition(p.finder, p.history.data() + (pos - p.historyStart), pos, end - pos, p.streamStart);
+}
+
+// Parses the slice, each entry's part in turn. Runs on a worker thread, touching nothing but
+// the job.
 void ParseSlice(SliceJob* jobPointer) {
   SliceJob& job = *jobPointer;
   Rar20Encoder& p = *job.parser;
   p.slice = &job.parsed;
   BitWriter unused;
   if (!job.first) {
-    const uint32_t warmStart = job.start - WarmUpBytes(p);
-    InitMatchFinder(p.finder, p.level.tree ? p.level.chainDepth : 0, p.level.niceLength);
-    for (uint32_t pos = p.historyStart; pos < warmStart; ++pos)
-      InsertPosition(p.finder, p.history.data() + (pos - p.historyStart), pos, job.end - pos, p.streamStart);
+    const uint32_t warmStart = std::max(job.start - WarmUpBytes(p), p.historyStart);
+    BuildFinder(p, warmStart, job.end);
     if (warmStart < job.start) ParseEntry(p, warmStart, job.start, unused, false);
     job.parsed = ParsedSlice();
+  } else if (job.freshFinder) {
+    BuildFinder(p, job.start, job.end);
   }
   job.startMatches = p.matches;
-  p.entryMatchedBytes = 0;
-  ParseEntry(p, job.start, job.end, unused, false);
-  job.endMatches = p.matches;
-  job.matchedBytes = p.entryMatchedBytes;
+  uint32_t from = job.start;
+  for (const uint32_t pieceEnd : job.pieceEnds) {
+    if (job.cancel.load(std::memory_order_relaxed)) return;
+    p.entryMatchedBytes = 0;
+    ParseEntry(p, from, pieceEnd, unused, false);
+    job.parsed.pieces.push_back(SlicePiece{job.parsed.blockEnds.size(), p.matches, p.entryMatchedBytes});
+    from = pieceEnd;
+  }
 }
 
 // The match a symbol stands for under the match history `h`; kind kLiteral for a literal.
@@ -135,91 +223,184 @@ Choice Recode(const Choice& c, const MatchHistory& h) {
   return Choice{kLong, c.length, c.distance, 0, 0};
 }
 
-// Codes the slice's blocks after the ones before it. Returns true when the entry stops
-// here (given up, or a read or write failed).
-bool CodeSlice(Rar20Encoder& enc, SliceJob& job, BitWriter& w, bool& firstBlock, bool lastSlice, uint32_t entryStart) {
-  MatchHistory assumed = job.startMatches;
-  uint32_t recoded = 0;  // matches taken back so far; from four on, both histories agree
+// Codes the next piece of the slice (a part of the entry being coded) after the blocks
+// before it. Returns true when the entry stops here (given up, or a read or write failed).
+bool CodePiece(Rar20Encoder& enc, SliceJob& job, BitWriter& w, bool& firstBlock) {
+  const uint32_t pieceEnd = job.pieceEnds[job.nextPiece];
+  const SlicePiece& piece = job.parsed.pieces[job.nextPiece++];
+  const bool lastPiece = pieceEnd == enc.entryEnd;
   const uint64_t matchedBefore = enc.entryMatchedBytes;
   const ParsedSlice& parsed = job.parsed;
-  size_t t = 0;
-  for (size_t b = 0; b < parsed.blockEnds.size(); ++b) {
-    for (; t < parsed.blockEnds[b]; ++t) {
-      const PackToken& token = parsed.tokens[t];
-      if (recoded < kRecentDistanceCount && token.symbol >= kLiteralCount) {
-        const Choice c = ChoiceOfToken(token, assumed);
-        PushMatch(assumed, c.length, c.distance);
+  while (job.nextBlock < piece.blockEnd) {
+    const size_t b = job.nextBlock++;
+    for (; job.nextToken < parsed.blockEnds[b]; ++job.nextToken) {
+      const PackToken& token = parsed.tokens[job.nextToken];
+      if (job.recoded < kRecentDistanceCount && token.symbol >= kLiteralCount) {
+        const Choice c = ChoiceOfToken(token, job.assumed);
+        PushMatch(job.assumed, c.length, c.distance);
         EmitMatch(enc, Recode(c, enc.matches));
-        ++recoded;
+        ++job.recoded;
       } else {
         AddToken(enc, token);
       }
     }
-    if (recoded == kRecentDistanceCount) enc.matches = job.endMatches;
-    enc.entryMatchedBytes = matchedBefore + job.matchedBytes;
-    if (lastSlice && b + 1 == parsed.blockEnds.size()) {
+    if (job.recoded == kRecentDistanceCount) enc.matches = piece.matches;
+    enc.entryMatchedBytes = matchedBefore + piece.matchedBytes;
+    if (lastPiece && job.nextBlock == piece.blockEnd) {
       FinishBlock(enc, w, firstBlock, true);
       return false;
     }
-    if (EndBlock(enc, w, firstBlock, job.end - entryStart)) return true;
+    if (EndBlock(enc, w, firstBlock, pieceEnd - enc.entryStart)) return true;
   }
   return false;
 }
 
-void StartSlice(Rar20Encoder& enc, SliceJob& job) {
-  // Reads the entry on to the slice's end, keeping the window (and warm-up) in front of it.
-  LoadHistory(enc, job.start - std::min(job.start, kWindowSize + WarmUpBytes(enc)), job.end);
+// Starts the next slice of the run: reads the stream on to its end (keeping the window and
+// warm-up in front of the oldest slice in flight), finds where entries end in it, and hands
+// it to its parser (on a thread of its own when there are several).
+void StartSlice(Rar20Encoder& enc) {
+  SlicePlan& plan = *enc.plan;
+  const uint32_t start = plan.nextSlice;
+  const uint32_t oldest = plan.jobs.empty() ? start : plan.jobs.front().start;
+  const uint32_t lead = kWindowSize + WarmUpBytes(enc);
+  plan.jobs.emplace_back();
+  SliceJob& job = plan.jobs.back();
+  job.start = start;
+  job.first = start == plan.runStart;
+  // The first slice ends with the run's first entry: after a stored entry, the run starts
+  // again from the next, and a whole slice parsed ahead would mostly be thrown away.
+  uint32_t end = plan.runEndPos;
+  if (job.first) {
+    end = plan.cutEntryEnd;
+    for (size_t k = plan.cutEntry; end == start;) end += uint32_t(plan.entries[++k].size);
+  }
+  job.end = std::min(end, start + enc.sliceSize);
+  job.freshFinder = job.first && plan.freshFinder;
+  plan.nextSlice = job.end;
+  while (plan.cutEntryEnd < job.end) {
+    if (plan.cutEntryEnd > job.start && (job.pieceEnds.empty() || job.pieceEnds.back() != plan.cutEntryEnd))
+      job.pieceEnds.push_back(plan.cutEntryEnd);
+    plan.cutEntryEnd += uint32_t(plan.entries[++plan.cutEntry].size);
+  }
+  job.pieceEnds.push_back(job.end);
+  LoadStream(enc, oldest > lead ? oldest - lead : 0, job.end);
   PrepareSlice(enc, job);
 #if KORV_PACK_THREADS
   if (enc.threads > 1) job.thread = std::thread(ParseSlice, &job);
 #endif
 }
 
-// Waits for the slice's thread, or parses the slice here when it has none. `parse` false:
-// the slice is not wanted any more.
-void FinishSlice(SliceJob& job, bool parse) {
+// Waits for the slice's thread, or parses the slice here when it has none.
+void FinishSlice(SliceJob& job) {
+  if (job.parsedDone) return;
 #if KORV_PACK_THREADS
-  if (job.thread.joinable()) {
+  if (job.thread.joinable())
     job.thread.join();
-    return;
-  }
+  else
 #endif
-  if (parse) ParseSlice(&job);
+    ParseSlice(&job);
+  job.assumed = job.startMatches;
+  job.parsedDone = true;
 }
 
 }  // namespace
 
-void ParseEntryInSlices(Rar20Encoder& enc, BitWriter& w, bool startOfStream) {
-  const uint32_t start = enc.entryStart, end = enc.entryEnd;
-  const uint32_t count = (end - start + enc.sliceSize - 1) / enc.sliceSize;
-  const uint32_t inFlight = std::max<uint32_t>(1, std::min(enc.threads, kMaxPackThreads));
-  std::deque<SliceJob> jobs;  // slices started and not yet coded, in order
-  uint32_t started = 0;
+namespace {
+
+// Throws the slices in flight away, telling their parsers to stop at their next piece.
+void DropSlices(SlicePlan& plan) {
+  for (SliceJob& job : plan.jobs) job.cancel = true;
+  plan.jobs.clear();
+}
+
+}  // namespace
+
+const StreamEntry& NextPlannedEntry(const Rar20Encoder& enc) { return enc.plan->entries[enc.plan->next]; }
+
+bool SlicesRunning(const Rar20Encoder& enc) { return enc.plan->running; }
+
+void StartSlices(Rar20Encoder& enc) {
+  SlicePlan& plan = *enc.plan;
+  plan.jobs.clear();
+  plan.lastParser.reset();
+  uint64_t end = enc.nextPos;
+  size_t k = plan.next;
+  do {
+    end += plan.entries[k++].size;
+  } while (k < plan.count && enc.solid && end < kPositionLimit);
+  plan.running = true;
+  plan.runEnd = k;
+  plan.runStart = plan.nextSlice = enc.nextPos;
+  plan.runEndPos = uint32_t(end);
+  plan.cutEntry = plan.next;
+  plan.cutEntryEnd = enc.nextPos + uint32_t(plan.entries[plan.next].size);
+  plan.loadEntry = plan.next;
+  plan.loadOffset = 0;
+  enc.loaded = enc.nextPos;
+}
+
+void CodeEntryFromSlices(Rar20Encoder& enc, BitWriter& w, bool startOfStream) {
+  SlicePlan& plan = *enc.plan;
   bool firstBlock = startOfStream;
-  bool stopped = false;
-  std::unique_ptr<Rar20Encoder> lastParser;  // its finder holds the entry's last window
-  for (uint32_t coded = 0; coded < count; ++coded) {
-    while (started < count && jobs.size() < inFlight) {
-      jobs.emplace_back();
-      SliceJob& job = jobs.back();
-      job.start = start + started * enc.sliceSize;
-      job.end = std::min(end, job.start + enc.sliceSize);
-      job.first = started == 0;
-      StartSlice(enc, job);
-      ++started;
-    }
-    SliceJob& job = jobs.front();
-    FinishSlice(job, true);
-    if (!stopped) stopped = CodeSlice(enc, job, w, firstBlock, coded + 1 == count, start);
-    lastParser = std::move(job.parser);
-    jobs.pop_front();
-    if (stopped) {
-      for (SliceJob& rest : jobs) FinishSlice(rest, false);
-      break;
-    }
+  if (enc.entryStart == enc.entryEnd) {
+    FinishBlock(enc, w, firstBlock, true);
+    return;
   }
-  // The next entry matches against this one: the finder that saw its end goes on.
-  std::swap(enc.finder, lastParser->finder);
+  const uint32_t inFlight = std::max<uint32_t>(1, std::min(enc.threads, kMaxPackThreads));
+  for (;;) {
+    while (plan.jobs.size() < inFlight && plan.nextSlice < plan.runEndPos) StartSlice(enc);
+    SliceJob& job = plan.jobs.front();
+    FinishSlice(job);
+    enc.readFailed = plan.readFailed[plan.next] != 0;
+    const uint32_t pieceEnd = job.pieceEnds[job.nextPiece];
+    const bool stopped = CodePiece(enc, job, w, firstBlock);
+    if (pieceEnd == job.end) {
+      plan.lastParser = std::move(job.parser);
+      plan.jobs.pop_front();
+    }
+    if (stopped || pieceEnd == enc.entryEnd) return;
+  }
+}
+
+void EndPlannedEntry(Rar20Encoder& enc, bool takenBack) {
+  SlicePlan& plan = *enc.plan;
+  ++plan.next;
+  if (!plan.running) return;
+  if (takenBack) {
+    DropSlices(plan);
+    plan.lastParser.reset();
+    plan.running = false;
+    plan.freshFinder = true;
+  } else if (plan.next == plan.runEnd) {
+    // The next entry matches against this one: the finder that saw its end goes on.
+    if (plan.lastParser) std::swap(enc.finder, plan.lastParser->finder);
+    plan.lastParser.reset();
+    plan.running = false;
+    plan.freshFinder = false;
+  }
 }
 
 }  // namespace rar20pack
+
+void PlanEntries(Rar20Encoder& enc, const StreamEntry* entries, size_t count) {
+  AbandonEntries(enc);
+  if (!enc.plan) enc.plan = std::make_shared<SlicePlan>();
+  SlicePlan& plan = *enc.plan;
+  plan.entries = entries;
+  plan.count = count;
+  plan.next = 0;
+  plan.readFailed.assign(count, 0);
+}
+
+void AbandonEntries(Rar20Encoder& enc) {
+  if (!enc.plan) return;
+  SlicePlan& plan = *enc.plan;
+  if (plan.running) {
+    rar20pack::DropSlices(plan);
+    plan.lastParser.reset();
+    plan.running = false;
+    plan.freshFinder = true;  // the encoder's own finder may be with a parser
+  }
+  plan.entries = nullptr;
+  plan.count = plan.next = 0;
+}

@@ -29,8 +29,15 @@ int ToBytes(void* user, const uint8_t* bytes, size_t count) {
   return 0;
 }
 
-// Adds every input to a begun archive and ends it.
+void KeepReport(void* user, size_t index, const PackEntryReport& r) {
+  auto& reports = *static_cast<std::vector<PackEntryReport>*>(user);
+  EXPECT_EQ(index, reports.size());
+  reports.push_back(r);
+}
+
+// Adds every input to a begun archive, all handed over together, and ends it.
 void AddInputs(ArchiveWriter& w, const std::vector<Input>& inputs, std::vector<PackEntryReport>* reports) {
+  std::vector<PackEntryInput> entries;
   for (const Input& in : inputs) {
     PackEntryInput e;
     e.name = in.name;
@@ -38,10 +45,12 @@ void AddInputs(ArchiveWriter& w, const std::vector<Input>& inputs, std::vector<P
     e.size = in.data.size();
     e.fileTime = in.time;
     e.attributes = in.attributes;
-    PackEntryReport r;
-    EXPECT_EQ(AddArchiveEntry(w, e, &r), kPackOk) << in.name;
-    if (reports) reports->push_back(r);
+    entries.push_back(e);
   }
+  std::vector<PackEntryReport> got;
+  EXPECT_EQ(AddArchiveEntries(w, entries.data(), entries.size(), KeepReport, &got, nullptr), kPackOk);
+  EXPECT_EQ(got.size(), inputs.size());
+  if (reports) *reports = got;
   EXPECT_EQ(WriteArchiveEnd(w), kPackOk);
   EndArchive(w);
 }
@@ -249,12 +258,21 @@ TEST(ArchiveWriter, AnEntryWhoseSourceFailsFailsInEitherSink) {
       PackSink sink{ToBytes, &out};
       if (streamed) sink.rewrite = RewriteBytes, sink.truncate = TruncateBytes;
       ASSERT_EQ(BeginArchive(w, sink, level, true), kPackOk);
+      // The failing entry is read ahead while the one before it is written; the failure is
+      // told at its own turn, naming it.
       FailingSource source{5000};
-      PackEntryInput e;
-      e.name = "shrunk.bin";
-      e.size = 20000;
-      e.source = PackSource{ReadFailing, &source};
-      EXPECT_EQ(AddArchiveEntry(w, e, nullptr), kPackReadFailed) << streamed << level;
+      const Bytes text = packtest::TextBytes(30000, 8);
+      std::vector<PackEntryInput> entries(3);
+      for (PackEntryInput& e : entries) e.name = "text.txt", e.data = text.data(), e.size = text.size();
+      entries[1].name = "shrunk.bin";
+      entries[1].size = 20000;
+      entries[1].source = PackSource{ReadFailing, &source};
+      std::vector<PackEntryReport> done;
+      size_t failed = 99;
+      EXPECT_EQ(AddArchiveEntries(w, entries.data(), entries.size(), KeepReport, &done, &failed), kPackReadFailed)
+          << streamed << level;
+      EXPECT_EQ(failed, 1u);
+      EXPECT_EQ(done.size(), 1u);
       EndArchive(w);
     }
   }

@@ -606,6 +606,18 @@ TEST_F(Pack, AFileSwappedForALinkWhilePackingStopsThePack) {
   }
 }
 
+// The files go to the compressor all together, but each is opened only when it is read and
+// closed after its last byte: a product of more files than the process may hold open packs.
+TEST_F(Pack, MoreFilesThanMayBeOpenAtOnce) {
+  Put("FILE_ID.DIZ", "Tool\r\n");
+  for (uint32_t i = 0; i < 200; ++i) Put("many/" + std::to_string(i) + ".txt", packtest::TextBytes(300, i));
+  const std::string command = "ulimit -n 40 && '" + BinDir() + "/setuptool' pack " + Product() + " -o '" + Out() +
+                              "' --no-stub --threads 2 >/dev/null 2>&1";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(Run("test '" + Out() + "'").exitCode, 0);
+}
+
 // On a terminal a bar appears once the work takes more than half a second; in a pipe never.
 TEST_F(Pack, ProgressBarOnlyOnATerminal) {
   Put("FILE_ID.DIZ", "Tool\r\n");

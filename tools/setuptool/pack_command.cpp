@@ -3,8 +3,9 @@
 // Steps: check the output name and the stub, open a temporary file beside the output,
 // collect the folder's files, put them into the setup program's order, check what the
 // setup program would make of them (refusing on errors, warning otherwise), then write the
-// stub and the archive into the temporary file, each file streamed from disk through the
-// compressor, and rename it into place only when everything has been written, so that a
+// stub and the archive into the temporary file, the files handed to the compressor all
+// together and streamed from disk as it reads ahead across them (pack_entries.h), and
+// rename it into place only when everything has been written, so that a
 // failed or interrupted run leaves no half-written file.
 #include <unistd.h>
 
@@ -25,6 +26,7 @@
 #include "pack_architecture.h"
 #include "pack_branding.h"
 #include "pack_checksum.h"
+#include "pack_entries.h"
 #include "pack_facts.h"
 #include "pack_folder.h"
 #include "pack_output.h"
@@ -310,64 +312,6 @@ struct WriteResult {
   size_t storedCount = 0;
 };
 
-int ReadMemoryPiece(void* user, uint64_t offset, uint8_t* bytes, size_t count) {
-  const std::vector<uint8_t>& content = *static_cast<const std::vector<uint8_t>*>(user);
-  if (offset > content.size() || content.size() - offset < count) return 1;
-  std::memcpy(bytes, content.data() + offset, count);
-  return 0;
-}
-
-// Packs one file, read piece by piece; 0 when done, else the exit code (with `error`).
-int PackFile(ArchiveWriter& writer, const ListedFolder& folder, const FolderFile& f, const std::string& name,
-             WriteResult& r, std::string& error) {
-  PackEntryInput entry;
-  if (f.content) {  // made by pack itself, so it cannot change while it is packed
-    entry.name = name;
-    entry.size = f.content->size();
-    entry.source = PackSource{ReadMemoryPiece, const_cast<std::vector<uint8_t>*>(f.content)};
-    entry.fileTime = f.dosTime;
-    entry.attributes = f.attributes;
-    PackEntryReport report;
-    const int result = AddArchiveEntry(writer, entry, &report);
-    if (result == kPackOk) {
-      r.storedCount += report.stored ? 1 : 0;
-      return 0;
-    }
-    error = std::string("cannot write the output: ") + (result == kPackNoMemory ? "out of memory" : std::strerror(errno));
-    return kExitFailed;
-  }
-  uint64_t size = 0;
-  FolderFileReader reader;
-  reader.fd = OpenListedFile(folder, f, size, error);
-  if (reader.fd < 0) {
-    error = "cannot read " + error;
-    return kExitUsage;
-  }
-  entry.name = name;
-  entry.size = size_t(f.size);
-  entry.source = PackSource{ReadFolderFilePiece, &reader};
-  entry.fileTime = f.dosTime;
-  entry.attributes = f.attributes;
-  PackEntryReport report;
-  const int result = size == f.size ? AddArchiveEntry(writer, entry, &report) : kPackReadFailed;
-  close(reader.fd);
-  const std::string shown = TerminalText(f.relative);
-  if (result == kPackOk) {
-    r.storedCount += report.stored ? 1 : 0;
-    return 0;
-  }
-  if (result == kPackTooLarge) {
-    error = "the output would reach 2 GiB at " + shown + ", more than the setup program can read";
-    return kExitFailed;
-  }
-  if (result == kPackReadFailed) {
-    error = "cannot read " + shown + ": " + (reader.error ? std::strerror(reader.error) : "it changed while it was packed");
-    return kExitFailed;
-  }
-  error = std::string("cannot write the output: ") + (result == kPackNoMemory ? "out of memory" : std::strerror(errno));
-  return kExitFailed;
-}
-
 // Writes stub and archive into the temporary file; 0 when done, else the exit code.
 int WritePayload(const PackArguments& args, const std::vector<uint8_t>& stub, const Payload& p, PackOutput& output,
                  WriteResult& r, std::string& error) {
@@ -386,13 +330,9 @@ int WritePayload(const PackArguments& args, const std::vector<uint8_t>& stub, co
   }
   SetPackProgress(writer, OnEntryProgress, &bar);
   SetPackThreads(writer, uint32_t(args.threads));
-  for (size_t k = 0; k < p.names.size() && code == 0; ++k) {
-    const FolderFile& f = p.files[p.byName.at(p.names[k])];
-    bar.current = TerminalText(f.relative);
-    UpdateProgress(bar, 0);
-    code = PackFile(writer, p.folder, f, p.names[k], r, error);
-    bar.done += f.size;
-  }
+  std::vector<PayloadFile> files;
+  for (const std::string& name : p.names) files.push_back(PayloadFile{&p.files[p.byName.at(name)], name});
+  if (code == 0) code = PackPayloadFiles(writer, p.folder, files, bar, r.storedCount, error);
   for (size_t k = 0; p.keepFolders && k < p.emptyFolders.size() && code == 0; ++k) {
     if (AddArchiveFolder(writer, p.emptyFolders[k].archiveName, p.emptyFolders[k].dosTime) == kPackOk) continue;
     error = std::string("cannot write the output: ") + std::strerror(errno);

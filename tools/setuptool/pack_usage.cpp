@@ -38,7 +38,7 @@ const char kPackUsage[] =
     "                    of its own\n"
     "  --no-stub         write a bare archive\n"
     "  --level N         0 = store only, 1 = fastest ... 5 = best; default 3\n"
-    "  --threads N       threads that compress long files, 1 to 64; default: one per processor\n"
+    "  --threads N       threads that compress, 1 to 64; default: one per processor\n"
     "                    (the setup is the same whatever the number)\n"
     "  --no-solid        compress every file on its own (default: one solid stream)\n"
     "  --codepage N      ANSI code page of the names in the archive; default 1252. Only\n"
