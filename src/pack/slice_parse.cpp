@@ -38,6 +38,8 @@
 // The host tool parses on threads; a Windows build of the library (whose C++ runtime may
 // have no std::thread) parses the slices one after another, with the same result.
 #if !defined(_WIN32)
+#include <exception>
+#include <system_error>
 #include <thread>
 #define KORV_PACK_THREADS 1
 #endif
@@ -66,6 +68,7 @@ struct SliceJob {
   uint32_t recoded = 0;             // matches taken back so far; from four on, both histories agree
 #if KORV_PACK_THREADS
   std::thread thread;
+  std::exception_ptr failure;  // what the parse on the thread threw (out of memory), for the caller
   ~SliceJob() {
     if (thread.joinable()) thread.join();
   }
@@ -187,6 +190,18 @@ void ParseSlice(SliceJob* jobPointer) {
   }
 }
 
+#if KORV_PACK_THREADS
+// ParseSlice on a worker thread: an exception (out of memory) must not end the process from
+// there; it is kept for the caller's thread, which meets it when it waits for the slice.
+void ParseSliceOnThread(SliceJob* job) {
+  try {
+    ParseSlice(job);
+  } catch (...) {
+    job->failure = std::current_exception();
+  }
+}
+#endif
+
 // The match a symbol stands for under the match history `h`; kind kLiteral for a literal.
 Choice ChoiceOfToken(const PackToken& t, const MatchHistory& h) {
   Choice c;
@@ -286,7 +301,14 @@ void StartSlice(Rar20Encoder& enc) {
   LoadStream(enc, oldest > lead ? oldest - lead : 0, job.end);
   PrepareSlice(enc, job);
 #if KORV_PACK_THREADS
-  if (enc.threads > 1) job.thread = std::thread(ParseSlice, &job);
+  // A thread that cannot be started (no memory for its stack) leaves the slice to the
+  // caller's thread, with the same result.
+  if (enc.threads > 1) {
+    try {
+      job.thread = std::thread(ParseSliceOnThread, &job);
+    } catch (const std::system_error&) {
+    }
+  }
 #endif
 }
 
@@ -294,9 +316,10 @@ void StartSlice(Rar20Encoder& enc) {
 void FinishSlice(SliceJob& job) {
   if (job.parsedDone) return;
 #if KORV_PACK_THREADS
-  if (job.thread.joinable())
+  if (job.thread.joinable()) {
     job.thread.join();
-  else
+    if (job.failure) std::rethrow_exception(job.failure);
+  } else
 #endif
     ParseSlice(&job);
   job.assumed = job.startMatches;
