@@ -137,9 +137,6 @@ uint64_t FittedSymbolBits(const BlockStats& stats);
 
 // ---- History and output of an entry (rar20_encoder.cpp) ----------------------------------
 
-// Reads the entry on until the history holds its positions below `upTo` (at most its end);
-// history before `keepFrom` is no longer needed and may be dropped (history.data() moves).
-void LoadHistory(Rar20Encoder& enc, uint32_t keepFrom, uint32_t upTo);
 // Drops the history before `keepFrom` once enough of it is no longer needed (the bytes kept
 // are moved down each time, so it should be rare), first keeping aside the window before
 // the entry being coded, which taking it back needs (history.data() moves).

@@ -30,10 +30,6 @@ bool EndBlock(Rar20Encoder& enc, BitWriter& w, bool& firstBlock, uint32_t parsed
 
 namespace {
 
-// Reach of one step of the lazy parse beyond its position: the look-ahead positions, a
-// match from each, and the four bytes a hash reads.
-constexpr uint32_t kLazyReach = 2 + kMaxMatchLength + 4;
-
 bool AtBlockEnd(Rar20Encoder& enc, BitWriter& w, bool& firstBlock, uint32_t parsed) {
   if (enc.tokens.size() - enc.segmentSymbols < enc.level.blockSymbols) return false;
   return EndBlock(enc, w, firstBlock, parsed);
@@ -88,7 +84,6 @@ inline Choice BestChoice(const Parser& p, uint32_t pos) {
 }  // namespace
 
 void FinishEntry(Parser& p, BitWriter& w, bool& firstBlock) {
-  p.Load(p.end, 0);
   p.InsertUpTo(p.end);
   FinishBlock(p.enc, w, firstBlock, true);
 }
@@ -116,7 +111,6 @@ void ParseEntry(Rar20Encoder& enc, uint32_t start, uint32_t end, BitWriter& w, b
   uint32_t pos = start;
   bool firstBlock = startOfStream;
   while (pos < end) {
-    p.Load(pos, kLazyReach);
     // Candidates live in slots by position mod 3 so that a literal keeps the look-ahead.
     Choice c = bestAt(pos, pos % 3);
     bool takeLiteral = c.kind == kLiteral;

@@ -10,7 +10,8 @@
 namespace rar20pack {
 
 // An entry's positions as the parse walks them: where their bytes are in the history, which
-// of them the match finder holds, and how far back a match may reach.
+// of them the match finder holds, and how far back a match may reach. The parse runs in a
+// slice's parser, whose history already holds every byte it reads (slice_parse.cpp).
 struct Parser {
   Rar20Encoder& enc;
   const uint8_t* base;      // address of position enc.historyStart
@@ -20,16 +21,6 @@ struct Parser {
   uint32_t blockStart;      // later passes go back to this position
 
   const uint8_t* At(uint32_t pos) const { return base + (pos - enc.historyStart); }
-
-  // Makes sure the bytes from pos up to `ahead` further on are in the history (as far as
-  // the entry goes). Every step of the parse reads at most that far ahead of where it
-  // starts, and back at most one window (matches) from it or from the block's start, or to
-  // the positions not yet inserted.
-  void Load(uint32_t pos, uint32_t ahead) {
-    if (enc.loaded >= std::min(end, pos + ahead)) return;
-    LoadHistory(enc, std::min({pos, inserted, blockStart}) - kWindowSize, pos + ahead);
-    base = enc.history.data();
-  }
 
   void InsertUpTo(uint32_t pos) {
     for (; inserted < pos; ++inserted) InsertPosition(enc.finder, At(inserted), inserted, end - inserted, lowest);

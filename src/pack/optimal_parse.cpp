@@ -13,8 +13,6 @@
 namespace rar20pack {
 namespace {
 
-constexpr uint32_t kOptimalReach = kOptimalSpan + kMaxMatchLength + 4;  // bytes a stretch reads from its start
-
 // The match that ends a stretch at once, taken whole: the longest at a recent distance (as
 // the repeat of the latest match when it is exactly that), else the finder's longest, coded
 // at a recent distance when its distance is one. Kind kLiteral when it cannot be coded.
@@ -111,7 +109,6 @@ struct OptimalState {
 uint32_t SearchStretch(Rar20Encoder& enc, Parser& p, OptimalState& o, uint32_t pos, uint32_t end) {
   Lattice& nodes = o.nodes;
   MatchCandidate found[kMaxCandidates];
-  p.Load(pos, kOptimalReach);
   const uint32_t span = std::min<uint32_t>(kOptimalSpan, end - pos);
   // Nodes are cleared only as far as steps can reach: a stretch that a long match ends
   // early costs no more than the positions it covered.

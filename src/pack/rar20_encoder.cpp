@@ -94,20 +94,6 @@ void InitEncoder(Rar20Encoder& enc, int level, bool solid) {
 
 namespace rar20pack {
 
-void LoadHistory(Rar20Encoder& enc, uint32_t keepFrom, uint32_t upTo) {
-  upTo = std::min(upTo, enc.entryEnd);
-  if (enc.loaded >= upTo) return;
-  CutHistory(enc, keepFrom);
-  const size_t count = std::min(std::max(enc.readPiece, upTo - enc.loaded), enc.entryEnd - enc.loaded);
-  const size_t at = enc.history.size();
-  enc.history.resize(at + count);
-  if (!enc.readFailed &&
-      enc.source.read(enc.source.user, enc.loaded - enc.entryStart, enc.history.data() + at, count) != 0)
-    enc.readFailed = true;
-  if (enc.readFailed) std::memset(enc.history.data() + at, 0, count);  // parsed on only to the block's end
-  enc.loaded += uint32_t(count);
-}
-
 void CutHistory(Rar20Encoder& enc, uint32_t keepFrom) {
   if (keepFrom <= enc.historyStart || keepFrom - enc.historyStart < std::max(kCutPieces * enc.readPiece, kMinCut))
     return;

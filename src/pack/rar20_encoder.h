@@ -139,13 +139,12 @@ struct Rar20Encoder {
   // The entry being packed: its positions entryStart .. entryEnd-1, and its packed bytes
   // passed to `output` so far. Positions below `loaded` are read (the stream is read ahead,
   // across entries, for the slices being parsed).
-  PackSource source{};
   PackSink output{};
   uint32_t entryStart = 0;
   uint32_t entryEnd = 0;
   uint32_t loaded = 0;
-  uint32_t readPiece = 1u << 20;   // bytes read from the source at a time (at least); the
-                                   // history is cut in steps of three pieces
+  uint32_t readPiece = 1u << 20;   // bytes read from an entry's source at a time (at least);
+                                   // the history is cut in steps of three pieces
   uint64_t packedBytes = 0;
   bool readFailed = false;
   bool writeFailed = false;
