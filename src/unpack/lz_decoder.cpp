@@ -45,7 +45,8 @@ int32_t ClampLeft(int64_t left) {
 constexpr uint32_t kCopyChunk = 16;
 
 // Copies length bytes from in to out, 16 at a time, where in lies 16 or more bytes before
-// out: each chunk reads bytes already final, so the result equals the byte-at-a-time copy.
+// out, or before it by length or more, or anywhere ahead of it: each chunk reads bytes
+// already final and not yet overwritten, so the result equals the byte-at-a-time copy.
 // The last chunk may run up to 15 bytes past the match; those window bytes (still history a
 // far match may read) are saved before and put back after.
 inline void CopyByChunks(uint8_t* out, const uint8_t* in, uint32_t length) {
@@ -182,24 +183,57 @@ struct Cursor {
   }
 };
 
-// The main loop's hot fields: the bit reader, the window position and two bounds that stand
-// for the tests the loop makes before each symbol, held in locals between the steps that
-// need the record itself (refill, flush, table block), which Store before and Load after.
-// Window writes could otherwise alias every one of them.
+// The match history of the main loop, held in locals for the length of the loop: window
+// writes could otherwise alias every field, and each match reads and writes several.
+struct History {
+  uint32_t recent[kRecentDistanceCount];
+  uint32_t count;
+  uint32_t lastDistance;
+  uint32_t lastLength;
+
+  void Load(const DecoderState& d) {
+    for (uint32_t k = 0; k < kRecentDistanceCount; ++k) recent[k] = d.recentDistances[k];
+    count = d.recentDistanceCount;
+    lastDistance = d.lastDistance;
+    lastLength = d.lastLength;
+  }
+  void Store(DecoderState& d) const {
+    for (uint32_t k = 0; k < kRecentDistanceCount; ++k) d.recentDistances[k] = recent[k];
+    d.recentDistanceCount = count;
+    d.lastDistance = lastDistance;
+    d.lastLength = lastLength;
+  }
+  KORV_PER_SYMBOL void Record(uint32_t length, uint32_t distance) {
+    recent[count % kRecentDistanceCount] = distance;
+    lastDistance = distance;
+    count += 1;
+    lastLength = length;
+  }
+};
+
+// The main loop's hot fields: the bit reader, the window position, the bytes left to
+// produce and the bounds that stand for the tests the loop makes before each symbol, held in
+// locals between the steps that need the record itself (refill, flush, table block), which
+// Store before and Load after. Window writes could otherwise alias every one of them.
 //
 // guardBits: the loop must look at the record before decoding at or past this input bit: a
 // refill is due beyond byte kRefillMainLoop, no packed byte lies at or past inputDataEnd, and
 // multimedia data (guard 0) ends the entry. One comparison covers the three.
-// room: bytes that may still be produced before the unwritten bytes ahead of the write
-// position come closer than kFlushMargin; below 0 a flush is due. A flush leaves the whole
-// window free (flushedPos = windowPos counts as nothing unwritten). Between two Loads room
-// goes down by the bytes produced, as the distance it stands for does: no symbol produces
-// more than kMaxMatchLength bytes, so that distance never wraps past 0 while room >= 0.
+// left: bytes still to produce, less one; below 0 the entry is done.
+// flushAt: a flush is due once left falls below it. It stands for the room left before the
+// unwritten bytes ahead of the write position come closer than kFlushMargin: that room goes
+// down by the bytes produced, as left does, so the two keep their difference between Loads.
+// A flush leaves the whole window free (flushedPos = windowPos counts as nothing unwritten).
+// No symbol produces more than kMaxMatchLength bytes, so the distance the room stands for
+// never wraps past 0 while left >= flushAt.
+// stopAt: the larger of flushAt and 0, so that one comparison covers both.
 struct LoopRegisters {
   Cursor in;
   uint32_t pos;
   uint32_t guardBits;
-  int32_t room;
+  int64_t left;
+  int64_t flushAt;
+  int64_t stopAt;
 
   void Load(DecoderState& d) {
     in.input = d.inputBuffer;
@@ -207,7 +241,9 @@ struct LoopRegisters {
     pos = d.windowPos;
     const uint32_t end = d.inputDataEnd < kRefillMainLoop + 1 ? d.inputDataEnd : kRefillMainLoop + 1;
     guardBits = d.multimediaMode != 0 ? 0 : end * 8;
-    room = int32_t((d.flushedPos - pos - 1) & kWindowMask) - int32_t(kFlushMargin - 1);
+    const int32_t room = int32_t((d.flushedPos - pos - 1) & kWindowMask) - int32_t(kFlushMargin - 1);
+    flushAt = left - room;
+    stopAt = flushAt > 0 ? flushAt : 0;
   }
   void Store(DecoderState& d) const {
     d.inputPos = in.InputPos();
@@ -224,7 +260,7 @@ struct Match {
 // The length and distance that a match symbol (256-268, 270-297) and the bits behind it
 // code; a long match's length bits come with its symbol. Matches at far distances are one
 // or two bytes longer than their slots say; a recent-distance match beyond 256 one more.
-KORV_PER_SYMBOL Match DecodeMatch(Cursor& in, const DecoderState& d, Slot s) {
+KORV_PER_SYMBOL Match DecodeMatch(Cursor& in, const DecoderState& d, const History& h, Slot s) {
   Match m;
   if (s.symbol >= kSymbolLongFirst) {
     m.length = kLengthBase[s.symbol - kSymbolLongFirst] + kLongMatchMinLength + s.extra;
@@ -232,10 +268,10 @@ KORV_PER_SYMBOL Match DecodeMatch(Cursor& in, const DecoderState& d, Slot s) {
     m.distance = kDistanceBase[t.symbol] + 1 + t.extra;
     m.length += uint32_t(m.distance >= kBonusDistanceFar) + uint32_t(m.distance >= kBonusDistanceMid);
   } else if (s.symbol == kSymbolRepeatLast) {
-    m.length = d.lastLength;
-    m.distance = d.lastDistance;
+    m.length = h.lastLength;
+    m.distance = h.lastDistance;
   } else if (s.symbol <= kSymbolRecentLast) {
-    m.distance = d.recentDistances[(d.recentDistanceCount - (s.symbol - kSymbolRepeatLast)) % kRecentDistanceCount];
+    m.distance = h.recent[(h.count - (s.symbol - kSymbolRepeatLast)) % kRecentDistanceCount];
     const Slot r = in.Decode(d.repeatLengthTable, kRepeatLengthSlotBits);
     m.length = kLengthBase[r.symbol] + kRecentMatchMinLength + r.extra;
     m.length += uint32_t(m.distance >= kBonusDistanceFar) + uint32_t(m.distance >= kBonusDistanceMid) +
@@ -256,27 +292,34 @@ KORV_PER_SYMBOL Match DecodeMatch(Cursor& in, const DecoderState& d, Slot s) {
 bool DecodeSymbols(DecoderState* state, int64_t* left) {
   DecoderState& d = *state;
   uint8_t* const window = d.window;
+  History h;
+  h.Load(d);
   LoopRegisters r;
+  r.left = *left;
   r.Load(d);
-  int64_t n = *left;
   bool whole = true;
-  while (n >= 0) {
+  for (;;) {
     r.pos &= kWindowMask;
-    if (r.in.Consumed() >= r.guardBits) {
-      if (r.in.InputPos() > kRefillMainLoop) {
+    // One test for the three checks before a symbol: the entry's end, the input guard and
+    // a due flush, in that order.
+    if (r.left < r.stopAt || r.in.Consumed() >= r.guardBits) {
+      if (r.left < 0) break;
+      if (r.in.Consumed() >= r.guardBits) {
+        if (r.in.InputPos() > kRefillMainLoop) {
+          r.Store(d);
+          RefillInput(state, false);
+          r.Load(d);
+        }
+        if (r.in.InputPos() >= d.inputDataEnd || d.multimediaMode != 0) {
+          whole = false;
+          break;
+        }
+      }
+      if (r.left < r.flushAt) {
         r.Store(d);
-        RefillInput(state, false);
+        FlushWindow(state);
         r.Load(d);
       }
-      if (r.in.InputPos() >= d.inputDataEnd || d.multimediaMode != 0) {
-        whole = false;
-        break;
-      }
-    }
-    if (r.room < 0) {
-      r.Store(d);
-      FlushWindow(state);
-      r.Load(d);
     }
     // The symbol is looked up in the bits at hand (16 or more are counted at the top of the
     // loop), so the lookup need not wait for the fill, which then gives enough bits for the
@@ -286,8 +329,7 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
     const Slot s = r.in.Take(entry);
     if (s.symbol < kLiteralCount) {
       window[r.pos++] = uint8_t(s.symbol);
-      --n;
-      --r.room;
+      --r.left;
       continue;
     }
     if (s.symbol == kSymbolTableBlock) {
@@ -296,15 +338,26 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
       r.Load(d);
       continue;
     }
-    const Match m = DecodeMatch(r.in, d, s);
-    RecordMatch(d, m.length, m.distance);
-    n -= m.length;
-    r.room -= int32_t(m.length);
-    r.pos = CopyWithinWindow(window, r.pos, m.length, m.distance);
+    const Match m = DecodeMatch(r.in, d, h, s);
+    h.Record(m.length, m.distance);
+    r.left -= m.length;
+    // Most matches are copied here by chunks, without the call and the tests of the general
+    // copy: those away from the window's end whose source lies 16 or more bytes behind the
+    // write position, or ahead of it, or behind it by no less than the match is long.
+    const uint32_t src = (r.pos - m.distance) & kWindowMask;
+    const uint32_t behind = r.pos - src;  // wraps above 16 when the source lies ahead
+    if ((behind >= kCopyChunk || m.length <= behind) && r.pos + m.length + kCopyChunk <= kWindowSize &&
+        src + m.length + kCopyChunk <= kWindowSize) {
+      CopyByChunks(window + r.pos, window + src, m.length);
+      r.pos += m.length;
+    } else {
+      r.pos = CopyWithinWindow(window, r.pos, m.length, m.distance);
+    }
     if (r.in.count < 16) r.in.Fill();  // a literal leaves 41 or more
   }
   r.Store(d);
-  *left = n;
+  h.Store(d);
+  *left = r.left;
   return whole;
 }
 
