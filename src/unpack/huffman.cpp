@@ -40,6 +40,13 @@ void BuildQuickTable(HuffmanTable* t, const SlotBits& slots) {
     for (; p < end; ++index) {
       const uint32_t entry = QuickEntry(t->symbols[index < t->symbolCount ? index : 0], l, slots);
       const uint32_t stop = p + run < end ? p + run : end;
+      // Four entries per step where the run allows: the short codes own long runs, and the
+      // table is rebuilt with every table block.
+      const uint64_t two = entry * 0x100000001ull;
+      for (; p + 4 <= stop; p += 4) {
+        std::memcpy(t->quick + p, &two, 8);
+        std::memcpy(t->quick + p + 2, &two, 8);
+      }
       for (; p < stop; ++p) t->quick[p] = entry;
     }
   }
