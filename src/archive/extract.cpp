@@ -1,7 +1,8 @@
 // The extraction driver.
 //
 // One run: open the file, locate the archive, allocate the 1 MB window once, then for each
-// entry consult the callback, open the output target (file, memory buffer or none), produce
+// entry consult the callback, open the output target (file, memory buffer, the checksum
+// alone or none), produce
 // the bytes (stored copy or the RAR 2.0 decoder), test the checksum and finish the entry
 // (delete a damaged file; hand a memory entry over; set a file's time and attributes). The
 // loop tests the result before each entry, so any failure ends the run after the entry that
@@ -57,7 +58,7 @@ int32_t WriteOutputForDecoder(void* context, const uint8_t* bytes, int32_t count
 }
 
 // Where the current entry's bytes go, as the callback's name decided.
-enum class Target { kNone, kMemory, kFile };
+enum class Target { kNone, kMemory, kFile, kChecksumOnly };
 
 // Produces the current entry's bytes into its target: the stored copy or the decoder.
 // Returns the copy's result (0, or -1 without a copy buffer).
@@ -92,12 +93,20 @@ bool FinishEntry(ExtractContext* context, MemoryBuffer* memory, char16_t* name, 
   if (target == Target::kMemory && !memory->failed &&
       memory->used != uint32_t(context->unpackedSize))
     mismatch = true;
+  // An entry only checksummed is judged as that memory entry would have been: by its size
+  // too, unless it produced more bytes than a memory entry holds.
+  if (target == Target::kChecksumOnly && context->producedBytes <= kMemoryEntryLimit &&
+      context->producedBytes != uint32_t(context->unpackedSize))
+    mismatch = true;
   if (mismatch) *result = kExtractBadChecksum;
   CloseStream(context->outputFile);
   context->outputFile = nullptr;
   bool stop = false;
   if (mismatch) {
     if (target == Target::kFile) DeleteOutputFile(name);
+  } else if (target == Target::kChecksumOnly) {
+    stop = context->callback(name, nullptr, uint32_t(context->unpackedSize),
+                             context->callbackValue) != 0;
   } else if (target == Target::kMemory) {
     const uint8_t terminator = 0;
     Append(memory, &terminator, 1);
@@ -114,8 +123,13 @@ bool FinishEntry(ExtractContext* context, MemoryBuffer* memory, char16_t* name, 
 // Opens the target the name asks for. False when an output file cannot be created.
 bool OpenTarget(ExtractContext* context, MemoryBuffer* memory, const char16_t* name,
                 Target* target) {
-  *target = IsMemoryName(name) ? Target::kMemory : name[0] != 0 ? Target::kFile : Target::kNone;
-  if (*target == Target::kMemory) {
+  *target = IsMemoryName(name)               ? Target::kMemory
+            : name[0] == kChecksumOnlyName ? Target::kChecksumOnly
+            : name[0] != 0                 ? Target::kFile
+                                           : Target::kNone;
+  if (*target == Target::kChecksumOnly) {
+    context->checksumOnly = 1;
+  } else if (*target == Target::kMemory) {
     context->currentMemoryBuffer = memory;
     Clear(memory);
   } else if (*target == Target::kFile) {
@@ -158,6 +172,7 @@ int RunEntries(ExtractContext* context, MemoryBuffer* memory) {
     }
     context->discardFlag = name[0] == 0 ? 1 : 0;
     context->currentMemoryBuffer = nullptr;
+    context->checksumOnly = 0;
     context->outputFile = nullptr;
     context->producedBytes = 0;
     context->outputShortWrite = 0;
@@ -237,6 +252,8 @@ int32_t WriteOutput(ExtractContext* context, const uint8_t* bytes, int32_t count
     if (accepted < count) context->outputShortWrite = 1;
   } else if (context->currentMemoryBuffer) {
     Append(context->currentMemoryBuffer, bytes, uint32_t(count));
+    accepted = count;
+  } else if (context->checksumOnly) {
     accepted = count;
   } else {
     return 0;

@@ -16,8 +16,8 @@ int ExtractArchiveObserved(const char16_t* archivePath, ExtractCallback callback
                            void* callbackValue, ExtractObserver* observer);
 
 // The current entry's output sink: to the output file, else to the current memory buffer,
-// else nowhere. Returns the count accepted and, unless the entry is discarded, adds the
-// accepted bytes to the data checksum.
+// else nowhere (an entry only checksummed accepts every byte there). Returns the count
+// accepted and, unless the entry is discarded, adds the accepted bytes to the data checksum.
 int32_t WriteOutput(ExtractContext* context, const uint8_t* bytes, int32_t count);
 
 // Up to count bytes of the current entry's packed data; 0 when nothing is left, when a read

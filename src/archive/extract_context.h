@@ -27,6 +27,11 @@ constexpr int kExtractCannotCreate = -5;   // an output file cannot be created
 // 0 goes on, anything else ends the run.
 using ExtractCallback = int (*)(char16_t* name, const uint8_t* data, uint32_t size, void* value);
 
+// A first character the callback may write to have the entry decoded and its checksum tested
+// without its bytes being kept: the second call gets no data. The entry is judged as a memory
+// entry is, its size included. No name from the archive starts with it.
+constexpr char16_t kChecksumOnlyName = 0xFFFF;
+
 struct ExtractContext;
 
 // How one entry came out, as the run saw it.
@@ -85,6 +90,7 @@ struct ExtractContext : ArchiveHeaderFields {
   void* callbackValue;
   ExtractObserver* observer;   // told of every entry and of the run's end, or none
   MemoryBuffer* currentMemoryBuffer;  // output of a memory entry, or none
+  uint32_t checksumOnly;       // 1 while the current entry's bytes are only checksummed
   const char16_t* archivePath;
   uint8_t* window;             // the 1 MB window, owned by the run
   char name[kEntryNameCapacity];  // entry name, NUL-terminated, separators normalised to '\'

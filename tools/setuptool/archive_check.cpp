@@ -65,6 +65,7 @@ void OnEntryEnd(const ExtractContext*, const ExtractEntryOutcome* outcome, void*
 int CheckCallback(char16_t* name, const uint8_t* bytes, uint32_t size, void* value) {
   CheckRun* run = static_cast<CheckRun*>(value);
   if (!run->problem.empty()) return 1;
+  if (name[0] == kChecksumOnlyName) return 0;  // the second call of an entry only checksummed
   if (name[0] == kMemoryMark[0] && name[1] == kMemoryMark[1]) {  // the bytes: judged at the entry's end
     if (run->isUninstaller) {  // a later entry of that name replaces an earlier one, as in the install pass
       run->check->hasUninstaller = true;
@@ -72,7 +73,14 @@ int CheckCallback(char16_t* name, const uint8_t* bytes, uint32_t size, void* val
     }
     return 0;
   }
-  for (int i = 0; i < 3; ++i) name[i] = kMemoryMark[i];
+  // Only an uninstaller's bytes are read: every other entry is checksummed and judged alike,
+  // without a copy of its bytes.
+  if (run->isUninstaller) {
+    for (int i = 0; i < 3; ++i) name[i] = kMemoryMark[i];
+  } else {
+    name[0] = kChecksumOnlyName;
+    name[1] = 0;
+  }
   return 0;
 }
 

@@ -1,5 +1,6 @@
-// Every entry of a setup's archive decoded and verified as the setup's scan pass does it (each
-// entry into memory, with the same ExtractArchive), and judged as extract judges it
+// Every entry of a setup's archive decoded and verified as the setup's scan pass does it (the
+// same ExtractArchive, each entry judged as a memory entry; only an uninstaller's bytes are
+// kept), and judged as extract judges it
 // (entry_verdict.h): header checksums, sizes and volumes too. setuptool test runs it on the
 // file it is given; setuptool pack --sign runs it on the setup the signing command gave back.
 #pragma once
