@@ -114,16 +114,31 @@ struct Slot {
 // PeekBits16/SkipBits, held in a 64-bit register so that a symbol costs a shift, one table
 // lookup and a shift. bits holds the upcoming input bits, most significant first, of which
 // count are counted (Fill keeps at least 56: more than the 51 bits of the longest symbol
-// with its extra bits); next is the first input byte not yet counted. The input position of
-// the state is next * 8 - count bits.
+// with its extra bits); next marks the first input byte not yet counted. The input position
+// of the state is Offset(next) * 8 - count bits.
+//
+// next is a pointer on x86-64, which saves the fill an addition and a register; on i386,
+// with its few registers, an index into input, which the load's addressing adds for free.
+#if UINTPTR_MAX > 0xFFFFFFFFu
+struct Cursor {
+  const uint8_t* input;
+  const uint8_t* next;
+  KORV_PER_SYMBOL const uint8_t* Mark(uint32_t offset) const { return input + offset; }
+  KORV_PER_SYMBOL uint32_t Offset(const uint8_t* mark) const { return uint32_t(mark - input); }
+  KORV_PER_SYMBOL const uint8_t* At(const uint8_t* mark) const { return mark; }
+#else
 struct Cursor {
   const uint8_t* input;
   uint32_t next;
+  KORV_PER_SYMBOL uint32_t Mark(uint32_t offset) const { return offset; }
+  KORV_PER_SYMBOL uint32_t Offset(uint32_t mark) const { return mark; }
+  KORV_PER_SYMBOL const uint8_t* At(uint32_t mark) const { return input + mark; }
+#endif
   uint64_t bits;
   uint32_t count;
 
   void Start(uint32_t inputPos, uint32_t bitPos) {
-    next = inputPos;
+    next = Mark(inputPos);
     bits = 0;
     count = 0;
     Fill();
@@ -132,7 +147,7 @@ struct Cursor {
   // Adds whole bytes behind the counted bits. The bits beyond count already hold the same
   // input bits from the previous fill (or zeros), so OR-ing them in again changes nothing.
   KORV_PER_SYMBOL void Fill() {
-    const uint8_t* p = input + next;
+    const uint8_t* p = At(next);
     const uint64_t word = uint64_t(p[0]) << 56 | uint64_t(p[1]) << 48 | uint64_t(p[2]) << 40 |
                           uint64_t(p[3]) << 32 | uint64_t(p[4]) << 24 | uint64_t(p[5]) << 16 |
                           uint64_t(p[6]) << 8 | uint64_t(p[7]);
@@ -140,7 +155,7 @@ struct Cursor {
     next += (63 - count) >> 3;
     count |= 56;
   }
-  KORV_PER_SYMBOL uint32_t Consumed() const { return next * 8 - count; }
+  KORV_PER_SYMBOL uint32_t Consumed() const { return Offset(next) * 8 - count; }
   uint32_t InputPos() const { return Consumed() >> 3; }
   uint32_t BitPos() const { return Consumed() & 7; }
   KORV_PER_SYMBOL uint32_t Peek() const { return uint32_t(bits >> 48); }
@@ -218,7 +233,9 @@ struct History {
 //
 // guardBits: the loop must look at the record before decoding at or past this input bit: a
 // refill is due beyond byte kRefillMainLoop, no packed byte lies at or past inputDataEnd, and
-// multimedia data (guard 0) ends the entry. One comparison covers the three.
+// multimedia data (guard 0) ends the entry. One comparison covers the three. The loop first
+// compares the fill position, guardBits / 8: no bit at or past the guard is counted before
+// the fill reaches it, which happens a few symbols before the guard.
 // left: bytes still to produce, less one; below 0 the entry is done.
 // flushAt: a flush is due once left falls below it. It stands for the room left before the
 // unwritten bytes ahead of the write position come closer than kFlushMargin: that room goes
@@ -231,6 +248,7 @@ struct LoopRegisters {
   Cursor in;
   uint32_t pos;
   uint32_t guardBits;
+  decltype(Cursor::next) guardNext;
   int64_t left;
   int64_t flushAt;
   int64_t stopAt;
@@ -241,6 +259,7 @@ struct LoopRegisters {
     pos = d.windowPos;
     const uint32_t end = d.inputDataEnd < kRefillMainLoop + 1 ? d.inputDataEnd : kRefillMainLoop + 1;
     guardBits = d.multimediaMode != 0 ? 0 : end * 8;
+    guardNext = in.Mark(guardBits / 8);
     const int32_t room = int32_t((d.flushedPos - pos - 1) & kWindowMask) - int32_t(kFlushMargin - 1);
     flushAt = left - room;
     stopAt = flushAt > 0 ? flushAt : 0;
@@ -302,7 +321,7 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
     r.pos &= kWindowMask;
     // One test for the three checks before a symbol: the entry's end, the input guard and
     // a due flush, in that order.
-    if (r.left < r.stopAt || r.in.Consumed() >= r.guardBits) {
+    if (r.left < r.stopAt || r.in.next >= r.guardNext) {
       if (r.left < 0) break;
       if (r.in.Consumed() >= r.guardBits) {
         if (r.in.InputPos() > kRefillMainLoop) {
