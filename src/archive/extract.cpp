@@ -75,7 +75,11 @@ int ProduceEntry(ExtractContext* context) {
     UnpackEntry(&context->decoder, context->window, (context->entryFlags & kEntrySolid) != 0,
                 &context->unpackedBytesLeft, &io);
   }
-  StreamSeek(context->archiveFile, context->nextBlock, kSeekSet);
+  // The data read whole leaves the file at its end, where the next block starts: a seek
+  // there would only make the stream read its buffer again.
+  const int64_t dataEnd = int64_t(context->blockStart) + context->entryHeaderSize + context->packedSize;
+  if (context->packedBytesLeft != 0 || dataEnd != context->nextBlock)
+    StreamSeek(context->archiveFile, context->nextBlock, kSeekSet);
   return result;
 }
 
@@ -160,7 +164,9 @@ int RunEntries(ExtractContext* context, MemoryBuffer* memory) {
     }
     seenFileEntry = true;
     context->continuedFlag = context->entryFlags & kEntryContinuedInNext;
-    StreamSeek(file, context->blockStart + context->entryHeaderSize, kSeekSet);
+    // A sound header that ends with its name leaves the file where the data starts.
+    if (context->entryHeaderDamaged || context->entryHeaderSize != kFileHeaderBytes + context->nameSize)
+      StreamSeek(file, context->blockStart + context->entryHeaderSize, kSeekSet);
 
     const bool directory = (context->attributes & kAttributeDirectory) != 0;
     name[0] = 0;
