@@ -94,28 +94,23 @@ bool FinishEntry(ExtractContext* context, MemoryBuffer* memory, char16_t* name, 
   // produced another number of bytes than its header states (a match run past the end,
   // a stored entry shorter than its size) would be read out of bounds, so it counts as
   // damaged even when its checksum matches.
-  if (target == Target::kMemory && !memory->failed &&
-      memory->used != uint32_t(context->unpackedSize))
-    mismatch = true;
-  // An entry only checksummed is judged as that memory entry would have been: by its size
-  // too, unless it produced more bytes than a memory entry holds.
-  if (target == Target::kChecksumOnly && context->producedBytes <= kMemoryEntryLimit &&
-      context->producedBytes != uint32_t(context->unpackedSize))
-    mismatch = true;
+  // An entry only checksummed is judged as that memory entry would have been, holding what
+  // it produced unless that passed kMemoryEntryLimit.
+  const bool kept = target == Target::kMemory || target == Target::kChecksumOnly;
+  const bool held = target == Target::kMemory ? !memory->failed : context->producedBytes <= kMemoryEntryLimit;
+  const uint64_t heldBytes = target == Target::kMemory ? memory->used : context->producedBytes;
+  if (kept && held && heldBytes != uint32_t(context->unpackedSize)) mismatch = true;
   if (mismatch) *result = kExtractBadChecksum;
   CloseStream(context->outputFile);
   context->outputFile = nullptr;
   bool stop = false;
   if (mismatch) {
     if (target == Target::kFile) DeleteOutputFile(name);
-  } else if (target == Target::kChecksumOnly) {
-    stop = context->callback(name, nullptr, uint32_t(context->unpackedSize),
-                             context->callbackValue) != 0;
-  } else if (target == Target::kMemory) {
+  } else if (kept) {
     const uint8_t terminator = 0;
-    Append(memory, &terminator, 1);
-    stop = context->callback(name, memory->data, uint32_t(context->unpackedSize),
-                             context->callbackValue) != 0;
+    if (target == Target::kMemory) Append(memory, &terminator, 1);
+    stop = context->callback(name, target == Target::kMemory ? memory->data : nullptr,
+                             uint32_t(context->unpackedSize), context->callbackValue) != 0;
   } else if (target == Target::kFile) {
     SetFileTimeFromDos(name, context->fileTime);
     SetFileAttributesTo(name, context->attributes);
@@ -131,9 +126,7 @@ bool OpenTarget(ExtractContext* context, MemoryBuffer* memory, const char16_t* n
             : name[0] == kChecksumOnlyName ? Target::kChecksumOnly
             : name[0] != 0                 ? Target::kFile
                                            : Target::kNone;
-  if (*target == Target::kChecksumOnly) {
-    context->checksumOnly = 1;
-  } else if (*target == Target::kMemory) {
+  if (*target == Target::kMemory) {
     context->currentMemoryBuffer = memory;
     Clear(memory);
   } else if (*target == Target::kFile) {
@@ -178,7 +171,6 @@ int RunEntries(ExtractContext* context, MemoryBuffer* memory) {
     }
     context->discardFlag = name[0] == 0 ? 1 : 0;
     context->currentMemoryBuffer = nullptr;
-    context->checksumOnly = 0;
     context->outputFile = nullptr;
     context->producedBytes = 0;
     context->outputShortWrite = 0;
@@ -259,10 +251,10 @@ int32_t WriteOutput(ExtractContext* context, const uint8_t* bytes, int32_t count
   } else if (context->currentMemoryBuffer) {
     Append(context->currentMemoryBuffer, bytes, uint32_t(count));
     accepted = count;
-  } else if (context->checksumOnly) {
-    accepted = count;
-  } else {
+  } else if (context->discardFlag) {
     return 0;
+  } else {
+    accepted = count;  // an entry only checksummed: the one target that keeps nothing
   }
   if (!context->discardFlag && accepted > 0)
     context->dataCrc = Crc32Update(context, context->dataCrc, bytes, uint32_t(accepted));

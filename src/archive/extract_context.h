@@ -90,7 +90,6 @@ struct ExtractContext : ArchiveHeaderFields {
   void* callbackValue;
   ExtractObserver* observer;   // told of every entry and of the run's end, or none
   MemoryBuffer* currentMemoryBuffer;  // output of a memory entry, or none
-  uint32_t checksumOnly;       // 1 while the current entry's bytes are only checksummed
   const char16_t* archivePath;
   uint8_t* window;             // the 1 MB window, owned by the run
   char name[kEntryNameCapacity];  // entry name, NUL-terminated, separators normalised to '\'
