@@ -4,15 +4,14 @@
 // byte-wise table of the format, BuildCrcRows derives seven further rows so that eight bytes
 // are folded in per step ("slicing by eight"). Row k holds the CRC of a byte followed by k
 // zero bytes, so the eight lookups of one step together equal eight byte-wise steps; the
-// result is the same value, bit for bit. On a 64-bit processor that multiplies without
-// carries (the Linux tools and the x86-64 setup programs), long runs are folded with that
-// instruction instead, chosen at run time. The 32-bit setup programs keep to the tables: the
-// system there guarantees no 16-byte stack alignment for the instruction's operands.
+// result is the same value, bit for bit. On a processor that multiplies without carries
+// (the Linux tools and both setup programs, chosen at run time), long runs are folded with
+// that instruction instead.
 #include "archive/crc32.h"
 
 #include "archive/extract_context.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #include <atomic>
 
 #include <cpuid.h>
@@ -27,7 +26,16 @@ namespace {
 // register's value, the same as the byte-wise rule gives. The constants are the bit-reflected
 // residues of those powers of x modulo the CRC polynomial. Takes a multiple of 16 bytes, 64
 // or more.
+// 32-bit Windows keeps the stack aligned to 4 bytes only, and the compiler may spill 16-byte
+// operands to it: on 32-bit x86 the folding routine realigns its stack on entry, and the
+// helpers are always inlined into it.
+#if defined(__x86_64__)
 #define KORV_CLMUL_TARGET __attribute__((target("pclmul,sse2")))
+#define KORV_CLMUL_ENTRY KORV_CLMUL_TARGET
+#else
+#define KORV_CLMUL_TARGET __attribute__((target("pclmul,sse2"), always_inline))
+#define KORV_CLMUL_ENTRY __attribute__((target("pclmul,sse2"), force_align_arg_pointer))
+#endif
 
 KORV_CLMUL_TARGET inline __m128i Load(const uint8_t* q) {
   return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
@@ -38,7 +46,7 @@ KORV_CLMUL_TARGET inline __m128i Fold(__m128i x, __m128i k, __m128i next) {
   return _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x00), _mm_clmulepi64_si128(x, k, 0x11)), next);
 }
 
-KORV_CLMUL_TARGET uint32_t FoldWithClmul(uint32_t value, const uint8_t* p, uint32_t length) {
+KORV_CLMUL_ENTRY uint32_t FoldWithClmul(uint32_t value, const uint8_t* p, uint32_t length) {
   const __m128i k1k2 = _mm_set_epi64x(0x01c6e41596, 0x0154442bd4);
   const __m128i k3k4 = _mm_set_epi64x(0x00ccaa009e, 0x01751997d0);
   const __m128i k5 = _mm_set_epi64x(0, 0x0163cd6124);

@@ -17,7 +17,9 @@ TEST_F(SetupFlowTest, CheckingWindowAppearsAfterTheDelayAndIsGoneAtTheEnd) {
   for (int i = 0; i < 200 && !HostProgressWindow().opened; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   NoteChecked(400);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the window's thread picks it up
+  // The window's thread picks it up at its next redraw.
+  for (int i = 0; i < 200 && HostProgressWindow().thousandths != 400; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   FinishCheckingWindow();
   const HostProgressRecord& progress = HostProgressWindow();
   EXPECT_TRUE(progress.opened);
