@@ -67,10 +67,11 @@ int ScanPayload(WindowHandle dialog) {
 }
 
 int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialog) {
-  // The second call of an entry finds the code in front of the name. Its data is absent
-  // when the run could not keep the content (an entry too large to hold in memory); the
-  // checksum has been verified all the same, and there is nothing to read.
-  bool secondCall = data != nullptr || (name[0] >= 1 && name[0] <= 31);
+  // The second call of an entry finds the code in front of the name, or the mark of an
+  // entry only checksummed. Its data is absent when the run could not keep the content (an
+  // entry too large to hold in memory) or was not asked to; the checksum has been verified
+  // all the same, and there is nothing to read.
+  bool secondCall = data != nullptr || (name[0] >= 1 && name[0] <= 31) || name[0] == kChecksumOnlyName;
   if (!secondCall) {
     // First call: classify by name. Every name is checked here, so a payload that names an
     // unsafe file is refused before anything is installed.
@@ -89,7 +90,9 @@ int ScanCallback(char16_t* name, const uint8_t* data, uint32_t size, void* dialo
     if (n < 259) {
       for (int i = n; i >= 0; --i) name[i + 1] = name[i];
     }
-    name[0] = kind;
+    // An entry whose bytes the scan does not read is decoded and checksummed without being
+    // copied into memory: judged alike, without the copy or the memory.
+    name[0] = kind == VerifyOnly ? kChecksumOnlyName : kind;
     return 0;
   }
   // Second call: the content, with one 0 byte appended.
