@@ -74,54 +74,118 @@ void RestoreMatchFinder(MatchFinder& mf, const uint8_t* bytes, uint32_t first, u
 
 namespace {
 
-// Tree mode: walks the tree of cur's 4-byte hash from its root and makes pos (whose bytes
-// are cur, maxLength of them usable) the new root. Each position met is compared with cur
-// and hung, with the subtree on its far side, under the growing subtree of positions
+// Tree mode: a walk of the tree of cur's 4-byte hash from its root that makes pos (whose
+// bytes are cur, maxLength of them usable) the new root. Each position met is compared with
+// cur and hung, with the subtree on its far side, under the growing subtree of positions
 // smaller or larger than cur; the common length of cur with the nearest smaller and larger
 // position met so far is known, so each comparison starts at the lesser of the two. The
 // walk ends at a position below `lowest`, after treeDepth positions, or at a match of
 // treeNice bytes, whose position pos replaces. With `out`, each match longer than every
-// one before (and than `best`) is added after the `count` there; returns the count.
-uint32_t TreeInsert(MatchFinder& mf, const uint8_t* cur, uint32_t pos, uint32_t lowest, uint32_t maxLength,
-                    uint32_t maxDepth, MatchCandidate* out, uint32_t count, uint32_t best) {
-  uint32_t* smallerSlot = &mf.tree[2 * (pos & kWindowMask)];
-  uint32_t* largerSlot = smallerSlot + 1;
-  const uint32_t h = Hash4(cur);
-  uint32_t cand = mf.head4[h];
-  mf.head4[h] = pos;
-  uint32_t smallerLength = 0, largerLength = 0;
-  uint32_t previous = pos;
-  const uint32_t nice = std::min(mf.treeNice, maxLength);
-  for (uint32_t depth = maxDepth;; --depth) {
-    // Positions only grow older down the tree; anything else is a stale link.
-    if (depth == 0 || cand >= previous || cand < lowest) {
-      *smallerSlot = *largerSlot = 0;
-      break;
-    }
-    const uint8_t* src = cur - (pos - cand);
-    const uint32_t known = std::min(smallerLength, largerLength);  // taken from the tree, unchecked
-    const uint32_t length = known + MatchLength(src + known, cur + known, maxLength - known);
-    if (out && length > best && MatchLength(src, cur, known) == known) AddCandidate(out, count, best, length, pos - cand);
-    if (length >= nice) {
-      // cand's bytes equal cur's as far as the tree tells them apart: pos takes its place.
-      *smallerSlot = mf.tree[2 * (cand & kWindowMask)];
-      *largerSlot = mf.tree[2 * (cand & kWindowMask) + 1];
-      break;
-    }
-    previous = cand;
-    if (src[length] < cur[length]) {
-      *smallerSlot = cand;
-      smallerSlot = &mf.tree[2 * (cand & kWindowMask) + 1];
-      cand = *smallerSlot;
-      smallerLength = length;
-    } else {
-      *largerSlot = cand;
-      largerSlot = &mf.tree[2 * (cand & kWindowMask)];
-      cand = *largerSlot;
-      largerLength = length;
-    }
+// one before (and than `best`) is added after the `count` there.
+//
+// A walk is taken one position at a time (StepWalk), so that the walks of two positions
+// whose hashes differ can be interleaved: their trees share no position, and the memory
+// latency of one walk's next position is spent on the other's.
+struct TreeWalk {
+  uint32_t* smallerSlot;  // where the next position smaller than cur is hung
+  uint32_t* largerSlot;
+  const uint8_t* cur;
+  uint32_t pos, cand, previous, lowest, maxLength, nice, depth;
+  uint32_t smallerLength, largerLength;
+  MatchCandidate* out;
+  uint32_t count, best;
+  // pos's own links, when the walk must not write them in place until it is over (see
+  // InsertTwo); else smallerSlot and largerSlot start at pos's place in the tree.
+  uint32_t ownLinks[2];
+};
+
+inline void BeginWalk(MatchFinder& mf, TreeWalk& w, uint32_t hash, const uint8_t* cur, uint32_t pos, uint32_t lowest,
+                      uint32_t maxLength, MatchCandidate* out, uint32_t count, uint32_t best, bool ownLinksAside) {
+  w.smallerSlot = ownLinksAside ? w.ownLinks : &mf.tree[2 * (pos & kWindowMask)];
+  w.largerSlot = w.smallerSlot + 1;
+  w.cur = cur;
+  w.pos = pos;
+  w.cand = mf.head4[hash];
+  mf.head4[hash] = pos;
+  w.previous = pos;
+  w.lowest = lowest;
+  w.maxLength = maxLength;
+  w.nice = std::min(mf.treeNice, maxLength);
+  w.depth = mf.treeDepth;
+  w.smallerLength = w.largerLength = 0;
+  w.out = out;
+  w.count = count;
+  w.best = best;
+}
+
+// Takes the walk one position further; false once it is over.
+inline __attribute__((always_inline)) bool StepWalk(MatchFinder& mf, TreeWalk& w) {
+  const uint32_t cand = w.cand;
+  // Positions only grow older down the tree; anything else is a stale link.
+  if (w.depth == 0 || cand >= w.previous || cand < w.lowest) {
+    *w.smallerSlot = *w.largerSlot = 0;
+    return false;
   }
-  return count;
+  --w.depth;
+  const uint8_t* cur = w.cur;
+  const uint8_t* src = cur - (w.pos - cand);
+  const uint32_t known = std::min(w.smallerLength, w.largerLength);  // taken from the tree, unchecked
+  // The walk goes on to one of cand's two subtrees: both roots' links and bytes are fetched
+  // now, while cand's bytes are compared.
+  uint32_t* links = &mf.tree[2 * (cand & kWindowMask)];
+  const uint32_t left = links[0], right = links[1];
+  __builtin_prefetch(&mf.tree[2 * (left & kWindowMask)]);
+  __builtin_prefetch(&mf.tree[2 * (right & kWindowMask)]);
+  __builtin_prefetch(reinterpret_cast<const void*>(uintptr_t(cur) - (w.pos - left) + known));
+  __builtin_prefetch(reinterpret_cast<const void*>(uintptr_t(cur) - (w.pos - right) + known));
+  const uint32_t length = known + MatchLength(src + known, cur + known, w.maxLength - known);
+  if (w.out && length > w.best && MatchLength(src, cur, known) == known)
+    AddCandidate(w.out, w.count, w.best, length, w.pos - cand);
+  if (length >= w.nice) {
+    // cand's bytes equal cur's as far as the tree tells them apart: pos takes its place.
+    *w.smallerSlot = left;
+    *w.largerSlot = right;
+    return false;
+  }
+  w.previous = cand;
+  if (src[length] < cur[length]) {
+    *w.smallerSlot = cand;
+    w.smallerSlot = links + 1;
+    w.cand = right;
+    w.smallerLength = length;
+  } else {
+    *w.largerSlot = cand;
+    w.largerSlot = links;
+    w.cand = left;
+    w.largerLength = length;
+  }
+  return true;
+}
+
+uint32_t TreeInsert(MatchFinder& mf, const uint8_t* cur, uint32_t pos, uint32_t lowest, uint32_t maxLength,
+                    MatchCandidate* out, uint32_t count, uint32_t best) {
+  TreeWalk w;
+  BeginWalk(mf, w, Hash4(cur), cur, pos, lowest, maxLength, out, count, best, false);
+  while (StepWalk(mf, w)) {
+  }
+  return w.count;
+}
+
+// The walks of positions pos and pos + 1 (walk b) interleaved, with the same result as one
+// after the other when their hashes differ. pos's walk may still meet the position whose
+// place in the tree pos + 1 takes (the oldest in the window), so pos + 1's own links are
+// written there only once both walks are over (b begun with its own links aside).
+void InsertTwo(MatchFinder& mf, TreeWalk& a, TreeWalk& b) {
+  bool aGoes = true, bGoes = true;
+  while (aGoes && bGoes) {
+    aGoes = StepWalk(mf, a);
+    bGoes = StepWalk(mf, b);
+  }
+  while (aGoes) aGoes = StepWalk(mf, a);
+  while (bGoes) bGoes = StepWalk(mf, b);
+  uint32_t* own = &mf.tree[2 * (b.pos & kWindowMask)];
+  own[0] = b.ownLinks[0];
+  own[1] = b.ownLinks[1];
 }
 
 }  // namespace
@@ -132,7 +196,7 @@ void InsertPosition(MatchFinder& mf, const uint8_t* bytes, uint32_t pos, uint32_
   if (mf.treeDepth) {
     if (avail >= 4) {
       TreeInsert(mf, bytes, pos, std::max(lowest, pos - std::min(pos, kWindowSize - 1)),
-                 std::min<uint32_t>(avail, kMaxMatchLength), mf.treeDepth, nullptr, 0, 0);
+                 std::min<uint32_t>(avail, kMaxMatchLength), nullptr, 0, 0);
     } else {
       mf.tree[2 * (pos & kWindowMask)] = mf.tree[2 * (pos & kWindowMask) + 1] = 0;
     }
@@ -142,6 +206,37 @@ void InsertPosition(MatchFinder& mf, const uint8_t* bytes, uint32_t pos, uint32_
     uint32_t h = Hash4(bytes);
     mf.chain[pos & kWindowMask] = mf.head4[h];
     mf.head4[h] = pos;
+  }
+}
+
+void InsertPositions(MatchFinder& mf, const uint8_t* bytes, uint32_t first, uint32_t last, uint32_t end,
+                     uint32_t lowest) {
+  uint32_t pos = first;
+  while (pos < last) {
+    const uint8_t* cur = bytes + (pos - first);
+    if (mf.treeDepth && last - pos >= 2 && end - pos >= 5) {
+      if (end - pos >= 8) {
+        PrefetchPosition(mf, cur + 2);
+        PrefetchPosition(mf, cur + 3);
+      }
+      const uint32_t ha = Hash4(cur), hb = Hash4(cur + 1);
+      if (ha != hb) {
+        mf.head2[Key2(cur)] = pos;
+        mf.head3[Hash3(cur)] = pos;
+        mf.head2[Key2(cur + 1)] = pos + 1;
+        mf.head3[Hash3(cur + 1)] = pos + 1;
+        TreeWalk a, b;
+        BeginWalk(mf, a, ha, cur, pos, std::max(lowest, pos - std::min(pos, kWindowSize - 1)),
+                  std::min<uint32_t>(end - pos, kMaxMatchLength), nullptr, 0, 0, false);
+        BeginWalk(mf, b, hb, cur + 1, pos + 1, std::max(lowest, pos + 1 - std::min(pos + 1, kWindowSize - 1)),
+                  std::min<uint32_t>(end - pos - 1, kMaxMatchLength), nullptr, 0, 0, true);
+        InsertTwo(mf, a, b);
+        pos += 2;
+        continue;
+      }
+    }
+    InsertPosition(mf, cur, pos, end - pos, lowest);
+    ++pos;
   }
 }
 
@@ -182,7 +277,36 @@ uint32_t SearchAndInsert(MatchFinder& mf, const uint8_t* base, uint32_t baseG, u
   const uint32_t count = NearCandidates(mf, base, baseG, pos, lowest, maxLength, out, best);
   if (maxLength >= 2) mf.head2[Key2(cur)] = pos;
   if (maxLength >= 3) mf.head3[Hash3(cur)] = pos;
-  if (maxLength >= 4) return TreeInsert(mf, cur, pos, lowest, maxLength, mf.treeDepth, out, count, best);
+  if (maxLength >= 4) return TreeInsert(mf, cur, pos, lowest, maxLength, out, count, best);
   mf.tree[2 * (pos & kWindowMask)] = mf.tree[2 * (pos & kWindowMask) + 1] = 0;
   return count;
+}
+
+void SearchAndInsertTwo(MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos, const uint32_t* lowest,
+                        const uint32_t* maxLength, MatchCandidate* out0, MatchCandidate* out1, uint32_t* count) {
+  const uint8_t* cur = base + (pos - baseG);
+  const uint32_t ha = maxLength[0] >= 4 ? Hash4(cur) : 0;
+  const uint32_t hb = maxLength[1] >= 4 ? Hash4(cur + 1) : 0;
+  if (maxLength[0] < 4 || maxLength[1] < 4 || ha == hb) {
+    count[0] = SearchAndInsert(mf, base, baseG, pos, lowest[0], maxLength[0], out0);
+    count[1] = SearchAndInsert(mf, base, baseG, pos + 1, lowest[1], maxLength[1], out1);
+    return;
+  }
+  if (maxLength[1] > 8) {
+    PrefetchPosition(mf, cur + 2);
+    PrefetchPosition(mf, cur + 3);
+  }
+  uint32_t best[2] = {1, 1};
+  count[0] = NearCandidates(mf, base, baseG, pos, lowest[0], maxLength[0], out0, best[0]);
+  mf.head2[Key2(cur)] = pos;
+  mf.head3[Hash3(cur)] = pos;
+  count[1] = NearCandidates(mf, base, baseG, pos + 1, lowest[1], maxLength[1], out1, best[1]);
+  mf.head2[Key2(cur + 1)] = pos + 1;
+  mf.head3[Hash3(cur + 1)] = pos + 1;
+  TreeWalk a, b;
+  BeginWalk(mf, a, ha, cur, pos, lowest[0], maxLength[0], out0, count[0], best[0], false);
+  BeginWalk(mf, b, hb, cur + 1, pos + 1, lowest[1], maxLength[1], out1, count[1], best[1], true);
+  InsertTwo(mf, a, b);
+  count[0] = a.count;
+  count[1] = b.count;
 }

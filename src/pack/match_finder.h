@@ -59,10 +59,21 @@ void RestoreMatchFinder(MatchFinder& mf, const uint8_t* bytes, uint32_t first, u
 // and the bytes of every position from `lowest` up to it.
 void InsertPosition(MatchFinder& mf, const uint8_t* bytes, uint32_t pos, uint32_t avail, uint32_t lowest);
 
+// Records positions first..last-1, whose bytes start at `bytes`, as InsertPosition does for
+// each in turn, with `end` - pos bytes readable at pos.
+void InsertPositions(MatchFinder& mf, const uint8_t* bytes, uint32_t first, uint32_t last, uint32_t end,
+                     uint32_t lowest);
+
 // Tree mode: finds matches for position `pos` as FindMatches does (the tree's own depth and
 // nice length apply) and records the position, which must be the next one not recorded.
 uint32_t SearchAndInsert(MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos, uint32_t lowest,
                          uint32_t maxLength, MatchCandidate* out);
+
+// Tree mode: SearchAndInsert for `pos` (sources from lowest[0], maxLength[0] bytes, count[0]
+// candidates written to out0), then for pos + 1 (index 1, out1), with the same results; the
+// two tree walks are interleaved where their trees differ, so that each waits less on memory.
+void SearchAndInsertTwo(MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos, const uint32_t* lowest,
+                        const uint32_t* maxLength, MatchCandidate* out0, MatchCandidate* out1, uint32_t* count);
 
 // Finds matches for position `pos` (bytes at `bytes`, of which `maxLength` may be matched)
 // with sources at positions >= `lowest`; `base` is the address of position `baseG`'s byte.

@@ -95,13 +95,43 @@ struct MatchCache {
   }
 };
 
-// What the optimal parse keeps from stretch to stretch: the lattice, the path being coded and
-// the matches of the block's first pass.
+// What the optimal parse keeps from stretch to stretch: the lattice, the path being coded,
+// the matches of the block's first pass, and the tree finder's matches at the position after
+// the one searched last (the two are searched together).
 struct OptimalState {
   Lattice nodes = Lattice(kOptimalSpan + kMaxMatchLength + 1);
   std::vector<Choice> path;
   MatchCache cache;
+  bool haveNext = false;
+  uint32_t nextAt = 0, nextCount = 0;
+  MatchCandidate next[kMaxCandidates];
 };
+
+// The tree finder's matches at `at`, which must be the next position not recorded. They are
+// searched together with the next position's, kept for that position's turn; a position the
+// parse passes over is recorded all the same, and the finder ends up as if each had been
+// searched in turn.
+uint32_t TreeMatches(Rar20Encoder& enc, Parser& p, OptimalState& o, uint32_t at, uint32_t maxLength,
+                     uint32_t lowestSource, MatchCandidate* found) {
+  if (o.haveNext && o.nextAt == at) {
+    o.haveNext = false;
+    std::copy(o.next, o.next + o.nextCount, found);
+    return o.nextCount;
+  }
+  if (at + 1 >= p.end) {
+    p.inserted = at + 1;
+    return SearchAndInsert(enc.finder, p.base, enc.historyStart, at, lowestSource, maxLength, found);
+  }
+  const uint32_t lowest[2] = {lowestSource, std::max(p.lowest, at + 1 - kMaxDistance)};
+  const uint32_t maxLengths[2] = {maxLength, std::min<uint32_t>(p.end - at - 1, kMaxMatchLength)};
+  uint32_t counts[2];
+  SearchAndInsertTwo(enc.finder, p.base, enc.historyStart, at, lowest, maxLengths, found, o.next, counts);
+  p.inserted = at + 2;
+  o.haveNext = true;
+  o.nextAt = at + 1;
+  o.nextCount = counts[1];
+  return counts[0];
+}
 
 // The first pass over a stretch from pos: searches the finder at every position it does not
 // pass over, records what it found in the cache, and codes the cheapest path. Returns the
@@ -132,13 +162,12 @@ uint32_t SearchStretch(Rar20Encoder& enc, Parser& p, OptimalState& o, uint32_t p
     const uint8_t* cur = p.At(at);
     for (const uint32_t far = i + maxLength; cleared < far;) nodes.cost[++cleared] = kInfiniteCost;
     p.InsertUpTo(at);
-    if (maxLength > 8) PrefetchPosition(enc.finder, cur + 1);  // the next position's turn comes soon
     uint32_t n = 0;
     const uint32_t lowestSource = std::max(p.lowest, at - kMaxDistance);
     if (enc.finder.treeDepth) {
-      n = SearchAndInsert(enc.finder, p.base, enc.historyStart, at, lowestSource, maxLength, found);
-      p.inserted = at + 1;
+      n = TreeMatches(enc, p, o, at, maxLength, lowestSource, found);
     } else if (maxLength >= 2) {
+      if (maxLength > 8) PrefetchPosition(enc.finder, cur + 1);  // the next position's turn comes soon
       n = FindMatches(enc.finder, p.base, enc.historyStart, at, lowestSource, maxLength, enc.level.chainDepth,
                       enc.level.niceLength, found);
     }

@@ -160,8 +160,7 @@ void PrepareSlice(Rar20Encoder& enc, SliceJob& job) {
 // Records positions p.historyStart .. upTo-1 in a new match finder.
 void BuildFinder(Rar20Encoder& p, uint32_t upTo, uint32_t end) {
   InitMatchFinder(p.finder, p.level.tree ? p.level.chainDepth : 0, p.level.niceLength);
-  for (uint32_t pos = p.historyStart; pos < upTo; ++pos)
-    InsertPosition(p.finder, p.history.data() + (pos - p.historyStart), pos, end - pos, p.streamStart);
+  if (p.historyStart < upTo) InsertPositions(p.finder, p.history.data(), p.historyStart, upTo, end, p.streamStart);
 }
 
 // Parses the slice, each entry's part in turn. Runs on a worker thread, touching nothing but
