@@ -95,7 +95,7 @@ struct TreeWalk {
   MatchCandidate* out;
   uint32_t count, best;
   // pos's own links, when the walk must not write them in place until it is over (see
-  // InsertTwo); else smallerSlot and largerSlot start at pos's place in the tree.
+  // WalkTogether); else smallerSlot and largerSlot start at pos's place in the tree.
   uint32_t ownLinks[2];
 };
 
@@ -171,21 +171,27 @@ uint32_t TreeInsert(MatchFinder& mf, const uint8_t* cur, uint32_t pos, uint32_t 
   return w.count;
 }
 
-// The walks of positions pos and pos + 1 (walk b) interleaved, with the same result as one
-// after the other when their hashes differ. pos's walk may still meet the position whose
-// place in the tree pos + 1 takes (the oldest in the window), so pos + 1's own links are
-// written there only once both walks are over (b begun with its own links aside).
-void InsertTwo(MatchFinder& mf, TreeWalk& a, TreeWalk& b) {
-  bool aGoes = true, bGoes = true;
-  while (aGoes && bGoes) {
-    aGoes = StepWalk(mf, a);
-    bGoes = StepWalk(mf, b);
+// The walks of positions pos, pos + 1, ... (walks[0], walks[1], ...) interleaved, with the
+// same result as one after the other when their hashes differ. A walk may still end at the
+// oldest position in the window, whose place in the tree the next position takes, so the
+// links of every position but the first are written in place only once all walks are over
+// (their walks begun with their own links aside).
+void WalkTogether(MatchFinder& mf, TreeWalk* walks, uint32_t count) {
+  bool goes[kWalksTogether];
+  for (uint32_t k = 0; k < count; ++k) goes[k] = true;
+  for (uint32_t left = count; left > 0;) {
+    for (uint32_t k = 0; k < count; ++k) {
+      if (goes[k] && !StepWalk(mf, walks[k])) {
+        goes[k] = false;
+        --left;
+      }
+    }
   }
-  while (aGoes) aGoes = StepWalk(mf, a);
-  while (bGoes) bGoes = StepWalk(mf, b);
-  uint32_t* own = &mf.tree[2 * (b.pos & kWindowMask)];
-  own[0] = b.ownLinks[0];
-  own[1] = b.ownLinks[1];
+  for (uint32_t k = 1; k < count; ++k) {
+    uint32_t* own = &mf.tree[2 * (walks[k].pos & kWindowMask)];
+    own[0] = walks[k].ownLinks[0];
+    own[1] = walks[k].ownLinks[1];
+  }
 }
 
 }  // namespace
@@ -209,34 +215,48 @@ void InsertPosition(MatchFinder& mf, const uint8_t* bytes, uint32_t pos, uint32_
   }
 }
 
+namespace {
+
+// How many of the positions at cur, cur + 1, ... (at most `most`) can be walked together:
+// each has four bytes to hash (maxLength[k] >= 4) and a hash no position before it in the
+// group has; their hashes go to `hash`.
+uint32_t WalkGroup(const uint8_t* cur, uint32_t most, const uint32_t* maxLength, uint32_t* hash) {
+  uint32_t count = 0;
+  for (; count < most && maxLength[count] >= 4; ++count) {
+    hash[count] = Hash4(cur + count);
+    for (uint32_t k = 0; k < count; ++k)
+      if (hash[k] == hash[count]) return count;
+  }
+  return count;
+}
+
+}  // namespace
+
 void InsertPositions(MatchFinder& mf, const uint8_t* bytes, uint32_t first, uint32_t last, uint32_t end,
                      uint32_t lowest) {
-  uint32_t pos = first;
-  while (pos < last) {
+  for (uint32_t pos = first; pos < last;) {
     const uint8_t* cur = bytes + (pos - first);
-    if (mf.treeDepth && last - pos >= 2 && end - pos >= 5) {
-      if (end - pos >= 8) {
-        PrefetchPosition(mf, cur + 2);
-        PrefetchPosition(mf, cur + 3);
-      }
-      const uint32_t ha = Hash4(cur), hb = Hash4(cur + 1);
-      if (ha != hb) {
-        mf.head2[Key2(cur)] = pos;
-        mf.head3[Hash3(cur)] = pos;
-        mf.head2[Key2(cur + 1)] = pos + 1;
-        mf.head3[Hash3(cur + 1)] = pos + 1;
-        TreeWalk a, b;
-        BeginWalk(mf, a, ha, cur, pos, std::max(lowest, pos - std::min(pos, kWindowSize - 1)),
-                  std::min<uint32_t>(end - pos, kMaxMatchLength), nullptr, 0, 0, false);
-        BeginWalk(mf, b, hb, cur + 1, pos + 1, std::max(lowest, pos + 1 - std::min(pos + 1, kWindowSize - 1)),
-                  std::min<uint32_t>(end - pos - 1, kMaxMatchLength), nullptr, 0, 0, true);
-        InsertTwo(mf, a, b);
-        pos += 2;
-        continue;
-      }
+    uint32_t maxLength[kWalksTogether], hash[kWalksTogether];
+    const uint32_t most = std::min(kWalksTogether, last - pos);
+    for (uint32_t k = 0; k < most; ++k) maxLength[k] = std::min<uint32_t>(end - (pos + k), kMaxMatchLength);
+    const uint32_t count = mf.treeDepth ? WalkGroup(cur, most, maxLength, hash) : 0;
+    if (count < 2) {
+      InsertPosition(mf, cur, pos, end - pos, lowest);
+      ++pos;
+      continue;
     }
-    InsertPosition(mf, cur, pos, end - pos, lowest);
-    ++pos;
+    if (maxLength[count - 1] >= count + 4)
+      for (uint32_t k = count; k < 2 * count; ++k) PrefetchPosition(mf, cur + k);
+    TreeWalk walks[kWalksTogether];
+    for (uint32_t k = 0; k < count; ++k) {
+      const uint32_t at = pos + k;
+      mf.head2[Key2(cur + k)] = at;
+      mf.head3[Hash3(cur + k)] = at;
+      BeginWalk(mf, walks[k], hash[k], cur + k, at, std::max(lowest, at - std::min(at, kWindowSize - 1)),
+                maxLength[k], nullptr, 0, 0, k > 0);
+    }
+    WalkTogether(mf, walks, count);
+    pos += count;
   }
 }
 
@@ -282,31 +302,27 @@ uint32_t SearchAndInsert(MatchFinder& mf, const uint8_t* base, uint32_t baseG, u
   return count;
 }
 
-void SearchAndInsertTwo(MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos, const uint32_t* lowest,
-                        const uint32_t* maxLength, MatchCandidate* out0, MatchCandidate* out1, uint32_t* count) {
+uint32_t SearchAndInsertTogether(MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos, uint32_t most,
+                                 const uint32_t* lowest, const uint32_t* maxLength,
+                                 MatchCandidate (*out)[kMaxCandidates], uint32_t* found) {
   const uint8_t* cur = base + (pos - baseG);
-  const uint32_t ha = maxLength[0] >= 4 ? Hash4(cur) : 0;
-  const uint32_t hb = maxLength[1] >= 4 ? Hash4(cur + 1) : 0;
-  if (maxLength[0] < 4 || maxLength[1] < 4 || ha == hb) {
-    count[0] = SearchAndInsert(mf, base, baseG, pos, lowest[0], maxLength[0], out0);
-    count[1] = SearchAndInsert(mf, base, baseG, pos + 1, lowest[1], maxLength[1], out1);
-    return;
+  uint32_t hash[kWalksTogether];
+  const uint32_t count = WalkGroup(cur, std::min(most, kWalksTogether), maxLength, hash);
+  if (count < 2) {
+    found[0] = SearchAndInsert(mf, base, baseG, pos, lowest[0], maxLength[0], out[0]);
+    return 1;
   }
-  if (maxLength[1] > 8) {
-    PrefetchPosition(mf, cur + 2);
-    PrefetchPosition(mf, cur + 3);
+  if (maxLength[count - 1] >= count + 4)
+    for (uint32_t k = count; k < 2 * count; ++k) PrefetchPosition(mf, cur + k);
+  TreeWalk walks[kWalksTogether];
+  for (uint32_t k = 0; k < count; ++k) {
+    uint32_t best = 1;
+    const uint32_t near = NearCandidates(mf, base, baseG, pos + k, lowest[k], maxLength[k], out[k], best);
+    mf.head2[Key2(cur + k)] = pos + k;
+    mf.head3[Hash3(cur + k)] = pos + k;
+    BeginWalk(mf, walks[k], hash[k], cur + k, pos + k, lowest[k], maxLength[k], out[k], near, best, k > 0);
   }
-  uint32_t best[2] = {1, 1};
-  count[0] = NearCandidates(mf, base, baseG, pos, lowest[0], maxLength[0], out0, best[0]);
-  mf.head2[Key2(cur)] = pos;
-  mf.head3[Hash3(cur)] = pos;
-  count[1] = NearCandidates(mf, base, baseG, pos + 1, lowest[1], maxLength[1], out1, best[1]);
-  mf.head2[Key2(cur + 1)] = pos + 1;
-  mf.head3[Hash3(cur + 1)] = pos + 1;
-  TreeWalk a, b;
-  BeginWalk(mf, a, ha, cur, pos, lowest[0], maxLength[0], out0, count[0], best[0], false);
-  BeginWalk(mf, b, hb, cur + 1, pos + 1, lowest[1], maxLength[1], out1, count[1], best[1], true);
-  InsertTwo(mf, a, b);
-  count[0] = a.count;
-  count[1] = b.count;
+  WalkTogether(mf, walks, count);
+  for (uint32_t k = 0; k < count; ++k) found[k] = walks[k].count;
+  return count;
 }

@@ -69,11 +69,16 @@ void InsertPositions(MatchFinder& mf, const uint8_t* bytes, uint32_t first, uint
 uint32_t SearchAndInsert(MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos, uint32_t lowest,
                          uint32_t maxLength, MatchCandidate* out);
 
-// Tree mode: SearchAndInsert for `pos` (sources from lowest[0], maxLength[0] bytes, count[0]
-// candidates written to out0), then for pos + 1 (index 1, out1), with the same results; the
-// two tree walks are interleaved where their trees differ, so that each waits less on memory.
-void SearchAndInsertTwo(MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos, const uint32_t* lowest,
-                        const uint32_t* maxLength, MatchCandidate* out0, MatchCandidate* out1, uint32_t* count);
+// Tree mode: SearchAndInsert for positions pos, pos + 1, ..., at most `most` (at most
+// kWalksTogether) of them, with the same results: position pos + k takes its sources from
+// lowest[k], matches up to maxLength[k] bytes and writes found[k] candidates to out[k].
+// Their tree walks are interleaved, so that each waits less on memory. Returns how many
+// positions were searched (at least one: a run of them stops before a position whose tree
+// one of them walks already, or that has fewer than four bytes).
+constexpr uint32_t kWalksTogether = 2;
+uint32_t SearchAndInsertTogether(MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos, uint32_t most,
+                                 const uint32_t* lowest, const uint32_t* maxLength,
+                                 MatchCandidate (*out)[kMaxCandidates], uint32_t* found);
 
 // Finds matches for position `pos` (bytes at `bytes`, of which `maxLength` may be matched)
 // with sources at positions >= `lowest`; `base` is the address of position `baseG`'s byte.

@@ -91,7 +91,7 @@ TEST_P(TreeFinder, ReplacedBytesNeverYieldFalseMatches) {
   }
 }
 
-// Positions searched two at a time (their tree walks interleaved) or recorded a range at a
+// Positions searched a few at a time (their tree walks interleaved) or recorded a range at a
 // time leave the finder as positions taken one at a time do, with the same candidates, also
 // once positions take the places of those leaving the window.
 TEST_P(TreeFinder, PositionsTakenTogetherLeaveTheSameFinder) {
@@ -100,33 +100,30 @@ TEST_P(TreeFinder, PositionsTakenTogetherLeaveTheSameFinder) {
   MatchFinder one, together;
   InitMatchFinder(one, 16, 48);
   InitMatchFinder(together, 16, 48);
-  MatchCandidate single[kMaxCandidates], paired[2][kMaxCandidates];
+  MatchCandidate single[kMaxCandidates], out[kWalksTogether][kMaxCandidates];
   std::mt19937 rng(3);
   for (uint32_t i = 0; i < size;) {
-    uint32_t lowest[2], maxLength[2];
-    for (uint32_t k = 0; k < 2; ++k) {
-      lowest[k] = kFirst + (i + k > kWindowSize - 1 ? i + k - (kWindowSize - 1) : 0);
-      maxLength[k] = std::min(size - std::min(size, i + k), kMaxMatchLength);
-    }
-    const uint32_t how = i + 1 < size ? rng() % 3 : 0;
-    if (how == 2) {
-      const uint32_t last = std::min(size, i + 1 + uint32_t(rng() % 8));
-      InsertPositions(together, &d[i], kFirst + i, kFirst + last, kFirst + size, kFirst);
-      for (; i < last; ++i) InsertPosition(one, &d[i], kFirst + i, size - i, kFirst);
+    const uint32_t most = std::min(size - i, 1 + uint32_t(rng() % kWalksTogether));
+    if (rng() % 2) {
+      InsertPositions(together, &d[i], kFirst + i, kFirst + i + most, kFirst + size, kFirst);
+      for (const uint32_t last = i + most; i < last; ++i) InsertPosition(one, &d[i], kFirst + i, size - i, kFirst);
       continue;
     }
-    uint32_t count[2] = {0, 0};
-    if (how == 1) {
-      SearchAndInsertTwo(together, d.data(), kFirst, kFirst + i, lowest, maxLength, paired[0], paired[1], count);
-    } else {
-      count[0] = SearchAndInsert(together, d.data(), kFirst, kFirst + i, lowest[0], maxLength[0], paired[0]);
+    uint32_t lowest[kWalksTogether], maxLength[kWalksTogether], found[kWalksTogether];
+    for (uint32_t k = 0; k < most; ++k) {
+      lowest[k] = kFirst + (i + k > kWindowSize - 1 ? i + k - (kWindowSize - 1) : 0);
+      maxLength[k] = std::min(size - (i + k), kMaxMatchLength);
     }
-    for (uint32_t k = 0; k <= how; ++k, ++i) {
+    const uint32_t count = SearchAndInsertTogether(together, d.data(), kFirst, kFirst + i, most, lowest, maxLength,
+                                                   out, found);
+    ASSERT_GE(count, 1u);
+    ASSERT_LE(count, most);
+    for (uint32_t k = 0; k < count; ++k, ++i) {
       const uint32_t n = SearchAndInsert(one, d.data(), kFirst, kFirst + i, lowest[k], maxLength[k], single);
-      ASSERT_EQ(count[k], n) << "at " << i;
+      ASSERT_EQ(found[k], n) << "at " << i;
       for (uint32_t c = 0; c < n; ++c) {
-        ASSERT_EQ(paired[k][c].length, single[c].length) << "at " << i;
-        ASSERT_EQ(paired[k][c].distance, single[c].distance) << "at " << i;
+        ASSERT_EQ(out[k][c].length, single[c].length) << "at " << i;
+        ASSERT_EQ(out[k][c].distance, single[c].distance) << "at " << i;
       }
     }
   }
