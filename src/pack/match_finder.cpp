@@ -172,10 +172,10 @@ uint32_t TreeInsert(MatchFinder& mf, const uint8_t* cur, uint32_t pos, uint32_t 
 }
 
 // The walks of positions pos, pos + 1, ... (walks[0], walks[1], ...) interleaved, with the
-// same result as one after the other when their hashes differ. A walk may still end at the
-// oldest position in the window, whose place in the tree the next position takes, so the
-// links of every position but the first are written in place only once all walks are over
-// (their walks begun with their own links aside).
+// same result as one after the other when their hashes differ. A walk may still meet the
+// oldest positions in its window, whose places in the tree the positions after it take, so
+// the links of every position but the first are written in place only once all walks are
+// over (their walks begun with their own links aside).
 void WalkTogether(MatchFinder& mf, TreeWalk* walks, uint32_t count) {
   bool goes[kWalksTogether];
   for (uint32_t k = 0; k < count; ++k) goes[k] = true;
