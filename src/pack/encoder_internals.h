@@ -120,8 +120,14 @@ inline uint32_t ShortPrice(const Rar20Encoder& enc, uint32_t distance) {
 // Adds a symbol to the current block and counts it.
 void AddToken(Rar20Encoder& enc, const PackToken& t);
 void EmitLiteral(Rar20Encoder& enc, uint8_t byte);
-// Records a match in the mirrored history exactly as the decoder's CopyMatch does.
-void PushMatch(MatchHistory& h, uint32_t length, uint32_t distance);
+// Records a match in the mirrored history exactly as the decoder's CopyMatch does. Inline:
+// the optimal parse calls it at every position it follows a path to.
+inline void PushMatch(MatchHistory& h, uint32_t length, uint32_t distance) {
+  h.recentDistances[h.recentCount % kRecentDistanceCount] = distance;
+  h.recentCount++;
+  h.lastDistance = distance;
+  h.lastLength = length;
+}
 // Adds the symbol of a match choice and records the match.
 void EmitMatch(Rar20Encoder& enc, const Choice& c);
 

@@ -23,7 +23,9 @@ struct Parser {
   const uint8_t* At(uint32_t pos) const { return base + (pos - enc.historyStart); }
 
   void InsertUpTo(uint32_t pos) {
-    for (; inserted < pos; ++inserted) InsertPosition(enc.finder, At(inserted), inserted, end - inserted, lowest);
+    if (inserted >= pos) return;
+    InsertPositions(enc.finder, At(inserted), inserted, pos, end, lowest);
+    inserted = pos;
   }
 
   // Valid source of a match at pos with this distance?

@@ -81,13 +81,6 @@ void EmitLiteral(Rar20Encoder& enc, uint8_t byte) {
 }
 
 // Records a match in the mirrored history exactly as the decoder's CopyMatch does.
-void PushMatch(MatchHistory& h, uint32_t length, uint32_t distance) {
-  h.recentDistances[h.recentCount % kRecentDistanceCount] = distance;
-  h.recentCount++;
-  h.lastDistance = distance;
-  h.lastLength = length;
-}
-
 void EmitMatch(Rar20Encoder& enc, const Choice& c) {
   PackToken t{0, 0, kNoSecond, 0, 0, 0, 0};
   switch (c.kind) {

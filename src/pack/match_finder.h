@@ -59,10 +59,26 @@ void RestoreMatchFinder(MatchFinder& mf, const uint8_t* bytes, uint32_t first, u
 // and the bytes of every position from `lowest` up to it.
 void InsertPosition(MatchFinder& mf, const uint8_t* bytes, uint32_t pos, uint32_t avail, uint32_t lowest);
 
+// Records positions first..last-1, whose bytes start at `bytes`, as InsertPosition does for
+// each in turn, with `end` - pos bytes readable at pos.
+void InsertPositions(MatchFinder& mf, const uint8_t* bytes, uint32_t first, uint32_t last, uint32_t end,
+                     uint32_t lowest);
+
 // Tree mode: finds matches for position `pos` as FindMatches does (the tree's own depth and
 // nice length apply) and records the position, which must be the next one not recorded.
 uint32_t SearchAndInsert(MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos, uint32_t lowest,
                          uint32_t maxLength, MatchCandidate* out);
+
+// Tree mode: SearchAndInsert for positions pos, pos + 1, ..., at most `most` (at most
+// kWalksTogether) of them, with the same results: position pos + k takes its sources from
+// lowest[k], matches up to maxLength[k] bytes and writes found[k] candidates to out[k].
+// Their tree walks are interleaved, so that each waits less on memory. Returns how many
+// positions were searched (at least one: a run of them stops before a position whose tree
+// one of them walks already, or that has fewer than four bytes).
+constexpr uint32_t kWalksTogether = 2;
+uint32_t SearchAndInsertTogether(MatchFinder& mf, const uint8_t* base, uint32_t baseG, uint32_t pos, uint32_t most,
+                                 const uint32_t* lowest, const uint32_t* maxLength,
+                                 MatchCandidate (*out)[kMaxCandidates], uint32_t* found);
 
 // Finds matches for position `pos` (bytes at `bytes`, of which `maxLength` may be matched)
 // with sources at positions >= `lowest`; `base` is the address of position `baseG`'s byte.

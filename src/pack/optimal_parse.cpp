@@ -95,13 +95,39 @@ struct MatchCache {
   }
 };
 
-// What the optimal parse keeps from stretch to stretch: the lattice, the path being coded and
-// the matches of the block's first pass.
+// What the optimal parse keeps from stretch to stretch: the lattice, the path being coded,
+// the matches of the block's first pass, and the tree finder's matches at the positions
+// searched together with the one searched last, ahead of their turn.
 struct OptimalState {
   Lattice nodes = Lattice(kOptimalSpan + kMaxMatchLength + 1);
   std::vector<Choice> path;
   MatchCache cache;
+  uint32_t aheadFrom = 0, aheadEnd = 0;  // the positions searched together last
+  uint32_t aheadCount[kWalksTogether];
+  MatchCandidate ahead[kWalksTogether][kMaxCandidates];
 };
+
+// The tree finder's matches at `at`, which must be the next position not recorded unless it
+// was searched ahead. Positions are searched a few at a time, those after `at` kept for their
+// turn; a position the parse passes over is recorded all the same, and the finder ends up as
+// if each had been searched in turn.
+uint32_t TreeMatches(Rar20Encoder& enc, Parser& p, OptimalState& o, uint32_t at, MatchCandidate* found) {
+  if (at < o.aheadFrom || at >= o.aheadEnd) {
+    const uint32_t most = std::min(kWalksTogether, p.end - at);
+    uint32_t lowest[kWalksTogether], maxLength[kWalksTogether];
+    for (uint32_t k = 0; k < most; ++k) {
+      lowest[k] = std::max(p.lowest, at + k - kMaxDistance);
+      maxLength[k] = std::min<uint32_t>(p.end - (at + k), kMaxMatchLength);
+    }
+    const uint32_t count = SearchAndInsertTogether(enc.finder, p.base, enc.historyStart, at, most, lowest,
+                                                   maxLength, o.ahead, o.aheadCount);
+    o.aheadFrom = at;
+    o.aheadEnd = p.inserted = at + count;
+  }
+  const uint32_t k = at - o.aheadFrom;
+  std::copy(o.ahead[k], o.ahead[k] + o.aheadCount[k], found);
+  return o.aheadCount[k];
+}
 
 // The first pass over a stretch from pos: searches the finder at every position it does not
 // pass over, records what it found in the cache, and codes the cheapest path. Returns the
@@ -132,13 +158,12 @@ uint32_t SearchStretch(Rar20Encoder& enc, Parser& p, OptimalState& o, uint32_t p
     const uint8_t* cur = p.At(at);
     for (const uint32_t far = i + maxLength; cleared < far;) nodes.cost[++cleared] = kInfiniteCost;
     p.InsertUpTo(at);
-    if (maxLength > 8) PrefetchPosition(enc.finder, cur + 1);  // the next position's turn comes soon
     uint32_t n = 0;
     const uint32_t lowestSource = std::max(p.lowest, at - kMaxDistance);
     if (enc.finder.treeDepth) {
-      n = SearchAndInsert(enc.finder, p.base, enc.historyStart, at, lowestSource, maxLength, found);
-      p.inserted = at + 1;
+      n = TreeMatches(enc, p, o, at, found);
     } else if (maxLength >= 2) {
+      if (maxLength > 8) PrefetchPosition(enc.finder, cur + 1);  // the next position's turn comes soon
       n = FindMatches(enc.finder, p.base, enc.historyStart, at, lowestSource, maxLength, enc.level.chainDepth,
                       enc.level.niceLength, found);
     }

@@ -73,7 +73,7 @@ PackLevel PackLevelParameters(int level) {
     case 1: return PackLevel{4, 24, 0, 4096, false};
     case 2: return PackLevel{16, 48, 1, 4096, false};
     case 4: return PackLevel{16, 96, 0, 2048, true, 1, true};
-    case 5: return PackLevel{48, 258, 0, 2048, true, 2, true};
+    case 5: return PackLevel{48, 258, 0, 2048, true, 2, true, 4, 384 * 1024, 16 * 1024};
     default: return PackLevel{16, 48, 0, 2048, true, 1, false};
   }
 }

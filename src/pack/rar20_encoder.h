@@ -79,6 +79,13 @@ struct PackLevel {
   bool optimal;          // cheapest path over the symbol prices instead of the lazy parse
   uint32_t passes = 1;   // optimal parse: passes over each block, each priced by the one before
   bool tree = false;     // match finder: binary trees (chainDepth nodes per search) instead of chains
+  // A later slice's parser builds its trees over the window in front of it; positions more
+  // than warmUpNear bytes before the slice's warm-up are walked only warmUpDepth nodes deep
+  // (0: chainDepth, like every other). Their trees keep the latest of those positions, which
+  // serve the slice's first matches at long distances, at a fraction of the cost.
+  uint32_t warmUpDepth = 0;
+  uint32_t warmUpNear = 0;
+  uint32_t warmUpParse = kSliceWarmUp;  // bytes parsed to warm prices up (at most the encoder's sliceWarmUp)
 };
 PackLevel PackLevelParameters(int level);
 

@@ -49,7 +49,9 @@
 namespace rar20pack {
 namespace {
 
-uint32_t WarmUpBytes(const Rar20Encoder& enc) { return std::min(enc.sliceWarmUp, enc.sliceSize); }
+uint32_t WarmUpBytes(const Rar20Encoder& enc) {
+  return std::min({enc.sliceWarmUp, enc.level.warmUpParse, enc.sliceSize});
+}
 
 struct SliceJob {
   uint32_t start = 0, end = 0;      // the slice's positions
@@ -157,11 +159,21 @@ void PrepareSlice(Rar20Encoder& enc, SliceJob& job) {
   }
 }
 
-// Records positions p.historyStart .. upTo-1 in a new match finder.
+// Records positions p.historyStart .. upTo-1 in a new match finder, those more than
+// level.warmUpNear bytes before upTo only level.warmUpDepth tree nodes deep where the level
+// says so.
 void BuildFinder(Rar20Encoder& p, uint32_t upTo, uint32_t end) {
   InitMatchFinder(p.finder, p.level.tree ? p.level.chainDepth : 0, p.level.niceLength);
-  for (uint32_t pos = p.historyStart; pos < upTo; ++pos)
-    InsertPosition(p.finder, p.history.data() + (pos - p.historyStart), pos, end - pos, p.streamStart);
+  uint32_t from = p.historyStart;
+  if (from >= upTo) return;
+  if (p.level.tree && p.level.warmUpDepth && upTo - from > p.level.warmUpNear) {
+    const uint32_t farEnd = upTo - p.level.warmUpNear;
+    p.finder.treeDepth = p.level.warmUpDepth;
+    InsertPositions(p.finder, p.history.data(), from, farEnd, end, p.streamStart);
+    p.finder.treeDepth = p.level.chainDepth;
+    from = farEnd;
+  }
+  InsertPositions(p.finder, p.history.data() + (from - p.historyStart), from, upTo, end, p.streamStart);
 }
 
 // Parses the slice, each entry's part in turn. Runs on a worker thread, touching nothing but

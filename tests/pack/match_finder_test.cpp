@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -87,6 +88,76 @@ TEST_P(TreeFinder, ReplacedBytesNeverYieldFalseMatches) {
     std::mt19937 rng(depth);
     for (size_t i = 0; i < 10000; i += 1 + rng() % 7) d[i] = uint8_t(rng());
     SearchAll(mf, d, 10000, false);
+  }
+}
+
+// Positions searched a few at a time (their tree walks interleaved) or recorded a range at a
+// time leave the finder as positions taken one at a time do, with the same candidates, also
+// once positions take the places of those leaving the window.
+TEST_P(TreeFinder, PositionsTakenTogetherLeaveTheSameFinder) {
+  const std::vector<uint8_t> d = MakeData(GetParam(), kWindowSize + 40000);
+  const uint32_t size = uint32_t(d.size());
+  MatchFinder one, together;
+  InitMatchFinder(one, 16, 48);
+  InitMatchFinder(together, 16, 48);
+  MatchCandidate single[kMaxCandidates], out[kWalksTogether][kMaxCandidates];
+  std::mt19937 rng(3);
+  for (uint32_t i = 0; i < size;) {
+    const uint32_t most = std::min(size - i, 1 + uint32_t(rng() % kWalksTogether));
+    if (rng() % 2) {
+      InsertPositions(together, &d[i], kFirst + i, kFirst + i + most, kFirst + size, kFirst);
+      for (const uint32_t last = i + most; i < last; ++i) InsertPosition(one, &d[i], kFirst + i, size - i, kFirst);
+      continue;
+    }
+    uint32_t lowest[kWalksTogether], maxLength[kWalksTogether], found[kWalksTogether];
+    for (uint32_t k = 0; k < most; ++k) {
+      lowest[k] = kFirst + (i + k > kWindowSize - 1 ? i + k - (kWindowSize - 1) : 0);
+      maxLength[k] = std::min(size - (i + k), kMaxMatchLength);
+    }
+    const uint32_t count = SearchAndInsertTogether(together, d.data(), kFirst, kFirst + i, most, lowest, maxLength,
+                                                   out, found);
+    ASSERT_GE(count, 1u);
+    ASSERT_LE(count, most);
+    for (uint32_t k = 0; k < count; ++k, ++i) {
+      const uint32_t n = SearchAndInsert(one, d.data(), kFirst, kFirst + i, lowest[k], maxLength[k], single);
+      ASSERT_EQ(found[k], n) << "at " << i;
+      for (uint32_t c = 0; c < n; ++c) {
+        ASSERT_EQ(out[k][c].length, single[c].length) << "at " << i;
+        ASSERT_EQ(out[k][c].distance, single[c].distance) << "at " << i;
+      }
+    }
+  }
+  EXPECT_TRUE(one.tree == together.tree);
+  EXPECT_TRUE(one.head4 == together.head4);
+  EXPECT_TRUE(one.head3 == together.head3);
+  EXPECT_TRUE(one.head2 == together.head2);
+}
+
+// The case the interleaved walks must get right: the first walk ends at the oldest position in
+// the window, whose place in the tree the second position takes. Sequentially, the second
+// position's links are written after the first walk is over.
+TEST(TreeFinderPair, FirstWalkEndingAtThePlaceOfTheSecondLeavesTheSameTree) {
+  for (uint32_t seed = 0; seed < 8; ++seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> d(kWindowSize + 64);
+    for (uint8_t& b : d) b = uint8_t('a' + rng() % 16);
+    // Position 0 (the oldest when the pair is at kWindowSize - 1) shares the first walk's
+    // bytes; position 500 shares the second's, so both walks hang a position.
+    const uint32_t a = kWindowSize - 1;
+    std::memcpy(&d[0], "WXYZ", 4);
+    std::memcpy(&d[a], "WXYZ", 4);
+    std::memcpy(&d[500], &d[a + 1], 6);
+    MatchFinder one, together;
+    InitMatchFinder(one, 16, 48);
+    InitMatchFinder(together, 16, 48);
+    for (uint32_t i = 0; i < 600; ++i) {  // the positions in between play no part
+      InsertPosition(one, &d[i], kFirst + i, uint32_t(d.size()) - i, kFirst);
+      InsertPosition(together, &d[i], kFirst + i, uint32_t(d.size()) - i, kFirst);
+    }
+    InsertPosition(one, &d[a], kFirst + a, uint32_t(d.size()) - a, kFirst);
+    InsertPosition(one, &d[a + 1], kFirst + a + 1, uint32_t(d.size()) - a - 1, kFirst);
+    InsertPositions(together, &d[a], kFirst + a, kFirst + a + 2, kFirst + uint32_t(d.size()), kFirst);
+    EXPECT_TRUE(one.tree == together.tree) << "seed " << seed;
   }
 }
 

@@ -1,8 +1,9 @@
 // The stream parsed in slices across entries: the packed bytes must be the same whatever the
 // number of threads, at every level, in solid and non-solid streams, and must decode to the
-// input. Slices are made small here so that they hold many short entries and long entries
-// span several, and the data makes the slices' first symbols refer to recent distances and
-// to the repeat of the latest match, which are coded afresh against the decoder's history.
+// input. Slices are made small here (and the part of the window in front of a slice walked
+// at full depth) so that they hold many short entries and long entries span several, and
+// the data makes the slices' first symbols refer to recent distances and to the repeat of
+// the latest match, which are coded afresh against the decoder's history.
 #include "pack/rar20_encoder.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +42,7 @@ Stream PackStream(const std::vector<Bytes>& contents, int level, bool solid, uin
   enc->sliceSize = kTestSlice;
   enc->threads = threads;
   enc->sliceWarmUp = warmUp;
+  enc->level.warmUpNear = std::min<uint32_t>(enc->level.warmUpNear, 8 * 1024);  // the trees' shallow part too
   enc->sliceStartMatches = startMatches;
   std::vector<StreamEntry> planned;
   for (const Bytes& c : contents) planned.push_back(StreamEntry{PackSource{ReadBytes, const_cast<Bytes*>(&c)}, c.size(), true});
