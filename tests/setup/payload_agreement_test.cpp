@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/extract.h"
 #include "localisation/language_files.h"
 #include "payload/entry_rules.h"
 #include "payload/payload_rules.h"
@@ -91,7 +92,8 @@ TEST_F(SetupAgreement, EntryNamesAreJudgedAlikeOrMoreStrictlyByPack) {
       EXPECT_TRUE(packRefuses) << "the setup refuses a name pack lets through";
     }
     const PayloadRole role = PayloadRoleOf(name);
-    const char16_t kinds[] = {Description, SetupInfo, LanguageFile, VerifyOnly};
+    // An entry only verified is marked to be checksummed without a copy of its bytes.
+    const char16_t kinds[] = {Description, SetupInfo, LanguageFile, kChecksumOnlyName};
     EXPECT_EQ(buffer[0], kinds[int(role)]);
     state_.languageFilePrefix[0] = 0;
     if (setupRefuses) continue;
