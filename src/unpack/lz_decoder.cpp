@@ -24,6 +24,7 @@
 #include "unpack/lz_decoder.h"
 
 #include <cstring>
+#include <limits>
 
 #include "unpack/bit_input.h"
 #include "unpack/huffman.h"
@@ -307,15 +308,25 @@ struct History {
 // No symbol produces more than kMaxMatchLength bytes, so the distance the room stands for
 // never wraps past 0 while left >= flushAt.
 // stopAt: the larger of flushAt and 0, so that one comparison covers both.
+//
+// The three counts are 64-bit on x86-64. On i386 that takes six registers and a compare of
+// two halves; there they are 32-bit: the loop starts only with left in 0..INT32_MAX - 1, no
+// symbol takes it below -kMaxMatchLength, and Load caps flushAt (see there).
+#if UINTPTR_MAX > 0xFFFFFFFFu
+using LoopCount = int64_t;
+#else
+using LoopCount = int32_t;
+#endif
+constexpr int64_t kLoopCountMax = std::numeric_limits<LoopCount>::max();
 
 struct LoopRegisters {
   Cursor in;
   uint32_t pos;
   uint32_t guardBits;
   const uint8_t* guardNext;
-  int64_t left;
-  int64_t flushAt;
-  int64_t stopAt;
+  LoopCount left;
+  LoopCount flushAt;
+  LoopCount stopAt;
 
   void Load(DecoderState& d) {
     in.input = d.inputBuffer;
@@ -325,7 +336,10 @@ struct LoopRegisters {
     guardBits = d.multimediaMode != 0 ? 0 : end * 8;
     guardNext = in.input + guardBits / 8;
     const int32_t room = int32_t((d.flushedPos - pos - 1) & kWindowMask) - int32_t(kFlushMargin - 1);
-    flushAt = left - room;
+    // Beyond the type's range only while the room is below 0, when a flush is due: the cap
+    // says so as well, and the flush brings the room back.
+    const int64_t at = int64_t(left) - room;
+    flushAt = at > kLoopCountMax ? LoopCount(kLoopCountMax) : LoopCount(at);
     stopAt = flushAt > 0 ? flushAt : 0;
   }
   void Store(DecoderState& d) const {
@@ -373,12 +387,15 @@ KORV_PER_SYMBOL Match DecodeMatch(Cursor& in, const DecoderState& d, const Histo
 // multimedia data as LZ symbols (it would only produce garbage). This is the one guard
 // against damaged input.
 bool DecodeSymbols(DecoderState* state, int64_t* left) {
+  // Nothing to produce: the loop would end before its first symbol. Only a 32-bit count
+  // needs the test, as *left may then lie below its range.
+  if (sizeof(LoopCount) < sizeof(*left) && *left < 0) return true;
   DecoderState& d = *state;
   uint8_t* const window = d.window;
   History h;
   h.Load(d);
   LoopRegisters r;
-  r.left = *left;
+  r.left = LoopCount(*left);
   r.Load(d);
   bool whole = true;
   for (;;) {
