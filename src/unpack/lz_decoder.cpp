@@ -23,7 +23,17 @@
 // supplied, and when a table block announces multimedia data, which it does not decode.
 #include "unpack/lz_decoder.h"
 
+// The 32-bit programs require SSE2; without it the compiler copies a 16-byte match chunk in
+// four 32-bit registers, which the main loop does not have to spare.
+#if defined(__i386__) && !defined(__SSE2__)
+#pragma GCC target("sse2")
+#endif
+
 #include <cstring>
+#include <limits>
+#if defined(__i386__)
+#include <emmintrin.h>
+#endif
 
 #include "unpack/bit_input.h"
 #include "unpack/huffman.h"
@@ -53,11 +63,16 @@ inline void CopyByChunks(uint8_t* out, const uint8_t* in, uint32_t length) {
   uint8_t tail[kCopyChunk];
   std::memcpy(tail, out + length, kCopyChunk);
   for (uint32_t i = 0; i < length; i += kCopyChunk) {
+#if defined(__i386__)
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), chunk);
+#else
     uint64_t low, high;  // both halves are read before either is written
     std::memcpy(&low, in + i, 8);
     std::memcpy(&high, in + i + 8, 8);
     std::memcpy(out + i, &low, 8);
     std::memcpy(out + i + 8, &high, 8);
+#endif
   }
   std::memcpy(out + length, tail, kCopyChunk);
 }
@@ -111,43 +126,32 @@ struct Slot {
 };
 
 // The bit reader of the main loop: the same bits at the same input positions as
-// PeekBits16/SkipBits, held in a 64-bit register so that a symbol costs a shift, one table
-// lookup and a shift. bits holds the upcoming input bits, most significant first, of which
-// count are counted (Fill keeps at least 56: more than the 51 bits of the longest symbol
-// with its extra bits); next marks the first input byte not yet counted. The input position
-// of the state is Offset(next) * 8 - count bits.
+// PeekBits16/SkipBits, held in a register so that a symbol costs a shift, one table lookup
+// and a shift. bits holds the upcoming input bits, most significant first, of which count are
+// counted; next marks the first input byte not yet counted. The input position of the state
+// is (next - input) * 8 - count bits.
 //
-// next is a pointer on x86-64, which saves the fill an addition and a register; on i386,
-// with its few registers, an index into input, which the load's addressing adds for free.
-#if UINTPTR_MAX > 0xFFFFFFFFu
+// On x86-64 the register has 64 bits (Fill keeps at least 56: more than the 51 bits of the
+// longest symbol with its extra bits). On i386 a 64-bit register takes two, and every shift
+// of it a double shift and a conditional move; with the window position, the counts and the
+// bounds of the loop it no longer fits in the registers and spills at every symbol. There
+// the register has 32 bits (Fill keeps at least 24: a literal/length code with its length bits,
+// or the next code's 16 bits), the main loop fills before each code, and the rare distance
+// whose code and extra bits exceed what is counted is taken in two steps.
+//
+// next is a pointer rather than an index into input: it saves the fill an addition and,
+// on i386, a register.
 struct Cursor {
   const uint8_t* input;
   const uint8_t* next;
-  KORV_PER_SYMBOL const uint8_t* Mark(uint32_t offset) const { return input + offset; }
-  KORV_PER_SYMBOL uint32_t Offset(const uint8_t* mark) const { return uint32_t(mark - input); }
-  KORV_PER_SYMBOL const uint8_t* At(const uint8_t* mark) const { return mark; }
-#else
-struct Cursor {
-  const uint8_t* input;
-  uint32_t next;
-  KORV_PER_SYMBOL uint32_t Mark(uint32_t offset) const { return offset; }
-  KORV_PER_SYMBOL uint32_t Offset(uint32_t mark) const { return mark; }
-  KORV_PER_SYMBOL const uint8_t* At(uint32_t mark) const { return input + mark; }
-#endif
+#if UINTPTR_MAX > 0xFFFFFFFFu
   uint64_t bits;
   uint32_t count;
 
-  void Start(uint32_t inputPos, uint32_t bitPos) {
-    next = Mark(inputPos);
-    bits = 0;
-    count = 0;
-    Fill();
-    Skip(bitPos);
-  }
   // Adds whole bytes behind the counted bits. The bits beyond count already hold the same
   // input bits from the previous fill (or zeros), so OR-ing them in again changes nothing.
   KORV_PER_SYMBOL void Fill() {
-    const uint8_t* p = At(next);
+    const uint8_t* p = next;
     const uint64_t word = uint64_t(p[0]) << 56 | uint64_t(p[1]) << 48 | uint64_t(p[2]) << 40 |
                           uint64_t(p[3]) << 32 | uint64_t(p[4]) << 24 | uint64_t(p[5]) << 16 |
                           uint64_t(p[6]) << 8 | uint64_t(p[7]);
@@ -155,9 +159,6 @@ struct Cursor {
     next += (63 - count) >> 3;
     count |= 56;
   }
-  KORV_PER_SYMBOL uint32_t Consumed() const { return Offset(next) * 8 - count; }
-  uint32_t InputPos() const { return Consumed() >> 3; }
-  uint32_t BitPos() const { return Consumed() & 7; }
   KORV_PER_SYMBOL uint32_t Peek() const { return uint32_t(bits >> 48); }
   KORV_PER_SYMBOL void Skip(uint32_t n) {
     bits <<= n;
@@ -171,22 +172,6 @@ struct Cursor {
     Skip(n);
     return value;
   }
-  // Decodes one symbol with table, built with slots, and reads the raw bits behind its code.
-  // The quick entry gives both counts at once, so the bits are consumed with one shift and
-  // the next lookup does not wait for a second table.
-  KORV_PER_SYMBOL Slot Decode(const HuffmanTable& table, const SlotBits& slots) {
-    return Take(Look(table, slots));
-  }
-  // The two halves of Decode. Look needs the next 16 bits counted and consumes nothing; Take
-  // consumes the entry's bits, which must be counted by then.
-  KORV_PER_SYMBOL uint32_t Look(const HuffmanTable& table, const SlotBits& slots) const {
-    const uint32_t peek = Peek();
-    const uint32_t entry = table.quick[peek >> (16 - kQuickBits)];
-    if (entry) return entry;
-    uint32_t length;
-    const uint32_t symbol = SearchSymbol(&table, peek, &length);
-    return QuickEntry(symbol, length, slots);
-  }
   KORV_PER_SYMBOL Slot Take(uint32_t entry) {
     const uint32_t length = (entry >> kQuickLengthShift) & 15;
     const uint32_t total = entry & kQuickTotalMask;
@@ -195,6 +180,99 @@ struct Cursor {
     slot.extra = uint32_t(((bits << length) >> 1) >> (63 - (total - length)));
     Skip(total);
     return slot;
+  }
+  // Decodes one symbol with table, built with slots, and reads the raw bits behind its code.
+  // The quick entry gives both counts at once, so the bits are consumed with one shift and
+  // the next lookup does not wait for a second table.
+  KORV_PER_SYMBOL Slot Decode(const HuffmanTable& table, const SlotBits& slots) {
+    return Take(Look(table, slots));
+  }
+  // The literal/length symbol at the top of the main loop, where 16 or more bits are
+  // counted: it is looked up in the bits at hand, so the lookup need not wait for the fill,
+  // which then gives enough bits for the symbol and all that a match reads behind it.
+  KORV_PER_SYMBOL Slot DecodeFirst(const HuffmanTable& table, const SlotBits& slots) {
+    const uint32_t entry = Look(table, slots);
+    Fill();
+    return Take(entry);
+  }
+  KORV_PER_SYMBOL void BeforeMatch() {}
+  KORV_PER_SYMBOL void AfterMatch() {
+    if (count < 16) Fill();  // a literal leaves 41 or more
+  }
+#else
+  uint32_t bits;
+  uint32_t count;
+
+  // As the 64-bit fill: whole bytes behind the counted bits, at least 24 counted after it.
+  KORV_PER_SYMBOL void Fill() {
+    const uint8_t* p = next;
+    const uint32_t word = uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+    bits |= word >> count;
+    next += (31 - count) >> 3;
+    count |= 24;
+  }
+  KORV_PER_SYMBOL uint32_t Peek() const { return bits >> 16; }
+  KORV_PER_SYMBOL void Skip(uint32_t n) {
+    bits <<= n;
+    count -= n;
+  }
+  // n = 0..16, without a branch on n as in the 64-bit reader.
+  KORV_PER_SYMBOL uint32_t Read(uint32_t n) {
+    const uint32_t value = (bits >> 1) >> (31 - n);
+    Skip(n);
+    return value;
+  }
+  KORV_PER_SYMBOL Slot Take(uint32_t entry) {
+    const uint32_t length = (entry >> kQuickLengthShift) & 15;
+    const uint32_t total = entry & kQuickTotalMask;
+    Slot slot;
+    slot.symbol = entry >> kQuickSymbolShift;
+    slot.extra = ((bits << length) >> 1) >> (31 - (total - length));
+    Skip(total);
+    return slot;
+  }
+  // Needs 16 bits counted. A code with more extra bits than are counted behind it (a far
+  // distance) is consumed first, then its extra bits after a fill.
+  KORV_PER_SYMBOL Slot Decode(const HuffmanTable& table, const SlotBits& slots) {
+    const uint32_t entry = Look(table, slots);
+    if ((entry & kQuickTotalMask) <= count) return Take(entry);
+    const uint32_t length = (entry >> kQuickLengthShift) & 15;
+    Slot slot;
+    slot.symbol = entry >> kQuickSymbolShift;
+    Skip(length);
+    Fill();
+    slot.extra = Read((entry & kQuickTotalMask) - length);
+    return slot;
+  }
+  // The literal/length symbol at the top of the main loop: the fill gives its code and
+  // length bits; a match fills again before the bits behind them.
+  KORV_PER_SYMBOL Slot DecodeFirst(const HuffmanTable& table, const SlotBits& slots) {
+    Fill();
+    return Take(Look(table, slots));
+  }
+  KORV_PER_SYMBOL void BeforeMatch() { Fill(); }
+  KORV_PER_SYMBOL void AfterMatch() {}
+#endif
+
+  void Start(uint32_t inputPos, uint32_t bitPos) {
+    next = input + inputPos;
+    bits = 0;
+    count = 0;
+    Fill();
+    Skip(bitPos);
+  }
+  KORV_PER_SYMBOL uint32_t Consumed() const { return uint32_t(next - input) * 8 - count; }
+  uint32_t InputPos() const { return Consumed() >> 3; }
+  uint32_t BitPos() const { return Consumed() & 7; }
+  // Looks the next symbol up in table, built with slots, and consumes nothing: the entry
+  // gives the code length and the count of extra bits behind it.
+  KORV_PER_SYMBOL uint32_t Look(const HuffmanTable& table, const SlotBits& slots) const {
+    const uint32_t peek = Peek();
+    const uint32_t entry = table.quick[peek >> (16 - kQuickBits)];
+    if (entry) return entry;
+    uint32_t length;
+    const uint32_t symbol = SearchSymbol(&table, peek, &length);
+    return QuickEntry(symbol, length, slots);
   }
 };
 
@@ -244,14 +322,25 @@ struct History {
 // No symbol produces more than kMaxMatchLength bytes, so the distance the room stands for
 // never wraps past 0 while left >= flushAt.
 // stopAt: the larger of flushAt and 0, so that one comparison covers both.
+//
+// The three counts are 64-bit on x86-64. On i386 that takes six registers and a compare of
+// two halves; there they are 32-bit: the loop starts only with left in 0..INT32_MAX - 1, no
+// symbol takes it below -kMaxMatchLength, and Load caps flushAt (see there).
+#if UINTPTR_MAX > 0xFFFFFFFFu
+using LoopCount = int64_t;
+#else
+using LoopCount = int32_t;
+#endif
+constexpr int64_t kLoopCountMax = std::numeric_limits<LoopCount>::max();
+
 struct LoopRegisters {
   Cursor in;
   uint32_t pos;
   uint32_t guardBits;
-  decltype(Cursor::next) guardNext;
-  int64_t left;
-  int64_t flushAt;
-  int64_t stopAt;
+  const uint8_t* guardNext;
+  LoopCount left;
+  LoopCount flushAt;
+  LoopCount stopAt;
 
   void Load(DecoderState& d) {
     in.input = d.inputBuffer;
@@ -259,9 +348,12 @@ struct LoopRegisters {
     pos = d.windowPos;
     const uint32_t end = d.inputDataEnd < kRefillMainLoop + 1 ? d.inputDataEnd : kRefillMainLoop + 1;
     guardBits = d.multimediaMode != 0 ? 0 : end * 8;
-    guardNext = in.Mark(guardBits / 8);
+    guardNext = in.input + guardBits / 8;
     const int32_t room = int32_t((d.flushedPos - pos - 1) & kWindowMask) - int32_t(kFlushMargin - 1);
-    flushAt = left - room;
+    // Beyond the type's range only while the room is below 0, when a flush is due: the cap
+    // says so as well, and the flush brings the room back.
+    const int64_t at = int64_t(left) - room;
+    flushAt = at > kLoopCountMax ? LoopCount(kLoopCountMax) : LoopCount(at);
     stopAt = flushAt > 0 ? flushAt : 0;
   }
   void Store(DecoderState& d) const {
@@ -309,12 +401,15 @@ KORV_PER_SYMBOL Match DecodeMatch(Cursor& in, const DecoderState& d, const Histo
 // multimedia data as LZ symbols (it would only produce garbage). This is the one guard
 // against damaged input.
 bool DecodeSymbols(DecoderState* state, int64_t* left) {
+  // Nothing to produce: the loop would end before its first symbol. Only a 32-bit count
+  // needs the test, as *left may then lie below its range.
+  if (sizeof(LoopCount) < sizeof(*left) && *left < 0) return true;
   DecoderState& d = *state;
   uint8_t* const window = d.window;
   History h;
   h.Load(d);
   LoopRegisters r;
-  r.left = *left;
+  r.left = LoopCount(*left);
   r.Load(d);
   bool whole = true;
   for (;;) {
@@ -340,12 +435,7 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
         r.Load(d);
       }
     }
-    // The symbol is looked up in the bits at hand (16 or more are counted at the top of the
-    // loop), so the lookup need not wait for the fill, which then gives enough bits for the
-    // symbol and all its extra bits.
-    const uint32_t entry = r.in.Look(d.literalTable, kLongMatchSlotBits);
-    r.in.Fill();
-    const Slot s = r.in.Take(entry);
+    const Slot s = r.in.DecodeFirst(d.literalTable, kLongMatchSlotBits);
     if (s.symbol < kLiteralCount) {
       window[r.pos++] = uint8_t(s.symbol);
       --r.left;
@@ -357,6 +447,7 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
       r.Load(d);
       continue;
     }
+    r.in.BeforeMatch();
     const Match m = DecodeMatch(r.in, d, h, s);
     h.Record(m.length, m.distance);
     r.left -= m.length;
@@ -372,7 +463,7 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
     } else {
       r.pos = CopyWithinWindow(window, r.pos, m.length, m.distance);
     }
-    if (r.in.count < 16) r.in.Fill();  // a literal leaves 41 or more
+    r.in.AfterMatch();
   }
   r.Store(d);
   h.Store(d);

@@ -210,4 +210,29 @@ TEST(WidestSymbols, BackToBackDecodeAsTheReferenceDoes) {
   ExpectSameState(fast, slow);
 }
 
+// Sizes at the ends of the count's range: the main loop keeps a narrower count on some
+// targets, which must neither wrap a size below 0 into a large one nor overflow near the top.
+// Each entry follows a sound one in the same solid stream, so there is window and input
+// state for a wrong count to disturb.
+TEST(ExtremeSizes, DecodeAsTheReferenceDoes) {
+  for (const int32_t size : {INT32_MIN, INT32_MIN + 1, -1, 0, 1, INT32_MAX - 1, INT32_MAX}) {
+    SCOPED_TRACE(size);
+    std::mt19937 rng{uint32_t(size)};
+    StreamBuilder builder;
+    builder.TableBlock(RandomLengths(rng), false);
+    AddTokens(builder, rng, 400);
+    const int32_t first = int32_t(builder.produced());
+    const Bytes firstPacked = builder.Finish();
+    AddTokens(builder, rng, 400);
+    const Bytes packed = builder.Finish();
+    DecoderHarness fast;
+    DecoderHarness slow(ReferenceUnpackEntry);
+    EXPECT_TRUE(fast.Run(firstPacked, first, false) == slow.Run(firstPacked, first, false));
+    const Bytes a = fast.Run(packed, size, true);
+    EXPECT_TRUE(a == slow.Run(packed, size, true));
+    EXPECT_EQ(fast.outputCalls(), slow.outputCalls());
+    ExpectSameState(fast, slow);
+  }
+}
+
 }  // namespace
