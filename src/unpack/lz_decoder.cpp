@@ -23,16 +23,13 @@
 // supplied, and when a table block announces multimedia data, which it does not decode.
 #include "unpack/lz_decoder.h"
 
-// The 32-bit programs require SSE2; without it the compiler copies a 16-byte match chunk in
-// four 32-bit registers, which the main loop does not have to spare.
-#if defined(__i386__) && !defined(__SSE2__)
-#pragma GCC target("sse2")
-#endif
-
 #include <cstring>
 #include <limits>
 #if defined(__i386__)
+#include <cpuid.h>
 #include <emmintrin.h>
+
+#include <atomic>
 #endif
 
 #include "unpack/bit_input.h"
@@ -59,20 +56,45 @@ constexpr uint32_t kCopyChunk = 16;
 // already final and not yet overwritten, so the result equals the byte-at-a-time copy.
 // The last chunk may run up to 15 bytes past the match; those window bytes (still history a
 // far match may read) are saved before and put back after.
+#if defined(__i386__)
+// On i386 the compiler copies a 16-byte chunk through four 32-bit registers, which the main
+// loop does not have to spare. Where the processor has SSE2 a chunk goes through one SSE2
+// register, in a function of its own: the 32-bit programs also run on processors without
+// it, so nothing else is built for SSE2, and the processor is asked once (0 not yet asked,
+// 1 yes, 2 no; an atomic, not a guarded static, as for the CRC's carry-less multiply).
+std::atomic<int> gSse2{0};
+
+bool HaveSse2() {
+  int known = gSse2.load(std::memory_order_relaxed);
+  if (known == 0) {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    known = __get_cpuid(1, &a, &b, &c, &d) && (d & bit_SSE2) ? 1 : 2;
+    gSse2.store(known, std::memory_order_relaxed);
+  }
+  return known == 1;
+}
+
+__attribute__((target("sse2"), noinline)) void CopyByChunksSse2(uint8_t* out, const uint8_t* in,
+                                                                uint32_t length) {
+  const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out + length));
+  for (uint32_t i = 0; i < length; i += kCopyChunk)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + length), tail);
+}
+#endif
+
 inline void CopyByChunks(uint8_t* out, const uint8_t* in, uint32_t length) {
+#if defined(__i386__)
+  if (gSse2.load(std::memory_order_relaxed) == 1) return CopyByChunksSse2(out, in, length);
+#endif
   uint8_t tail[kCopyChunk];
   std::memcpy(tail, out + length, kCopyChunk);
   for (uint32_t i = 0; i < length; i += kCopyChunk) {
-#if defined(__i386__)
-    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), chunk);
-#else
     uint64_t low, high;  // both halves are read before either is written
     std::memcpy(&low, in + i, 8);
     std::memcpy(&high, in + i + 8, 8);
     std::memcpy(out + i, &low, 8);
     std::memcpy(out + i + 8, &high, 8);
-#endif
   }
   std::memcpy(out + length, tail, kCopyChunk);
 }
@@ -525,6 +547,9 @@ void UnpackEntry(DecoderState* state, uint8_t* window, bool solid, int32_t* unpa
                  const DecoderIo* io) {
   state->window = window;
   state->io = *io;
+#if defined(__i386__)
+  HaveSse2();  // asked before the copies look at the answer
+#endif
   InitDecoder(state, solid);
   RefillInput(state, true);
   if (!solid) ReadTableBlock(state);
