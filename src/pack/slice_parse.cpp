@@ -296,12 +296,17 @@ void StartSlice(Rar20Encoder& enc) {
   job.first = start == plan.runStart;
   // The first slice ends with the run's first entry: after a stored entry, the run starts
   // again from the next, and a whole slice parsed ahead would mostly be thrown away.
-  uint32_t end = plan.runEndPos;
+  // The later slices share the rest of the run evenly, none longer than enc.sliceSize: a
+  // short last slice would leave threads idle at the end while one parses it alone.
   if (job.first) {
-    end = plan.cutEntryEnd;
+    uint32_t end = plan.cutEntryEnd;
     for (size_t k = plan.cutEntry; end == start;) end += uint32_t(plan.entries[++k].size);
+    job.end = std::min(end, start + enc.sliceSize);
+  } else {
+    const uint32_t left = plan.runEndPos - start;
+    const uint32_t count = left / enc.sliceSize + (left % enc.sliceSize != 0);
+    job.end = start + (left / count + (left % count != 0));
   }
-  job.end = std::min(end, start + enc.sliceSize);
   job.freshFinder = job.first && plan.freshFinder;
   plan.nextSlice = job.end;
   while (plan.cutEntryEnd < job.end) {
@@ -322,6 +327,17 @@ void StartSlice(Rar20Encoder& enc) {
     }
   }
 #endif
+}
+
+// Starts slices until `inFlight` of them are being parsed (or the run is all started).
+void StartParsers(Rar20Encoder& enc, uint32_t inFlight) {
+  SlicePlan& plan = *enc.plan;
+  for (;;) {
+    uint32_t parsing = 0;
+    for (const SliceJob& job : plan.jobs) parsing += !job.parsedDone;
+    if (parsing >= inFlight || plan.nextSlice >= plan.runEndPos) return;
+    StartSlice(enc);
+  }
 }
 
 // Waits for the slice's thread, or parses the slice here when it has none.
@@ -383,9 +399,12 @@ void CodeEntryFromSlices(Rar20Encoder& enc, BitWriter& w, bool startOfStream) {
   }
   const uint32_t inFlight = std::max<uint32_t>(1, std::min(enc.threads, kMaxPackThreads));
   for (;;) {
-    while (plan.jobs.size() < inFlight && plan.nextSlice < plan.runEndPos) StartSlice(enc);
+    StartParsers(enc, inFlight);
     SliceJob& job = plan.jobs.front();
     FinishSlice(job);
+    // The slice is parsed: the next one starts before this one is coded, so that the
+    // coding here overlaps the parsing on every thread.
+    StartParsers(enc, inFlight);
     enc.readFailed = plan.readFailed[plan.next] != 0;
     const uint32_t pieceEnd = job.pieceEnds[job.nextPiece];
     const bool stopped = CodePiece(enc, job, w, firstBlock);
