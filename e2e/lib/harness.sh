@@ -318,6 +318,28 @@ e2e_drive() {
   return "${PIPESTATUS[0]}"
 }
 
+# e2e_watch_windows MS FILE: watches for MS ms, in the background (its pid in E2E_WATCHER),
+# every visible top-level window of another process, one line each in FILE (read them with
+# e2e_watched_windows). Returns once the watch has begun - the watcher first writes a line
+# of its own - so that a window shown right after is not missed while Wine is still
+# starting the watcher on a busy machine.
+e2e_watch_windows() {
+  local file=$2 tenths=0
+  env LC_ALL="$E2E_LOCALE" wine "$E2E_UIDRIVER" mark elapsed visible-windows "$1" >"$file" 2>>"$E2E_DIR/uidriver.log" &
+  E2E_WATCHER=$!
+  while [ ! -s "$file" ] && [ "$tenths" -lt 600 ] && kill -0 "$E2E_WATCHER" 2>/dev/null; do
+    sleep 0.1
+    tenths=$((tenths + 1))
+  done
+  [ -s "$file" ] || e2e_abort "the window watcher did not start"
+}
+
+# e2e_watched_windows FILE: the windows the watch saw, "CLASS TITLE" a line, without the
+# desktop's own.
+e2e_watched_windows() {
+  tail -n +2 "$1" | tr -d '\r' | tr '\t' ' ' | grep -v -E '^(Shell_TrayWnd|Progman|WorkerW)'
+}
+
 # e2e_drive_or_abort ACTIONS...: as e2e_drive, but a failure ends the scenario.
 e2e_drive_or_abort() {
   local out

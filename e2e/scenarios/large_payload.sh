@@ -35,15 +35,13 @@ e2e_check_eq "setuptool test exit code" 0 "$?"
 test_seconds=$(e2e_elapsed "$t0" "$(e2e_now)")
 
 setup=$(e2e_place_setup "$E2E_DIR/LargeSetup.exe")
-e2e_drive visible-windows 40000 >"$E2E_DIR/windows.out" &
-watcher=$!
-sleep 0.3
+e2e_watch_windows 40000 "$E2E_DIR/windows.out"
 t0=$(e2e_now)
 e2e_start_setup "$setup"
 e2e_drive_or_abort wait-dialog 300000 >/dev/null
 scan_seconds=$(e2e_elapsed "$t0" "$(e2e_now)")
-wait "$watcher"
-seen=$(grep -v -E '^(Shell_TrayWnd|Progman|WorkerW)' "$E2E_DIR/windows.out" | tr '\t' ' ')
+wait "$E2E_WATCHER"
+seen=$(e2e_watched_windows "$E2E_DIR/windows.out")
 e2e_check_eq "the first window is the checking window, the second the dialog" \
   "#32770 Setup;#32770 Setup $EX_PRODUCT_LINE;" "$(printf '%s\n' "$seen" | head -n 2 | tr '\n' ';')"
 e2e_shot "$E2E_NAME"

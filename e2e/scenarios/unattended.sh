@@ -29,14 +29,12 @@ setup=$(winepath -w "$(e2e_place_setup "$E2E_DIR/SampleSetup.exe")" 2>/dev/null)
 watched_run() {
   local what=$1 command=$2 watch="$E2E_DIR/windows-$RANDOM.out"
   shift 2
-  e2e_drive visible-windows 12000 >"$watch" &
-  local watcher=$!
-  sleep 0.5
+  e2e_watch_windows 12000 "$watch"
   e2e_run_command_line "$command" "$E2E_DIR/run.out"
   [ $# = 0 ] || HELP_OUT=$(e2e_drive "$@")
   e2e_wait_command_line 120 "$E2E_DIR/run.out" || e2e_fail "$what did not end"
-  wait "$watcher"
-  SEEN=$(grep -v -E '^(Shell_TrayWnd|Progman|WorkerW)' "$watch" | tr '\t' ' ' | tr '\n' ';')
+  wait "$E2E_WATCHER"
+  SEEN=$(e2e_watched_windows "$watch" | tr '\n' ';')
 }
 
 unattended_run() {
@@ -97,15 +95,14 @@ seq -f 'Line %.0f of the Sample Notepad manual: the quick brown fox jumps over t
 e2e_pack "$product" "$E2E_DIR/LargeSetup.exe"
 large=$(winepath -w "$(e2e_place_setup "$E2E_DIR/LargeSetup.exe")" 2>/dev/null)
 watch="$E2E_DIR/windows-silent.out"
-e2e_drive visible-windows 20000 >"$watch" &
-watcher=$!
+e2e_watch_windows 20000 "$watch"
 e2e_run_command_line "\"$large\" /SILENT /DIR=C:\\Silent" "$E2E_DIR/run.out"
 if e2e_drive wait-window '#32770' 60000 >/dev/null; then e2e_shot "$E2E_NAME-silent"; fi
 e2e_wait_command_line 300 "$E2E_DIR/run.out" || e2e_fail "the silent install did not end"
-wait "$watcher"
+wait "$E2E_WATCHER"
 e2e_check_eq "exit code of the silent install" 0 "$E2E_RUN_EXIT"
 e2e_check_eq "windows seen during the silent install" "#32770 Setup $EX_PRODUCT_LINE;" \
-  "$(grep -v -E '^(Shell_TrayWnd|Progman|WorkerW)' "$watch" | tr '\t' ' ' | grep -vx '#32770 Setup' | tr '\n' ';')"
+  "$(e2e_watched_windows "$watch" | grep -vx '#32770 Setup' | tr '\n' ';')"
 for name in MEDIA.BIN MANUAL.TXT; do e2e_check_same "C:\\Silent\\$name" "$product/$name"; done
 rm -rf "$product"
 e2e_finish
