@@ -56,7 +56,7 @@ int RunTestCommand(int argc, char** argv) {
     return kExitFailed;
   }
   if (!kind.empty()) std::printf("%s\n", kind.c_str());
-  ReportSignature(archive, TerminalText(file));
+  ReportSignature(archive, check.summary, TerminalText(file));
   if (check.hasUninstaller) std::printf("UnInst.exe: %s\n", check.uninstallerSigned ? "signed" : "unsigned");
   return kExitOk;
 }
