@@ -50,12 +50,20 @@ int32_t ClampLeft(int64_t left) {
 }
 
 constexpr uint32_t kCopyChunk = 16;
+// Bytes past a match's end that its copy may write over (and put back). On x86-64 the first
+// two chunks are copied whatever the length: most matches are shorter than 32 bytes, and a
+// loop that ends after one chunk or after two ends where the processor often mispredicts it.
+#if defined(__x86_64__)
+constexpr uint32_t kCopyReach = 2 * kCopyChunk;
+#else
+constexpr uint32_t kCopyReach = kCopyChunk;
+#endif
 
 // Copies length bytes from in to out, 16 at a time, where in lies 16 or more bytes before
 // out, or before it by length or more, or anywhere ahead of it: each chunk reads bytes
 // already final and not yet overwritten, so the result equals the byte-at-a-time copy.
-// The last chunk may run up to 15 bytes past the match; those window bytes (still history a
-// far match may read) are saved before and put back after.
+// The chunks may run up to kCopyReach - 1 bytes past the match; those window bytes (still
+// history a far match may read) are saved before and put back after.
 #if defined(__i386__)
 // On i386 the compiler copies a 16-byte chunk through four 32-bit registers, which the main
 // loop does not have to spare. Where the processor has SSE2 a chunk goes through one SSE2
@@ -83,20 +91,28 @@ __attribute__((target("sse2"), noinline)) void CopyByChunksSse2(uint8_t* out, co
 }
 #endif
 
+inline void CopyChunk(uint8_t* out, const uint8_t* in) {
+  uint64_t low, high;  // both halves are read before either is written
+  std::memcpy(&low, in, 8);
+  std::memcpy(&high, in + 8, 8);
+  std::memcpy(out, &low, 8);
+  std::memcpy(out + 8, &high, 8);
+}
+
 inline void CopyByChunks(uint8_t* out, const uint8_t* in, uint32_t length) {
 #if defined(__i386__)
   if (gSse2.load(std::memory_order_relaxed) == 1) return CopyByChunksSse2(out, in, length);
 #endif
-  uint8_t tail[kCopyChunk];
-  std::memcpy(tail, out + length, kCopyChunk);
-  for (uint32_t i = 0; i < length; i += kCopyChunk) {
-    uint64_t low, high;  // both halves are read before either is written
-    std::memcpy(&low, in + i, 8);
-    std::memcpy(&high, in + i + 8, 8);
-    std::memcpy(out + i, &low, 8);
-    std::memcpy(out + i + 8, &high, 8);
-  }
-  std::memcpy(out + length, tail, kCopyChunk);
+  uint8_t tail[kCopyReach];
+  std::memcpy(tail, out + length, kCopyReach);
+  uint32_t i = 0;
+#if defined(__x86_64__)
+  CopyChunk(out, in);
+  CopyChunk(out + kCopyChunk, in + kCopyChunk);
+  i = 2 * kCopyChunk;
+#endif
+  for (; i < length; i += kCopyChunk) CopyChunk(out + i, in + i);
+  std::memcpy(out + length, tail, kCopyReach);
 }
 
 // Copies length bytes from distance back, oldest first, as the byte-at-a-time copy would:
@@ -107,7 +123,7 @@ inline uint32_t CopyWithinWindow(uint8_t* window, uint32_t pos, uint32_t length,
   if (pos + length <= kWindowSize && src + length <= kWindowSize) {
     uint8_t* out = window + pos;
     const uint8_t* in = window + src;
-    if (src < pos && distance >= kCopyChunk && pos + length + kCopyChunk <= kWindowSize) {
+    if (src < pos && distance >= kCopyChunk && pos + length + kCopyReach <= kWindowSize) {
       CopyByChunks(out, in, length);
     } else if (src == pos) {
       // distance 0 or 2^20: every byte is copied onto itself.
@@ -478,8 +494,8 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
     // write position, or ahead of it, or behind it by no less than the match is long.
     const uint32_t src = (r.pos - m.distance) & kWindowMask;
     const uint32_t behind = r.pos - src;  // wraps above 16 when the source lies ahead
-    if ((behind >= kCopyChunk || m.length <= behind) && r.pos + m.length + kCopyChunk <= kWindowSize &&
-        src + m.length + kCopyChunk <= kWindowSize) {
+    if ((behind >= kCopyChunk || m.length <= behind) && r.pos + m.length + kCopyReach <= kWindowSize &&
+        src + m.length + kCopyReach <= kWindowSize) {
       CopyByChunks(window + r.pos, window + src, m.length);
       r.pos += m.length;
     } else {
