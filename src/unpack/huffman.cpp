@@ -43,10 +43,24 @@ void BuildQuickTable(HuffmanTable* t, const SlotBits& slots) {
     for (; p + run <= end; p += run, ++index) {
       const uint32_t entry = QuickEntry(t->symbols[index < t->symbolCount ? index : 0], l, slots);
       if (run >= 4) {
-        // Four entries per store: the short codes own long runs, and the table is rebuilt
-        // with every table block.
+        // Four entries per store, sixteen per step where the run is that long: the short
+        // codes own long runs, and the table is rebuilt with every table block. The programs
+        // built for size (the setups) keep the shorter loop.
         const uint32_t four[4] = {entry, entry, entry, entry};
-        for (uint32_t k = 0; k < run; k += 4) std::memcpy(t->quick + p + k, four, sizeof four);
+        uint32_t* q = t->quick + p;
+#if !defined(__OPTIMIZE_SIZE__)
+        if (run >= 16) {
+          for (uint32_t k = 0; k < run; k += 16) {
+            std::memcpy(q + k, four, sizeof four);
+            std::memcpy(q + k + 4, four, sizeof four);
+            std::memcpy(q + k + 8, four, sizeof four);
+            std::memcpy(q + k + 12, four, sizeof four);
+          }
+        } else
+#endif
+        {
+          for (uint32_t k = 0; k < run; k += 4) std::memcpy(q + k, four, sizeof four);
+        }
       } else {
         t->quick[p] = entry;
         t->quick[p + run - 1] = entry;
