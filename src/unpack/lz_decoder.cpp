@@ -25,6 +25,9 @@
 
 #include <cstring>
 #include <limits>
+#if defined(__x86_64__)
+#include <emmintrin.h>
+#endif
 #if defined(__i386__)
 #include <cpuid.h>
 #include <emmintrin.h>
@@ -91,6 +94,21 @@ __attribute__((target("sse2"), noinline)) void CopyByChunksSse2(uint8_t* out, co
 }
 #endif
 
+#if defined(__x86_64__)
+// Every x86-64 processor has SSE2: the chunks and the saved bytes go through its registers,
+// where the compiler would otherwise keep the saved bytes on the stack.
+inline __m128i Load16(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store16(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+
+inline void CopyByChunks(uint8_t* out, const uint8_t* in, uint32_t length) {
+  const __m128i tail = Load16(out + length), tailHigh = Load16(out + length + kCopyChunk);
+  Store16(out, Load16(in));
+  Store16(out + kCopyChunk, Load16(in + kCopyChunk));
+  for (uint32_t i = 2 * kCopyChunk; i < length; i += kCopyChunk) Store16(out + i, Load16(in + i));
+  Store16(out + length, tail);
+  Store16(out + length + kCopyChunk, tailHigh);
+}
+#else
 inline void CopyChunk(uint8_t* out, const uint8_t* in) {
   uint64_t low, high;  // both halves are read before either is written
   std::memcpy(&low, in, 8);
@@ -105,15 +123,10 @@ inline void CopyByChunks(uint8_t* out, const uint8_t* in, uint32_t length) {
 #endif
   uint8_t tail[kCopyReach];
   std::memcpy(tail, out + length, kCopyReach);
-  uint32_t i = 0;
-#if defined(__x86_64__)
-  CopyChunk(out, in);
-  CopyChunk(out + kCopyChunk, in + kCopyChunk);
-  i = 2 * kCopyChunk;
-#endif
-  for (; i < length; i += kCopyChunk) CopyChunk(out + i, in + i);
+  for (uint32_t i = 0; i < length; i += kCopyChunk) CopyChunk(out + i, in + i);
   std::memcpy(out + length, tail, kCopyReach);
 }
+#endif
 
 // Copies length bytes from distance back, oldest first, as the byte-at-a-time copy would:
 // an overlapping match re-reads the bytes it has just written. Returns the new position.
