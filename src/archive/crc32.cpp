@@ -46,12 +46,28 @@ KORV_CLMUL_TARGET inline __m128i Fold(__m128i x, __m128i k, __m128i next) {
   return _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x, k, 0x00), _mm_clmulepi64_si128(x, k, 0x11)), next);
 }
 
-KORV_CLMUL_ENTRY uint32_t FoldWithClmul(uint32_t value, const uint8_t* p, uint32_t length) {
-  const __m128i k1k2 = _mm_set_epi64x(0x01c6e41596, 0x0154442bd4);
-  const __m128i k3k4 = _mm_set_epi64x(0x00ccaa009e, 0x01751997d0);
+const __m128i kFold128 = {0x01751997d0, 0x00ccaa009e};  // k3, k4: x^128 forward
+
+// The lane x1 folded with the 16-byte blocks that remain (length a multiple of 16), then
+// reduced to the register's 32-bit value.
+KORV_CLMUL_TARGET inline uint32_t FinishFold(__m128i x1, const uint8_t* p, uint32_t length) {
+  const __m128i k3k4 = kFold128;
   const __m128i k5 = _mm_set_epi64x(0, 0x0163cd6124);
   const __m128i poly = _mm_set_epi64x(0x01f7011641, 0x01db710641);
   const __m128i low32 = _mm_setr_epi32(~0, 0, ~0, 0);
+  for (; length >= 16; p += 16, length -= 16) x1 = Fold(x1, k3k4, Load(p));
+  // 128 bits to 64, then to 32 + 32.
+  x1 = _mm_xor_si128(_mm_srli_si128(x1, 8), _mm_clmulepi64_si128(x1, k3k4, 0x10));
+  x1 = _mm_xor_si128(_mm_clmulepi64_si128(_mm_and_si128(x1, low32), k5, 0x00), _mm_srli_si128(x1, 4));
+  // Barrett reduction to the 32-bit remainder.
+  __m128i t = _mm_clmulepi64_si128(_mm_and_si128(x1, low32), poly, 0x10);
+  t = _mm_clmulepi64_si128(_mm_and_si128(t, low32), poly, 0x00);
+  return uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(_mm_xor_si128(x1, t), 4)));
+}
+
+KORV_CLMUL_ENTRY uint32_t FoldWithClmul(uint32_t value, const uint8_t* p, uint32_t length) {
+  const __m128i k1k2 = _mm_set_epi64x(0x01c6e41596, 0x0154442bd4);
+  const __m128i k3k4 = kFold128;
   __m128i x1 = _mm_xor_si128(Load(p), _mm_cvtsi32_si128(int(value)));
   __m128i x2 = Load(p + 16), x3 = Load(p + 32), x4 = Load(p + 48);
   p += 64;
@@ -63,15 +79,69 @@ KORV_CLMUL_ENTRY uint32_t FoldWithClmul(uint32_t value, const uint8_t* p, uint32
     x4 = Fold(x4, k1k2, Load(p + 48));
   }
   x1 = Fold(Fold(Fold(x1, k3k4, x2), k3k4, x3), k3k4, x4);
-  for (; length >= 16; p += 16, length -= 16) x1 = Fold(x1, k3k4, Load(p));
-  // 128 bits to 64, then to 32 + 32.
-  x1 = _mm_xor_si128(_mm_srli_si128(x1, 8), _mm_clmulepi64_si128(x1, k3k4, 0x10));
-  x1 = _mm_xor_si128(_mm_clmulepi64_si128(_mm_and_si128(x1, low32), k5, 0x00), _mm_srli_si128(x1, 4));
-  // Barrett reduction to the 32-bit remainder.
-  __m128i t = _mm_clmulepi64_si128(_mm_and_si128(x1, low32), poly, 0x10);
-  t = _mm_clmulepi64_si128(_mm_and_si128(t, low32), poly, 0x00);
-  return uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(_mm_xor_si128(x1, t), 4)));
+  return FinishFold(x1, p, length);
 }
+
+#if defined(__x86_64__) && !defined(_WIN32)
+#define KORV_CRC_WIDE_CLMUL 1
+// The Linux tools, on a processor that multiplies 256-bit registers without carries, fold
+// runs of 256 bytes or more 128 bytes per step: four 256-bit lanes, each of whose 128-bit
+// halves is multiplied forward by x^1024 (the residues below) and added to the next 128
+// bytes; at the end the eight halves are folded into one by x^128, in order, and finished as
+// above. The Windows programs leave it out: their compiler does not keep the 32-byte
+// alignment that spills of 256-bit registers to the stack would need.
+#define KORV_WIDE_TARGET __attribute__((target("vpclmulqdq,avx2,pclmul,sse2")))
+
+KORV_WIDE_TARGET inline __m256i LoadWide(const uint8_t* q) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
+}
+
+KORV_WIDE_TARGET inline __m256i FoldWide(__m256i x, __m256i k, __m256i next) {
+  return _mm256_xor_si256(
+      _mm256_xor_si256(_mm256_clmulepi64_epi128(x, k, 0x00), _mm256_clmulepi64_epi128(x, k, 0x11)), next);
+}
+
+KORV_WIDE_TARGET uint32_t FoldWithWideClmul(uint32_t value, const uint8_t* p, uint32_t length) {
+  const __m256i k1024 = _mm256_set_epi64x(0x014a7fe880, 0x01e88ef372, 0x014a7fe880, 0x01e88ef372);
+  const __m128i k3k4 = kFold128;
+  __m256i y1 = _mm256_xor_si256(LoadWide(p), _mm256_set_epi32(0, 0, 0, 0, 0, 0, 0, int(value)));
+  __m256i y2 = LoadWide(p + 32), y3 = LoadWide(p + 64), y4 = LoadWide(p + 96);
+  p += 128;
+  length -= 128;
+  for (; length >= 128; p += 128, length -= 128) {
+    y1 = FoldWide(y1, k1024, LoadWide(p));
+    y2 = FoldWide(y2, k1024, LoadWide(p + 32));
+    y3 = FoldWide(y3, k1024, LoadWide(p + 64));
+    y4 = FoldWide(y4, k1024, LoadWide(p + 96));
+  }
+  __m128i x1 = Fold(_mm256_castsi256_si128(y1), k3k4, _mm256_extracti128_si256(y1, 1));
+  x1 = Fold(Fold(x1, k3k4, _mm256_castsi256_si128(y2)), k3k4, _mm256_extracti128_si256(y2, 1));
+  x1 = Fold(Fold(x1, k3k4, _mm256_castsi256_si128(y3)), k3k4, _mm256_extracti128_si256(y3, 1));
+  x1 = Fold(Fold(x1, k3k4, _mm256_castsi256_si128(y4)), k3k4, _mm256_extracti128_si256(y4, 1));
+  return FinishFold(x1, p, length);
+}
+
+// As gClmul below: 0 not yet asked, 1 yes, 2 no. Yes needs the instructions (AVX2 and the
+// 256-bit carry-less multiply) and a system that saves the 256-bit registers.
+std::atomic<int> gWideClmul{0};
+
+bool HaveWideClmul() {
+  int known = gWideClmul.load(std::memory_order_relaxed);
+  if (known == 0) {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    bool have = __get_cpuid(1, &a, &b, &c, &d) && (c & bit_OSXSAVE) && (c & bit_AVX);
+    if (have) {
+      unsigned low = 0, high = 0;
+      __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+      have = (low & 6) == 6;  // the system saves the SSE and AVX registers
+    }
+    have = have && __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX2) && (c & bit_VPCLMULQDQ);
+    known = have ? 1 : 2;
+    gWideClmul.store(known, std::memory_order_relaxed);
+  }
+  return known == 1;
+}
+#endif
 
 // The processor's answer, asked once: 0 not yet asked, 1 yes, 2 no. An atomic at namespace
 // scope, not a function's static: in the setup programs a guarded static would bring the C++
@@ -111,7 +181,12 @@ uint32_t Crc32UpdateRows(const uint32_t* t0, const uint32_t (*t)[256], uint32_t 
 #ifdef KORV_CRC_CLMUL
   if (length >= 64 && HaveClmul()) {
     const uint32_t folded = length & ~15u;
+#ifdef KORV_CRC_WIDE_CLMUL
+    value = folded >= 256 && HaveWideClmul() ? FoldWithWideClmul(value, bytes, folded)
+                                             : FoldWithClmul(value, bytes, folded);
+#else
     value = FoldWithClmul(value, bytes, folded);
+#endif
     bytes += folded;
     length -= folded;
   }

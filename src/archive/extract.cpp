@@ -198,6 +198,7 @@ int RunExtraction(ExtractContext* context) {
     if (context->observer) {
       context->observer->archiveFound = true;
       context->observer->mainHeaderDamaged = context->mainHeaderDamaged != 0;
+      context->observer->archiveOffset = StreamTell(context->archiveFile) - kMarkerBytes - kMainHeaderBytes;
     }
     context->window = static_cast<uint8_t*>(std::calloc(kWindowSize, 1));
     if (!context->window) {
@@ -205,7 +206,11 @@ int RunExtraction(ExtractContext* context) {
     } else {
       MemoryBuffer memory = {};
       result = RunEntries(context, &memory);
-      if (context->observer) context->observer->walkStoppedEarly = context->walkStoppedEarly != 0;
+      if (ExtractObserver* observer = context->observer) {
+        observer->walkStoppedEarly = context->walkStoppedEarly != 0;
+        observer->endBlock = context->lastBlockType == kBlockEnd;
+        observer->archiveEnd = observer->endBlock ? context->nextBlock : context->blockStart;
+      }
       Release(&memory);
       std::free(context->window);
       context->window = nullptr;
@@ -227,6 +232,8 @@ int ExtractArchiveObserved(const char16_t* archivePath, ExtractCallback callback
   if (observer) {
     observer->archiveFound = observer->mainHeaderDamaged = observer->walkStoppedEarly = false;
     observer->fileEntries = 0;
+    observer->archiveOffset = observer->archiveEnd = 0;
+    observer->endBlock = false;
   }
   ExtractContext* context = static_cast<ExtractContext*>(std::calloc(1, sizeof(ExtractContext)));
   if (!context) return kExtractNoContext;

@@ -60,6 +60,11 @@ struct ExtractObserver {
   bool mainHeaderDamaged;   // its main header's checksum did not match
   bool walkStoppedEarly;    // the walk ended at an unusable block, not at the end of the file
   uint32_t fileEntries;     // file headers met (directories and labels included)
+  // Where the archive lies in the file, as a walk over all its headers finds it; valid when
+  // the run went through to the end (result 0, the callback never ended it).
+  int32_t archiveOffset;    // file offset of the marker (0 for a bare archive)
+  bool endBlock;            // the walk ended at a sound end-of-archive block
+  int32_t archiveEnd;       // file offset just past the archive's last block
 };
 
 constexpr int kEntryNameCapacity = 260;       // characters of the name buffer, terminator included

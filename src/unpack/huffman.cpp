@@ -25,29 +25,50 @@ namespace {
 // A limit as a bound on even 16-bit values: the cap 0xFFFF lies above all of them.
 uint32_t Bound(uint32_t limit) { return limit == 0xFFFF ? 0x10000 : limit; }
 
-// Fills quick[] code by code: a code of length l <= kQuickBits owns the 2^(kQuickBits - l)
-// consecutive prefixes that start with it, so its entry is made once and stored as a run.
-// The codes are taken in canonical order (by length, then by position in symbols), which is
-// the order of their prefixes; a code past symbolCount (a malformed, over-full set) decodes
-// as symbols[0], as the limit search would have it.
+// Fills quick[] code by code: a code of length l <= kQuickBits owns the run of
+// 2^(kQuickBits - l) consecutive prefixes that start with it, so its entry is made once and
+// stored as a run. The codes are taken in canonical order (by length, then by position in
+// symbols), which is the order of their prefixes; a code past symbolCount (a malformed,
+// over-full set) decodes as symbols[0], as the limit search would have it. Every run of a
+// length is as long as the others, and a complete or incomplete set of lengths fills whole
+// runs; only an over-full one cuts the last run of a length short at the limit.
 void BuildQuickTable(HuffmanTable* t, const SlotBits& slots) {
   constexpr uint32_t kShift = 16 - kQuickBits;
   uint32_t p = 0;
   for (uint32_t l = 1; l <= kQuickBits; ++l) {
     const uint32_t end = Bound(t->limit[l]) >> kShift;  // prefixes below end have length <= l
+    if (p >= end) continue;
     const uint32_t run = 1u << (kQuickBits - l);
     uint32_t index = t->firstIndex[l] + (((p << kShift) - t->limit[l - 1]) >> (16 - l));
-    for (; p < end; ++index) {
+    for (; p + run <= end; p += run, ++index) {
       const uint32_t entry = QuickEntry(t->symbols[index < t->symbolCount ? index : 0], l, slots);
-      const uint32_t stop = p + run < end ? p + run : end;
-      // Four entries per step where the run allows: the short codes own long runs, and the
-      // table is rebuilt with every table block.
-      const uint64_t two = entry * 0x100000001ull;
-      for (; p + 4 <= stop; p += 4) {
-        std::memcpy(t->quick + p, &two, 8);
-        std::memcpy(t->quick + p + 2, &two, 8);
+      if (run >= 4) {
+        // Four entries per store, sixteen per step where the run is that long: the short
+        // codes own long runs, and the table is rebuilt with every table block. The programs
+        // built for size (the setups) keep the shorter loop.
+        const uint32_t four[4] = {entry, entry, entry, entry};
+        uint32_t* q = t->quick + p;
+#if !defined(__OPTIMIZE_SIZE__)
+        if (run >= 16) {
+          for (uint32_t k = 0; k < run; k += 16) {
+            std::memcpy(q + k, four, sizeof four);
+            std::memcpy(q + k + 4, four, sizeof four);
+            std::memcpy(q + k + 8, four, sizeof four);
+            std::memcpy(q + k + 12, four, sizeof four);
+          }
+        } else
+#endif
+        {
+          for (uint32_t k = 0; k < run; k += 4) std::memcpy(q + k, four, sizeof four);
+        }
+      } else {
+        t->quick[p] = entry;
+        t->quick[p + run - 1] = entry;
       }
-      for (; p < stop; ++p) t->quick[p] = entry;
+    }
+    if (p < end) {
+      const uint32_t entry = QuickEntry(t->symbols[index < t->symbolCount ? index : 0], l, slots);
+      for (; p < end; ++p) t->quick[p] = entry;
     }
   }
   for (; p < (1u << kQuickBits); ++p) t->quick[p] = 0;  // longer codes: search the limits
@@ -72,15 +93,22 @@ void BuildHuffmanTable(const uint8_t* lengths, HuffmanTable* table, uint32_t cou
     table->firstIndex[l] = table->firstIndex[l - 1] + lengthCount[l - 1];
     nextIndex[l] = table->firstIndex[l];
   }
-  for (uint32_t i = 0; i < count; ++i) {
-    const uint32_t l = lengths[i] & 15;
-    if (l != 0) table->symbols[nextIndex[l]++] = i;
-  }
+  // Absent symbols go to a scratch list rather than past a test of their length, which the
+  // processor could not predict.
+  uint32_t absent[kLiteralTableSize];  // as many as symbols holds: no table has more symbols
+  uint32_t* next[16];
+  next[0] = absent;
+  for (uint32_t l = 1; l < 16; ++l) next[l] = table->symbols + nextIndex[l];
+  for (uint32_t i = 0; i < count; ++i) *next[lengths[i] & 15]++ = i;
   table->symbolCount = count;
   BuildQuickTable(table, slots);
 }
 
-uint32_t DecodeSymbol(DecoderState* state, const HuffmanTable* table) {
+namespace {
+
+// DecodeSymbol's work, inlined into the loop over a table block's code lengths, which runs
+// it for every length.
+inline __attribute__((always_inline)) uint32_t DecodeInline(DecoderState* state, const HuffmanTable* table) {
   const uint32_t peek = PeekBits16(state);
   const uint32_t quick = table->quick[peek >> (16 - kQuickBits)];
   uint32_t length, symbol;
@@ -93,6 +121,10 @@ uint32_t DecodeSymbol(DecoderState* state, const HuffmanTable* table) {
   SkipBits(state, length);
   return symbol;
 }
+
+}  // namespace
+
+uint32_t DecodeSymbol(DecoderState* state, const HuffmanTable* table) { return DecodeInline(state, table); }
 
 void ReadTableBlock(DecoderState* state) {
   DecoderState& d = *state;
@@ -118,7 +150,7 @@ void ReadTableBlock(DecoderState* state) {
   uint8_t lengths[kAllLengthsSize] = {};
   for (uint32_t i = 0; i < count;) {
     if (d.inputPos > kRefillTableSymbol) RefillInput(state, false);
-    const uint32_t s = DecodeSymbol(state, &d.preCodeTable);
+    const uint32_t s = DecodeInline(state, &d.preCodeTable);
     if (s < kPreCodeRepeatPrevious) {
       lengths[i] = uint8_t((s + d.previousLengths[i]) & 15);
       ++i;

@@ -25,6 +25,9 @@
 
 #include <cstring>
 #include <limits>
+#if defined(__x86_64__)
+#include <emmintrin.h>
+#endif
 #if defined(__i386__)
 #include <cpuid.h>
 #include <emmintrin.h>
@@ -50,12 +53,20 @@ int32_t ClampLeft(int64_t left) {
 }
 
 constexpr uint32_t kCopyChunk = 16;
+// Bytes past a match's end that its copy may write over (and put back). On x86-64 the first
+// two chunks are copied whatever the length: most matches are shorter than 32 bytes, and a
+// loop that ends after one chunk or after two ends where the processor often mispredicts it.
+#if defined(__x86_64__)
+constexpr uint32_t kCopyReach = 2 * kCopyChunk;
+#else
+constexpr uint32_t kCopyReach = kCopyChunk;
+#endif
 
 // Copies length bytes from in to out, 16 at a time, where in lies 16 or more bytes before
 // out, or before it by length or more, or anywhere ahead of it: each chunk reads bytes
 // already final and not yet overwritten, so the result equals the byte-at-a-time copy.
-// The last chunk may run up to 15 bytes past the match; those window bytes (still history a
-// far match may read) are saved before and put back after.
+// The chunks may run up to kCopyReach - 1 bytes past the match; those window bytes (still
+// history a far match may read) are saved before and put back after.
 #if defined(__i386__)
 // On i386 the compiler copies a 16-byte chunk through four 32-bit registers, which the main
 // loop does not have to spare. Where the processor has SSE2 a chunk goes through one SSE2
@@ -83,21 +94,39 @@ __attribute__((target("sse2"), noinline)) void CopyByChunksSse2(uint8_t* out, co
 }
 #endif
 
+#if defined(__x86_64__)
+// Every x86-64 processor has SSE2: the chunks and the saved bytes go through its registers,
+// where the compiler would otherwise keep the saved bytes on the stack.
+inline __m128i Load16(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store16(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+
+inline void CopyByChunks(uint8_t* out, const uint8_t* in, uint32_t length) {
+  const __m128i tail = Load16(out + length), tailHigh = Load16(out + length + kCopyChunk);
+  Store16(out, Load16(in));
+  Store16(out + kCopyChunk, Load16(in + kCopyChunk));
+  for (uint32_t i = 2 * kCopyChunk; i < length; i += kCopyChunk) Store16(out + i, Load16(in + i));
+  Store16(out + length, tail);
+  Store16(out + length + kCopyChunk, tailHigh);
+}
+#else
+inline void CopyChunk(uint8_t* out, const uint8_t* in) {
+  uint64_t low, high;  // both halves are read before either is written
+  std::memcpy(&low, in, 8);
+  std::memcpy(&high, in + 8, 8);
+  std::memcpy(out, &low, 8);
+  std::memcpy(out + 8, &high, 8);
+}
+
 inline void CopyByChunks(uint8_t* out, const uint8_t* in, uint32_t length) {
 #if defined(__i386__)
   if (gSse2.load(std::memory_order_relaxed) == 1) return CopyByChunksSse2(out, in, length);
 #endif
-  uint8_t tail[kCopyChunk];
-  std::memcpy(tail, out + length, kCopyChunk);
-  for (uint32_t i = 0; i < length; i += kCopyChunk) {
-    uint64_t low, high;  // both halves are read before either is written
-    std::memcpy(&low, in + i, 8);
-    std::memcpy(&high, in + i + 8, 8);
-    std::memcpy(out + i, &low, 8);
-    std::memcpy(out + i + 8, &high, 8);
-  }
-  std::memcpy(out + length, tail, kCopyChunk);
+  uint8_t tail[kCopyReach];
+  std::memcpy(tail, out + length, kCopyReach);
+  for (uint32_t i = 0; i < length; i += kCopyChunk) CopyChunk(out + i, in + i);
+  std::memcpy(out + length, tail, kCopyReach);
 }
+#endif
 
 // Copies length bytes from distance back, oldest first, as the byte-at-a-time copy would:
 // an overlapping match re-reads the bytes it has just written. Returns the new position.
@@ -107,7 +136,7 @@ inline uint32_t CopyWithinWindow(uint8_t* window, uint32_t pos, uint32_t length,
   if (pos + length <= kWindowSize && src + length <= kWindowSize) {
     uint8_t* out = window + pos;
     const uint8_t* in = window + src;
-    if (src < pos && distance >= kCopyChunk && pos + length + kCopyChunk <= kWindowSize) {
+    if (src < pos && distance >= kCopyChunk && pos + length + kCopyReach <= kWindowSize) {
       CopyByChunks(out, in, length);
     } else if (src == pos) {
       // distance 0 or 2^20: every byte is copied onto itself.
@@ -390,6 +419,32 @@ struct Match {
   uint32_t distance;
 };
 
+// The bonus of a far match by its distance in units of 8 KiB: one byte from
+// kBonusDistanceMid on, two from kBonusDistanceFar on. Every distance a match can have, or
+// the history hold, lies in 0..2^20 (the longest slot reaches the window's size exactly).
+// On x86-64 one lookup takes the place of two comparisons (1.5% fewer instructions on the
+// DLLs); on i386 the table's address would take one more of the few registers, and the
+// comparisons stay.
+#if UINTPTR_MAX > 0xFFFFFFFFu
+constexpr uint32_t kBonusUnitShift = 13;
+static_assert(kBonusDistanceMid == 1u << kBonusUnitShift && kBonusDistanceFar % kBonusDistanceMid == 0,
+              "the bonus distances are whole units");
+struct FarBonus {
+  uint8_t bytes[(kWindowSize >> kBonusUnitShift) + 1];
+  constexpr FarBonus() : bytes() {
+    for (uint32_t u = 0; u <= (kWindowSize >> kBonusUnitShift); ++u)
+      bytes[u] = uint8_t((u << kBonusUnitShift >= kBonusDistanceMid) + (u << kBonusUnitShift >= kBonusDistanceFar));
+  }
+};
+constexpr FarBonus kFarBonus;
+
+KORV_PER_SYMBOL uint32_t FarBonusOf(uint32_t distance) { return kFarBonus.bytes[distance >> kBonusUnitShift]; }
+#else
+KORV_PER_SYMBOL uint32_t FarBonusOf(uint32_t distance) {
+  return uint32_t(distance >= kBonusDistanceFar) + uint32_t(distance >= kBonusDistanceMid);
+}
+#endif
+
 // The length and distance that a match symbol (256-268, 270-297) and the bits behind it
 // code; a long match's length bits come with its symbol. Matches at far distances are one
 // or two bytes longer than their slots say; a recent-distance match beyond 256 one more.
@@ -399,7 +454,7 @@ KORV_PER_SYMBOL Match DecodeMatch(Cursor& in, const DecoderState& d, const Histo
     m.length = kLengthBase[s.symbol - kSymbolLongFirst] + kLongMatchMinLength + s.extra;
     const Slot t = in.Decode(d.distanceTable, kDistanceSlotBits);
     m.distance = kDistanceBase[t.symbol] + 1 + t.extra;
-    m.length += uint32_t(m.distance >= kBonusDistanceFar) + uint32_t(m.distance >= kBonusDistanceMid);
+    m.length += FarBonusOf(m.distance);
   } else if (s.symbol == kSymbolRepeatLast) {
     m.length = h.lastLength;
     m.distance = h.lastDistance;
@@ -407,8 +462,7 @@ KORV_PER_SYMBOL Match DecodeMatch(Cursor& in, const DecoderState& d, const Histo
     m.distance = h.recent[(h.count - (s.symbol - kSymbolRepeatLast)) % kRecentDistanceCount];
     const Slot r = in.Decode(d.repeatLengthTable, kRepeatLengthSlotBits);
     m.length = kLengthBase[r.symbol] + kRecentMatchMinLength + r.extra;
-    m.length += uint32_t(m.distance >= kBonusDistanceFar) + uint32_t(m.distance >= kBonusDistanceMid) +
-                uint32_t(m.distance >= kBonusDistanceNear);
+    m.length += FarBonusOf(m.distance) + uint32_t(m.distance >= kBonusDistanceNear);
   } else {
     const uint32_t slot = s.symbol - kSymbolShortFirst;
     m.distance = kShortBase[slot] + 1 + in.Read(kShortBits[slot]);
@@ -478,8 +532,8 @@ bool DecodeSymbols(DecoderState* state, int64_t* left) {
     // write position, or ahead of it, or behind it by no less than the match is long.
     const uint32_t src = (r.pos - m.distance) & kWindowMask;
     const uint32_t behind = r.pos - src;  // wraps above 16 when the source lies ahead
-    if ((behind >= kCopyChunk || m.length <= behind) && r.pos + m.length + kCopyChunk <= kWindowSize &&
-        src + m.length + kCopyChunk <= kWindowSize) {
+    if ((behind >= kCopyChunk || m.length <= behind) && r.pos + m.length + kCopyReach <= kWindowSize &&
+        src + m.length + kCopyReach <= kWindowSize) {
       CopyByChunks(window + r.pos, window + src, m.length);
       r.pos += m.length;
     } else {

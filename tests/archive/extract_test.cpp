@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/header_reader.h"
 #include "support/rar_writer.h"
 #include "support/temp_dir.h"
 #include "system/host/host_paths.h"
@@ -357,3 +358,55 @@ TEST_F(Extract, AMemoryEntryOfAnotherSizeThanItsHeaderIsDamaged) {
 }
 
 }  // namespace
+
+// The place of the archive that a run reports to its observer (what setuptool test judges
+// the bytes behind the archive by) is the one a walk over the headers alone finds.
+TEST(ExtractObserverPlace, AgreesWithAWalkOverTheHeaders) {
+  struct Case {
+    const char* what;
+    size_t prefix;        // bytes in front of the archive
+    bool endBlock;        // the archive ends in an end block
+    bool subBlockLast;    // a sub-block follows the last entry
+    size_t trailing;      // bytes after the archive (a signature, padding)
+  };
+  const Case cases[] = {
+      {"bare, end block", 0, true, false, 0},
+      {"behind a program, end block, bytes after it", 0x1200, true, false, 700},
+      {"no end block", 0x800, false, false, 0},
+      {"a sub-block last, then the end block", 0x800, true, true, 16},
+  };
+  for (const Case& c : cases) {
+    RarWriter w;
+    if (c.prefix) w.AddPrefix(Bytes(c.prefix, 0x90));
+    w.AddArchiveStart();
+    w.AddStored("a", BytesOf("first"));
+    w.AddStored("b", BytesOf("second"));
+    if (c.subBlockLast) w.AddSubBlock(Bytes(40, 0x74));
+    if (c.endBlock) w.AddBlock(kBlockEnd, kBlockSkipIfUnknown);
+    if (c.trailing) w.AddPrefix(Bytes(c.trailing, 0x5A));
+    TempDir dir;
+    const std::string path = dir.File("archive.bin");
+    ASSERT_TRUE(w.WriteFile(path));
+    const std::u16string wide = HostUtf16(path);
+
+    HeaderReader reader = {};
+    reader.archiveFile = OpenReadStream(wide.c_str());
+    BuildCrcTable(&reader.crc);
+    ASSERT_TRUE(LocateArchive(&reader)) << c.what;
+    const int32_t offset = StreamTell(reader.archiveFile) - kMarkerBytes - kMainHeaderBytes;
+    StreamSeek(reader.archiveFile, int32_t(reader.mainHeaderSize) - kMainHeaderBytes, kSeekCurrent);
+    while (ReadNextEntry(&reader) > 0) StreamSeek(reader.archiveFile, reader.nextBlock, kSeekSet);
+    CloseStream(reader.archiveFile);
+    const bool walkEnd = reader.lastBlockType == kBlockEnd;
+
+    Script s;
+    ExtractObserver observer = {};
+    ASSERT_EQ(ExtractArchiveObserved(wide.c_str(), ScriptCallback, &s, &observer), 0) << c.what;
+    EXPECT_EQ(observer.archiveOffset, int32_t(c.prefix)) << c.what;
+    EXPECT_EQ(offset, int32_t(c.prefix)) << c.what;
+    EXPECT_EQ(observer.endBlock, c.endBlock) << c.what;
+    EXPECT_EQ(walkEnd, c.endBlock) << c.what;
+    EXPECT_EQ(observer.archiveEnd, walkEnd ? reader.nextBlock : reader.blockStart) << c.what;
+    EXPECT_EQ(size_t(observer.archiveEnd), w.bytes().size() - c.trailing) << c.what;
+  }
+}

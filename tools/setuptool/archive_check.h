@@ -13,10 +13,12 @@ struct ArchiveCheck {
   size_t verified = 0;
   bool hasUninstaller = false;     // an entry is the payload's UnInst.exe (any folder, any case)
   bool uninstallerSigned = false;  // the last such entry ends in a sound certificate table
+  ArchiveSummary summary;          // where the archive lies, as the run's own walk found it
 };
 
 // Decodes and verifies every entry of `archive`, printing "ok SIZE NAME" for each when
 // `printEntries`. False when an entry or the archive fails, with the failure printed as
-// "setuptool COMMAND: WHERE: PROBLEM" (WHERE: the entry, else `shownFile`).
+// "setuptool COMMAND: WHERE: PROBLEM" (WHERE: the entry, else `shownFile`). When true,
+// `check->summary` holds what a walk over the archive's headers would have found.
 bool CheckArchiveEntries(const char* command, const ArchiveFile& archive, const std::string& shownFile,
                          bool printEntries, ArchiveCheck* check);

@@ -74,12 +74,9 @@ std::string CertificateTableProblem(int fd, PeDirectory directory, int64_t archi
 
 }  // namespace
 
-void ReportSignature(const ArchiveFile& archive, const std::string& shownFile) {
-  ArchiveSummary summary;
+void ReportSignature(const ArchiveFile& archive, const ArchiveSummary& summary, const std::string& shownFile) {
   struct stat st;
-  if (WalkArchiveHeaders(archive.path, [](const EntryInfo&) { return true; }, &summary) != ListingStatus::kOk ||
-      summary.archiveOffset == 0 || fstat(archive.fd, &st) != 0)
-    return;
+  if (summary.archiveOffset == 0 || fstat(archive.fd, &st) != 0) return;
   std::vector<uint8_t> headers(size_t(summary.archiveOffset));
   PeLayout layout;
   if (pread(archive.fd, headers.data(), headers.size(), 0) != ssize_t(headers.size()) ||

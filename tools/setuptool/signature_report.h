@@ -13,7 +13,8 @@
 #include "report.h"
 
 // Prints "signed ..." or "unsigned" and warnings to stderr. Nothing for a bare archive.
-void ReportSignature(const ArchiveFile& archive, const std::string& shownFile);
+// `summary`: the archive's place, from a walk over all its headers (or a run's own walk).
+void ReportSignature(const ArchiveFile& archive, const ArchiveSummary& summary, const std::string& shownFile);
 
 // Why a setup is not signed as pack --sign needs it, or "" when it is: its headers name a
 // sound certificate table behind the archive that ends the file (only zero bytes between

@@ -21,11 +21,8 @@ SetupProgram ReadSetupProgram(const ArchiveFile& archive, int32_t archiveOffset)
   return program;
 }
 
-bool CheckSetupProgram(const ArchiveFile& archive, std::string* problem, std::string* kind) {
-  ArchiveSummary summary;
-  if (WalkArchiveHeaders(archive.path, [](const EntryInfo&) { return false; }, &summary) != ListingStatus::kOk)
-    return true;
-  const SetupProgram program = ReadSetupProgram(archive, summary.archiveOffset);
+bool CheckSetupProgram(const ArchiveFile& archive, int32_t archiveOffset, std::string* problem, std::string* kind) {
+  const SetupProgram program = ReadSetupProgram(archive, archiveOffset);
   *kind = SetupProgramText(program);
   if (!program.claimed || program.problem == PeProblem::kNone) return true;
   *problem = PeProblemText(program.problem);

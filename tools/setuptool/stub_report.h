@@ -23,9 +23,9 @@ struct SetupProgram {
 SetupProgram ReadSetupProgram(const ArchiveFile& archive, int32_t archiveOffset);
 
 // False with `problem` set ("has no PE header", ...) when the file's bytes before its archive
-// begin like a program but are no sound program image; `kind` gets SetupProgramText of the
-// program (empty when there is none).
-bool CheckSetupProgram(const ArchiveFile& archive, std::string* problem, std::string* kind);
+// (at `archiveOffset`) begin like a program but are no sound program image; `kind` gets
+// SetupProgramText of the program (empty when there is none).
+bool CheckSetupProgram(const ArchiveFile& archive, int32_t archiveOffset, std::string* problem, std::string* kind);
 
 // "setup program for x86 (32-bit) Windows", "... for x64 (64-bit) Windows", "setup program
 // for machine type 0x1C4" for a sound image; empty when there is no sound program.

@@ -50,13 +50,13 @@ int RunTestCommand(int argc, char** argv) {
   if (!CheckArchiveEntries("test", archive, TerminalText(file), true, &check)) return kExitFailed;
   std::printf("%zu entries verified\n", check.verified);
   std::string problem, kind;
-  if (!CheckSetupProgram(archive, &problem, &kind)) {
+  if (!CheckSetupProgram(archive, check.summary.archiveOffset, &problem, &kind)) {
     std::fprintf(stderr, "setuptool test: %s: the program in front of the archive %s: the setup cannot run\n",
                  TerminalText(file).c_str(), problem.c_str());
     return kExitFailed;
   }
   if (!kind.empty()) std::printf("%s\n", kind.c_str());
-  ReportSignature(archive, TerminalText(file));
+  ReportSignature(archive, check.summary, TerminalText(file));
   if (check.hasUninstaller) std::printf("UnInst.exe: %s\n", check.uninstallerSigned ? "signed" : "unsigned");
   return kExitOk;
 }
