@@ -154,7 +154,7 @@ int InstallPass(InstallContext* context) {
   context->installedBytes = 0;
   context->writing[0] = 0;
   ExtractObserver observer = {context->keepFolders ? MakeFolderEntry : nullptr,
-                              context->holdWritten ? HoldWrittenFile : nullptr, context, false, false, false, 0};
+                              context->holdWritten ? HoldWrittenFile : nullptr, context, false, false, false, 0, 0, false, 0};
   const bool observed = context->keepFolders || context->holdWritten;
   int result = ExtractArchiveObserved(gSetupState->modulePath, InstallCallback, context,
                                       observed ? &observer : nullptr);

@@ -59,7 +59,7 @@ int ScanPayload(WindowHandle dialog) {
     if (StreamSeek(file, 0, kSeekEnd)) fileSize = StreamTell(file);
     CloseStream(file);
   }
-  ExtractObserver measure = {MeasureEntryPath, nullptr, &fileSize, false, false, false, 0};
+  ExtractObserver measure = {MeasureEntryPath, nullptr, &fileSize, false, false, false, 0, 0, false, 0};
   int result = ExtractArchiveObserved(gSetupState->modulePath, ScanCallback, dialog, &measure);
   const bool unsafe = gSetupState->unsafeEntries > 0 || (KeepsFolders(gSetupState->facts) && gSetupState->unsafePaths > 0);
   if (result == 0 && (unsafe || !FactsAreSound(gSetupState->facts))) result = kScanUnsafeName;
