@@ -14,8 +14,9 @@
 #if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
 #include <atomic>
 
-#include <cpuid.h>
 #include <immintrin.h>
+
+#include "system/processor.h"
 #define KORV_CRC_CLMUL 1
 
 namespace {
@@ -121,43 +122,18 @@ KORV_WIDE_TARGET uint32_t FoldWithWideClmul(uint32_t value, const uint8_t* p, ui
   return FinishFold(x1, p, length);
 }
 
-// As gClmul below: 0 not yet asked, 1 yes, 2 no. Yes needs the instructions (AVX2 and the
-// 256-bit carry-less multiply) and a system that saves the 256-bit registers.
+// The 256-bit fold needs AVX2, the 256-bit carry-less multiply and a system that saves the
+// 256-bit registers.
 std::atomic<int> gWideClmul{0};
 
 bool HaveWideClmul() {
-  int known = gWideClmul.load(std::memory_order_relaxed);
-  if (known == 0) {
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    bool have = __get_cpuid(1, &a, &b, &c, &d) && (c & bit_OSXSAVE) && (c & bit_AVX);
-    if (have) {
-      unsigned low = 0, high = 0;
-      __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
-      have = (low & 6) == 6;  // the system saves the SSE and AVX registers
-    }
-    have = have && __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX2) && (c & bit_VPCLMULQDQ);
-    known = have ? 1 : 2;
-    gWideClmul.store(known, std::memory_order_relaxed);
-  }
-  return known == 1;
+  return ProcessorHas(gWideClmul, {bit_AVX, 0, bit_AVX2, bit_VPCLMULQDQ, true});
 }
 #endif
 
-// The processor's answer, asked once: 0 not yet asked, 1 yes, 2 no. An atomic at namespace
-// scope, not a function's static: in the setup programs a guarded static would bring the C++
-// runtime's exception support in, and the packer's threads may ask at the same time.
 std::atomic<int> gClmul{0};
 
-bool HaveClmul() {
-  int known = gClmul.load(std::memory_order_relaxed);
-  if (known == 0) {
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    const bool have = __get_cpuid(1, &a, &b, &c, &d) && (c & bit_PCLMUL) && (d & bit_SSE2);
-    known = have ? 1 : 2;
-    gClmul.store(known, std::memory_order_relaxed);
-  }
-  return known == 1;
-}
+bool HaveClmul() { return ProcessorHas(gClmul, {bit_PCLMUL, bit_SSE2, 0, 0, false}); }
 
 }  // namespace
 #endif

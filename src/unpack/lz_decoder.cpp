@@ -29,10 +29,11 @@
 #include <emmintrin.h>
 #endif
 #if defined(__i386__)
-#include <cpuid.h>
 #include <emmintrin.h>
 
 #include <atomic>
+
+#include "system/processor.h"
 #endif
 
 #include "unpack/bit_input.h"
@@ -71,19 +72,10 @@ constexpr uint32_t kCopyReach = kCopyChunk;
 // On i386 the compiler copies a 16-byte chunk through four 32-bit registers, which the main
 // loop does not have to spare. Where the processor has SSE2 a chunk goes through one SSE2
 // register, in a function of its own: the 32-bit programs also run on processors without
-// it, so nothing else is built for SSE2, and the processor is asked once (0 not yet asked,
-// 1 yes, 2 no; an atomic, not a guarded static, as for the CRC's carry-less multiply).
+// it, so nothing else is built for SSE2, and the processor is asked once.
 std::atomic<int> gSse2{0};
 
-bool HaveSse2() {
-  int known = gSse2.load(std::memory_order_relaxed);
-  if (known == 0) {
-    unsigned a = 0, b = 0, c = 0, d = 0;
-    known = __get_cpuid(1, &a, &b, &c, &d) && (d & bit_SSE2) ? 1 : 2;
-    gSse2.store(known, std::memory_order_relaxed);
-  }
-  return known == 1;
-}
+bool HaveSse2() { return ProcessorHas(gSse2, {0, bit_SSE2, 0, 0, false}); }
 
 __attribute__((target("sse2"), noinline)) void CopyByChunksSse2(uint8_t* out, const uint8_t* in,
                                                                 uint32_t length) {
