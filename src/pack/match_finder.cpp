@@ -299,17 +299,23 @@ uint32_t FindMatches(const MatchFinder& mf, const uint8_t* base, uint32_t baseG,
   uint32_t previous = pos;
   const uint32_t* chain = mf.chain.data();
   const uint32_t head = Read32(cur);
+  // A candidate beats the best match only if its bytes equal cur's up to the best length:
+  // the four that end there are compared first (the first four when the best is shorter).
+  uint32_t edge = std::max(best, 3u) - 3;
+  uint32_t tail = Read32(cur + edge);
   while (depth-- > 0) {
     if (cand >= previous || cand < lowest) break;
     // The next link is read before this candidate's bytes are compared, so that the two
     // fetches overlap.
     const uint32_t next = chain[cand & kWindowMask];
     const uint8_t* src = base + (cand - baseG);
-    if (src[best] == cur[best] && Read32(src) == head) {
+    if (Read32(src + edge) == tail && Read32(src) == head) {
       uint32_t length = MatchLength(src, cur, maxLength);
       if (length > best) {
         AddCandidate(out, count, best, length, pos - cand);
         if (length >= nice || length >= maxLength) break;
+        edge = best - 3;
+        tail = Read32(cur + edge);
       }
     }
     previous = cand;
