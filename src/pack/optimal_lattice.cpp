@@ -49,7 +49,9 @@ void RelaxMatches(const Rar20Encoder& enc, const Parser& p, Lattice& nodes, uint
   if (h.lastLength >= 2 && h.lastLength <= std::min(maxLength, reach) && p.Reaches(at, h.lastDistance) &&
       MatchLength(cur - h.lastDistance, cur, h.lastLength) == h.lastLength)
     Relax(nodes, i, h.lastLength, enc.prices[kSymbolRepeatLast], kRepeatLast, h.lastDistance, 0);
-  for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
+  // About half the nodes have no match at a recent distance.
+  const bool anyRecent = (recentLength[1] | recentLength[2] | recentLength[3] | recentLength[4]) != 0;
+  for (uint32_t k = 1; anyRecent && k <= kRecentDistanceCount; ++k) {
     if (!recentLength[k]) continue;
     const uint32_t d = h.recentDistances[(h.recentCount - k) % kRecentDistanceCount];
     // A distance the ring holds twice offers the same steps under both symbols: the dearer
