@@ -65,12 +65,21 @@ inline uint32_t DistanceSlot(uint32_t value) {
   return 2 * log + ((value >> (log - 1)) & 1);
 }
 
-// Short-distance slot of distance - 1 (0..255).
-inline uint32_t ShortSlot(uint32_t value) {
-  uint32_t slot = 0;
-  while (slot + 1 < kShortSlotCount && kShortBase[slot + 1] <= value) ++slot;
-  return slot;
+// Short-distance slot of each distance value 0..255 (distance - 1): looked up at nearly every
+// position the optimal parse visits.
+constexpr LengthSlotTable MakeShortSlots() {
+  LengthSlotTable t{};
+  uint32_t s = 0;
+  for (uint32_t v = 0; v < 256; ++v) {
+    while (s + 1 < kShortSlotCount && kShortBase[s + 1] <= v) ++s;
+    t.slot[v] = uint8_t(s);
+  }
+  return t;
 }
+inline constexpr LengthSlotTable kShortSlots = MakeShortSlots();
+
+// Short-distance slot of distance - 1 (0..255).
+inline uint32_t ShortSlot(uint32_t value) { return kShortSlots.slot[value]; }
 
 // Length added by the decoder for the distance of a long match / a recent-distance match.
 inline uint32_t LongBonus(uint32_t distance) {

@@ -232,10 +232,36 @@ uint32_t WalkGroup(const uint8_t* cur, uint32_t most, const uint32_t* maxLength,
   return count;
 }
 
+// Chain mode: records positions first..last-1, each with at least four readable bytes, in
+// one tight loop (the tables' entries for a position a little ahead are fetched meanwhile).
+void InsertChainPositions(MatchFinder& mf, const uint8_t* bytes, uint32_t first, uint32_t last) {
+  constexpr uint32_t kAhead = 8;
+  uint32_t* head2 = mf.head2.data();
+  uint32_t* head3 = mf.head3.data();
+  uint32_t* head4 = mf.head4.data();
+  uint32_t* chain = mf.chain.data();
+  const uint8_t* cur = bytes;
+  for (uint32_t pos = first; pos < last; ++pos, ++cur) {
+    if (last - pos > kAhead) PrefetchPosition(mf, cur + kAhead);
+    head2[Key2(cur)] = pos;
+    head3[Hash3(cur)] = pos;
+    const uint32_t h = Hash4(cur);
+    chain[pos & kWindowMask] = head4[h];
+    head4[h] = pos;
+  }
+}
+
 }  // namespace
 
 void InsertPositions(MatchFinder& mf, const uint8_t* bytes, uint32_t first, uint32_t last, uint32_t end,
                      uint32_t lowest) {
+  if (!mf.treeDepth) {
+    // The last three positions before `end` lack the bytes of a 4-byte hash.
+    const uint32_t bulkEnd = std::max(first, std::min(last, end - std::min(end, 3u)));
+    InsertChainPositions(mf, bytes, first, bulkEnd);
+    for (uint32_t pos = bulkEnd; pos < last; ++pos) InsertPosition(mf, bytes + (pos - first), pos, end - pos, lowest);
+    return;
+  }
   for (uint32_t pos = first; pos < last;) {
     const uint8_t* cur = bytes + (pos - first);
     uint32_t maxLength[kWalksTogether], hash[kWalksTogether];
@@ -273,17 +299,23 @@ uint32_t FindMatches(const MatchFinder& mf, const uint8_t* base, uint32_t baseG,
   uint32_t previous = pos;
   const uint32_t* chain = mf.chain.data();
   const uint32_t head = Read32(cur);
+  // A candidate beats the best match only if its bytes equal cur's up to the best length:
+  // the four that end there are compared first (the first four when the best is shorter).
+  uint32_t edge = std::max(best, 3u) - 3;
+  uint32_t tail = Read32(cur + edge);
   while (depth-- > 0) {
     if (cand >= previous || cand < lowest) break;
     // The next link is read before this candidate's bytes are compared, so that the two
     // fetches overlap.
     const uint32_t next = chain[cand & kWindowMask];
     const uint8_t* src = base + (cand - baseG);
-    if (src[best] == cur[best] && Read32(src) == head) {
+    if (Read32(src + edge) == tail && Read32(src) == head) {
       uint32_t length = MatchLength(src, cur, maxLength);
       if (length > best) {
         AddCandidate(out, count, best, length, pos - cand);
         if (length >= nice || length >= maxLength) break;
+        edge = best - 3;
+        tail = Read32(cur + edge);
       }
     }
     previous = cand;

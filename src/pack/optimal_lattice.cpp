@@ -3,15 +3,35 @@
 #include "pack/optimal_lattice.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace rar20pack {
 
 uint32_t RecentMatchLengths(const Parser& p, const MatchHistory& h, uint32_t at, const uint8_t* cur,
                             uint32_t maxLength, uint32_t* recentLength) {
+  if (maxLength < 2) return 0;
+  // A distance d reaches a source when 1 <= d <= reachable (one unsigned comparison).
+  const uint32_t reachable = std::min(kMaxDistance, at - p.lowest);
+  uint16_t head;
+  std::memcpy(&head, cur, 2);
   uint32_t longestRecent = 0;
-  for (uint32_t k = 1; k <= kRecentDistanceCount && maxLength >= 2; ++k) {
+  uint32_t distances[kRecentDistanceCount + 1];
+  for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
     const uint32_t d = h.recentDistances[(h.recentCount - k) % kRecentDistanceCount];
-    if (!p.Reaches(at, d)) continue;
+    distances[k] = d;
+    if (d - 1 >= reachable) continue;
+    // Every recent match is at least two bytes long: most distances fail on those.
+    uint16_t source;
+    std::memcpy(&source, cur - d, 2);
+    if (source != head) continue;
+    // The ring often holds a distance twice (a match repeated at its own distance); it is
+    // measured once.
+    uint32_t same = 1;
+    while (same < k && distances[same] != d) ++same;
+    if (same < k) {
+      recentLength[k] = recentLength[same];
+      continue;
+    }
     const uint32_t minLength = kRecentMatchMinLength + RecentBonus(d);
     const uint32_t length = MatchLength(cur - d, cur, std::min(maxLength, minLength + 255));
     if (length < minLength) continue;
@@ -29,9 +49,18 @@ void RelaxMatches(const Rar20Encoder& enc, const Parser& p, Lattice& nodes, uint
   if (h.lastLength >= 2 && h.lastLength <= std::min(maxLength, reach) && p.Reaches(at, h.lastDistance) &&
       MatchLength(cur - h.lastDistance, cur, h.lastLength) == h.lastLength)
     Relax(nodes, i, h.lastLength, enc.prices[kSymbolRepeatLast], kRepeatLast, h.lastDistance, 0);
-  for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
+  // About half the nodes have no match at a recent distance.
+  const bool anyRecent = (recentLength[1] | recentLength[2] | recentLength[3] | recentLength[4]) != 0;
+  for (uint32_t k = 1; anyRecent && k <= kRecentDistanceCount; ++k) {
     if (!recentLength[k]) continue;
     const uint32_t d = h.recentDistances[(h.recentCount - k) % kRecentDistanceCount];
+    // A distance the ring holds twice offers the same steps under both symbols: the dearer
+    // one, or the later at equal price, never wins a node.
+    uint32_t same = 1;
+    while (same < k && (!recentLength[same] || h.recentDistances[(h.recentCount - same) % kRecentDistanceCount] != d ||
+                        enc.prices[kSymbolRepeatLast + same] > enc.prices[kSymbolRepeatLast + k]))
+      ++same;
+    if (same < k) continue;
     const uint32_t minLength = kRecentMatchMinLength + RecentBonus(d);
     const uint32_t length = std::min(recentLength[k], reach);
     const uint32_t symbolPrice = enc.prices[kSymbolRepeatLast + k];

@@ -156,7 +156,12 @@ uint32_t SearchStretch(Rar20Encoder& enc, Parser& p, OptimalState& o, uint32_t p
     const uint32_t at = pos + i;
     const uint32_t maxLength = std::min<uint32_t>(end - at, kMaxMatchLength);
     const uint8_t* cur = p.At(at);
-    for (const uint32_t far = i + maxLength; cleared < far;) nodes.cost[++cleared] = kInfiniteCost;
+    if (cleared < i + maxLength) {
+      // Cleared a little further than needed, so that it happens once every few positions.
+      const uint32_t to = std::min<uint32_t>(i + maxLength + 64, uint32_t(nodes.cost.size()) - 1);
+      std::fill(nodes.cost.begin() + cleared + 1, nodes.cost.begin() + to + 1, kInfiniteCost);
+      cleared = to;
+    }
     p.InsertUpTo(at);
     uint32_t n = 0;
     const uint32_t lowestSource = std::max(p.lowest, at - kMaxDistance);

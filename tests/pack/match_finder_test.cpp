@@ -161,6 +161,26 @@ TEST(TreeFinderPair, FirstWalkEndingAtThePlaceOfTheSecondLeavesTheSameTree) {
   }
 }
 
+// Hash chains recorded a range at a time (a tight loop up to the last positions that have four
+// bytes to hash) leave the tables as positions recorded one at a time, up to the data's end.
+TEST(ChainFinder, RangesLeaveTheSameTablesAsOnePositionAtATime) {
+  const std::vector<uint8_t> d = MakeData("words", 30000);
+  const uint32_t size = uint32_t(d.size());
+  MatchFinder one, ranges;
+  InitMatchFinder(one);
+  InitMatchFinder(ranges);
+  std::mt19937 rng(5);
+  for (uint32_t i = 0; i < size;) {
+    const uint32_t last = std::min(size, i + 1 + uint32_t(rng() % 40));
+    InsertPositions(ranges, &d[i], kFirst + i, kFirst + last, kFirst + size, kFirst);
+    for (; i < last; ++i) InsertPosition(one, &d[i], kFirst + i, size - i, kFirst);
+  }
+  EXPECT_TRUE(one.chain == ranges.chain);
+  EXPECT_TRUE(one.head4 == ranges.head4);
+  EXPECT_TRUE(one.head3 == ranges.head3);
+  EXPECT_TRUE(one.head2 == ranges.head2);
+}
+
 INSTANTIATE_TEST_SUITE_P(Data, TreeFinder, ::testing::Values("binary", "quaternary", "words", "runs"));
 
 }  // namespace

@@ -73,5 +73,41 @@ TEST(RelaxRun, LeavesTheNodesAsOneRelaxPerLength) {
   }
 }
 
+// The lengths at the recent distances are those a byte-by-byte comparison gives, for rings
+// that hold a distance twice or more, distances beyond the window's start, and matches cut
+// by the bytes left.
+TEST(RecentMatchLengths, MeasuresEveryDistanceOfTheRing) {
+  std::mt19937 rng(4);
+  std::vector<uint8_t> bytes(4000);
+  for (uint8_t& b : bytes) b = uint8_t('a' + rng() % 3);
+  Rar20Encoder enc;
+  enc.historyStart = 1000;
+  const uint32_t lowest = 1000 + 100;  // the first 100 bytes lie before the window
+  Parser p{enc, bytes.data(), 1000 + 4000, lowest, 0, 0};
+  const uint32_t choices[] = {1, 2, 3, 5, 300, 9000};
+  for (int round = 0; round < 3000; ++round) {
+    const uint32_t at = 1000 + 100 + rng() % 3800;
+    const uint32_t maxLength = std::min<uint32_t>(1000 + 4000 - at, 1 + rng() % kMaxMatchLength);
+    MatchHistory h{};
+    for (uint32_t& d : h.recentDistances) d = choices[rng() % 6];
+    h.recentCount = rng() % 8;
+    uint32_t got[kRecentDistanceCount + 1] = {0};
+    const uint32_t longest = RecentMatchLengths(p, h, at, p.At(at), maxLength, got);
+    uint32_t want[kRecentDistanceCount + 1] = {0};
+    uint32_t wantLongest = 0;
+    for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) {
+      const uint32_t d = h.recentDistances[(h.recentCount - k) % kRecentDistanceCount];
+      if (d > at - lowest) continue;
+      const uint32_t minLength = kRecentMatchMinLength + RecentBonus(d);
+      uint32_t n = 0;
+      while (n < std::min(maxLength, minLength + 255) && *p.At(at - d + n) == *p.At(at + n)) ++n;
+      if (n >= minLength) want[k] = n;
+      if (want[k] > want[wantLongest]) wantLongest = k;
+    }
+    for (uint32_t k = 1; k <= kRecentDistanceCount; ++k) ASSERT_EQ(got[k], want[k]) << "round " << round << ", k " << k;
+    ASSERT_EQ(longest, wantLongest) << "round " << round;
+  }
+}
+
 }  // namespace
 }  // namespace rar20pack
