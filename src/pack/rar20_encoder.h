@@ -67,7 +67,7 @@ constexpr int kDefaultPackLevel = 3;
 constexpr uint32_t kParseSliceSize = 1u << 21;
 // Bytes before a slice that its parser parses first (and throws away) to warm its prices and
 // its match history up.
-constexpr uint32_t kSliceWarmUp = 64 * 1024;
+constexpr uint32_t kSliceWarmUp = 16 * 1024;
 constexpr uint32_t kMaxPackThreads = 64;  // each thread holds a slice, its window and a match finder
 
 // Search effort of a compression level.
