@@ -38,7 +38,9 @@
 // The host tool parses on threads; a Windows build of the library (whose C++ runtime may
 // have no std::thread) parses the slices one after another, with the same result.
 #if !defined(_WIN32)
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #define KORV_PACK_THREADS 1
@@ -52,6 +54,16 @@ namespace {
 uint32_t WarmUpBytes(const Rar20Encoder& enc) {
   return std::min({enc.sliceWarmUp, enc.level.warmUpParse, enc.sliceSize});
 }
+
+#if KORV_PACK_THREADS
+// A slice's thread tells the caller's that it is done, so that the next slice takes its
+// place at once, whichever slice the caller is waiting for.
+struct SliceSignal {
+  std::mutex mutex;
+  std::condition_variable done;
+  uint64_t finished = 0;  // slices whose threads have finished, in all
+};
+#endif
 
 struct SliceJob {
   uint32_t start = 0, end = 0;      // the slice's positions
@@ -71,6 +83,8 @@ struct SliceJob {
 #if KORV_PACK_THREADS
   std::thread thread;
   std::exception_ptr failure;  // what the parse on the thread threw (out of memory), for the caller
+  SliceSignal* signal = nullptr;
+  std::atomic<bool> threadDone{false};  // the thread has nothing left to do (set under the signal's mutex)
   ~SliceJob() {
     if (thread.joinable()) thread.join();
   }
@@ -96,6 +110,9 @@ struct SlicePlan {
   bool freshFinder = false;          // the encoder's own finder is void: the next run builds one
   size_t loadEntry = 0;              // reading: this entry, at this offset, is position enc.loaded
   uint64_t loadOffset = 0;
+#if KORV_PACK_THREADS
+  rar20pack::SliceSignal signal;     // before `jobs`: their threads use it until they are joined
+#endif
   std::deque<rar20pack::SliceJob> jobs;  // slices started and not yet coded, in order
   std::unique_ptr<Rar20Encoder> lastParser;  // its finder holds the last slice coded
 };
@@ -211,6 +228,13 @@ void ParseSliceOnThread(SliceJob* job) {
   } catch (...) {
     job->failure = std::current_exception();
   }
+  SliceSignal& signal = *job->signal;
+  {
+    std::lock_guard<std::mutex> lock(signal.mutex);
+    job->threadDone = true;
+    ++signal.finished;
+  }
+  signal.done.notify_one();
 }
 #endif
 
@@ -321,6 +345,7 @@ void StartSlice(Rar20Encoder& enc) {
   // A thread that cannot be started (no memory for its stack) leaves the slice to the
   // caller's thread, with the same result.
   if (enc.threads > 1) {
+    job.signal = &plan.signal;
     try {
       job.thread = std::thread(ParseSliceOnThread, &job);
     } catch (const std::system_error&) {
@@ -329,22 +354,42 @@ void StartSlice(Rar20Encoder& enc) {
 #endif
 }
 
-// Starts slices until `inFlight` of them are being parsed (or the run is all started).
+// Starts slices until `inFlight` of them are being parsed (or the run is all started). Slices
+// parsed ahead of the one being coded wait with their symbols, at most `inFlight` of them.
 void StartParsers(Rar20Encoder& enc, uint32_t inFlight) {
   SlicePlan& plan = *enc.plan;
-  for (;;) {
+  while (plan.nextSlice < plan.runEndPos && plan.jobs.size() <= 2 * size_t(inFlight)) {
     uint32_t parsing = 0;
-    for (const SliceJob& job : plan.jobs) parsing += !job.parsedDone;
-    if (parsing >= inFlight || plan.nextSlice >= plan.runEndPos) return;
+    for (const SliceJob& job : plan.jobs) {
+#if KORV_PACK_THREADS
+      if (job.thread.joinable()) {
+        parsing += !job.threadDone.load(std::memory_order_relaxed);
+        continue;
+      }
+#endif
+      parsing += !job.parsedDone;
+    }
+    if (parsing >= inFlight) return;
     StartSlice(enc);
   }
 }
 
-// Waits for the slice's thread, or parses the slice here when it has none.
-void FinishSlice(SliceJob& job) {
+// Waits for the slice's thread, or parses the slice here when it has none. While it waits,
+// each other slice that finishes gives its place to the next.
+void FinishSlice(Rar20Encoder& enc, SliceJob& job, uint32_t inFlight) {
   if (job.parsedDone) return;
 #if KORV_PACK_THREADS
   if (job.thread.joinable()) {
+    SliceSignal& signal = enc.plan->signal;
+    std::unique_lock<std::mutex> lock(signal.mutex);
+    while (!job.threadDone) {
+      const uint64_t seen = signal.finished;
+      signal.done.wait(lock, [&] { return signal.finished != seen; });
+      lock.unlock();
+      StartParsers(enc, inFlight);
+      lock.lock();
+    }
+    lock.unlock();
     job.thread.join();
     if (job.failure) std::rethrow_exception(job.failure);
   } else
@@ -401,7 +446,7 @@ void CodeEntryFromSlices(Rar20Encoder& enc, BitWriter& w, bool startOfStream) {
   for (;;) {
     StartParsers(enc, inFlight);
     SliceJob& job = plan.jobs.front();
-    FinishSlice(job);
+    FinishSlice(enc, job, inFlight);
     // The slice is parsed: the next one starts before this one is coded, so that the
     // coding here overlaps the parsing on every thread.
     StartParsers(enc, inFlight);
