@@ -31,7 +31,7 @@
 // The entries of a stream are handed to the encoder up front (PlanEntries) and packed in
 // order (PackNextEntry), so that the parse can run ahead of the entry being coded. The
 // stream - every entry, the positions running on from one to the next - is cut into
-// slices of kParseSliceSize bytes, whatever the entries' sizes
+// slices of at most kParseSliceSize bytes, whatever the entries' sizes
 // (slice_parse.cpp): a slice's parser sees the window in front of it, warms its prices up
 // on the bytes just before it, parses each entry's part of the slice as the end of that
 // entry requires, and keeps its blocks of symbols; the blocks are then coded in order,
@@ -61,8 +61,8 @@ constexpr int kMinPackLevel = 1;
 constexpr int kMaxPackLevel = 5;
 constexpr int kDefaultPackLevel = 3;
 
-// The stream is parsed in slices of this many bytes, on as many threads as the encoder is
-// given. The size is fixed (not derived from the thread count) so that the archive is the
+// The stream is parsed in slices of at most this many bytes (a run's slices share it evenly),
+// on as many threads as the encoder is given. The size is fixed (not derived from the thread count) so that the archive is the
 // same on every machine.
 constexpr uint32_t kParseSliceSize = 1u << 21;
 // Bytes before a slice that its parser parses first (and throws away) to warm its prices and

@@ -3,7 +3,8 @@
 // The entries handed over by PlanEntries form one stream of positions, each entry running
 // on from the end of the one before. From the entry where a run of slices starts, the
 // stream is cut into slices: the first ends with that entry (at most enc.sliceSize bytes),
-// the others are enc.sliceSize bytes each, whatever the entries' sizes. Each slice gets a parser of its own (a Rar20Encoder in slice mode) holding
+// the others share the rest of the run evenly, none longer than enc.sliceSize, whatever
+// the entries' sizes. Each slice gets a parser of its own (a Rar20Encoder in slice mode) holding
 // a copy of the bytes it may read: the window in front of it and the slice itself. The
 // first slice of a run continues the encoder's state (its match finder, prices and match
 // history); every later one starts a fresh match finder over the window in front of it and
