@@ -42,20 +42,22 @@ constexpr uint32_t kPositionLimit = 0x70000000u;  // positions are moved down be
 
 // ---- Slot lookup ----------------------------------------------------------------------------
 
-// Length slot of each length value 0..255 (after the minimum length and bonuses are taken off).
+// The slot of each value 0..255 among `count` slots whose smallest values are `base`.
 struct LengthSlotTable {
   uint8_t slot[256];
 };
-constexpr LengthSlotTable MakeLengthSlots() {
+template <typename Base>
+constexpr LengthSlotTable MakeSlots(const Base& base, uint32_t count) {
   LengthSlotTable t{};
   uint32_t s = 0;
   for (uint32_t v = 0; v < 256; ++v) {
-    while (s + 1 < kLengthSlotCount && kLengthBase[s + 1] <= v) ++s;
+    while (s + 1 < count && base[s + 1] <= v) ++s;
     t.slot[v] = uint8_t(s);
   }
   return t;
 }
-inline constexpr LengthSlotTable kLengthSlots = MakeLengthSlots();
+// Length slot of each length value 0..255 (after the minimum length and bonuses are taken off).
+inline constexpr LengthSlotTable kLengthSlots = MakeSlots(kLengthBase, kLengthSlotCount);
 
 // Distance slot of a distance value (distance - 1), 0 .. 0xFFFFF.
 inline uint32_t DistanceSlot(uint32_t value) {
@@ -67,16 +69,7 @@ inline uint32_t DistanceSlot(uint32_t value) {
 
 // Short-distance slot of each distance value 0..255 (distance - 1): looked up at nearly every
 // position the optimal parse visits.
-constexpr LengthSlotTable MakeShortSlots() {
-  LengthSlotTable t{};
-  uint32_t s = 0;
-  for (uint32_t v = 0; v < 256; ++v) {
-    while (s + 1 < kShortSlotCount && kShortBase[s + 1] <= v) ++s;
-    t.slot[v] = uint8_t(s);
-  }
-  return t;
-}
-inline constexpr LengthSlotTable kShortSlots = MakeShortSlots();
+inline constexpr LengthSlotTable kShortSlots = MakeSlots(kShortBase, kShortSlotCount);
 
 // Short-distance slot of distance - 1 (0..255).
 inline uint32_t ShortSlot(uint32_t value) { return kShortSlots.slot[value]; }
