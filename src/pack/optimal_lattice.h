@@ -69,10 +69,10 @@ inline void Relax(Lattice& g, uint32_t i, uint32_t length, uint32_t price, Choic
 inline void RelaxRun(Lattice& g, uint32_t i, uint32_t first, uint32_t last, uint32_t price,
                      const uint32_t* lengthPrice, uint32_t minLength, ChoiceKind kind, uint32_t distance,
                      uint32_t k) {
-  const uint32_t from = g.cost[i] + price;
-  uint32_t* cost = g.cost.data() + i;
   uint32_t l = first;
 #if defined(__SSE2__)
+  const uint32_t from = g.cost[i] + price;
+  uint32_t* cost = g.cost.data() + i;
   // Unsigned comparison through the signed one: both sides with the top bit flipped.
   const __m128i flip = _mm_set1_epi32(int32_t(0x80000000u));
   const __m128i fromFlipped = _mm_xor_si128(_mm_set1_epi32(int32_t(from)), flip);

@@ -379,6 +379,10 @@ void StartParsers(Rar20Encoder& enc, uint32_t inFlight) {
 // each other slice that finishes gives its place to the next.
 void FinishSlice(Rar20Encoder& enc, SliceJob& job, uint32_t inFlight) {
   if (job.parsedDone) return;
+#if !KORV_PACK_THREADS
+  (void)enc;
+  (void)inFlight;
+#endif
 #if KORV_PACK_THREADS
   if (job.thread.joinable()) {
     SliceSignal& signal = enc.plan->signal;
