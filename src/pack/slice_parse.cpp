@@ -70,6 +70,7 @@ struct SliceJob {
   uint32_t start = 0, end = 0;      // the slice's positions
   bool first = false;               // continues the encoder's own state
   bool freshFinder = false;         // builds its match finder over the window in front
+  bool endsRun = false;             // its parser's finder goes on to the next run
   std::vector<uint32_t> pieceEnds;  // where each entry's part of the slice ends
   std::unique_ptr<Rar20Encoder> parser;
   ParsedSlice parsed;
@@ -218,6 +219,11 @@ void ParseSlice(SliceJob* jobPointer) {
     job.parsed.pieces.push_back(SlicePiece{job.parsed.blockEnds.size(), p.matches, p.entryMatchedBytes});
     from = pieceEnd;
   }
+  // Coding the slice needs only its symbols; of its parser, only the finder of the run's
+  // last slice goes on (to the next run). The rest is released now: slices parsed ahead of
+  // the one being coded would otherwise hold a window and a finder each.
+  std::vector<uint8_t>().swap(p.history);
+  if (!job.endsRun) p.finder = MatchFinder();
 }
 
 #if KORV_PACK_THREADS
@@ -333,6 +339,7 @@ void StartSlice(Rar20Encoder& enc) {
     job.end = start + (left / count + (left % count != 0));
   }
   job.freshFinder = job.first && plan.freshFinder;
+  job.endsRun = job.end == plan.runEndPos;
   plan.nextSlice = job.end;
   while (plan.cutEntryEnd < job.end) {
     if (plan.cutEntryEnd > job.start && (job.pieceEnds.empty() || job.pieceEnds.back() != plan.cutEntryEnd))
