@@ -60,7 +60,7 @@ TEST_F(Shortcuts, UninstallEntryHoldsWhatTheListOfInstalledProgramsShows) {
   snprintf(facts_.url, sizeof facts_.url, "https://example.org/tool");
   snprintf(facts_.helpUrl, sizeof facts_.helpUrl, "https://example.org/help");
   RegisterUninstall(facts_, {u"C:\\Program Files\\Example\\UnInst.exe", u"C:\\Program Files\\Example",
-                     u"C:\\Program Files\\Example\\Example.exe", 5000});
+                     u"C:\\Program Files\\Example\\Example.exe", 5000, nullptr});
   EXPECT_EQ(HostRegistryValueNames(HostHive::LocalMachine, kUninstallKey),
             (std::vector<std::u16string>{u"DisplayName", u"UninstallString", u"Publisher", u"DisplayVersion",
                                          u"DisplayIcon", u"InstallLocation", u"QuietUninstallString",
@@ -101,7 +101,7 @@ TEST_F(Shortcuts, UninstallEntryLeavesOutWhatTheSetupDoesNotKnow) {
       HostRegistryDeleteValue(HostHive::LocalMachine, kUninstallKey, name);
     snprintf(facts_.publisher, sizeof facts_.publisher, "%s", row.publisher);
     snprintf(facts_.version, sizeof facts_.version, "%s", row.version);
-    RegisterUninstall(facts_, {u"D:\\Ex\\UnInst.exe", u"D:\\Ex", row.mainProgram, 0});
+    RegisterUninstall(facts_, {u"D:\\Ex\\UnInst.exe", u"D:\\Ex", row.mainProgram, 0, nullptr});
     EXPECT_EQ(ReadText(u"Publisher"), row.shownPublisher);
     EXPECT_EQ(ReadText(u"DisplayVersion"), row.shownVersion);
     EXPECT_EQ(ReadText(u"DisplayIcon"), row.shownIcon);
@@ -122,7 +122,7 @@ TEST(EstimatedSize, KilobytesAreRoundedUpAndCappedAtADword) {
 
 TEST_F(Shortcuts, NothingIsRegisteredOrLinkedWithoutAGroupName) {
   SetGroup("");
-  RegisterUninstall(facts_, {u"C:\\Program Files\\Example\\UnInst.exe", u"C:\\Program Files\\Example", nullptr, 0});
+  RegisterUninstall(facts_, {u"C:\\Program Files\\Example\\UnInst.exe", u"C:\\Program Files\\Example", nullptr, 0, nullptr});
   EXPECT_TRUE(HostRegistryValueNames(HostHive::LocalMachine,
                                      u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall").empty());
   CreateProgramGroup(nullptr, u"", Files(u"UnInst.exe"));
@@ -219,7 +219,7 @@ TEST_F(Shortcuts, OnA64BitSystemMachineKeysLandInThe32BitView) {
   char16_t proposal[kPathCapacity];
   DefaultDestination(facts_, proposal, kPathCapacity);
   EXPECT_EQ(std::u16string(proposal), u"C:\\Program Files (x86)\\Example Product");
-  RegisterUninstall(facts_, {u"C:\\Program Files (x86)\\Example\\UnInst.exe", u"C:\\Program Files (x86)\\Example", nullptr, 0});
+  RegisterUninstall(facts_, {u"C:\\Program Files (x86)\\Example\\UnInst.exe", u"C:\\Program Files (x86)\\Example", nullptr, 0, nullptr});
   std::u16string value;
   EXPECT_TRUE(HostRegistryRead(HostHive::LocalMachine,
                                u"Software\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Example Product",

@@ -123,7 +123,9 @@ TEST_F(UninstallTest, QuietSwitchesRemoveWithoutAQuestionOrAMessage) {
     EXPECT_EQ(HostRegistryKeyExists(HostHive::LocalMachine, kUninstallKey), row.inUse);
     const std::string log = Read(u"C:\\un.log");
     EXPECT_NE(log.find("exit code: " + std::to_string(row.code) + "\r\n"), std::string::npos) << log;
-    if (row.inUse) EXPECT_NE(log.find("readme.txt"), std::string::npos) << log;
+    if (row.inUse) {
+      EXPECT_NE(log.find("readme.txt"), std::string::npos) << log;
+    }
     HostSetFileInUse(kFolder + u"\\readme.txt", false);
   }
 }
